@@ -1,0 +1,78 @@
+#include "app/resize_run.h"
+
+#include "image/bmp.h"
+#include "kernel_resize/lanczos3.h"
+
+namespace {
+
+struct MethodEntry {
+    unsigned bit;
+    const char* name;
+    ResizerFn run;
+};
+
+// The fixed order of a run.
+const MethodEntry kMethods[kMethodCount] = {
+    {kMethodLanczos3, "lanczos3", lanczos3_resize},
+    {kMethodHybrid, "hybrid", nullptr},
+    {kMethodDct, "dct", nullptr},
+};
+
+}  // namespace
+
+const char* method_name(int index) {
+    return index >= 0 && index < kMethodCount ? kMethods[index].name : nullptr;
+}
+
+unsigned method_from_name(const std::string& name) {
+    for (const MethodEntry& m : kMethods)
+        if (name == m.name) return m.bit;
+    return 0;
+}
+
+bool RunReport::ok() const {
+    if (!input.ok()) return false;
+    for (const Status& s : method)
+        if (!s.ok()) return false;
+    return true;
+}
+
+std::string RunReport::failure_text() const {
+    std::string text;
+    auto add = [&text](const Status& s) {
+        if (s.ok()) return;
+        if (!text.empty()) text += '\n';
+        text += s.message;
+    };
+    add(input);
+    for (const Status& s : method) add(s);
+    return text;
+}
+
+RunReport resize_run(const std::string& path, int out_width, int out_height, unsigned methods) {
+    RunReport report;
+    if (out_width < 0 || out_height < 0) {
+        report.input = Status::failure(
+            StatusCode::bad_size, "the output size " + std::to_string(out_width) + " x " +
+                                      std::to_string(out_height) + " must not be negative");
+        return report;
+    }
+    if (!bmp_size_fits(out_width, out_height)) {
+        report.input = Status::failure(
+            StatusCode::bad_size, "the output size " + std::to_string(out_width) + " x " +
+                                      std::to_string(out_height) +
+                                      " is too large for a BMP file (2 GiB at most)");
+        return report;
+    }
+    PlanarPicture pic;
+    report.input = read_bmp_planes(path, &pic);
+    if (!report.input.ok()) return report;
+
+    for (int i = 0; i < kMethodCount; ++i) {
+        const MethodEntry& m = kMethods[i];
+        if (!(methods & m.bit) || m.run == nullptr) continue;
+        report.method[i] = m.run(path, pic.width, pic.height, out_width, out_height,
+                                 pic.red.get(), pic.green.get(), pic.blue.get());
+    }
+    return report;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The resize run: the work behind the GO button and the command line. It reads a 24-bit BMP
+// from disk, splits it into red, green and blue planes and hands the same planes to each
+// resizer in a fixed order (Lanczos3, Hybrid, DFT), each of which writes its own result file
+// beside the picture. Input and file errors come back in the report; nothing here prints
+// except the resizers' own progress lines, and only allocation failures end the process.
+
+#include <cstdint>
+#include <string>
+
+#include "image/status.h"
+
+enum ResizeMethod : unsigned {
+    kMethodLanczos3 = 1u << 0,
+    kMethodHybrid = 1u << 1,
+    kMethodDct = 1u << 2,
+    kAllMethods = kMethodLanczos3 | kMethodHybrid | kMethodDct,
+};
+
+constexpr int kMethodCount = 3;
+
+// Every resizer has this call: (input path, W, H, output width, output height, red, green,
+// blue). The planes are W x H samples, column-major, and only read. The status tells whether
+// the result file was written.
+using ResizerFn = Status (*)(const std::string& path, int W, int H, int out_width,
+                             int out_height, const std::uint8_t* red, const std::uint8_t* green,
+                             const std::uint8_t* blue);
+
+// The name users give a method on the command line ("lanczos3", "hybrid", "dct"), or nullptr.
+const char* method_name(int index);
+// The method bit for a name, or 0 for an unknown name.
+unsigned method_from_name(const std::string& name);
+
+struct RunReport {
+    Status input;                 // sizes and picture; when not ok, no resizer ran
+    Status method[kMethodCount];  // per resizer in call order; ok for methods not asked for
+    bool ok() const;
+    // The failure lines in order, one per failed step, joined with newlines (no final one).
+    std::string failure_text() const;
+};
+
+// Runs the asked-for methods on the picture at path. out_width and out_height are the result's
+// size itself; negative sizes, and sizes whose BMP would pass 2 GiB, are refused before any
+// resizer runs.
+RunReport resize_run(const std::string& path, int out_width, int out_height,
+                     unsigned methods = kAllMethods);

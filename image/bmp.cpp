@@ -1,0 +1,257 @@
+#include "image/bmp.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "image/file_io.h"
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::uint32_t get_u32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::int32_t get_i32(const unsigned char* p) { return static_cast<std::int32_t>(get_u32(p)); }
+
+std::uint16_t get_u16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+void put_u32(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+    p[2] = static_cast<unsigned char>(v >> 16);
+    p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+void put_u16(unsigned char* p, std::uint16_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+Status fail(StatusCode code, const std::string& name, const std::string& what) {
+    return Status::failure(code, "'" + name + "' " + what);
+}
+
+}  // namespace
+
+BmpHeader bmp_header_fields(const unsigned char* head) {
+    BmpHeader h;
+    h.file_size = get_i32(head + 2);
+    h.pixel_offset = get_u32(head + 10);
+    h.info_size = get_u32(head + 14);
+    h.width = get_i32(head + 18);
+    h.height = get_i32(head + 22);
+    h.bits = get_u16(head + 28);
+    h.compression = get_u32(head + 30);
+    return h;
+}
+
+Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t file_length,
+                 const std::string& display_name, BmpHeader* out) {
+    const std::string& n = display_name;
+    if (head_len < 2 || head[0] != 'B' || head[1] != 'M')
+        return fail(StatusCode::not_bmp, n, "is not a BMP picture");
+    if (head_len < static_cast<std::size_t>(kBmpHeaderBytes))
+        return fail(StatusCode::not_bmp, n, "is too short to be a BMP picture (header cut off)");
+    BmpHeader h = bmp_header_fields(head);
+    if (h.info_size < 40)
+        return fail(StatusCode::unsupported, n,
+                    "uses an old BMP header of " + std::to_string(h.info_size) +
+                        " bytes; only 24-bit Windows BMP pictures are supported");
+    if (h.bits != 24)
+        return fail(StatusCode::unsupported, n,
+                    "has " + std::to_string(h.bits) +
+                        " bits per pixel; only 24-bit pictures are supported");
+    if (h.compression != 0)
+        return fail(StatusCode::unsupported, n,
+                    "is compressed (compression " + std::to_string(h.compression) +
+                        "); only uncompressed pictures are supported");
+    if (h.height < 0)
+        return fail(StatusCode::unsupported, n,
+                    "stores its rows top-down (negative height); only bottom-up pictures are "
+                    "supported");
+    if (h.width <= 0 || h.height <= 0)
+        return fail(StatusCode::bad_header, n,
+                    "has an invalid size of " + std::to_string(h.width) + " x " +
+                        std::to_string(h.height) + " pixels");
+    if (h.file_size < kBmpHeaderBytes)
+        return fail(StatusCode::bad_header, n,
+                    "has a file size field of " + std::to_string(h.file_size) +
+                        " bytes, less than its own 54-byte header");
+    std::uint64_t size_field = static_cast<std::uint64_t>(h.file_size);
+    if (h.pixel_offset < static_cast<std::uint64_t>(kBmpHeaderBytes) ||
+        h.pixel_offset < 14ull + h.info_size || h.pixel_offset > size_field)
+        return fail(StatusCode::bad_header, n,
+                    "has its pixel data at offset " + std::to_string(h.pixel_offset) +
+                        ", outside the picture's " + std::to_string(size_field) + " bytes");
+    std::uint64_t rows = bmp_row_stride(static_cast<std::uint64_t>(h.width)) *
+                         static_cast<std::uint64_t>(h.height);
+    if (rows > size_field - h.pixel_offset)
+        return fail(StatusCode::bad_header, n,
+                    "is too small for its " + std::to_string(h.width) + " x " +
+                        std::to_string(h.height) + " pixels (size field " +
+                        std::to_string(size_field) + " bytes)");
+    if (file_length < size_field)
+        return Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
+    if (out) *out = h;
+    return Status::success();
+}
+
+void split_pixel_rows(const unsigned char* rows, int width, int height, std::uint8_t* red,
+                      std::uint8_t* green, std::uint8_t* blue) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::size_t h = static_cast<std::size_t>(height);
+    const std::size_t stride = static_cast<std::size_t>(bmp_row_stride(w));
+    for (std::size_t y = 0; y < h; ++y) {
+        const unsigned char* row = rows + y * stride;
+        std::size_t t = h - 1 - y;
+        for (std::size_t x = 0; x < w; ++x) {
+            blue[x * h + t] = row[3 * x];
+            green[x * h + t] = row[3 * x + 1];
+            red[x * h + t] = row[3 * x + 2];
+        }
+    }
+}
+
+Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
+    std::uint64_t length = 0;
+    int err = 0;
+    switch (file_kind(path, &length, &err)) {
+        case FileKind::missing:
+            return Status::failure(StatusCode::cannot_open,
+                                   "cannot open '" + path + "': " + error_text(err));
+        case FileKind::directory:
+            return fail(StatusCode::not_a_file, path, "is a directory, not a picture");
+        case FileKind::other:
+            return fail(StatusCode::not_a_file, path, "is not a regular file");
+        case FileKind::regular:
+            break;
+    }
+    FILE* f = open_file(path, "rb");
+    if (f == nullptr)
+        return Status::failure(StatusCode::cannot_open,
+                               "cannot open '" + path + "': " + error_text(errno));
+    unsigned char head[kBmpHeaderBytes];
+    std::size_t got = std::fread(head, 1, sizeof head, f);
+    BmpHeader h;
+    Status st = bmp_check(head, got, length, path, &h);
+    if (!st.ok()) {
+        std::fclose(f);
+        return st;
+    }
+    // Only the rows the header announces are kept; bytes between them and the size field's end
+    // are ignored, and so is anything after the first S bytes of the file.
+    const std::size_t w = static_cast<std::size_t>(h.width);
+    const std::size_t ht = static_cast<std::size_t>(h.height);
+    const std::size_t data_len = static_cast<std::size_t>(bmp_row_stride(w) * ht);
+    HeapArray<unsigned char> pixels(data_len, "pixels");
+    bool complete = std::fseek(f, static_cast<long>(h.pixel_offset), SEEK_SET) == 0 &&
+                    std::fread(pixels.get(), 1, data_len, f) == data_len;
+    std::fclose(f);
+    if (!complete) return Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
+
+    out->width = h.width;
+    out->height = h.height;
+    out->red = HeapArray<std::uint8_t>(w * ht, "red");
+    out->green = HeapArray<std::uint8_t>(w * ht, "green");
+    out->blue = HeapArray<std::uint8_t>(w * ht, "blue");
+    split_pixel_rows(pixels.get(), h.width, h.height, out->red.get(), out->green.get(),
+                     out->blue.get());
+    return Status::success();
+}
+
+std::string result_name(const std::string& input_path, const char* name_format) {
+    // Drop four characters from the end; UTF-8 continuation bytes (10xxxxxx) belong to the
+    // character before them.
+    std::size_t end = input_path.size();
+    for (int chars = 0; chars < 4 && end > 0; ++chars) {
+        --end;
+        while (end > 0 && (static_cast<unsigned char>(input_path[end]) & 0xC0) == 0x80) --end;
+    }
+    std::string stem = input_path.substr(0, end);
+    std::string fmt = name_format;
+    std::size_t at = fmt.find("%s");
+    if (at == std::string::npos) return fmt;
+    return fmt.substr(0, at) + stem + fmt.substr(at + 2);
+}
+
+bool bmp_size_fits(std::int64_t width, std::int64_t height) {
+    if (width < 0 || height < 0) return false;
+    if (width > INT32_MAX || height > INT32_MAX) return false;
+    std::uint64_t rows = bmp_row_stride(static_cast<std::uint64_t>(width)) *
+                         static_cast<std::uint64_t>(height);
+    return rows <= static_cast<std::uint64_t>(INT32_MAX) - kBmpHeaderBytes;
+}
+
+Status write_result_bmp(const std::string& input_path, const char* name_format, int width,
+                        int height, const std::uint8_t* red, const std::uint8_t* green,
+                        const std::uint8_t* blue) {
+    std::string name = result_name(input_path, name_format);
+    if (!bmp_size_fits(width, height))
+        return Status::failure(StatusCode::bad_size,
+                               "cannot write '" + name + "': " + std::to_string(width) + " x " +
+                                   std::to_string(height) + " pixels do not fit in a BMP file");
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::size_t h = static_cast<std::size_t>(height);
+    const std::size_t padding = static_cast<std::size_t>(bmp_row_padding(w));
+    const std::size_t stride = 3 * w + padding;
+    const std::uint32_t file_size = static_cast<std::uint32_t>(kBmpHeaderBytes + stride * h);
+
+    unsigned char head[kBmpHeaderBytes] = {};
+    head[0] = 0x42;
+    head[1] = 0x4D;
+    put_u32(head + 2, file_size);
+    put_u32(head + 10, kBmpHeaderBytes);
+    put_u32(head + 14, 40);
+    put_u32(head + 18, static_cast<std::uint32_t>(width));
+    put_u32(head + 22, static_cast<std::uint32_t>(height));
+    put_u16(head + 26, 1);
+    put_u16(head + 28, 24);
+    put_u32(head + 38, 3780);
+    put_u32(head + 42, 3780);
+
+    static unsigned counter = 0;
+    std::string temp = name + "." + std::to_string(getpid()) + "-" + std::to_string(++counter) +
+                       ".tmp";
+    FILE* f = open_file(temp, "wb");
+    if (f == nullptr)
+        return Status::failure(StatusCode::write_failed,
+                               "cannot write '" + name + "': " + error_text(errno));
+    bool good = std::fwrite(head, 1, sizeof head, f) == sizeof head;
+    std::vector<unsigned char> row(stride, 0);
+    for (std::size_t y = 0; y < h && good; ++y) {
+        std::size_t t = h - 1 - y;
+        for (std::size_t x = 0; x < w; ++x) {
+            row[3 * x] = blue[x * h + t];
+            row[3 * x + 1] = green[x * h + t];
+            row[3 * x + 2] = red[x * h + t];
+        }
+        good = std::fwrite(row.data(), 1, stride, f) == stride;
+    }
+    int err = good ? 0 : errno;
+    if (std::fclose(f) != 0 && good) {
+        good = false;
+        err = errno;
+    }
+    if (good) {
+        err = replace_file(temp, name);
+        good = err == 0;
+    }
+    if (!good) {
+        remove_file(temp);
+        return Status::failure(StatusCode::write_failed,
+                               "cannot write '" + name + "': " + error_text(err ? err : EIO));
+    }
+    return Status::success();
+}

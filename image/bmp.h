@@ -1,0 +1,80 @@
+#pragma once
+// The one file format of the tool: a BMP with a 14-byte file header, a 40-byte information
+// header, no colour table, 24 bits per pixel, no compression, rows stored bottom-up, each row
+// blue, green, red per pixel and padded with zeros to a multiple of 4 bytes. All multi-byte
+// fields are little-endian.
+//
+// Colour planes are column-major: the sample of column x and row t (0 = top row) of a picture
+// of height h is at index x * h + t, so each column is one contiguous run of h bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "image/alloc.h"
+#include "image/status.h"
+
+constexpr int kBmpHeaderBytes = 54;
+
+// The header fields this tool looks at, by their fixed offsets.
+struct BmpHeader {
+    std::int32_t file_size = 0;      // offset 2, S
+    std::uint32_t pixel_offset = 0;  // offset 10
+    std::uint32_t info_size = 0;     // offset 14
+    std::int32_t width = 0;          // offset 18, W
+    std::int32_t height = 0;         // offset 22, H; positive means bottom-up rows
+    std::uint16_t bits = 0;          // offset 28
+    std::uint32_t compression = 0;   // offset 30
+};
+
+// Zero bytes after each row of width pixels: 0, 3, 2 or 1 for 3 * width mod 4 = 0, 1, 2, 3.
+inline std::uint64_t bmp_row_padding(std::uint64_t width) { return (4 - (3 * width) % 4) % 4; }
+inline std::uint64_t bmp_row_stride(std::uint64_t width) {
+    return 3 * width + bmp_row_padding(width);
+}
+
+// Reads the fields from the first kBmpHeaderBytes bytes of a file.
+BmpHeader bmp_header_fields(const unsigned char* head);
+
+// Decides whether a file is a picture this tool reads correctly. head holds the file's first
+// head_len bytes (at least the 54-byte header for a picture that can pass), file_length is the
+// whole file's length and display_name names the file in messages. On success *out holds the
+// header. A file shorter than its size field gives StatusCode::short_file with the text
+// "InputFileSizeError!!!".
+Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t file_length,
+                 const std::string& display_name, BmpHeader* out);
+
+// A picture split into its three colour planes, each width * height samples.
+struct PlanarPicture {
+    int width = 0;
+    int height = 0;
+    HeapArray<std::uint8_t> red;
+    HeapArray<std::uint8_t> green;
+    HeapArray<std::uint8_t> blue;
+};
+
+// Splits width x height pixels stored as bottom-up padded BGR rows into the three planes: the
+// pixel at x of the y-th stored row goes to index x * height + (height - 1 - y).
+void split_pixel_rows(const unsigned char* rows, int width, int height, std::uint8_t* red,
+                      std::uint8_t* green, std::uint8_t* blue);
+
+// Reads the picture at path from disk and splits it into planes. Every input error comes back
+// as a status with a one-line message; nothing is read outside the file's data.
+Status read_bmp_planes(const std::string& path, PlanarPicture* out);
+
+// The result name: input_path less its last four characters, put in place of "%s" in
+// name_format ("%s_lanczos3.bmp", "%s_hybrid.bmp", "%s_dct.bmp"). Paths are UTF-8; a
+// character is one code point, so a multi-byte character is never cut in half.
+std::string result_name(const std::string& input_path, const char* name_format);
+
+// Writes three planes of width * height samples (column length height) as a 24-bit BMP named
+// by result_name. The file appears complete or not at all: it is written under a temporary
+// name in the same folder and renamed over any earlier result at the end, so a failed write
+// leaves an existing result untouched. width and height must be at least 0 and give a file
+// of at most 2^31 - 1 bytes.
+Status write_result_bmp(const std::string& input_path, const char* name_format, int width,
+                        int height, const std::uint8_t* red, const std::uint8_t* green,
+                        const std::uint8_t* blue);
+
+// Whether a width x height result fits in a BMP file (whose size field is 32-bit signed).
+bool bmp_size_fits(std::int64_t width, std::int64_t height);

@@ -1,0 +1,28 @@
+#pragma once
+// Status values for input and file errors. The core never prints these nor exits on them:
+// it hands them up, and the front-end (command line or window) decides how to show them.
+
+#include <string>
+#include <utility>
+
+enum class StatusCode {
+    ok = 0,
+    cannot_open,     // the picture cannot be opened for reading (missing, no permission)
+    not_a_file,      // a directory or other non-regular file
+    not_bmp,         // no BMP signature or a header too short to be one
+    unsupported,     // a BMP this tool does not read (bit depth, compression, top-down, ...)
+    bad_header,      // header fields that contradict each other or the file
+    short_file,      // fewer pixel bytes than the size field announces
+    bad_size,        // an output size that cannot be produced
+    too_large,       // more memory than this machine has
+    write_failed,    // a result file could not be created or written
+};
+
+struct [[nodiscard]] Status {
+    StatusCode code = StatusCode::ok;
+    std::string message;  // one line for the user, without trailing newline; empty when ok
+
+    bool ok() const { return code == StatusCode::ok; }
+    static Status success() { return Status{}; }
+    static Status failure(StatusCode c, std::string text) { return Status{c, std::move(text)}; }
+};
