@@ -1,0 +1,303 @@
+#include "image/bmp.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "tests/support/bmp_builder.h"
+
+namespace {
+
+// Planes of a test picture in the tool's column-major layout.
+struct Planes {
+    std::vector<std::uint8_t> r, g, b;
+};
+
+Planes planes_of(const TestPicture& pic) {
+    Planes p;
+    size_t n = static_cast<size_t>(pic.width) * static_cast<size_t>(pic.height);
+    p.r.resize(n);
+    p.g.resize(n);
+    p.b.resize(n);
+    for (int x = 0; x < pic.width; ++x)
+        for (int y = 0; y < pic.height; ++y) {
+            size_t i = static_cast<size_t>(x * pic.height + y);
+            p.r[i] = pic.at(x, y).r;
+            p.g[i] = pic.at(x, y).g;
+            p.b[i] = pic.at(x, y).b;
+        }
+    return p;
+}
+
+TEST(BmpRows, PaddingAndStrideForWidthsOneToFive) {
+    // 3 bytes + 1, 6 + 2, 9 + 3, 12 + 0, 15 + 1.
+    const std::uint64_t padding[] = {0, 1, 2, 3, 0, 1};
+    const std::uint64_t stride[] = {0, 4, 8, 12, 12, 16};
+    for (std::uint64_t w = 0; w <= 5; ++w) {
+        EXPECT_EQ(bmp_row_padding(w), padding[w]) << "width " << w;
+        EXPECT_EQ(bmp_row_stride(w), stride[w]) << "width " << w;
+    }
+}
+
+TEST(ResultName, CutsFourCharactersWhateverTheyAre) {
+    EXPECT_EQ(result_name("C:\\pics\\cat.bmp", "%s_lanczos3.bmp"), "C:\\pics\\cat_lanczos3.bmp");
+    EXPECT_EQ(result_name("C:\\pics\\cat.bmp", "%s_hybrid.bmp"), "C:\\pics\\cat_hybrid.bmp");
+    EXPECT_EQ(result_name("C:\\pics\\cat.BMP", "%s_dct.bmp"), "C:\\pics\\cat_dct.bmp");
+    EXPECT_EQ(result_name("C:\\pics\\cat.jpeg", "%s_dct.bmp"), "C:\\pics\\cat._dct.bmp");
+    EXPECT_EQ(result_name("C:\\pics\\picture", "%s_dct.bmp"), "C:\\pics\\pic_dct.bmp");
+    EXPECT_EQ(result_name("/tmp/a.bmp", "%s_dct.bmp"), "/tmp/a_dct.bmp");
+    EXPECT_EQ(result_name("a.bm", "%s_dct.bmp"), "_dct.bmp");
+    EXPECT_EQ(result_name("", "%s_dct.bmp"), "_dct.bmp");
+}
+
+TEST(ResultName, NeverCutsAMultiByteCharacterInHalf) {
+    // "写真" without an extension: both characters are three bytes in UTF-8.
+    EXPECT_EQ(result_name("/p/\xE5\x86\x99\xE7\x9C\x9F", "%s_dct.bmp"), "/_dct.bmp");
+    EXPECT_EQ(result_name("/p/\xE7\x8C\xAB.bmp", "%s_dct.bmp"), "/p/\xE7\x8C\xAB_dct.bmp");
+    EXPECT_EQ(result_name("/p/xab\xC3\xA9z", "%s_dct.bmp"), "/p/x_dct.bmp");
+}
+
+TEST(WriteResult, FiveByThreeHeaderIsExact) {
+    TempDir dir;
+    Planes p = planes_of(random_picture(5, 3, 1));
+    ASSERT_TRUE(write_result_bmp(dir.file("in.bmp"), "%s_dct.bmp", 5, 3, p.r.data(), p.g.data(),
+                                 p.b.data())
+                    .ok());
+    std::vector<std::uint8_t> bytes = read_file(dir.file("in_dct.bmp"));
+    ASSERT_EQ(bytes.size(), 102u);
+    const std::uint8_t expected_head[54] = {
+        0x42, 0x4D, 102, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,           // file header
+        40, 0, 0, 0, 5, 0, 0, 0, 3, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,  // size, w, h, planes, bits
+        0, 0, 0, 0, 0xC4, 0x0E, 0, 0, 0xC4, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 54),
+              std::vector<std::uint8_t>(expected_head, expected_head + 54));
+}
+
+TEST(WriteResult, RowsAreBottomUpBgrWithZeroPaddingForEveryWidthClass) {
+    for (int w = 1; w <= 4; ++w) {
+        TempDir dir;
+        TestPicture pic = random_picture(w, 3, static_cast<std::uint32_t>(w));
+        Planes p = planes_of(pic);
+        ASSERT_TRUE(write_result_bmp(dir.file("x.bmp"), "%s_lanczos3.bmp", w, 3, p.r.data(),
+                                     p.g.data(), p.b.data())
+                        .ok());
+        std::vector<std::uint8_t> bytes = read_file(dir.file("x_lanczos3.bmp"));
+        // An independent encoder must produce the very same bytes.
+        EXPECT_EQ(bytes, encode_bmp(pic)) << "width " << w;
+    }
+}
+
+TEST(WriteResult, ZeroSizedResultIsAHeaderOnly) {
+    TempDir dir;
+    std::uint8_t none = 0;
+    ASSERT_TRUE(write_result_bmp(dir.file("x.bmp"), "%s_dct.bmp", 0, 7, &none, &none, &none).ok());
+    std::vector<std::uint8_t> bytes = read_file(dir.file("x_dct.bmp"));
+    ASSERT_EQ(bytes.size(), 54u);
+    EXPECT_EQ(get_le32(bytes, 18), 0u);
+    EXPECT_EQ(get_le32(bytes, 22), 7u);
+}
+
+TEST(WriteResult, ReplacesAnExistingResult) {
+    TempDir dir;
+    write_file(dir.file("x_dct.bmp"), std::vector<std::uint8_t>(1000, 7));
+    Planes p = planes_of(random_picture(2, 2, 3));
+    ASSERT_TRUE(
+        write_result_bmp(dir.file("x.bmp"), "%s_dct.bmp", 2, 2, p.r.data(), p.g.data(), p.b.data())
+            .ok());
+    EXPECT_EQ(read_file(dir.file("x_dct.bmp")).size(), 54u + 2 * 8);
+}
+
+TEST(WriteResult, FailedReplacementIsAnErrorNamingTheFileAndLeavesNoTrace) {
+    // A folder in the result's place cannot be replaced by a file (this holds for root too).
+    TempDir dir;
+    ASSERT_EQ(mkdir(dir.file("x_dct.bmp").c_str(), 0700), 0);
+    write_file(dir.file("x_dct.bmp/keep"), {1, 2, 3});
+    Planes p = planes_of(random_picture(2, 2, 3));
+    Status st =
+        write_result_bmp(dir.file("x.bmp"), "%s_dct.bmp", 2, 2, p.r.data(), p.g.data(), p.b.data());
+    EXPECT_EQ(st.code, StatusCode::write_failed);
+    EXPECT_NE(st.message.find("x_dct.bmp"), std::string::npos) << st.message;
+    EXPECT_EQ(read_file(dir.file("x_dct.bmp/keep")), (std::vector<std::uint8_t>{1, 2, 3}));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+    EXPECT_EQ(entries, 1) << "the temporary file must be removed";
+}
+
+TEST(WriteResult, MissingFolderIsAnErrorAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    Planes p = planes_of(random_picture(2, 2, 3));
+    Status st = write_result_bmp(dir.file("no/such/x.bmp"), "%s_dct.bmp", 2, 2, p.r.data(),
+                                 p.g.data(), p.b.data());
+    EXPECT_EQ(st.code, StatusCode::write_failed);
+    EXPECT_NE(st.message.find("no/such/x_dct.bmp"), std::string::npos) << st.message;
+}
+
+TEST(SplitRows, TwoByTwoGoesColumnMajorFromTheTop) {
+    // Stored first the bottom row A, B, then the top row C, D (each row padded to 8 bytes).
+    const unsigned char rows[16] = {1, 11, 21, 2, 12, 22, 0, 0,    // A, B: blue, green, red
+                                    3, 13, 23, 4, 14, 24, 0, 0};   // C, D
+    std::uint8_t r[4], g[4], b[4];
+    split_pixel_rows(rows, 2, 2, r, g, b);
+    // Column 0 top then bottom (C, A), then column 1 (D, B).
+    EXPECT_EQ(std::vector<int>(b, b + 4), (std::vector<int>{3, 1, 4, 2}));
+    EXPECT_EQ(std::vector<int>(g, g + 4), (std::vector<int>{13, 11, 14, 12}));
+    EXPECT_EQ(std::vector<int>(r, r + 4), (std::vector<int>{23, 21, 24, 22}));
+}
+
+TEST(ReadPlanes, ReadSplitWriteReproducesThePictureByteForByte) {
+    for (int w : {1, 2, 3, 4, 5, 17}) {
+        TempDir dir;
+        TestPicture pic = random_picture(w, 6, static_cast<std::uint32_t>(100 + w));
+        // Padding bytes that are not zero must never reach a plane.
+        BmpLayout layout;
+        layout.padding_byte = 0xAB;
+        write_file(dir.file("p.bmp"), encode_bmp(pic, layout));
+        PlanarPicture planes;
+        ASSERT_TRUE(read_bmp_planes(dir.file("p.bmp"), &planes).ok());
+        ASSERT_EQ(planes.width, w);
+        ASSERT_EQ(planes.height, 6);
+        ASSERT_TRUE(write_result_bmp(dir.file("p.bmp"), "%s_dct.bmp", w, 6, planes.red.get(),
+                                     planes.green.get(), planes.blue.get())
+                        .ok());
+        EXPECT_EQ(read_file(dir.file("p_dct.bmp")), encode_bmp(pic)) << "width " << w;
+    }
+}
+
+TEST(ReadPlanes, PixelDataAfterALargerHeaderIsTakenFromItsOffset) {
+    TempDir dir;
+    TestPicture pic = random_picture(3, 2, 5);
+    BmpLayout layout;
+    layout.info_size = 108;
+    layout.pixel_offset = 14 + 108;
+    write_file(dir.file("v4.bmp"), encode_bmp(pic, layout));
+    PlanarPicture planes;
+    ASSERT_TRUE(read_bmp_planes(dir.file("v4.bmp"), &planes).ok());
+    Planes expected = planes_of(pic);
+    EXPECT_EQ(std::vector<std::uint8_t>(planes.red.get(), planes.red.get() + 6), expected.r);
+    EXPECT_EQ(std::vector<std::uint8_t>(planes.blue.get(), planes.blue.get() + 6), expected.b);
+}
+
+TEST(ReadPlanes, BytesAfterTheSizeFieldAreIgnored) {
+    TempDir dir;
+    TestPicture pic = random_picture(3, 3, 6);
+    std::vector<std::uint8_t> bytes = encode_bmp(pic);
+    bytes.insert(bytes.end(), 500, 0x55);
+    put_le32(bytes, 2, static_cast<std::uint32_t>(bytes.size() - 500));
+    write_file(dir.file("t.bmp"), bytes);
+    PlanarPicture planes;
+    ASSERT_TRUE(read_bmp_planes(dir.file("t.bmp"), &planes).ok());
+    EXPECT_EQ(std::vector<std::uint8_t>(planes.green.get(), planes.green.get() + 9),
+              planes_of(pic).g);
+}
+
+struct BadFile {
+    const char* name;
+    StatusCode code;
+    const char* says;  // part of the message
+    std::vector<std::uint8_t> bytes;
+};
+
+std::vector<BadFile> bad_files() {
+    TestPicture pic = random_picture(4, 3, 9);
+    std::vector<std::uint8_t> good = encode_bmp(pic);
+    std::vector<BadFile> cases;
+    auto with = [&](auto change) {
+        std::vector<std::uint8_t> b = good;
+        change(b);
+        return b;
+    };
+    cases.push_back({"Empty", StatusCode::not_bmp, "not a BMP", {}});
+    cases.push_back({"PngSignature", StatusCode::not_bmp, "not a BMP",
+                     {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13}});
+    cases.push_back({"HeaderCutAt30", StatusCode::not_bmp, "too short",
+                     std::vector<std::uint8_t>(good.begin(), good.begin() + 30)});
+    BmpLayout l8;
+    l8.bits = 8;
+    cases.push_back({"EightBits", StatusCode::unsupported, "8 bits per pixel", encode_bmp(pic, l8)});
+    BmpLayout rle;
+    rle.compression = 1;
+    cases.push_back({"Compressed", StatusCode::unsupported, "compressed", encode_bmp(pic, rle)});
+    BmpLayout td;
+    td.top_down = true;
+    cases.push_back({"TopDown", StatusCode::unsupported, "top-down", encode_bmp(pic, td)});
+    BmpLayout core;
+    core.info_size = 12;
+    cases.push_back({"CoreHeader", StatusCode::unsupported, "old BMP header", encode_bmp(pic, core)});
+    cases.push_back({"ZeroWidth", StatusCode::bad_header, "invalid size",
+                     with([](auto& b) { put_le32(b, 18, 0); })});
+    cases.push_back({"NegativeWidth", StatusCode::bad_header, "invalid size",
+                     with([](auto& b) { put_le32(b, 18, 0xFFFFFFFEu); })});
+    cases.push_back({"ZeroHeight", StatusCode::bad_header, "invalid size",
+                     with([](auto& b) { put_le32(b, 22, 0); })});
+    cases.push_back({"HugeSamplesOverflow32Bits", StatusCode::bad_header, "too small",
+                     with([](auto& b) {
+                         put_le32(b, 18, 0x10000);
+                         put_le32(b, 22, 0x10000);
+                     })});
+    cases.push_back({"MaxWidthAndHeight", StatusCode::bad_header, "too small",
+                     with([](auto& b) {
+                         put_le32(b, 18, 0x7FFFFFFF);
+                         put_le32(b, 22, 0x7FFFFFFF);
+                     })});
+    cases.push_back({"SizeFieldBelowHeader", StatusCode::bad_header, "size field",
+                     with([](auto& b) { put_le32(b, 2, 20); })});
+    cases.push_back({"NegativeSizeField", StatusCode::bad_header, "size field",
+                     with([](auto& b) { put_le32(b, 2, 0x80000000u); })});
+    cases.push_back({"SizeFieldTooSmallForRows", StatusCode::bad_header, "too small",
+                     with([&](auto& b) { put_le32(b, 2, static_cast<std::uint32_t>(b.size() - 1)); })});
+    cases.push_back({"SizeFieldBeyondTheFile", StatusCode::short_file, "InputFileSizeError!!!",
+                     with([&](auto& b) { put_le32(b, 2, static_cast<std::uint32_t>(b.size() + 1)); })});
+    cases.push_back({"PixelDataCutByOneByte", StatusCode::short_file, "InputFileSizeError!!!",
+                     with([](auto& b) { b.pop_back(); })});
+    cases.push_back({"PixelOffsetPastTheEnd", StatusCode::bad_header, "offset",
+                     with([](auto& b) { put_le32(b, 10, 100000); })});
+    cases.push_back({"PixelOffsetInsideTheHeader", StatusCode::bad_header, "offset",
+                     with([](auto& b) { put_le32(b, 10, 20); })});
+    return cases;
+}
+
+void PrintTo(const BadFile& c, std::ostream* os) { *os << c.name; }
+
+class ReadPlanesRefuses : public ::testing::TestWithParam<BadFile> {};
+
+TEST_P(ReadPlanesRefuses, WithAClearMessage) {
+    const BadFile& c = GetParam();
+    TempDir dir;
+    write_file(dir.file("bad.bmp"), c.bytes);
+    PlanarPicture planes;
+    Status st = read_bmp_planes(dir.file("bad.bmp"), &planes);
+    EXPECT_EQ(st.code, c.code) << st.message;
+    EXPECT_NE(st.message.find(c.says), std::string::npos) << st.message;
+    EXPECT_EQ(st.message.find('\n'), std::string::npos) << "one line: " << st.message;
+    // The same verdict from the whole bytes, as the window checks a dropped file.
+    Status again = bmp_check(c.bytes.data(), c.bytes.size(), c.bytes.size(), "bad.bmp", nullptr);
+    EXPECT_EQ(again.code, c.code) << again.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Malformed, ReadPlanesRefuses, ::testing::ValuesIn(bad_files()),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(ReadPlanes, MissingFileAndFolderAreRefused) {
+    TempDir dir;
+    PlanarPicture planes;
+    Status missing = read_bmp_planes(dir.file("nothing.bmp"), &planes);
+    EXPECT_EQ(missing.code, StatusCode::cannot_open);
+    EXPECT_NE(missing.message.find("nothing.bmp"), std::string::npos);
+    Status folder = read_bmp_planes(dir.path(), &planes);
+    EXPECT_EQ(folder.code, StatusCode::not_a_file);
+    EXPECT_NE(folder.message.find("directory"), std::string::npos);
+}
+
+TEST(BmpSize, FitsUpToTwoGibibytes) {
+    EXPECT_TRUE(bmp_size_fits(0, 0));
+    EXPECT_TRUE(bmp_size_fits(4096, 4096));
+    EXPECT_FALSE(bmp_size_fits(-1, 5));
+    EXPECT_FALSE(bmp_size_fits(5, -1));
+    EXPECT_FALSE(bmp_size_fits(40000, 40000));
+    EXPECT_FALSE(bmp_size_fits(0x7FFFFFFF, 1));
+}
+
+}  // namespace

@@ -1,0 +1,231 @@
+#include "kernel_resize/lanczos3.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+// A per-sample resampler written straight from the definition, kept deliberately naive: no
+// shared taps, no loop reordering. The fast passes must match it bit for bit.
+double ref_kernel(double x) {
+    const double pi = 4.0 * std::atan(1.0);
+    double m = x * pi;
+    if (m == 0) return 1.0;
+    if (x < -3 || x > 3) return 0.0;
+    double v = std::sin(m / 3);
+    v = v / m;
+    v = v * 3.0;
+    v = v * std::sin(m);
+    return v / m;
+}
+
+double ref_sample(const std::vector<double>& line, int k, int M) {
+    int N = static_cast<int>(line.size());
+    double f = static_cast<double>(k * N) / M + (static_cast<double>(N - M) * 0.5) / M;
+    int t = static_cast<int>(f);
+    double h = f >= 0 ? f - t : f - t + 1;
+    int b = f >= 0 ? t : t - 1;
+    double w[8];
+    for (int j = 0; j <= 3; ++j) w[3 - j] = ref_kernel(j + h);
+    double one_minus_h = 1 - h;
+    for (int j = 0; j <= 3; ++j) w[4 + j] = ref_kernel(j + one_minus_h);
+    double s = w[0] + w[1] + w[2] + w[3] + w[4] + w[5] + w[6] + w[7];
+    double acc = 0.0;
+    for (int j = 0; j < 8; ++j) {
+        int i = b - 3 + j;
+        if (i < 0) i = -i;
+        if (i >= N) i = 2 * N - i - 2;
+        acc = line[static_cast<size_t>(i)] * (w[j] / s) + acc;
+    }
+    return acc;
+}
+
+std::vector<double> random_values(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<double> v(n);
+    for (double& x : v) x = static_cast<double>(rng() % 256);
+    return v;
+}
+
+TEST(SourcePosition, DoublingFiveSamplesStartsAndEndsAQuarterOutside) {
+    const double expected[10] = {-0.25, 0.25, 0.75, 1.25, 1.75, 2.25, 2.75, 3.25, 3.75, 4.25};
+    for (int k = 0; k < 10; ++k) EXPECT_DOUBLE_EQ(source_position(k, 5, 10), expected[k]) << k;
+}
+
+TEST(SourcePosition, LongLinesDoNotOverflow) {
+    // k * N passes 2^31 here; the position must still lie inside the line.
+    double f = source_position(59999, 40000, 60000);
+    EXPECT_NEAR(f, (59999 + 0.5) * 40000.0 / 60000 - 0.5, 1e-9);
+}
+
+TEST(LineTaps, DoublingFiveSamplesMirrorsWithoutRepeatingTheEdge) {
+    OutputTaps taps[10];
+    line_taps(5, 10, taps);
+    EXPECT_EQ(taps[0].t, 0);
+    EXPECT_EQ(taps[0].b, -1);
+    EXPECT_DOUBLE_EQ(taps[0].h, 0.75);
+    EXPECT_EQ(std::vector<int>(taps[0].index, taps[0].index + 8),
+              (std::vector<int>{4, 3, 2, 1, 0, 1, 2, 3}));
+    EXPECT_EQ(taps[9].b, 4);
+    EXPECT_EQ(std::vector<int>(taps[9].index, taps[9].index + 8),
+              (std::vector<int>{1, 2, 3, 4, 3, 2, 1, 0}));
+}
+
+TEST(Lanczos3Weights, HalfOffsetGivesNinthsOf368) {
+    double w[8];
+    lanczos3_weights(0.5, w);
+    const double expected[8] = {0, 9, -50, 225, 225, -50, 9, 0};
+    for (int j = 0; j < 8; ++j) EXPECT_NEAR(w[j], expected[j] / 368, 1e-15) << "tap " << j;
+}
+
+TEST(Lanczos3Kernel, SupportEndsAtThreeInclusive) {
+    EXPECT_EQ(lanczos3_kernel(0.0), 1.0);
+    // Whole-number distances give the tiny residue of sin(k pi), not zero.
+    for (double x : {1.0, 2.0, 3.0, -3.0}) {
+        EXPECT_NE(lanczos3_kernel(x), 0.0) << x;
+        EXPECT_LT(std::fabs(lanczos3_kernel(x)), 1e-15) << x;
+    }
+    EXPECT_EQ(lanczos3_kernel(3.0000001), 0.0);
+    EXPECT_EQ(lanczos3_kernel(-3.5), 0.0);
+    EXPECT_NEAR(lanczos3_kernel(0.5), 0.6079271018540267, 1e-15);
+}
+
+TEST(MirrorIndex, ReflectsOnceWithoutRepeatingTheEdge) {
+    // N = 8: -4 .. 11.
+    const int expected[] = {4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6, 7, 6, 5, 4, 3};
+    for (int i = -4; i <= 11; ++i) EXPECT_EQ(mirror_index(i, 8), expected[i + 4]) << "index " << i;
+}
+
+TEST(MirrorIndex, ShortLinesStayInsideForEveryTap) {
+    EXPECT_EQ(mirror_index(-4, 1), 0);
+    EXPECT_EQ(mirror_index(4, 1), 0);
+    // N = 2 reflects with period 2; N = 3 with period 4.
+    EXPECT_EQ(mirror_index(5, 2), 1);
+    EXPECT_EQ(mirror_index(-3, 2), 1);
+    EXPECT_EQ(mirror_index(6, 3), 2);  // 6 -> -2 -> 2
+    EXPECT_EQ(mirror_index(7, 4), 1);  // 7 -> -1 -> 1
+    for (int N = 1; N <= 5; ++N)
+        for (int i = -8; i <= N + 8; ++i) {
+            int m = mirror_index(i, N);
+            EXPECT_GE(m, 0) << "N " << N << " index " << i;
+            EXPECT_LT(m, N) << "N " << N << " index " << i;
+        }
+}
+
+TEST(ClampToByte, ClampsThenTruncates) {
+    EXPECT_EQ(clamp_to_byte(-0.5), 0);
+    EXPECT_EQ(clamp_to_byte(-300.0), 0);
+    EXPECT_EQ(clamp_to_byte(0.7), 0);
+    EXPECT_EQ(clamp_to_byte(12.999999), 12);
+    EXPECT_EQ(clamp_to_byte(254.99), 254);
+    EXPECT_EQ(clamp_to_byte(255.0), 255);
+    EXPECT_EQ(clamp_to_byte(255.5), 255);
+    EXPECT_EQ(clamp_to_byte(1e300), 255);
+    EXPECT_EQ(clamp_to_byte(std::nan("")), 0);
+}
+
+TEST(Lanczos3Rows, SameSizeLineCanComeOutOneLower) {
+    const std::vector<double> line = {52, 162, 15, 11, 13, 4, 195, 110};
+    std::vector<double> out(8);
+    lanczos3_rows(1, 8, 8, line.data(), out.data());
+    std::vector<int> bytes;
+    for (double v : out) bytes.push_back(clamp_to_byte(v));
+    EXPECT_EQ(bytes, (std::vector<int>{52, 162, 15, 10, 12, 4, 195, 110}));
+}
+
+struct Sizes {
+    int N, M, lines;
+};
+
+void PrintTo(const Sizes& s, std::ostream* os) { *os << s.N << " to " << s.M << " on " << s.lines << " lines"; }
+
+class PassesMatchTheNaiveResampler : public ::testing::TestWithParam<Sizes> {};
+
+TEST_P(PassesMatchTheNaiveResampler, BitForBit) {
+    const Sizes s = GetParam();
+    std::vector<double> in = random_values(static_cast<size_t>(s.N * s.lines), 7);
+    std::vector<double> rows(static_cast<size_t>(s.M * s.lines)), cols(rows.size());
+    lanczos3_rows(s.lines, s.N, s.M, in.data(), rows.data());
+    // The same data read as columns: line l is in[l * N .. l * N + N).
+    lanczos3_columns(s.lines, s.N, s.M, in.data(), cols.data());
+    for (int l = 0; l < s.lines; ++l) {
+        std::vector<double> row_line(static_cast<size_t>(s.N)), col_line(static_cast<size_t>(s.N));
+        for (int i = 0; i < s.N; ++i) {
+            row_line[static_cast<size_t>(i)] = in[static_cast<size_t>(i * s.lines + l)];
+            col_line[static_cast<size_t>(i)] = in[static_cast<size_t>(l * s.N + i)];
+        }
+        for (int k = 0; k < s.M; ++k) {
+            ASSERT_EQ(rows[static_cast<size_t>(k * s.lines + l)], ref_sample(row_line, k, s.M))
+                << "row " << l << " sample " << k;
+            ASSERT_EQ(cols[static_cast<size_t>(l * s.M + k)], ref_sample(col_line, k, s.M))
+                << "column " << l << " sample " << k;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lanczos3, PassesMatchTheNaiveResampler,
+                         ::testing::Values(Sizes{5, 10, 3}, Sizes{7, 7, 4}, Sizes{9, 23, 5},
+                                           Sizes{64, 31, 2}, Sizes{10, 24, 1}, Sizes{33, 100, 7},
+                                           Sizes{100, 17, 3}),
+                         [](const auto& p) {
+                             return std::to_string(p.param.N) + "to" + std::to_string(p.param.M) +
+                                    "x" + std::to_string(p.param.lines);
+                         });
+
+TEST(Lanczos3Plane, FlatPlaneGivesItsValueOrOneBelow) {
+    for (int c : {0, 1, 77, 128, 255}) {
+        std::vector<std::uint8_t> in(static_cast<size_t>(9 * 7), static_cast<std::uint8_t>(c));
+        std::vector<std::uint8_t> out(static_cast<size_t>(20 * 11));
+        lanczos3_resize_plane(9, 7, 20, 11, in.data(), out.data());
+        for (std::uint8_t v : out) {
+            EXPECT_LE(v, c);
+            EXPECT_GE(v, c == 0 ? 0 : c - 1);
+        }
+    }
+}
+
+TEST(Lanczos3Plane, SharpStepOvershootsAndIsClamped) {
+    // Columns 0..5 black, 6..11 white, 4 rows.
+    std::vector<std::uint8_t> in(static_cast<size_t>(12 * 4));
+    for (int x = 6; x < 12; ++x)
+        for (int y = 0; y < 4; ++y) in[static_cast<size_t>(x * 4 + y)] = 255;
+    std::vector<double> src(in.begin(), in.end()), rows(static_cast<size_t>(24 * 4));
+    lanczos3_rows(4, 12, 24, src.data(), rows.data());
+    double lo = 0, hi = 0;
+    for (double v : rows) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    EXPECT_LT(lo, -1.0);
+    EXPECT_GT(hi, 256.0);
+    std::vector<std::uint8_t> out(static_cast<size_t>(24 * 4));
+    lanczos3_resize_plane(12, 4, 24, 4, in.data(), out.data());
+    int zeros = 0, full = 0;
+    for (std::uint8_t v : out) {
+        zeros += v == 0;
+        full += v == 255;
+    }
+    EXPECT_GT(zeros, 0);
+    EXPECT_GT(full, 0);
+}
+
+TEST(Lanczos3Plane, TinyPicturesReadOnlyInsideTheirLines) {
+    // Widths and heights 1 to 5, enlarged and reduced; a one-sample line is constant.
+    for (int W = 1; W <= 5; ++W)
+        for (int H = 1; H <= 5; ++H)
+            for (int W2 : {1, 3, 11})
+                for (int H2 : {1, 4, 9}) {
+                    std::vector<std::uint8_t> in(static_cast<size_t>(W * H), 100);
+                    std::vector<std::uint8_t> out(static_cast<size_t>(W2 * H2));
+                    lanczos3_resize_plane(W, H, W2, H2, in.data(), out.data());
+                    for (std::uint8_t v : out) {
+                        EXPECT_LE(v, 100) << W << "x" << H << " to " << W2 << "x" << H2;
+                        EXPECT_GE(v, 99) << W << "x" << H << " to " << W2 << "x" << H2;
+                    }
+                }
+}
+
+}  // namespace
