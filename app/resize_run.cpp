@@ -1,6 +1,7 @@
 #include "app/resize_run.h"
 
 #include "image/bmp.h"
+#include "kernel_resize/hybrid.h"
 #include "kernel_resize/lanczos3.h"
 
 namespace {
@@ -14,7 +15,7 @@ struct MethodEntry {
 // The fixed order of a run.
 const MethodEntry kMethods[kMethodCount] = {
     {kMethodLanczos3, "lanczos3", lanczos3_resize},
-    {kMethodHybrid, "hybrid", nullptr},
+    {kMethodHybrid, "hybrid", hybrid_resize},
     {kMethodDct, "dct", nullptr},
 };
 

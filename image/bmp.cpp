@@ -237,7 +237,7 @@ Status write_result_bmp(const std::string& input_path, const char* name_format, 
             row[3 * x + 1] = green[x * h + t];
             row[3 * x + 2] = red[x * h + t];
         }
-        good = std::fwrite(row.data(), 1, stride, f) == stride;
+        good = stride == 0 || std::fwrite(row.data(), 1, stride, f) == stride;
     }
     int err = good ? 0 : errno;
     if (std::fclose(f) != 0 && good) {

@@ -66,6 +66,8 @@ void line_taps(int N, int M, OutputTaps* taps) {
         }
         lanczos3_weights(tp.h, tp.weight);
         for (int j = 0; j < 8; ++j) tp.index[j] = mirror_index(tp.b - 3 + j, N);
+        tp.left = mirror_index(tp.b, N);
+        tp.right = mirror_index(tp.b + 1, N);
     }
 }
 

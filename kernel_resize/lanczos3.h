@@ -16,8 +16,9 @@
 #include "image/status.h"
 
 // Everything a line resampler needs for one output index: the source position f, its
-// truncation t, floor b and fraction h, and the eight taps b - 3 .. b + 4 as already mirrored
-// input indices with their normalised weights. The same for every line of a pass.
+// truncation t, floor b and fraction h, the eight taps b - 3 .. b + 4 as already mirrored
+// input indices with their normalised weights, and the two mirrored samples b and b + 1 that
+// the hybrid resize interpolates linearly between. The same for every line of a pass.
 struct OutputTaps {
     double f;
     int t;
@@ -25,6 +26,8 @@ struct OutputTaps {
     double h;
     int index[8];
     double weight[8];
+    int left;   // b mirrored: b = -1 reads sample 1
+    int right;  // b + 1 mirrored: b + 1 = N reads sample N - 2
 };
 
 // f = (k * N) / M + ((N - M) * 0.5) / M, two double quotients added in this order.
@@ -55,6 +58,12 @@ inline double lanczos3_sum(const double* v, long step, const OutputTaps& tp) {
     double acc = 0.0;
     for (int j = 0; j < 8; ++j) acc = v[tp.index[j] * step] * tp.weight[j] + acc;
     return acc;
+}
+
+// Linear interpolation between samples b and b + 1: v[left] * (1 - h) + v[right] * h, the
+// first product formed first.
+inline double linear_sum(const double* v, long step, const OutputTaps& tp) {
+    return v[tp.left * step] * (1 - tp.h) + v[tp.right * step] * tp.h;
 }
 
 // Row pass: lines rows of N samples to M samples. Row l has input i at in[i * lines + l] and

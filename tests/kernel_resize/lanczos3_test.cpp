@@ -6,42 +6,9 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/naive_resample.h"
+
 namespace {
-
-// A per-sample resampler written straight from the definition, kept deliberately naive: no
-// shared taps, no loop reordering. The fast passes must match it bit for bit.
-double ref_kernel(double x) {
-    const double pi = 4.0 * std::atan(1.0);
-    double m = x * pi;
-    if (m == 0) return 1.0;
-    if (x < -3 || x > 3) return 0.0;
-    double v = std::sin(m / 3);
-    v = v / m;
-    v = v * 3.0;
-    v = v * std::sin(m);
-    return v / m;
-}
-
-double ref_sample(const std::vector<double>& line, int k, int M) {
-    int N = static_cast<int>(line.size());
-    double f = static_cast<double>(k * N) / M + (static_cast<double>(N - M) * 0.5) / M;
-    int t = static_cast<int>(f);
-    double h = f >= 0 ? f - t : f - t + 1;
-    int b = f >= 0 ? t : t - 1;
-    double w[8];
-    for (int j = 0; j <= 3; ++j) w[3 - j] = ref_kernel(j + h);
-    double one_minus_h = 1 - h;
-    for (int j = 0; j <= 3; ++j) w[4 + j] = ref_kernel(j + one_minus_h);
-    double s = w[0] + w[1] + w[2] + w[3] + w[4] + w[5] + w[6] + w[7];
-    double acc = 0.0;
-    for (int j = 0; j < 8; ++j) {
-        int i = b - 3 + j;
-        if (i < 0) i = -i;
-        if (i >= N) i = 2 * N - i - 2;
-        acc = line[static_cast<size_t>(i)] * (w[j] / s) + acc;
-    }
-    return acc;
-}
 
 std::vector<double> random_values(size_t n, unsigned seed) {
     std::mt19937 rng(seed);
@@ -158,9 +125,9 @@ TEST_P(PassesMatchTheNaiveResampler, BitForBit) {
             col_line[static_cast<size_t>(i)] = in[static_cast<size_t>(l * s.N + i)];
         }
         for (int k = 0; k < s.M; ++k) {
-            ASSERT_EQ(rows[static_cast<size_t>(k * s.lines + l)], ref_sample(row_line, k, s.M))
+            ASSERT_EQ(rows[static_cast<size_t>(k * s.lines + l)], naive_lanczos3_sample(row_line, k, s.M))
                 << "row " << l << " sample " << k;
-            ASSERT_EQ(cols[static_cast<size_t>(l * s.M + k)], ref_sample(col_line, k, s.M))
+            ASSERT_EQ(cols[static_cast<size_t>(l * s.M + k)], naive_lanczos3_sample(col_line, k, s.M))
                 << "column " << l << " sample " << k;
         }
     }

@@ -1,0 +1,66 @@
+#pragma once
+// The hybrid resize: the Lanczos-3 resize of lanczos3.h, switched per output sample to two-tap
+// linear interpolation wherever an edge mask marks the input sample at the source position.
+// Edges ring under Lanczos-3; linear interpolation does not ring.
+//
+// Two masks, each from all three colours at once, so an edge in one colour switches all three:
+// the row mask from horizontal neighbour differences of the picture steers the row pass; the
+// column mask from vertical neighbour differences of the row-pass results steers the column
+// pass. A difference of 13 or more is an edge; each mask is then widened by two samples along
+// its pass. Away from the masks every sample is computed by the very same code as the Lanczos3
+// resize, so a picture without edges gives byte-identical results.
+
+#include <cstdint>
+#include <string>
+
+#include "image/alloc.h"
+#include "image/status.h"
+
+constexpr int kEdgeThreshold = 13;
+
+enum class MaskDirection { along_rows, along_columns };
+
+// Flags (0 or 1) over a width x height grid, flag (x, y) at x * height + y.
+struct EdgeMask {
+    int width = 0;
+    int height = 0;
+    HeapArray<std::uint8_t> channel[3];  // red, green, blue: an edge in that colour
+    HeapArray<std::uint8_t> combined;    // an edge in any colour
+    HeapArray<std::uint8_t> widened;     // combined, widened by two samples along the pass
+
+    EdgeMask(int w, int h);
+};
+
+// Row mask of the W x H picture: pixel (x, y) compares its left and right neighbours (mirrored
+// at the ends, so the first and last columns compare a column with itself and are never
+// flagged by their own difference). Fills mask->channel and mask->combined.
+void row_edge_mask(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                   int W, int H, EdgeMask* mask);
+
+// Column mask of the W2 x H row-pass results: sample (x, y) compares rows y + 1 and y - 1
+// (mirrored likewise); the difference of the unclamped doubles is truncated toward zero before
+// it is compared, so 12.9 is no edge and -13.4 is. Fills mask->channel and mask->combined.
+void column_edge_mask(const double* red, const double* green, const double* blue, int W2, int H,
+                      EdgeMask* mask);
+
+// mask->widened = mask->combined with the two samples before and after every flagged sample
+// along the direction also set. Only the combined flags spread, so the widening is exactly two.
+void dilate_mask(EdgeMask* mask, MaskDirection direction);
+
+// The row pass of lanczos3_rows over an 8-bit plane of lines rows, N to M samples, with every
+// output sample whose truncated source position t has flag (t, row) set in mask (N x lines)
+// replaced by the linear interpolation. out is M * lines doubles, unclamped.
+void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uint8_t* mask,
+                 double* out);
+
+// The column pass over lines columns of N doubles (column l at in[l * N]), N to M samples,
+// switched by flag (l, t) of mask (lines x N); results clamped to bytes into out (column l at
+// out[l * M]).
+void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_t* mask,
+                    std::uint8_t* out);
+
+// The whole picture, written as "%s_hybrid.bmp" beside path. Same arguments and limits as
+// lanczos3_resize.
+Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
+                     const std::uint8_t* red, const std::uint8_t* green,
+                     const std::uint8_t* blue);
