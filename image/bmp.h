@@ -67,14 +67,22 @@ Status read_bmp_planes(const std::string& path, PlanarPicture* out);
 // character is one code point, so a multi-byte character is never cut in half.
 std::string result_name(const std::string& input_path, const char* name_format);
 
-// Writes three planes of width * height samples (column length height) as a 24-bit BMP named
+// How a plane's samples lie in memory. Planes are column-major everywhere in the tool; a
+// resizer whose last pass runs along rows may hand its result over row-major instead, which
+// spares two transpositions on the way to the file's rows.
+enum class PlaneOrder {
+    by_column,  // sample (x, y) at x * height + y
+    by_row,     // sample (x, y) at y * width + x
+};
+
+// Writes three planes of width * height samples (in the given order) as a 24-bit BMP named
 // by result_name. The file appears complete or not at all: it is written under a temporary
 // name in the same folder and renamed over any earlier result at the end, so a failed write
 // leaves an existing result untouched. width and height must be at least 0 and give a file
 // of at most 2^31 - 1 bytes.
 Status write_result_bmp(const std::string& input_path, const char* name_format, int width,
                         int height, const std::uint8_t* red, const std::uint8_t* green,
-                        const std::uint8_t* blue);
+                        const std::uint8_t* blue, PlaneOrder order = PlaneOrder::by_column);
 
 // Whether a width x height result fits in a BMP file (whose size field is 32-bit signed).
 bool bmp_size_fits(std::int64_t width, std::int64_t height);

@@ -1,10 +1,14 @@
 #include "kernel_resize/hybrid.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
 #include "image/bmp.h"
+#include "image/parallel.h"
 #include "kernel_resize/lanczos3.h"
+#include "kernel_resize/passes.h"
+#include "kernel_resize/tap_sums.h"
 
 namespace {
 
@@ -14,151 +18,200 @@ int iabs(int v) { return v < 0 ? -v : v; }
 
 }  // namespace
 
-EdgeMask::EdgeMask(int w, int h)
+EdgeMask::EdgeMask(int w, int h, bool keep_channels)
     : width(w),
       height(h),
-      channel{HeapArray<std::uint8_t>(sz(w) * sz(h), "edge mask red"),
-              HeapArray<std::uint8_t>(sz(w) * sz(h), "edge mask green"),
-              HeapArray<std::uint8_t>(sz(w) * sz(h), "edge mask blue")},
       combined(sz(w) * sz(h), "edge mask"),
-      widened(sz(w) * sz(h), "widened edge mask") {}
+      widened(sz(w) * sz(h), "widened edge mask") {
+    if (keep_channels) {
+        const char* names[3] = {"edge mask red", "edge mask green", "edge mask blue"};
+        for (int c = 0; c < 3; ++c) channel[c] = HeapArray<std::uint8_t>(sz(w) * sz(h), names[c]);
+    }
+}
+
+namespace {
+
+// flag[i] = |trunc(a[i] - b[i])| >= 13 for i in [0, n), or'ed into any[i]; for 8-bit samples
+// the difference is exact and the truncation does nothing.
+template <class T>
+void flag_differences(const T* a, const T* b, std::size_t n, std::uint8_t* flag,
+                      std::uint8_t* any) {
+    for (std::size_t i = 0; i < n; ++i) {
+        int d = static_cast<int>(static_cast<double>(a[i]) - static_cast<double>(b[i]));
+        std::uint8_t f = iabs(d) >= kEdgeThreshold;
+        if (flag != nullptr) flag[i] = f;
+        any[i] |= f;
+    }
+}
+
+}  // namespace
 
 void row_edge_mask(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
                    int W, int H, EdgeMask* mask) {
     const std::uint8_t* planes[3] = {red, green, blue};
     const std::size_t h = sz(H);
-    for (int x = 0; x < W; ++x) {
-        // A picture one pixel wide compares its only column with itself.
-        const std::size_t left = sz(mirror_index(x - 1, W)) * h;
-        const std::size_t right = sz(mirror_index(x + 1, W)) * h;
-        const std::size_t at = sz(x) * h;
-        for (std::size_t y = 0; y < h; ++y) {
-            std::uint8_t any = 0;
+    parallel_for(sz(W), 16, [&](std::size_t x0, std::size_t x1) {
+        for (std::size_t x = x0; x < x1; ++x) {
+            const int xi = static_cast<int>(x);
+            // A picture one pixel wide compares its only column with itself.
+            const std::size_t left = sz(mirror_index(xi - 1, W)) * h;
+            const std::size_t right = sz(mirror_index(xi + 1, W)) * h;
+            const std::size_t at = x * h;
+            std::memset(mask->combined.get() + at, 0, h);
             for (int c = 0; c < 3; ++c) {
-                int d = planes[c][left + y] - planes[c][right + y];
-                std::uint8_t flag = iabs(d) >= kEdgeThreshold;
-                mask->channel[c][at + y] = flag;
-                any |= flag;
+                std::uint8_t* ch = mask->channel[c].get();
+                flag_differences(planes[c] + left, planes[c] + right, h,
+                                 ch != nullptr ? ch + at : nullptr, mask->combined.get() + at);
             }
-            mask->combined[at + y] = any;
+        }
+    });
+}
+
+namespace {
+
+// The column mask of columns [x0, x1), column x of colour c at rows[c] + x * H.
+void column_mask_range(const double* const rows[3], std::size_t H, std::size_t x0,
+                       std::size_t x1, std::uint8_t* combined, std::uint8_t* const channel[3]) {
+    const int Hi = static_cast<int>(H);
+    for (std::size_t x = x0; x < x1; ++x) {
+        const std::size_t at = x * H;
+        std::uint8_t* any = combined + at;
+        std::memset(any, 0, H);
+        for (int c = 0; c < 3; ++c) {
+            const double* col = rows[c] + at;
+            std::uint8_t* flag = channel[c] != nullptr ? channel[c] + at : nullptr;
+            // Rows 1 .. H - 2 compare rows y + 1 and y - 1; the first and last rows compare
+            // their one neighbour with itself (a single row, itself with itself).
+            if (H >= 3) flag_differences(col + 2, col, H - 2, flag ? flag + 1 : nullptr, any + 1);
+            flag_differences(col + mirror_index(1, Hi), col + mirror_index(-1, Hi), 1, flag, any);
+            if (H >= 2)
+                flag_differences(col + mirror_index(Hi, Hi), col + mirror_index(Hi - 2, Hi), 1,
+                                 flag ? flag + H - 1 : nullptr, any + H - 1);
         }
     }
 }
+
+// Widening of columns [x0, x1) of a W x H grid.
+void dilate_range(const std::uint8_t* src, std::size_t W, std::size_t H, MaskDirection direction,
+                  std::size_t x0, std::size_t x1, std::uint8_t* dst) {
+    for (std::size_t x = x0; x < x1; ++x) {
+        std::uint8_t* to = dst + x * H;
+        if (direction == MaskDirection::along_rows) {
+            // Neighbours along a row are whole columns apart: a column takes the flags of the
+            // columns up to two away on either side.
+            const std::size_t lo = x >= 2 ? x - 2 : 0;
+            const std::size_t hi = std::min(W - 1, x + 2);
+            std::memcpy(to, src + lo * H, H);
+            for (std::size_t nx = lo + 1; nx <= hi; ++nx) {
+                const std::uint8_t* col = src + nx * H;
+                for (std::size_t y = 0; y < H; ++y) to[y] |= col[y];
+            }
+        } else {
+            const std::uint8_t* col = src + x * H;
+            for (std::size_t y = 0; y < H; ++y) {
+                std::uint8_t f = col[y];
+                if (y >= 1) f |= col[y - 1];
+                if (y >= 2) f |= col[y - 2];
+                if (y + 1 < H) f |= col[y + 1];
+                if (y + 2 < H) f |= col[y + 2];
+                to[y] = f;
+            }
+        }
+    }
+}
+
+}  // namespace
 
 void column_edge_mask(const double* red, const double* green, const double* blue, int W2, int H,
                       EdgeMask* mask) {
-    const double* planes[3] = {red, green, blue};
-    const std::size_t h = sz(H);
-    for (std::size_t x = 0; x < sz(W2); ++x) {
-        for (int y = 0; y < H; ++y) {
-            const std::size_t lower = x * h + sz(mirror_index(y - 1, H));
-            const std::size_t upper = x * h + sz(mirror_index(y + 1, H));
-            const std::size_t at = x * h + sz(y);
-            std::uint8_t any = 0;
-            for (int c = 0; c < 3; ++c) {
-                // Truncated toward zero before the comparison: 12.9 is no edge, -13.4 is.
-                int d = static_cast<int>(planes[c][upper] - planes[c][lower]);
-                std::uint8_t flag = iabs(d) >= kEdgeThreshold;
-                mask->channel[c][at] = flag;
-                any |= flag;
-            }
-            mask->combined[at] = any;
-        }
-    }
+    const double* rows[3] = {red, green, blue};
+    std::uint8_t* channel[3] = {mask->channel[0].get(), mask->channel[1].get(),
+                                mask->channel[2].get()};
+    parallel_for(sz(W2), 16, [&](std::size_t x0, std::size_t x1) {
+        column_mask_range(rows, sz(H), x0, x1, mask->combined.get(), channel);
+    });
 }
 
 void dilate_mask(EdgeMask* mask, MaskDirection direction) {
-    const int W = mask->width, H = mask->height;
-    const std::size_t n = sz(W) * sz(H);
-    const std::uint8_t* src = mask->combined.get();
-    std::uint8_t* dst = mask->widened.get();
-    std::memcpy(dst, src, n);
-    if (direction == MaskDirection::along_rows) {
-        // Neighbours along a row are whole columns apart.
-        for (int x = 0; x < W; ++x) {
-            const std::uint8_t* col = src + sz(x) * sz(H);
-            for (int d = -2; d <= 2; ++d) {
-                int nx = x + d;
-                if (d == 0 || nx < 0 || nx >= W) continue;
-                std::uint8_t* to = dst + sz(nx) * sz(H);
-                for (std::size_t y = 0; y < sz(H); ++y) to[y] |= col[y];
-            }
-        }
-    } else {
-        for (std::size_t x = 0; x < sz(W); ++x) {
-            const std::uint8_t* col = src + x * sz(H);
-            std::uint8_t* to = dst + x * sz(H);
-            for (int y = 0; y < H; ++y) {
-                if (!col[y]) continue;
-                for (int ny = y - 2; ny <= y + 2; ++ny)
-                    if (ny >= 0 && ny < H) to[ny] = 1;
-            }
-        }
-    }
+    parallel_for(sz(mask->width), 16, [&](std::size_t x0, std::size_t x1) {
+        dilate_range(mask->combined.get(), sz(mask->width), sz(mask->height), direction, x0, x1,
+                     mask->widened.get());
+    });
 }
 
 void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uint8_t* mask,
                  double* out) {
-    const std::size_t nl = sz(lines);
-    HeapArray<double> src(sz(N) * nl, "hybrid input");
-    for (std::size_t i = 0; i < sz(N) * nl; ++i) src[i] = in[i];
-    // Every sample first takes the Lanczos3 resize's own value; the flagged ones are then
-    // replaced, so the unflagged ones cannot differ from that resize.
-    lanczos3_rows(lines, N, M, src.get(), out);
     HeapArray<OutputTaps> taps(sz(M), "hybrid taps");
     line_taps(N, M, taps.get());
-    for (int k = 0; k < M; ++k) {
-        const OutputTaps& tp = taps[sz(k)];
-        const std::uint8_t* flags = mask + sz(tp.t) * nl;
-        double* o = out + sz(k) * nl;
-        for (std::size_t l = 0; l < nl; ++l)
-            if (flags[l]) o[l] = linear_sum(src.get() + l, lines, tp);
-    }
+    const std::size_t nl = sz(lines);
+    parallel_for(sz(M), 8, [&](std::size_t k0, std::size_t k1) {
+        rows_range(taps.get(), k0, k1, in, nl, mask, out + k0 * nl);
+    });
 }
 
 void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_t* mask,
-                    std::uint8_t* out) {
-    HeapArray<OutputTaps> taps(sz(M), "hybrid taps");
-    line_taps(N, M, taps.get());
-    for (std::size_t l = 0; l < sz(lines); ++l) {
-        const double* v = in + l * sz(N);
-        const std::uint8_t* flags = mask + l * sz(N);
-        std::uint8_t* o = out + l * sz(M);
-        for (int k = 0; k < M; ++k) {
-            const OutputTaps& tp = taps[sz(k)];
-            o[k] = clamp_to_byte(flags[tp.t] ? linear_sum(v, 1, tp) : lanczos3_sum(v, 1, tp));
-        }
-    }
+                    std::uint8_t* out, PlaneOrder order) {
+    column_pass_bytes(lines, N, M, in, mask, out, order);
 }
+
+namespace {
+
+// One worker's band: the three colours' row-pass results, the band's column mask and the
+// column-pass scratch.
+struct HybridScratch {
+    HeapArray<double> rows[3];
+    HeapArray<std::uint8_t> combined, widened;
+    BandScratch band;
+    HybridScratch(int H, int H2)
+        : rows{HeapArray<double>(sz(H) * kBandLines, "hybrid band red"),
+               HeapArray<double>(sz(H) * kBandLines, "hybrid band green"),
+               HeapArray<double>(sz(H) * kBandLines, "hybrid band blue")},
+          combined(sz(H) * kBandLines, "hybrid band mask"),
+          widened(sz(H) * kBandLines, "hybrid band widened mask"),
+          band(H, H2, true) {}
+};
+
+}  // namespace
 
 Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
                      const std::uint8_t* red, const std::uint8_t* green,
                      const std::uint8_t* blue) {
     const std::uint8_t* planes[3] = {red, green, blue};
-    const char* row_names[3] = {"hybrid red rows", "hybrid green rows", "hybrid blue rows"};
-    HeapArray<double> rows[3];
-    {
-        EdgeMask row_mask(W, H);
-        row_edge_mask(red, green, blue, W, H, &row_mask);
-        dilate_mask(&row_mask, MaskDirection::along_rows);
-        for (int c = 0; c < 3; ++c) {
-            rows[c] = HeapArray<double>(sz(W2) * sz(H), row_names[c]);
-            hybrid_rows(H, W, W2, planes[c], row_mask.widened.get(), rows[c].get());
-        }
-    }
-    const std::size_t n = sz(W2) * sz(H2);
+    EdgeMask row_mask(W, H, false);
+    row_edge_mask(red, green, blue, W, H, &row_mask);
+    dilate_mask(&row_mask, MaskDirection::along_rows);
+
+    HeapArray<OutputTaps> row_taps(sz(W2), "hybrid taps");
+    line_taps(W, W2, row_taps.get());
+    HeapArray<OutputTaps> col_taps(sz(H2), "hybrid taps");
+    line_taps(H, H2, col_taps.get());
+    const std::size_t n = sz(W2) * sz(H2), h = sz(H);
     HeapArray<std::uint8_t> out[3] = {HeapArray<std::uint8_t>(n, "hybrid red"),
                                       HeapArray<std::uint8_t>(n, "hybrid green"),
                                       HeapArray<std::uint8_t>(n, "hybrid blue")};
-    {
-        EdgeMask column_mask(W2, H);
-        column_edge_mask(rows[0].get(), rows[1].get(), rows[2].get(), W2, H, &column_mask);
-        dilate_mask(&column_mask, MaskDirection::along_columns);
-        for (int c = 0; c < 3; ++c) {
-            hybrid_columns(W2, H, H2, rows[c].get(), column_mask.widened.get(), out[c].get());
-            rows[c].reset();
-        }
-    }
+    // Band by band of output columns, all three colours together since the column mask joins
+    // them: the row pass, the column mask of the band's columns (each flag depends on its own
+    // column only), then the column pass.
+    for_bands<HybridScratch>(
+        sz(W2), [&] { return HybridScratch(H, H2); },
+        [&](std::size_t l0, std::size_t l1, HybridScratch& s) {
+            const std::size_t B = l1 - l0;
+            const double* rows[3];
+            for (int c = 0; c < 3; ++c) {
+                rows_range(row_taps.get(), l0, l1, planes[c], h, row_mask.widened.get(),
+                           s.rows[c].get());
+                rows[c] = s.rows[c].get();
+            }
+            std::uint8_t* no_channels[3] = {nullptr, nullptr, nullptr};
+            column_mask_range(rows, h, 0, B, s.combined.get(), no_channels);
+            dilate_range(s.combined.get(), B, h, MaskDirection::along_columns, 0, B,
+                         s.widened.get());
+            gather_band_flags(B, H, s.widened.get(), &s.band);
+            for (int c = 0; c < 3; ++c) {
+                column_sums_band(B, H, H2, col_taps.get(), rows[c], true, &s.band);
+                store_band(B, H2, s.band, l0, sz(W2), out[c].get(), PlaneOrder::by_row);
+            }
+        });
     return write_result_bmp(path, "%s_hybrid.bmp", W2, H2, out[0].get(), out[1].get(),
-                            out[2].get());
+                            out[2].get(), PlaneOrder::by_row);
 }

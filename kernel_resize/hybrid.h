@@ -14,6 +14,7 @@
 #include <string>
 
 #include "image/alloc.h"
+#include "image/bmp.h"
 #include "image/status.h"
 
 constexpr int kEdgeThreshold = 13;
@@ -28,7 +29,9 @@ struct EdgeMask {
     HeapArray<std::uint8_t> combined;    // an edge in any colour
     HeapArray<std::uint8_t> widened;     // combined, widened by two samples along the pass
 
-    EdgeMask(int w, int h);
+    // Without keep_channels the three channel grids stay empty (null) and the mask builders
+    // fill only the combined grid, which is all the resize needs.
+    EdgeMask(int w, int h, bool keep_channels = true);
 };
 
 // Row mask of the W x H picture: pixel (x, y) compares its left and right neighbours (mirrored
@@ -54,10 +57,10 @@ void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uin
                  double* out);
 
 // The column pass over lines columns of N doubles (column l at in[l * N]), N to M samples,
-// switched by flag (l, t) of mask (lines x N); results clamped to bytes into out (column l at
-// out[l * M]).
+// switched by flag (l, t) of mask (lines x N); results clamped to bytes into out, a lines x M
+// plane (column l at out[l * M] unless order is by_row).
 void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_t* mask,
-                    std::uint8_t* out);
+                    std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column);
 
 // The whole picture, written as "%s_hybrid.bmp" beside path. Same arguments and limits as
 // lanczos3_resize.

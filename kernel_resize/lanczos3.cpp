@@ -1,10 +1,14 @@
 #include "kernel_resize/lanczos3.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstddef>
 
 #include "image/alloc.h"
 #include "image/bmp.h"
+#include "image/parallel.h"
+#include "kernel_resize/passes.h"
+#include "kernel_resize/tap_sums.h"
 
 namespace {
 const double kPi = 4.0 * std::atan(1.0);
@@ -71,46 +75,86 @@ void line_taps(int N, int M, OutputTaps* taps) {
     }
 }
 
-void lanczos3_rows(int lines, int N, int M, const double* in, double* out) {
-    HeapArray<OutputTaps> taps(static_cast<std::size_t>(M), "lanczos3 taps");
+namespace {
+
+HeapArray<OutputTaps> taps_of(int N, int M) {
+    HeapArray<OutputTaps> taps(static_cast<std::size_t>(M), "taps");
     line_taps(N, M, taps.get());
+    return taps;
+}
+
+template <class T>
+void whole_rows(int lines, int N, int M, const T* in, double* out) {
+    HeapArray<OutputTaps> taps = taps_of(N, M);
     const std::size_t nl = static_cast<std::size_t>(lines);
-    // Output index, then tap, then line: every access runs along a contiguous column, and each
-    // sample still adds its taps in the order j = 0..7.
-    for (int k = 0; k < M; ++k) {
-        const OutputTaps& tp = taps[static_cast<std::size_t>(k)];
-        double* o = out + static_cast<std::size_t>(k) * nl;
-        for (std::size_t l = 0; l < nl; ++l) o[l] = 0.0;
-        for (int j = 0; j < 8; ++j) {
-            const double* src = in + static_cast<std::size_t>(tp.index[j]) * nl;
-            const double w = tp.weight[j];
-            for (std::size_t l = 0; l < nl; ++l) o[l] = src[l] * w + o[l];
-        }
-    }
+    parallel_for(static_cast<std::size_t>(M), 8, [&](std::size_t k0, std::size_t k1) {
+        rows_range(taps.get(), k0, k1, in, nl, nullptr, out + k0 * nl);
+    });
+}
+
+}  // namespace
+
+void lanczos3_rows(int lines, int N, int M, const double* in, double* out) {
+    whole_rows(lines, N, M, in, out);
+}
+
+void lanczos3_rows(int lines, int N, int M, const std::uint8_t* in, double* out) {
+    whole_rows(lines, N, M, in, out);
 }
 
 void lanczos3_columns(int lines, int N, int M, const double* in, double* out) {
-    HeapArray<OutputTaps> taps(static_cast<std::size_t>(M), "lanczos3 taps");
-    line_taps(N, M, taps.get());
-    for (int l = 0; l < lines; ++l) {
-        const double* v = in + static_cast<std::size_t>(l) * static_cast<std::size_t>(N);
-        double* o = out + static_cast<std::size_t>(l) * static_cast<std::size_t>(M);
-        for (int k = 0; k < M; ++k) o[k] = lanczos3_sum(v, 1, taps[static_cast<std::size_t>(k)]);
-    }
+    HeapArray<OutputTaps> taps = taps_of(N, M);
+    const std::size_t n = static_cast<std::size_t>(N), m = static_cast<std::size_t>(M);
+    for_bands<BandScratch>(
+        static_cast<std::size_t>(lines), [&] { return BandScratch(N, M, false); },
+        [&](std::size_t l0, std::size_t l1, BandScratch& s) {
+            const std::size_t B = l1 - l0;
+            column_sums_band(B, N, M, taps.get(), in + l0 * n, false, &s);
+            for (std::size_t b = 0; b < B; ++b)
+                for (std::size_t k = 0; k < m; ++k) out[(l0 + b) * m + k] = s.summed[k * B + b];
+        });
 }
 
+void column_pass_bytes(int lines, int N, int M, const double* in, const std::uint8_t* mask,
+                       std::uint8_t* out, PlaneOrder order) {
+    HeapArray<OutputTaps> taps = taps_of(N, M);
+    const std::size_t n = static_cast<std::size_t>(N);
+    const std::size_t nl = static_cast<std::size_t>(lines);
+    for_bands<BandScratch>(
+        nl, [&] { return BandScratch(N, M, mask != nullptr); },
+        [&](std::size_t l0, std::size_t l1, BandScratch& s) {
+            const std::size_t B = l1 - l0;
+            if (mask != nullptr) gather_band_flags(B, N, mask + l0 * n, &s);
+            column_sums_band(B, N, M, taps.get(), in + l0 * n, mask != nullptr, &s);
+            store_band(B, M, s, l0, nl, out, order);
+        });
+}
+
+namespace {
+
+// A band's own row-pass result, beside the column-pass scratch.
+struct PlaneScratch {
+    BandScratch band;
+    HeapArray<double> rows;
+    PlaneScratch(int H, int H2) : band(H, H2, false), rows(static_cast<std::size_t>(H) * kBandLines, "band rows") {}
+};
+
+}  // namespace
+
 void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
-                           std::uint8_t* out) {
-    const std::size_t w = static_cast<std::size_t>(W), h = static_cast<std::size_t>(H);
-    const std::size_t w2 = static_cast<std::size_t>(W2), h2 = static_cast<std::size_t>(H2);
-    HeapArray<double> src(w * h, "lanczos3 input");
-    for (std::size_t i = 0; i < w * h; ++i) src[i] = in[i];
-    HeapArray<double> rows(w2 * h, "lanczos3 rows");
-    lanczos3_rows(H, W, W2, src.get(), rows.get());
-    src.reset();
-    HeapArray<double> cols(w2 * h2, "lanczos3 columns");
-    lanczos3_columns(W2, H, H2, rows.get(), cols.get());
-    for (std::size_t i = 0; i < w2 * h2; ++i) out[i] = clamp_to_byte(cols[i]);
+                           std::uint8_t* out, PlaneOrder order) {
+    HeapArray<OutputTaps> row_taps = taps_of(W, W2);
+    HeapArray<OutputTaps> col_taps = taps_of(H, H2);
+    const std::size_t h = static_cast<std::size_t>(H);
+    // Band by band of output columns: the band's row pass, then its column pass straight into
+    // bytes. The row-pass values enter the column pass unclamped.
+    for_bands<PlaneScratch>(
+        static_cast<std::size_t>(W2), [&] { return PlaneScratch(H, H2); },
+        [&](std::size_t l0, std::size_t l1, PlaneScratch& s) {
+            rows_range(row_taps.get(), l0, l1, in, h, nullptr, s.rows.get());
+            column_sums_band(l1 - l0, H, H2, col_taps.get(), s.rows.get(), false, &s.band);
+            store_band(l1 - l0, H2, s.band, l0, static_cast<std::size_t>(W2), out, order);
+        });
 }
 
 Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
@@ -118,8 +162,9 @@ Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
                        const std::uint8_t* blue) {
     const std::size_t n = static_cast<std::size_t>(W2) * static_cast<std::size_t>(H2);
     HeapArray<std::uint8_t> r(n, "lanczos3 red"), g(n, "lanczos3 green"), b(n, "lanczos3 blue");
-    lanczos3_resize_plane(W, H, W2, H2, red, r.get());
-    lanczos3_resize_plane(W, H, W2, H2, green, g.get());
-    lanczos3_resize_plane(W, H, W2, H2, blue, b.get());
-    return write_result_bmp(path, "%s_lanczos3.bmp", W2, H2, r.get(), g.get(), b.get());
+    lanczos3_resize_plane(W, H, W2, H2, red, r.get(), PlaneOrder::by_row);
+    lanczos3_resize_plane(W, H, W2, H2, green, g.get(), PlaneOrder::by_row);
+    lanczos3_resize_plane(W, H, W2, H2, blue, b.get(), PlaneOrder::by_row);
+    return write_result_bmp(path, "%s_lanczos3.bmp", W2, H2, r.get(), g.get(), b.get(),
+                            PlaneOrder::by_row);
 }

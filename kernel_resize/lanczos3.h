@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/bmp.h"
 #include "image/status.h"
 
 // Everything a line resampler needs for one output index: the source position f, its
@@ -69,15 +70,25 @@ inline double linear_sum(const double* v, long step, const OutputTaps& tp) {
 // Row pass: lines rows of N samples to M samples. Row l has input i at in[i * lines + l] and
 // output k at out[k * lines + l].
 void lanczos3_rows(int lines, int N, int M, const double* in, double* out);
+// The same over an 8-bit plane, each sample converted exactly to a double.
+void lanczos3_rows(int lines, int N, int M, const std::uint8_t* in, double* out);
 
 // Column pass: lines columns of N samples to M samples. Column l has input i at in[l * N + i]
 // and output k at out[l * M + k].
 void lanczos3_columns(int lines, int N, int M, const double* in, double* out);
 
-// One plane of W x H bytes to W2 x H2 bytes (out allocated by the caller). The row-pass values
-// enter the column pass unclamped.
+// The column pass straight into bytes: lines columns of N doubles (column l at in[l * N]) to
+// M samples each, clamped by clamp_to_byte into out, a lines x M plane in the given order.
+// Where mask (lines x N flags, flag (l, i) at l * N + i) is not null, every output sample k of
+// column l whose truncated source position t has flag (l, t) set takes linear_sum instead of
+// the Lanczos-3 sum: the hybrid resize's column pass, sharing every other operation.
+void column_pass_bytes(int lines, int N, int M, const double* in, const std::uint8_t* mask,
+                       std::uint8_t* out, PlaneOrder order);
+
+// One plane of W x H bytes to W2 x H2 bytes (out allocated by the caller, column-major unless
+// order says otherwise). The row-pass values enter the column pass unclamped.
 void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
-                           std::uint8_t* out);
+                           std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column);
 
 // The whole picture, red, green, blue in turn, written as "%s_lanczos3.bmp" beside path.
 // W, H >= 1 and W2, H2 >= 0 with a result that fits in a BMP file (the run checks both).

@@ -1,4 +1,5 @@
 #include "kernel_resize/lanczos3.h"
+#include "kernel_resize/tap_sums.h"
 
 #include <gtest/gtest.h>
 
@@ -193,6 +194,25 @@ TEST(Lanczos3Plane, TinyPicturesReadOnlyInsideTheirLines) {
                         EXPECT_GE(v, 99) << W << "x" << H << " to " << W2 << "x" << H2;
                     }
                 }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ClampToBytes, VectorLoopEqualsClampToByteOnEveryKindOfValue) {
+    std::vector<double> v = {-1e300, -256.0, -1.0, -0.5, -0.0, 0.0, 1e-300, 0.4999, 0.5, 0.9999999,
+                             1.0, 12.5, 127.99999999, 128.0, 254.999999, 255.0, 255.0000001,
+                             256.0, 1e9, 1e300, std::nan(""), -std::nan("")};
+    std::mt19937 rng(5);
+    while (v.size() < 1000) v.push_back(static_cast<double>(rng() % 400000) / 1000.0 - 70.0);
+    // Every length, so both the vector loop and the tail see every value.
+    for (std::size_t start = 0; start < 40; ++start) {
+        std::vector<unsigned char> out(v.size() - start);
+        clamp_to_bytes(v.data() + start, out.data(), out.size());
+        for (std::size_t i = 0; i < out.size(); ++i)
+            ASSERT_EQ(out[i], clamp_to_byte(v[start + i])) << "value " << v[start + i];
+    }
 }
 
 }  // namespace
