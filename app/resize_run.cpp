@@ -1,6 +1,7 @@
 #include "app/resize_run.h"
 
 #include "image/bmp.h"
+#include "image/machine.h"
 #include "kernel_resize/hybrid.h"
 #include "kernel_resize/lanczos3.h"
 
@@ -10,13 +11,14 @@ struct MethodEntry {
     unsigned bit;
     const char* name;
     ResizerFn run;
+    std::uint64_t (*memory_needed)(int W, int H, int W2, int H2);
 };
 
 // The fixed order of a run.
 const MethodEntry kMethods[kMethodCount] = {
-    {kMethodLanczos3, "lanczos3", lanczos3_resize},
-    {kMethodHybrid, "hybrid", hybrid_resize},
-    {kMethodDct, "dct", nullptr},
+    {kMethodLanczos3, "lanczos3", lanczos3_resize, lanczos3_memory_needed},
+    {kMethodHybrid, "hybrid", hybrid_resize, hybrid_memory_needed},
+    {kMethodDct, "dct", nullptr, nullptr},
 };
 
 }  // namespace
@@ -69,9 +71,25 @@ RunReport resize_run(const std::string& path, int out_width, int out_height, uns
     report.input = read_bmp_planes(path, &pic);
     if (!report.input.ok()) return report;
 
+    // A method that cannot fit is refused before it takes anything, rather than being killed
+    // by the system half-way; the other methods still run.
+    const std::uint64_t memory = physical_memory_bytes();
+    const std::uint64_t held = 3 * static_cast<std::uint64_t>(pic.width) *
+                               static_cast<std::uint64_t>(pic.height);
     for (int i = 0; i < kMethodCount; ++i) {
         const MethodEntry& m = kMethods[i];
         if (!(methods & m.bit) || m.run == nullptr) continue;
+        if (memory != 0 && m.memory_needed != nullptr) {
+            std::uint64_t need = m.memory_needed(pic.width, pic.height, out_width, out_height);
+            if (need > memory || held > memory - need) {
+                report.method[i] = Status::failure(
+                    StatusCode::too_large,
+                    std::string(m.name) + ": " + std::to_string(out_width) + " x " +
+                        std::to_string(out_height) + " needs about " + format_bytes(need + held) +
+                        " of memory, more than this machine's " + format_bytes(memory));
+                continue;
+            }
+        }
         report.method[i] = m.run(path, pic.width, pic.height, out_width, out_height,
                                  pic.red.get(), pic.green.get(), pic.blue.get());
     }

@@ -215,3 +215,12 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
     return write_result_bmp(path, "%s_hybrid.bmp", W2, H2, out[0].get(), out[1].get(),
                             out[2].get(), PlaneOrder::by_row);
 }
+
+std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2) {
+    const std::uint64_t h = static_cast<std::uint64_t>(H), h2 = static_cast<std::uint64_t>(H2);
+    const std::uint64_t masks = 2 * static_cast<std::uint64_t>(W) * h;
+    const std::uint64_t planes = 3 * static_cast<std::uint64_t>(W2) * h2;
+    const std::uint64_t taps = (static_cast<std::uint64_t>(W2) + h2) * sizeof(OutputTaps);
+    const std::uint64_t band = kBandLines * (4 * h * sizeof(double) + 3 * h + h2 * sizeof(double));
+    return masks + planes + taps + band * static_cast<std::uint64_t>(worker_count());
+}

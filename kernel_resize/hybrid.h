@@ -67,3 +67,6 @@ void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_
 Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
                      const std::uint8_t* red, const std::uint8_t* green,
                      const std::uint8_t* blue);
+
+// Bytes of memory hybrid_resize takes at its peak beside its input planes.
+std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2);

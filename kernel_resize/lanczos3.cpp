@@ -168,3 +168,12 @@ Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
     return write_result_bmp(path, "%s_lanczos3.bmp", W2, H2, r.get(), g.get(), b.get(),
                             PlaneOrder::by_row);
 }
+
+std::uint64_t lanczos3_memory_needed(int W, int H, int W2, int H2) {
+    (void)W;
+    const std::uint64_t h = static_cast<std::uint64_t>(H), h2 = static_cast<std::uint64_t>(H2);
+    const std::uint64_t planes = 3 * static_cast<std::uint64_t>(W2) * h2;
+    const std::uint64_t taps = (static_cast<std::uint64_t>(W2) + h2) * sizeof(OutputTaps);
+    const std::uint64_t band = kBandLines * (2 * h * sizeof(double) + h2 * sizeof(double));
+    return planes + taps + band * static_cast<std::uint64_t>(worker_count());
+}

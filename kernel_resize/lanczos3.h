@@ -95,3 +95,6 @@ void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
 Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
                        const std::uint8_t* red, const std::uint8_t* green,
                        const std::uint8_t* blue);
+
+// Bytes of memory lanczos3_resize takes at its peak beside its input planes.
+std::uint64_t lanczos3_memory_needed(int W, int H, int W2, int H2);

@@ -2,53 +2,24 @@
 // leaves behind.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "tests/support/bmp_builder.h"
+#include "tests/support/run_driver.h"
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+Outcome run_driver(const TempDir& dir, const std::vector<std::string>& args,
+                   const std::map<std::string, std::string>& env = {}) {
+    return run_program(dir, ENLARGE3_EXE, args, env);
 }
 
-std::string slurp(const std::string& path) {
-    std::vector<std::uint8_t> b = read_file(path);
-    return std::string(b.begin(), b.end());
-}
-
-Outcome run_driver(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string cmd = quote(ENLARGE3_EXE);
-    for (const std::string& a : args) cmd += " " + quote(a);
-    cmd += " >" + quote(dir.file(".out")) + " 2>" + quote(dir.file(".err"));
-    int raw = std::system(cmd.c_str());
-    Outcome o;
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.out = slurp(dir.file(".out"));
-    o.err = slurp(dir.file(".err"));
-    std::filesystem::remove(dir.file(".out"));
-    std::filesystem::remove(dir.file(".err"));
-    return o;
-}
-
-std::vector<std::string> files_in(const TempDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+std::vector<std::string> files_in(const TempDir& dir) { return ::files_in(dir.path()); }
 
 TEST(Driver, HelpExplainsTheUsage) {
     TempDir dir;

@@ -1,0 +1,154 @@
+// Whatever a file holds, the driver gives one clear line and a non-zero exit, and creates or
+// changes no result file.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/support/bmp_builder.h"
+#include "tests/support/malformed.h"
+#include "tests/support/run_driver.h"
+
+namespace {
+
+const char* const kResults[] = {"in_lanczos3.bmp", "in_hybrid.bmp", "in_dct.bmp"};
+
+// Earlier results that a refused run must leave exactly as they were.
+void plant_old_results(const TempDir& dir) {
+    for (const char* name : kResults) write_file(dir.file(name), {'o', 'l', 'd'});
+}
+
+void expect_old_results_untouched(const TempDir& dir, const std::vector<std::string>& before) {
+    EXPECT_EQ(files_in(dir.path()), before);
+    for (const char* name : kResults)
+        EXPECT_EQ(read_file(dir.file(name)), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << name;
+}
+
+void expect_one_clear_line(const Outcome& o) {
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    ASSERT_FALSE(o.err.empty());
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    EXPECT_EQ(o.err.back(), '\n');
+}
+
+
+class MalformedPicture : public ::testing::TestWithParam<MalformedFile> {};
+
+TEST_P(MalformedPicture, IsRefusedWithOneLineAndNothingWritten) {
+    const MalformedFile& m = GetParam();
+    TempDir dir;
+    write_file(dir.file("in.bmp"), m.bytes);
+    plant_old_results(dir);
+    std::vector<std::string> before = files_in(dir.path());
+    Outcome o = run_program(dir, ENLARGE3_EXE, {dir.file("in.bmp"), "12", "9"});
+    expect_one_clear_line(o);
+    EXPECT_NE(o.err.find(m.says), std::string::npos) << o.err;
+    expect_old_results_untouched(dir, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, MalformedPicture, ::testing::ValuesIn(malformed_files()),
+                         [](const auto& p) { return p.param.name; });
+
+TEST(Robustness, FolderInsteadOfPicture) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("in.bmp"));
+    plant_old_results(dir);
+    std::vector<std::string> before = files_in(dir.path());
+    Outcome o = run_program(dir, ENLARGE3_EXE, {dir.file("in.bmp"), "12", "9"});
+    expect_one_clear_line(o);
+    EXPECT_NE(o.err.find("directory"), std::string::npos) << o.err;
+    expect_old_results_untouched(dir, before);
+}
+
+TEST(Robustness, PictureWithoutReadPermission) {
+    TempDir dir;
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(6, 5, 1)));
+    plant_old_results(dir);
+    ASSERT_EQ(chmod(dir.file("in.bmp").c_str(), 0), 0);
+    std::vector<std::string> before = files_in(dir.path());
+    // Root reads anything, so as root the driver runs as nobody (who may enter the folder).
+    std::string prefix;
+    if (geteuid() == 0) {
+        if (std::system("command -v setpriv >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "running as root without setpriv";
+        ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    }
+    Outcome o = run_program(dir, ENLARGE3_EXE, {dir.file("in.bmp"), "12", "9"}, {}, prefix);
+    expect_one_clear_line(o);
+    EXPECT_NE(o.err.find("Permission denied"), std::string::npos) << o.err;
+    expect_old_results_untouched(dir, before);
+}
+
+// A path of about 4000 characters, through folders of 200-character names.
+std::string long_folder(const TempDir& dir) {
+    std::string path = dir.path();
+    while (path.size() < 3800) {
+        path += "/" + std::string(200, 'd');
+        std::filesystem::create_directory(path);
+    }
+    return path;
+}
+
+TEST(Robustness, MissingPictureAtALongPathIsNamedWhole) {
+    TempDir dir;
+    std::string path = long_folder(dir) + "/" + std::string(4000 - long_folder(dir).size() - 1, 'p');
+    ASSERT_EQ(path.size(), 4000u);
+    Outcome o = run_program(dir, ENLARGE3_EXE, {path, "12", "9"});
+    expect_one_clear_line(o);
+    EXPECT_NE(o.err.find(path), std::string::npos) << "the message names the whole path";
+}
+
+TEST(Robustness, PictureAtALongPathIsEnlargedBesideIt) {
+    // No name is cut to a fixed length: the results go beside a picture 4000 characters deep.
+    TempDir dir;
+    std::string folder = long_folder(dir);
+    std::string path = folder + "/" + std::string(4000 - folder.size() - 1 - 4, 'p') + ".bmp";
+    ASSERT_EQ(path.size(), 4000u);
+    write_file(path, encode_bmp(random_picture(6, 5, 2)));
+    Outcome o = run_program(dir, ENLARGE3_EXE, {"--method", "lanczos3", path, "12", "9"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(file_exists(path.substr(0, path.size() - 4) + "_lanczos3.bmp"));
+}
+
+TEST(Robustness, MethodThatCannotFitInMemoryIsRefusedAndTheOthersStillRun) {
+    TempDir dir;
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(1000, 1000, 3)));
+    // Enough for the Lanczos3 resize at 2000 x 1500 (3 MB of input planes, 9 MB of output
+    // planes, under 1 MB of band), not for the hybrid's 2 MB of edge masks on top.
+    std::map<std::string, std::string> env = {{"ENLARGE3_MEMORY_LIMIT", "14000000"},
+                                              {"ENLARGE3_THREADS", "1"}};
+    Outcome o = run_program(dir, ENLARGE3_EXE,
+                            {"--method", "lanczos3", "--method", "hybrid", dir.file("in.bmp"),
+                             "2000", "1500"},
+                            env);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("hybrid: 2000 x 1500 needs about"), std::string::npos) << o.err;
+    EXPECT_TRUE(file_exists(dir.file("in_lanczos3.bmp"))) << o.err;
+    EXPECT_FALSE(file_exists(dir.file("in_hybrid.bmp")));
+}
+
+TEST(Robustness, ResultsDoNotDependOnTheNumberOfThreads) {
+    TempDir dir;
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(83, 41, 4)));
+    std::vector<std::vector<std::uint8_t>> first;
+    for (const char* threads : {"1", "2", "3", "7"}) {
+        Outcome o = run_program(dir, ENLARGE3_EXE, {dir.file("in.bmp"), "301", "127"},
+                                {{"ENLARGE3_THREADS", threads}});
+        ASSERT_EQ(o.status, 0) << o.err;
+        std::vector<std::vector<std::uint8_t>> now;
+        for (const char* name : kResults)
+            if (file_exists(dir.file(name))) now.push_back(read_file(dir.file(name)));
+        ASSERT_FALSE(now.empty());
+        if (first.empty())
+            first = now;
+        else
+            EXPECT_EQ(now, first) << threads << " threads";
+    }
+}
+
+}  // namespace
