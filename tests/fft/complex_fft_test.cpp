@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <tuple>
@@ -51,7 +52,7 @@ TEST_P(FftBySizeAndSign, MatchesDirectDft) {
 TEST_P(FftBySizeAndSign, ImpulseAtZeroGivesAllOnes) {
     const auto [n, sign] = GetParam();
     Tables t;
-    std::vector<double> a(static_cast<std::size_t>(n), 0.0);
+    std::vector<double> a(n, 0.0);
     a[0] = 1.0;
     transform(sign, a, t);
     for (int k = 0; k < n / 2; ++k) {
@@ -64,7 +65,7 @@ TEST_P(FftBySizeAndSign, ImpulseAtOneGivesRootsOfUnity) {
     const auto [n, sign] = GetParam();
     const int N = n / 2;
     Tables t;
-    std::vector<double> a(static_cast<std::size_t>(n), 0.0);
+    std::vector<double> a(n, 0.0);
     a[2] = 1.0;
     transform(sign, a, t);
     const double tol = error_bound(N);
@@ -191,8 +192,7 @@ TEST(FftTables, BitReversalOffsetsAreEightMTimesReversedIndices) {
               (std::vector<int>{0, 64, 32, 96}));
     for (int m = 2, bits = 1; m <= 32; m *= 2, ++bits) {
         for (int k = 0; k < m; ++k) {
-            EXPECT_EQ(ip[static_cast<std::size_t>(m + k)], 8 * m * reverse_bits(k, bits))
-                << "group " << m << ", k " << k;
+            EXPECT_EQ(ip[m + k], 8 * m * reverse_bits(k, bits)) << "group " << m << ", k " << k;
         }
     }
 }

@@ -29,7 +29,7 @@ std::vector<long double> block_reference(const double* d, int points, Kind kind)
     const long double M = points;
     int bits = 0;
     while ((1 << bits) < points) ++bits;
-    std::vector<long double> out(2 * static_cast<std::size_t>(points));
+    std::vector<long double> out(2 * points);
     for (int k = 0; k < points; ++k) {
         std::complex<long double> sum = 0;
         for (int j = 0; j < points; ++j) {
@@ -40,8 +40,8 @@ std::vector<long double> block_reference(const double* d, int points, Kind kind)
                    std::complex<long double>(std::cos(angle), std::sin(angle));
         }
         const int p = reverse_bits(k, bits);
-        out[2 * static_cast<std::size_t>(p)] = sum.real();
-        out[2 * static_cast<std::size_t>(p) + 1] = sum.imag();
+        out[2 * p] = sum.real();
+        out[2 * p + 1] = sum.imag();
     }
     return out;
 }
@@ -52,9 +52,7 @@ std::vector<double> finish_quarters(const std::vector<double>& a, const Kind kin
     std::vector<double> out(a.size());
     for (int i = 0; i < 4; ++i) {
         const auto part = block_reference(a.data() + i * q, q / 2, kinds[i]);
-        for (int j = 0; j < q; ++j)
-            out[static_cast<std::size_t>(i * q + j)] =
-                static_cast<double>(part[static_cast<std::size_t>(j)]);
+        for (int j = 0; j < q; ++j) out[i * q + j] = static_cast<double>(part[j]);
     }
     return out;
 }
@@ -130,16 +128,16 @@ TEST_P(MiddlePass, TwistedPassLeavesPlainTwistedPlainTwistedQuarters) {
 
 TEST_P(MiddlePass, PlainPassOnAConstantBlockPutsFourTimesItInQuarterZero) {
     const int m = GetParam();
-    std::vector<double> a(static_cast<std::size_t>(m));
+    std::vector<double> a(m);
     for (int j = 0; j < m; j += 2) {
-        a[static_cast<std::size_t>(j)] = 0.75;
-        a[static_cast<std::size_t>(j) + 1] = -1.5;
+        a[j] = 0.75;
+        a[j + 1] = -1.5;
     }
     middle_pass_a(m, a.data(), table().block(m / 4));
     for (int j = 0; j < m; j += 2) {
         const bool first = j < m / 4;
-        ASSERT_EQ(a[static_cast<std::size_t>(j)], first ? 3.0 : 0.0) << "double " << j;
-        ASSERT_EQ(a[static_cast<std::size_t>(j) + 1], first ? -6.0 : 0.0) << "double " << j;
+        ASSERT_EQ(a[j], first ? 3.0 : 0.0) << "double " << j;
+        ASSERT_EQ(a[j + 1], first ? -6.0 : 0.0) << "double " << j;
     }
 }
 
@@ -204,19 +202,17 @@ TEST(BitReversal, EightPointKernelOnAnImpulseGivesRootsOfUnityEitherWay) {
 TEST(BitReversal, SmallPermutationsMovePointsToTheirReversedPositions) {
     for (int points : {8, 16}) {
         const int bits = points == 8 ? 3 : 4;
-        std::vector<double> a(2 * static_cast<std::size_t>(points)), b;
+        std::vector<double> a(2 * points), b;
         for (int k = 0; k < points; ++k) {
-            a[2 * static_cast<std::size_t>(k)] = k;
-            a[2 * static_cast<std::size_t>(k) + 1] = -k;
+            a[2 * k] = k;
+            a[2 * k + 1] = -k;
         }
         b = a;
         points == 8 ? bitrev8(a.data()) : bitrev16(a.data());
         points == 8 ? bitrev8_neg(b.data()) : bitrev16_neg(b.data());
         for (int k = 0; k < points; ++k) {
-            EXPECT_EQ(a[2 * static_cast<std::size_t>(k)], reverse_bits(k, bits))
-                << points << " k " << k;
-            EXPECT_EQ(b[2 * static_cast<std::size_t>(k)], reverse_bits((points - k) % points, bits))
-                << points << " k " << k;
+            EXPECT_EQ(a[2 * k], reverse_bits(k, bits)) << points << " k " << k;
+            EXPECT_EQ(b[2 * k], reverse_bits((points - k) % points, bits)) << points << " k " << k;
         }
     }
 }
@@ -227,22 +223,20 @@ TEST(BitReversal, TablePermutationMovesEveryPointToItsReversedIndex) {
         const int points = n / 2;
         int bits = 0;
         while ((1 << bits) < points) ++bits;
-        std::vector<double> a(static_cast<std::size_t>(n)), b;
+        std::vector<double> a(n), b;
         for (int k = 0; k < points; ++k) {
-            a[2 * static_cast<std::size_t>(k)] = k;
-            a[2 * static_cast<std::size_t>(k) + 1] = k + 0.5;
+            a[2 * k] = k;
+            a[2 * k + 1] = k + 0.5;
         }
         b = a;
         bitrev_permute(n, t.ip.data(), a.data());
         bitrev_permute_conj(n, t.ip.data(), b.data());
         for (int k = 0; k < points; ++k) {
             const double from = reverse_bits(k, bits);
-            ASSERT_EQ(a[2 * static_cast<std::size_t>(k)], from) << "n " << n << " k " << k;
-            ASSERT_EQ(a[2 * static_cast<std::size_t>(k) + 1], from + 0.5)
-                << "n " << n << " k " << k;
-            ASSERT_EQ(b[2 * static_cast<std::size_t>(k)], from) << "n " << n << " k " << k;
-            ASSERT_EQ(b[2 * static_cast<std::size_t>(k) + 1], -(from + 0.5))
-                << "n " << n << " k " << k;
+            ASSERT_EQ(a[2 * k], from) << "n " << n << " k " << k;
+            ASSERT_EQ(a[2 * k + 1], from + 0.5) << "n " << n << " k " << k;
+            ASSERT_EQ(b[2 * k], from) << "n " << n << " k " << k;
+            ASSERT_EQ(b[2 * k + 1], -(from + 0.5)) << "n " << n << " k " << k;
         }
     }
 }
