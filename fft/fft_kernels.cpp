@@ -164,7 +164,8 @@ void first_pass(int n, double* a, const double* w) {
     const int half = q >> 1;  // offset of point N / 8
     const double c4 = w[1], f1 = w[2], f3 = w[3];
     plain_unit<Conj>(a, a + q, a + 2 * q, a + 3 * q);
-    // omega^(j - 1) and conj(omega^(3(j - 1))) for the odd j at offset 2j; omega^0 = 1.
+    // j is the double offset of an odd point p = j / 2; prev holds omega^(p - 1) and
+    // conj(omega^(3(p - 1))), starting from omega^0 = 1.
     Cx prev1 = {1.0, 0.0}, prev3 = {1.0, 0.0};
     for (int j = 2; j < half; j += 4) {
         // The even neighbour is stored, except omega^(N / 8) = exp(i pi / 4) at the end.
@@ -176,7 +177,8 @@ void first_pass(int n, double* a, const double* w) {
             next1 = {c4, c4};
             next3 = {-c4, -c4};
         }
-        // Half-angle rule: omega^j = (omega^(j-1) + omega^(j+1)) * 0.5 / cos(2 pi / N).
+        // Half-angle rule: omega^p = (omega^(p-1) + omega^(p+1)) * 0.5 / cos(2 pi / N), and
+        // the same for the cubes with 0.5 / cos(6 pi / N).
         const Cx odd1 = {(prev1.re + next1.re) * f1, (prev1.im + next1.im) * f1};
         const Cx odd3 = {(prev3.re + next3.re) * f3, (prev3.im + next3.im) * f3};
         plain_pair<Conj>(a, q, j, odd1.re, odd1.im, odd3.re, odd3.im);
