@@ -1,0 +1,148 @@
+#include "fft/complex_fft.h"
+
+#include <cmath>
+
+#include "fft/fft_kernels.h"
+
+void complex_fft(int n, int sign, double* a, int* ip, double* w) {
+    int nw = ip[0];
+    if (n > 4 * nw) {
+        nw = n >> 2;
+        make_twiddle_table(nw, ip, w);
+    }
+    if (sign >= 0) {
+        fft_plus(n, a, ip, nw, w);
+    } else {
+        fft_minus(n, a, ip, nw, w);
+    }
+}
+
+void make_twiddle_table(int nw, int* ip, double* w) {
+    ip[0] = nw;
+    ip[1] = 1;
+    if (nw <= 2) return;
+    int h = nw >> 1;
+    const double d = std::atan(1.0) / h;
+    const double c4 = std::cos(d * h);
+    w[0] = 1.0;
+    w[1] = c4;
+    if (h == 4) {
+        w[2] = std::cos(2 * d);
+        w[3] = std::sin(2 * d);
+    } else if (h > 4) {
+        make_bitrev_table(nw, ip);
+        w[2] = 0.5 / std::cos(2 * d);
+        w[3] = 0.5 / std::cos(d * 6.0);
+        // The factor 3 goes onto d before j; the other order rounds differently.
+        const double d3 = d * 3.0;
+        for (int j = 4; j < h; j += 4) {
+            w[j] = std::cos(j * d);
+            w[j + 1] = std::sin(j * d);
+            w[j + 2] = std::cos(d3 * j);
+            w[j + 3] = -std::sin(d3 * j);
+        }
+    }
+    // Every smaller block reuses the values above it, so a twiddle has one value whichever
+    // block a pass reads it from.
+    int b0 = 0;
+    while (h > 2) {
+        const int b1 = b0 + h;
+        h >>= 1;
+        w[b1] = 1.0;
+        w[b1 + 1] = c4;
+        if (h == 4) {
+            w[b1 + 2] = w[b0 + 4];
+            w[b1 + 3] = w[b0 + 5];
+        } else if (h > 4) {
+            w[b1 + 2] = 0.5 / w[b0 + 4];
+            w[b1 + 3] = 0.5 / w[b0 + 6];
+            for (int j = 4; j < h; j += 4) {
+                w[b1 + j] = w[b0 + 2 * j];
+                w[b1 + j + 1] = w[b0 + 2 * j + 1];
+                w[b1 + j + 2] = w[b0 + 2 * j + 2];
+                w[b1 + j + 3] = w[b0 + 2 * j + 3];
+            }
+        }
+        b0 = b1;
+    }
+}
+
+void make_bitrev_table(int nw, int* ip) {
+    ip[2] = 0;
+    ip[3] = 16;
+    int m = 2;
+    for (int l = nw; l > 32; l >>= 2) {
+        // Group 2m from group m: a reversed index of one more bit is twice the shorter one,
+        // plus one when the new top bit is set.
+        for (int k = m; k < 2 * m; ++k) {
+            const int p = 4 * ip[k];
+            ip[k + m] = p;
+            ip[k + 2 * m] = p + 16 * m;
+        }
+        m *= 2;
+    }
+}
+
+void fft_plus(int n, double* a, const int* ip, int nw, const double* w) {
+    if (n <= 8) {
+        if (n == 8) {
+            dft4_plus(a);
+        } else if (n == 4) {
+            dft2(a);
+        }
+        return;
+    }
+    if (n <= 32) {
+        if (n == 32) {
+            kernel16_a(a, w + nw - 8);
+            bitrev16(a);
+        } else {
+            kernel8_a(a, w);
+            bitrev8(a);
+        }
+        return;
+    }
+    first_pass_plus(n, a, w + nw - (n >> 2));
+    if (n > 512) {
+        recursive_pass(n, a, nw, w);
+    } else if (n > 128) {
+        leaf_kernel(n, 1, a, nw, w);
+    } else {
+        quad_kernel(n, a, nw, w);
+    }
+    bitrev_permute(n, ip, a);
+}
+
+void fft_minus(int n, double* a, const int* ip, int nw, const double* w) {
+    if (n <= 8) {
+        if (n == 8) {
+            dft4_minus(a);
+        } else if (n == 4) {
+            dft2(a);
+        }
+        return;
+    }
+    // The small kernels compute the plus transform; X-[k] = X+[(N - k) mod N] turns it into
+    // the minus transform by a different permutation alone.
+    if (n <= 32) {
+        if (n == 32) {
+            kernel16_a(a, w + nw - 8);
+            bitrev16_neg(a);
+        } else {
+            kernel8_a(a, w);
+            bitrev8_neg(a);
+        }
+        return;
+    }
+    // X- = conj(X+(conj x)): conjugate on the way into the first pass and on the way out of
+    // the permutation; every pass in between is shared with the plus direction.
+    first_pass_minus(n, a, w + nw - (n >> 2));
+    if (n > 512) {
+        recursive_pass(n, a, nw, w);
+    } else if (n > 128) {
+        leaf_kernel(n, 1, a, nw, w);
+    } else {
+        quad_kernel(n, a, nw, w);
+    }
+    bitrev_permute_conj(n, ip, a);
+}
