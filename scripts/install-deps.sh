@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those missing, so a fresh Debian 12 machine
-# can build and test from nothing. Usage: scripts/install-deps.sh build|test|bench
+# can build and test from nothing. Usage: scripts/install-deps.sh build|test|bench|fuzz
 set -euo pipefail
 
 build=(g++ cmake make pkg-config)
 test=(libgtest-dev)
 bench=(libbenchmark-dev libfftw3-dev)
+fuzz=(clang libclang-rt-14-dev)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
   test) wanted=("${build[@]}" "${test[@]}") ;;
   bench) wanted=("${build[@]}" "${bench[@]}") ;;
-  *) echo "usage: $0 build|test|bench" >&2; exit 2 ;;
+  fuzz) wanted=("${build[@]}" "${test[@]}" "${fuzz[@]}") ;;
+  *) echo "usage: $0 build|test|bench|fuzz" >&2; exit 2 ;;
 esac
 
 missing=()
