@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds enlarge3 (installing what is missing) and runs it.
+#   ./run.sh                        opens the window when a display is available; otherwise
+#                                   enlarges samples/sample.bmp to twice its size
+#   ./run.sh PICTURE.bmp WIDTH HEIGHT
+#                                   enlarges PICTURE.bmp to WIDTH x HEIGHT by all three methods
+set -euo pipefail
+root="$(cd "$(dirname "$0")" && pwd)"
+
+"$root/scripts/install-deps.sh" run
+if [ -f "$root/build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+else
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DENLARGE3_TESTS=OFF >/dev/null
+fi
+cmake --build "$root/build" -j 2 --target enlarge3 enlarge3-window
+
+if [ $# -gt 0 ]; then
+  exec "$root/build/enlarge3" "$@"
+fi
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  echo "Opening the window: drop a 24-bit BMP on it, check the size and press GO."
+  exec "$root/build/enlarge3-window"
+fi
+
+sample="$root/samples/sample.bmp"
+if [ ! -f "$sample" ]; then
+  echo "run.sh: no display to open the window on, and no sample picture at samples/sample.bmp." >&2
+  echo "Enlarge a picture of your own: ./run.sh PICTURE.bmp WIDTH HEIGHT" >&2
+  exit 1
+fi
+width=$(od -An -t d4 -j 18 -N 4 "$sample" | tr -d ' ')
+height=$(od -An -t d4 -j 22 -N 4 "$sample" | tr -d ' ')
+echo "No display: enlarging samples/sample.bmp from ${width} x ${height} to $((2 * width)) x $((2 * height))."
+"$root/build/enlarge3" "$sample" $((2 * width)) $((2 * height))
+echo "Results:"
+for suffix in lanczos3 hybrid dct; do
+  [ -f "$root/samples/sample_$suffix.bmp" ] && echo "  $root/samples/sample_$suffix.bmp"
+done
