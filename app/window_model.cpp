@@ -160,7 +160,9 @@ std::vector<PaintOp> window_paint(const WindowModel& m) {
     return ops;
 }
 
-void window_destroy(WindowModel* m) { release_picture(m); }
+void window_destroy(WindowModel* m) {
+    release_picture(m);
+}
 
 int box_value(const std::string& text) {
     std::size_t i = 0;

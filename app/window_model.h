@@ -137,8 +137,8 @@ enum class PaintKind { fill, text, picture };
 struct PaintOp {
     PaintKind kind = PaintKind::fill;
     int x = 0, y = 0;
-    int width = 0, height = 0;  // picture only
-    std::uint32_t rgb = 0;      // fill only
+    int width = 0, height = 0;   // picture only
+    std::uint32_t rgb = 0;       // fill only
     const char* text = nullptr;  // text only
     // picture only: the held information header (at least 40 bytes) and the first byte of the
     // bottom-up BGR rows, padded to 4 bytes each, that the header describes.

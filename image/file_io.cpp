@@ -54,17 +54,15 @@ FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
     if (!GetFileAttributesExW(windows_file_path(path).c_str(), GetFileExInfoStandard, &a)) {
         DWORD e = GetLastError();
         if (err)
-            *err = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ||
-                           e == ERROR_INVALID_NAME
+            *err = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME
                        ? ENOENT
                    : e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION ? EACCES
-                                                                                 : EIO;
+                                                                              : EIO;
         return FileKind::missing;
     }
     if (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::directory;
     if (a.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return FileKind::other;
-    if (length)
-        *length = static_cast<std::uint64_t>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
+    if (length) *length = static_cast<std::uint64_t>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
     return FileKind::regular;
 }
 
@@ -75,9 +73,13 @@ int replace_file(const std::string& from, const std::string& to) {
     return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
 }
 
-void remove_file(const std::string& path) { _wremove(windows_file_path(path).c_str()); }
+void remove_file(const std::string& path) {
+    _wremove(windows_file_path(path).c_str());
+}
 #else
-FILE* open_file(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+FILE* open_file(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
 
 FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
     struct stat st;
@@ -95,7 +97,11 @@ int replace_file(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-void remove_file(const std::string& path) { std::remove(path.c_str()); }
+void remove_file(const std::string& path) {
+    std::remove(path.c_str());
+}
 #endif
 
-std::string error_text(int err) { return std::strerror(err); }
+std::string error_text(int err) {
+    return std::strerror(err);
+}

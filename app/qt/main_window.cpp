@@ -11,14 +11,15 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QUrl>
-
 #include <cstdio>
 
 #include "image/bmp.h"
 
 namespace {
 
-QString qtext(const char* utf8) { return QString::fromUtf8(utf8); }
+QString qtext(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 // Dropped URLs that name local files, as the file system spells them.
 std::vector<std::string> local_paths(const QMimeData* data) {
@@ -66,7 +67,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     apply(window_create(&model_));
 }
 
-MainWindow::~MainWindow() { window_destroy(&model_); }
+MainWindow::~MainWindow() {
+    window_destroy(&model_);
+}
 
 void MainWindow::apply(const WindowEffects& e) {
     if (e.set_box_texts) {
@@ -87,7 +90,9 @@ void MainWindow::apply(const WindowEffects& e) {
     }
 }
 
-void MainWindow::go_clicked() { apply(window_command(&model_, kGoButtonId, 0, std::string())); }
+void MainWindow::go_clicked() {
+    apply(window_command(&model_, kGoButtonId, 0, std::string()));
+}
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (first_is_local_file(event->mimeData())) event->acceptProposedAction();
@@ -112,7 +117,8 @@ const QImage& MainWindow::preview_image(const PaintOp& op) {
     preview_ready_ = true;
     preview_ = QImage(op.width, op.height, QImage::Format_RGB32);
     if (preview_.isNull()) return preview_;  // too large to convert: shown as background
-    const std::size_t stride = static_cast<std::size_t>(bmp_row_stride(static_cast<std::uint64_t>(op.width)));
+    const std::size_t stride =
+        static_cast<std::size_t>(bmp_row_stride(static_cast<std::uint64_t>(op.width)));
     for (int t = 0; t < op.height; ++t) {
         // Rows are stored bottom-up.
         const unsigned char* src = op.pixels + static_cast<std::size_t>(op.height - 1 - t) * stride;

@@ -14,7 +14,7 @@ class QPushButton;
 class MainWindow : public QWidget {
     Q_OBJECT
 
-public:
+   public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -23,13 +23,13 @@ public:
     QLineEdit* height_box() const { return height_box_; }
     const WindowModel& model() const { return model_; }
 
-protected:
+   protected:
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+   private:
     void apply(const WindowEffects& e);
     void go_clicked();
     const QImage& preview_image(const PaintOp& op);

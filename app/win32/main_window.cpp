@@ -24,8 +24,8 @@ MainWindow g;
 // The dropped file whole, in a zero-initialised global-heap block, read with one share-nothing
 // open so a file another program is writing is not read half-done.
 bool read_dropped_file(const std::string& path, FileBytes* out) {
-    HANDLE f = CreateFileW(windows_file_path(path).c_str(), GENERIC_READ, 0, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE f = CreateFileW(windows_file_path(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER length;
     if (!GetFileSizeEx(f, &length)) {
@@ -34,7 +34,8 @@ bool read_dropped_file(const std::string& path, FileBytes* out) {
     }
     // No BMP header can announce more than 2^31 - 1 bytes; the rest is never looked at.
     const std::uint64_t file_length = static_cast<std::uint64_t>(length.QuadPart);
-    const std::size_t n = static_cast<std::size_t>(file_length < 0x7FFFFFFF ? file_length : 0x7FFFFFFF);
+    const std::size_t n =
+        static_cast<std::size_t>(file_length < 0x7FFFFFFF ? file_length : 0x7FFFFFFF);
     auto* block = static_cast<unsigned char*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, n ? n : 1));
     if (block == nullptr) {
         CloseHandle(f);
@@ -91,11 +92,10 @@ void apply(const WindowEffects& e) {
 
 HWND create_control(HWND parent, const wchar_t* class_name, const ControlPlace& place,
                     DWORD style) {
-    HWND control = CreateWindowExW(0, class_name, utf8_to_wide(place.text).c_str(),
-                                   WS_CHILD | WS_VISIBLE | style, place.x, place.y, place.width,
-                                   place.height, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(place.id)),
-                                   g.instance, nullptr);
+    HWND control = CreateWindowExW(
+        0, class_name, utf8_to_wide(place.text).c_str(), WS_CHILD | WS_VISIBLE | style, place.x,
+        place.y, place.width, place.height, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(place.id)), g.instance, nullptr);
     // The system's message font has (or links to) Japanese glyphs on every display language;
     // the controls' default bitmap font has them only on a Japanese Windows.
     if (control != nullptr && g.font != nullptr)
@@ -243,4 +243,6 @@ int run_message_loop() {
     return static_cast<int>(msg.wParam);
 }
 
-const WindowModel& main_window_model() { return g.model; }
+const WindowModel& main_window_model() {
+    return g.model;
+}

@@ -20,3 +20,6 @@ void set_u32(std::vector<unsigned char>* bytes, std::size_t offset, std::uint32_
 bool write_bytes(const std::string& path, const std::vector<unsigned char>& bytes);
 // A whole file, or empty when it cannot be read.
 std::vector<unsigned char> read_bytes(const std::string& path);
+
+// A smooth picture to look at (sky, sun, hills), for screenshots of the window.
+std::vector<unsigned char> make_demo_bmp(int width, int height);

@@ -42,7 +42,7 @@ struct FakeDisk {
 };
 
 class WindowModelTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         disk.files["/p/cat.bmp"] = make_bmp(5, 3);
         disk.files["/p/dog.bmp"] = make_bmp(7, 2);
@@ -318,7 +318,9 @@ struct BadFile {
     std::vector<unsigned char> bytes;
 };
 
-void PrintTo(const BadFile& f, std::ostream* os) { *os << f.name; }
+void PrintTo(const BadFile& f, std::ostream* os) {
+    *os << f.name;
+}
 
 std::vector<BadFile> bad_files() {
     std::vector<BadFile> v;
@@ -373,7 +375,7 @@ INSTANTIATE_TEST_SUITE_P(Malformed, WindowModelRefuses, ::testing::ValuesIn(bad_
 
 // The reader the Qt window uses, on real files with names a user may drop.
 class ReadWholeFile : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         const char* base = std::getenv("ENLARGE3_BINARY_DIR");
         dir = std::string(base ? base : ".") + "/read_whole_file_test";

@@ -23,15 +23,16 @@
 
 namespace {
 
-std::string native(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string native(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 void drop_files(MainWindow* w, const QStringList& paths) {
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
     data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
-                          Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &enter);
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -56,7 +57,9 @@ void answer_next_message_box(QString* text) {
     timer->start(10);
 }
 
-QRgb rgb_at(const QImage& shot, int x, int y) { return shot.pixel(x, y) & 0xFFFFFF; }
+QRgb rgb_at(const QImage& shot, int x, int y) {
+    return shot.pixel(x, y) & 0xFFFFFF;
+}
 
 // The result files beside the picture at path, by suffix.
 QStringList results_of(const QString& path) {
@@ -72,7 +75,7 @@ QStringList results_of(const QString& path) {
 class WindowTest : public QObject {
     Q_OBJECT
 
-private:
+   private:
     QTemporaryDir dir_;
 
     QString picture(const QString& name, int w, int h) {
@@ -82,14 +85,15 @@ private:
         return path;
     }
 
-private slots:
+   private slots:
     void initTestCase() { QVERIFY(dir_.isValid()); }
 
     void start_state() {
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(w.windowTitle(), QString::fromUtf8("ころぽんの画像拡大!３種類から選んでね Ver1.00"));
+        QCOMPARE(w.windowTitle(),
+                 QString::fromUtf8("ころぽんの画像拡大!３種類から選んでね Ver1.00"));
         QCOMPARE(w.size(), QSize(600, 480));
         QCOMPARE(w.go_button()->text(), QString::fromUtf8("　ＧＯ　"));
         QCOMPARE(w.go_button()->geometry(), QRect(8, 8, 96, 32));
@@ -115,9 +119,9 @@ private slots:
     }
 
     void japanese_font_is_installed() {
-        const QString texts = QString::fromUtf8(kWindowTitle) + QString::fromUtf8(kWidthLabel.text) +
-                              QString::fromUtf8(kHeightLabel.text) +
-                              QString::fromUtf8(kGoButton.text);
+        const QString texts =
+            QString::fromUtf8(kWindowTitle) + QString::fromUtf8(kWidthLabel.text) +
+            QString::fromUtf8(kHeightLabel.text) + QString::fromUtf8(kGoButton.text);
         QStringList usable;
         for (const QString& family : QFontDatabase::families(QFontDatabase::Japanese)) {
             QFontMetrics fm{QFont(family)};
@@ -148,8 +152,10 @@ private slots:
         QCOMPARE(rgb_at(shot, 4, 48 + 5), QRgb(0xC0C0C0));
         const QByteArray shots = qgetenv("ENLARGE3_SCREENSHOT_DIR");
         if (!shots.isEmpty()) {
-            // A picture big enough to look at, for the documentation.
-            drop_files(&w, {picture("drop/photo.bmp", 256, 160)});
+            // A picture to look at, for the documentation.
+            const QString photo = dir_.path() + "/drop/photo.bmp";
+            QVERIFY(write_bytes(native(photo), make_demo_bmp(320, 200)));
+            drop_files(&w, {photo});
             QVERIFY(w.grab().save(QString::fromLocal8Bit(shots) + "/window-qt.png"));
         }
     }
@@ -214,14 +220,16 @@ private slots:
         QTest::keyClicks(w.height_box(), "+9.");
         QCOMPARE(w.height_box()->text(), QString("9"));
         QTest::mouseClick(w.go_button(), Qt::LeftButton);
-        const std::vector<unsigned char> result = read_bytes(native(dir_.path() + "/typed/cat_lanczos3.bmp"));
+        const std::vector<unsigned char> result =
+            read_bytes(native(dir_.path() + "/typed/cat_lanczos3.bmp"));
         QVERIFY(result.size() >= 54);
         QCOMPARE(int(result[18]), 12);
         QCOMPARE(int(result[22]), 9);
     }
 
     void non_ascii_and_long_paths_work() {
-        QString long_dir = QString::fromUtf8("長い名前/") + QString(100, 'a') + "/" + QString(100, 'b');
+        QString long_dir =
+            QString::fromUtf8("長い名前/") + QString(100, 'a') + "/" + QString(100, 'b');
         const QString path = picture(long_dir + QString::fromUtf8("/写真 ①.bmp"), 5, 2);
         QVERIFY(!path.isEmpty());
         QVERIFY(native(path).size() > 255);

@@ -1,9 +1,12 @@
 // The Win32 window driven through its messages as the shell and the user drive it: drops as
 // DROPFILES blocks, GO as WM_COMMAND, and what the window shows read back from its DC.
 
+// windows.h first: the other Windows headers build on it.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -19,7 +22,9 @@
 
 namespace {
 
-std::wstring wide(const std::string& s) { return utf8_to_wide(s); }
+std::wstring wide(const std::string& s) {
+    return utf8_to_wide(s);
+}
 
 std::wstring text_of(HWND w) {
     wchar_t buf[512] = {};
@@ -84,7 +89,7 @@ std::uint32_t rgb_of(COLORREF c) {
 // Closes the window's next message box from another thread (the box runs its own modal
 // loop on this one) and keeps its text.
 class MessageBoxAnswerer {
-public:
+   public:
     MessageBoxAnswerer() : thread_([this] { run(); }) {}
     ~MessageBoxAnswerer() {
         stop_ = true;
@@ -96,7 +101,7 @@ public:
         return text_;
     }
 
-private:
+   private:
     void run() {
         const std::wstring title = wide(kWindowTitle);
         for (int i = 0; i < 1000 && !stop_; ++i) {
@@ -119,8 +124,8 @@ private:
 std::string temp_root() {
     wchar_t buf[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, buf);
-    std::string root = wide_to_utf8(buf) + "enlarge3-window-test-" +
-                       std::to_string(GetCurrentProcessId());
+    std::string root =
+        wide_to_utf8(buf) + "enlarge3-window-test-" + std::to_string(GetCurrentProcessId());
     CreateDirectoryW(windows_file_path(root).c_str(), nullptr);
     return root;
 }
@@ -138,10 +143,12 @@ bool exists(const std::string& path) {
     return file_kind(path, &length, &err) == FileKind::regular;
 }
 
-std::string stem(const std::string& path) { return path.substr(0, path.size() - 4); }
+std::string stem(const std::string& path) {
+    return path.substr(0, path.size() - 4);
+}
 
 class Win32Window : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         instance_ = GetModuleHandleW(nullptr);
         registered_ = register_main_window_class(instance_) != 0;
@@ -359,8 +366,8 @@ TEST_F(Win32Window, BoxesTakeDigitsOnlyAndGoUsesThem) {
 }
 
 TEST_F(Win32Window, NonAsciiAndLongPathsWork) {
-    const std::string name = "長い名前\\" + std::string(120, 'a') + "\\" + std::string(120, 'b') +
-                             "\\写真 ①.bmp";
+    const std::string name =
+        "長い名前\\" + std::string(120, 'a') + "\\" + std::string(120, 'b') + "\\写真 ①.bmp";
     const std::string path = picture(name, 5, 2);
     ASSERT_GT(wide(path).size(), 260u);
     drop_files(window, {path});
@@ -436,6 +443,38 @@ TEST_F(Win32Window, CloseReleasesThePictureAndQuitsWithZero) {
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(main_window_model().picture_held);
+}
+
+// Saves the whole window, frame and title included, as a BMP when ENLARGE3_SCREENSHOT_DIR
+// names a folder; for the documentation, not a check.
+TEST_F(Win32Window, Screenshot) {
+    const char* dir = std::getenv("ENLARGE3_SCREENSHOT_DIR");
+    if (dir == nullptr || *dir == '\0') GTEST_SKIP() << "ENLARGE3_SCREENSHOT_DIR not set";
+    std::string folder = dir;
+    if (folder[0] == '/') folder = "Z:" + folder;  // a Unix path as Wine's drive Z: sees it
+    const std::string photo = root_ + "\\shot\\photo.bmp";
+    make_dirs(root_ + "\\shot");
+    ASSERT_TRUE(write_bytes(photo, make_demo_bmp(320, 200)));
+    drop_files(window, {photo});
+    pump();
+    RECT r;
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ previous = SelectObject(mem, bitmap);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(mem, previous);
+    std::vector<unsigned char> file = make_bmp(w, h);
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    std::memcpy(&info.bmiHeader, file.data() + 14, sizeof(BITMAPINFOHEADER));
+    GetDIBits(mem, bitmap, 0, static_cast<UINT>(h), file.data() + 54, &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    EXPECT_TRUE(write_bytes(folder + "/window-win32.bmp", file));
 }
 
 }  // namespace
