@@ -26,17 +26,22 @@ xvfb_alive() { [ -s "$home/xvfb.pid" ] && kill -0 "$(cat "$home/xvfb.pid")" 2>/d
 case "${1:-}" in
   --setup)
     if ! xvfb_alive; then
-      rm -f "$home/display"
-      # -displayfd picks a free display number and writes it once the server is ready.
+      rm -f "$home/display" "$home/display.tmp"
+      # -displayfd picks a free display number and writes it, with a newline, once the
+      # server is ready.
       setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
         3>"$home/display.tmp" </dev/null >"$home/xvfb.log" 2>&1 &
       echo $! >"$home/xvfb.pid"
+      number=""
       for _ in $(seq 100); do
-        [ -s "$home/display.tmp" ] && break
+        if [ -f "$home/display.tmp" ] && [ "$(tail -c 1 "$home/display.tmp" | od -An -c | tr -d ' ')" = '\n' ]; then
+          number="$(tr -d '\n' <"$home/display.tmp")"
+          break
+        fi
         sleep 0.1
       done
-      [ -s "$home/display.tmp" ] || { echo "Xvfb did not start:" >&2; cat "$home/xvfb.log" >&2; exit 1; }
-      echo ":$(tr -d '\n' <"$home/display.tmp")" >"$home/display"
+      [ -n "$number" ] || { echo "Xvfb did not start:" >&2; cat "$home/xvfb.log" >&2; exit 1; }
+      echo ":$number" >"$home/display"
     fi
     export DISPLAY="$(cat "$home/display")"
     log="$home/setup.log"
@@ -54,7 +59,9 @@ case "${1:-}" in
     echo "Wine prefix $WINEPREFIX ready on display $DISPLAY"
     ;;
   --stop)
+    # Wine first, while its display still exists.
     timeout 60 wineserver -k >/dev/null 2>&1 || true
+    timeout 60 wineserver -w >/dev/null 2>&1 || true
     if xvfb_alive; then kill "$(cat "$home/xvfb.pid")"; fi
     rm -f "$home/xvfb.pid" "$home/display"
     ;;

@@ -378,7 +378,9 @@ class ReadWholeFile : public ::testing::Test {
    protected:
     void SetUp() override {
         const char* base = std::getenv("ENLARGE3_BINARY_DIR");
-        dir = std::string(base ? base : ".") + "/read_whole_file_test";
+        // One folder per test: CTest runs the cases of this program in parallel.
+        dir = std::string(base ? base : ".") + "/read_whole_file_test/" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
     }

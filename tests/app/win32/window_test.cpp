@@ -158,7 +158,7 @@ class Win32Window : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(registered_);
         window = create_main_window(instance_);
-        ASSERT_NE(window, nullptr);
+        ASSERT_NE(window, nullptr) << "error " << GetLastError();
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
         pump();
