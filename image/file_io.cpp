@@ -5,15 +5,13 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include <sys/stat.h>
-#include <sys/types.h>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #ifdef _WIN32
-static std::wstring widen(const std::string& s) {
+std::wstring utf8_to_wide(const std::string& s) {
     if (s.empty()) return std::wstring();
     int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
     std::wstring w(static_cast<size_t>(n), L'\0');
@@ -21,32 +19,67 @@ static std::wstring widen(const std::string& s) {
     return w;
 }
 
-FILE* open_file(const std::string& path, const char* mode) {
-    return _wfopen(widen(path).c_str(), widen(mode).c_str());
+std::string wide_to_utf8(const std::wstring& w) {
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr,
+                        nullptr);
+    return s;
 }
 
+std::wstring windows_file_path(const std::string& path) {
+    std::wstring w = utf8_to_wide(path);
+    // 12 characters below MAX_PATH is where folder calls already fail.
+    if (w.size() < MAX_PATH - 12 || w.rfind(L"\\\\?\\", 0) == 0) return w;
+    // The \\?\ form is taken literally: it needs a full path with backslashes and no "..".
+    DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return w;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(w.c_str(), n, &full[0], nullptr);
+    full.resize(n);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+FILE* open_file(const std::string& path, const char* mode) {
+    return _wfopen(windows_file_path(path).c_str(), utf8_to_wide(mode).c_str());
+}
+
+// GetFileAttributesExW rather than _wstat64: the C library's stat refuses any path with a '?'
+// in it, which every \\?\ path has.
 FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
-    struct _stat64 st;
-    if (_wstat64(widen(path).c_str(), &st) != 0) {
-        if (err) *err = errno;
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    if (!GetFileAttributesExW(windows_file_path(path).c_str(), GetFileExInfoStandard, &a)) {
+        DWORD e = GetLastError();
+        if (err)
+            *err = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME
+                       ? ENOENT
+                   : e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION ? EACCES
+                                                                              : EIO;
         return FileKind::missing;
     }
-    if (st.st_mode & _S_IFDIR) return FileKind::directory;
-    if (!(st.st_mode & _S_IFREG)) return FileKind::other;
-    if (length) *length = static_cast<std::uint64_t>(st.st_size);
+    if (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::directory;
+    if (a.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return FileKind::other;
+    if (length) *length = static_cast<std::uint64_t>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
     return FileKind::regular;
 }
 
 int replace_file(const std::string& from, const std::string& to) {
-    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(),
+    if (MoveFileExW(windows_file_path(from).c_str(), windows_file_path(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
 }
 
-void remove_file(const std::string& path) { _wremove(widen(path).c_str()); }
+void remove_file(const std::string& path) {
+    _wremove(windows_file_path(path).c_str());
+}
 #else
-FILE* open_file(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+FILE* open_file(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
 
 FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
     struct stat st;
@@ -64,7 +97,11 @@ int replace_file(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-void remove_file(const std::string& path) { std::remove(path.c_str()); }
+void remove_file(const std::string& path) {
+    std::remove(path.c_str());
+}
 #endif
 
-std::string error_text(int err) { return std::strerror(err); }
+std::string error_text(int err) {
+    return std::strerror(err);
+}

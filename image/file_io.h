@@ -21,3 +21,13 @@ void remove_file(const std::string& path);
 
 // The C library's text for an errno value.
 std::string error_text(int err);
+
+#ifdef _WIN32
+// Conversions for Windows' wide-character calls.
+std::wstring utf8_to_wide(const std::string& s);
+std::string wide_to_utf8(const std::wstring& w);
+
+// A UTF-8 path in the form Windows' wide file calls take. A path too long for MAX_PATH is made
+// absolute and given the \\?\ prefix, the one form those calls accept at any length.
+std::wstring windows_file_path(const std::string& path);
+#endif

@@ -1,30 +1,46 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those missing, so a fresh Debian 12 machine
-# can build and test from nothing. Usage: scripts/install-deps.sh build|test|bench|fuzz
+# can build and test from nothing. Usage: scripts/install-deps.sh build|test|bench|fuzz|window|run|all
 set -euo pipefail
 
 build=(g++ cmake make pkg-config)
 test=(libgtest-dev)
 bench=(libbenchmark-dev libfftw3-dev)
 fuzz=(clang libclang-rt-14-dev)
+# The Qt window, fonts with Japanese glyphs, and the Windows cross build tested under Wine.
+qt=(qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic)
+window=("${qt[@]}" g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth locales)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
   test) wanted=("${build[@]}" "${test[@]}") ;;
   bench) wanted=("${build[@]}" "${bench[@]}") ;;
   fuzz) wanted=("${build[@]}" "${test[@]}" "${fuzz[@]}") ;;
-  *) echo "usage: $0 build|test|bench|fuzz" >&2; exit 2 ;;
+  window) wanted=("${build[@]}" "${test[@]}" "${window[@]}") ;;
+  run) wanted=("${build[@]}" "${qt[@]}") ;;
+  all) wanted=("${build[@]}" "${test[@]}" "${window[@]}" "${fuzz[@]}") ;;
+  *) echo "usage: $0 build|test|bench|fuzz|window|run|all" >&2; exit 2 ;;
 esac
+
+# Wine shows the window's Japanese texts with Japanese fonts under a Japanese locale.
+make_japanese_locale() {
+  if { [ "${1:-}" = window ] || [ "${1:-}" = all ]; } && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+    $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+  fi
+}
 
 missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
+if [ ${#missing[@]} -eq 0 ]; then
+  make_japanese_locale "${1:-build}"
+  exit 0
+fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+make_japanese_locale "${1:-build}"

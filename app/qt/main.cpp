@@ -1,0 +1,13 @@
+// enlarge3-window: the tool as a window. Drop a 24-bit BMP on it, type the wanted size and
+// press GO; the results appear beside the picture.
+
+#include <QApplication>
+
+#include "app/qt/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    MainWindow window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,148 @@
+#include "app/qt/main_window.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QUrl>
+#include <cstdio>
+
+#include "image/bmp.h"
+
+namespace {
+
+QString qtext(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// Dropped URLs that name local files, as the file system spells them.
+std::vector<std::string> local_paths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (data == nullptr || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    return paths;
+}
+
+bool first_is_local_file(const QMimeData* data) {
+    return data != nullptr && data->hasUrls() && !data->urls().isEmpty() &&
+           data->urls().front().isLocalFile();
+}
+
+QLineEdit* make_size_box(QWidget* parent, const ControlPlace& place) {
+    auto* box = new QLineEdit(qtext(place.text), parent);
+    box->setGeometry(place.x, place.y, place.width, place.height);
+    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Digits only while typing, pasting included.
+    box->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), box));
+    return box;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(qtext(kWindowTitle));
+    resize(kWindowWidth, kWindowHeight);
+    setAcceptDrops(true);
+
+    go_ = new QPushButton(qtext(kGoButton.text), this);
+    go_->setGeometry(kGoButton.x, kGoButton.y, kGoButton.width, kGoButton.height);
+    go_->setAutoDefault(false);
+    width_box_ = make_size_box(this, kWidthBox);
+    height_box_ = make_size_box(this, kHeightBox);
+
+    connect(go_, &QPushButton::clicked, this, [this] { go_clicked(); });
+    connect(width_box_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        apply(window_command(&model_, kWidthBoxId, kBoxTextChanged, text.toStdString()));
+    });
+    connect(height_box_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        apply(window_command(&model_, kHeightBoxId, kBoxTextChanged, text.toStdString()));
+    });
+    apply(window_create(&model_));
+}
+
+MainWindow::~MainWindow() {
+    window_destroy(&model_);
+}
+
+void MainWindow::apply(const WindowEffects& e) {
+    if (e.set_box_texts) {
+        width_box_->setText(QString::fromStdString(model_.width_text));
+        height_box_->setText(QString::fromStdString(model_.height_text));
+    }
+    go_->setEnabled(model_.go_enabled);
+    if (e.repaint) repaint();
+    if (!e.message.empty())
+        QMessageBox::warning(this, qtext(kWindowTitle), QString::fromStdString(e.message));
+    if (e.run) {
+        // The run blocks this thread, as it does on every platform; clicks made meanwhile
+        // reach a disabled button and are dropped.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        RunReport report = resize_run(e.request.path, e.request.out_width, e.request.out_height);
+        QApplication::restoreOverrideCursor();
+        apply(window_run_finished(&model_, report));
+    }
+}
+
+void MainWindow::go_clicked() {
+    apply(window_command(&model_, kGoButtonId, 0, std::string()));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (first_is_local_file(event->mimeData())) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (first_is_local_file(event->mimeData())) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths = local_paths(event->mimeData());
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    preview_ = QImage();
+    preview_ready_ = false;
+    apply(window_drop(&model_, paths, read_whole_file));
+    if (!model_.refusal.empty()) std::fprintf(stderr, "%s\n", model_.refusal.c_str());
+}
+
+const QImage& MainWindow::preview_image(const PaintOp& op) {
+    if (preview_ready_) return preview_;
+    preview_ready_ = true;
+    preview_ = QImage(op.width, op.height, QImage::Format_RGB32);
+    if (preview_.isNull()) return preview_;  // too large to convert: shown as background
+    const std::size_t stride =
+        static_cast<std::size_t>(bmp_row_stride(static_cast<std::uint64_t>(op.width)));
+    for (int t = 0; t < op.height; ++t) {
+        // Rows are stored bottom-up.
+        const unsigned char* src = op.pixels + static_cast<std::size_t>(op.height - 1 - t) * stride;
+        auto* dst = reinterpret_cast<QRgb*>(preview_.scanLine(t));
+        for (int x = 0; x < op.width; ++x, src += 3) dst[x] = qRgb(src[2], src[1], src[0]);
+    }
+    return preview_;
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    for (const PaintOp& op : window_paint(model_)) {
+        switch (op.kind) {
+            case PaintKind::fill:
+                p.fillRect(rect(), QColor::fromRgb(static_cast<QRgb>(op.rgb)));
+                break;
+            case PaintKind::text:
+                p.setPen(palette().color(QPalette::WindowText));
+                p.drawText(QRect(op.x, op.y, width(), height()), Qt::AlignLeft | Qt::AlignTop,
+                           qtext(op.text));
+                break;
+            case PaintKind::picture:
+                p.drawImage(QPoint(op.x, op.y), preview_image(op));
+                break;
+        }
+    }
+}

@@ -1,0 +1,15 @@
+// enlarge3-window.exe: the tool as a Windows window. Drop a 24-bit BMP on it, type the wanted
+// size and press GO; the results appear beside the picture.
+
+#include <windows.h>
+
+#include "app/win32/main_window.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    if (!register_main_window_class(instance)) return 1;
+    HWND window = create_main_window(instance);
+    if (window == nullptr) return 1;
+    ShowWindow(window, show);
+    UpdateWindow(window);
+    return run_message_loop();
+}

@@ -1,0 +1,156 @@
+#pragma once
+// The main window's state and behaviour, free of any window system. The Win32 and the Qt
+// window both keep one WindowModel, turn each event of theirs into one of the functions
+// below and carry out the WindowEffects it returns; they hold no state of their own beyond
+// their control handles, so every rule of the window is tested here without a display.
+//
+// Texts and paths are UTF-8. Positions are client pixels, origin top left.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/resize_run.h"
+
+inline constexpr char kWindowClassName[] = "CWindow";
+inline constexpr char kWindowTitle[] = "ころぽんの画像拡大!３種類から選んでね Ver1.00";
+inline constexpr int kWindowWidth = 600;  // outer size at creation
+inline constexpr int kWindowHeight = 480;
+
+// Control ids as commands report them.
+inline constexpr int kGoButtonId = 0;
+inline constexpr int kWidthBoxId = 3;
+inline constexpr int kHeightBoxId = 4;
+// Sent by a size box whenever its text changes (the value of Win32's EN_UPDATE).
+inline constexpr unsigned kBoxTextChanged = 0x0400;
+
+struct ControlPlace {
+    int id;
+    int x, y, width, height;
+    const char* text;  // initial text
+};
+inline constexpr ControlPlace kGoButton = {kGoButtonId, 8, 8, 96, 32, "　ＧＯ　"};
+inline constexpr ControlPlace kWidthBox = {kWidthBoxId, 204, 8, 38, 22, "0"};
+inline constexpr ControlPlace kHeightBox = {kHeightBoxId, 338, 8, 38, 22, "0"};
+
+// Labels are painted, not controls; x, y is the top left of the text.
+struct LabelPlace {
+    int x, y;
+    const char* text;
+};
+inline constexpr LabelPlace kWidthLabel = {120, 10, "水平サイズ"};
+inline constexpr LabelPlace kHeightLabel = {252, 10, "垂直サイズ"};
+
+inline constexpr int kPreviewX = 4;
+inline constexpr int kPreviewY = 48;
+// The client background: the platform's light grey brush.
+inline constexpr std::uint32_t kBackgroundRgb = 0xC0C0C0;
+
+// A whole file's bytes as a front-end read them. The Win32 window keeps them in a global-heap
+// block and the others on the C++ heap; the shared_ptr's deleter frees them the matching way.
+// size may be less than file_length: nothing past the largest size a BMP header can announce
+// (2^31 - 1 bytes) is ever needed.
+struct FileBytes {
+    std::shared_ptr<unsigned char> data;
+    std::size_t size = 0;
+    std::uint64_t file_length = 0;
+};
+
+// Reads a dropped file; false when it cannot be opened or read (missing, locked, a directory,
+// no memory for it). Nothing is held when it returns false.
+using ReadWholeFileFn = std::function<bool(const std::string& path, FileBytes* out)>;
+
+// The reader the tests and the Qt window use: C streams by UTF-8 path, at most 2^31 - 1 bytes.
+bool read_whole_file(const std::string& path, FileBytes* out);
+
+struct WindowModel {
+    std::string dropped_path;   // first file of the latest drop, accepted or not
+    std::string accepted_path;  // file of the last accepted drop: the one GO runs on
+
+    // The held picture: the last accepted file whole, with its information header and pixel
+    // rows as offsets into it. Released by a refused drop and by destroy.
+    bool picture_held = false;
+    FileBytes held;
+    std::size_t header_offset = 0;
+    std::size_t pixel_offset = 0;
+
+    int width = 0;  // W and H of the last accepted picture; a refused drop keeps them
+    int height = 0;
+
+    int out_width = 0;  // the boxes' numbers
+    int out_height = 0;
+    std::string width_text = "0";  // the boxes' texts
+    std::string height_text = "0";
+
+    bool go_enabled = false;
+    // Why the latest drop was not accepted, one line; empty after an accepted drop. A refusal
+    // is silent on screen (the preview just goes); front-ends may log this line.
+    std::string refusal;
+};
+
+// What GO asks the front-end to run, synchronously: resize_run(path, out_width, out_height).
+struct RunRequest {
+    std::string path;
+    int out_width = 0;
+    int out_height = 0;
+};
+
+// What a front-end does after an event, in this order: write width_text and height_text into
+// the boxes; set GO's enabled state from go_enabled (always); invalidate the client area
+// without erasing it and repaint at once; show message in a message box; when run is set,
+// call resize_run with request and pass its report to window_run_finished.
+struct WindowEffects {
+    bool set_box_texts = false;
+    bool repaint = false;
+    bool run = false;
+    RunRequest request;
+    std::string message;
+};
+
+// The window was created: both boxes "0", GO disabled, nothing held.
+WindowEffects window_create(WindowModel* m);
+
+// Files were dropped; only the first is looked at. Its path becomes the dropped path; read
+// gives its bytes. A file bmp_check accepts becomes the held picture, sets W and H and
+// enables GO. A file that cannot be read changes nothing else. Any other file is refused:
+// the held picture is released, GO and the accepted path stay as they were. The boxes then
+// show W and H.
+WindowEffects window_drop(WindowModel* m, const std::vector<std::string>& paths,
+                          const ReadWholeFileFn& read);
+
+// A command from a control. GO (while enabled) disables itself and asks for a run of the
+// accepted picture at the boxes' numbers; a size box's kBoxTextChanged stores text as its
+// number. Anything else does nothing.
+WindowEffects window_command(WindowModel* m, int control_id, unsigned notification,
+                             const std::string& text);
+
+// The run GO asked for returned. GO stays disabled until the next accepted drop; a failed
+// run's lines come back as the message to show.
+WindowEffects window_run_finished(WindowModel* m, const RunReport& report);
+
+// Draw operations in order: a fill of the whole client area, the two labels, and the held
+// picture at kPreviewX, kPreviewY at its own width x height, never scaled.
+enum class PaintKind { fill, text, picture };
+struct PaintOp {
+    PaintKind kind = PaintKind::fill;
+    int x = 0, y = 0;
+    int width = 0, height = 0;   // picture only
+    std::uint32_t rgb = 0;       // fill only
+    const char* text = nullptr;  // text only
+    // picture only: the held information header (at least 40 bytes) and the first byte of the
+    // bottom-up BGR rows, padded to 4 bytes each, that the header describes.
+    const unsigned char* info_header = nullptr;
+    const unsigned char* pixels = nullptr;
+};
+std::vector<PaintOp> window_paint(const WindowModel& m);
+
+// The window is being destroyed: the held picture is released.
+void window_destroy(WindowModel* m);
+
+// A size box's text as a number: leading blanks, an optional sign and the digits up to the
+// first other character, as atoi reads them; text without leading digits gives 0. A number
+// beyond int's range gives INT_MAX or INT_MIN instead of undefined behaviour.
+int box_value(const std::string& text);

@@ -1,0 +1,415 @@
+#include "app/window_model.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "image/file_io.h"
+#include "tests/app/test_bmp.h"
+
+namespace {
+
+// Files the window can be handed, by path; paths not listed cannot be opened. Counts the
+// reads and the held blocks still alive, to see what a drop opened and what it released.
+struct FakeDisk {
+    std::map<std::string, std::vector<unsigned char>> files;
+    std::vector<std::string> reads;
+    std::shared_ptr<int> live_blocks = std::make_shared<int>(0);
+
+    ReadWholeFileFn reader() {
+        return [this](const std::string& path, FileBytes* out) {
+            reads.push_back(path);
+            auto it = files.find(path);
+            if (it == files.end()) return false;
+            const std::vector<unsigned char>& b = it->second;
+            auto* block = new unsigned char[b.size() + 1];
+            std::copy(b.begin(), b.end(), block);
+            ++*live_blocks;
+            std::shared_ptr<int> live = live_blocks;
+            out->data = std::shared_ptr<unsigned char>(block, [live](unsigned char* p) {
+                --*live;
+                delete[] p;
+            });
+            out->size = b.size();
+            out->file_length = b.size();
+            return true;
+        };
+    }
+};
+
+class WindowModelTest : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        disk.files["/p/cat.bmp"] = make_bmp(5, 3);
+        disk.files["/p/dog.bmp"] = make_bmp(7, 2);
+        std::vector<unsigned char> eight = make_bmp(4, 4);
+        set_u16(&eight, 28, 8);
+        disk.files["/p/eight.bmp"] = eight;
+        (void)window_create(&m);
+    }
+
+    WindowEffects drop(const std::string& path) { return window_drop(&m, {path}, disk.reader()); }
+    WindowEffects type_boxes(const std::string& w, const std::string& h) {
+        (void)window_command(&m, kWidthBoxId, kBoxTextChanged, w);
+        return window_command(&m, kHeightBoxId, kBoxTextChanged, h);
+    }
+    const PaintOp* preview() {
+        ops = window_paint(m);
+        for (const PaintOp& op : ops)
+            if (op.kind == PaintKind::picture) return &op;
+        return nullptr;
+    }
+
+    FakeDisk disk;
+    WindowModel m;
+    std::vector<PaintOp> ops;
+};
+
+TEST_F(WindowModelTest, StartsEmptyWithZerosAndGoDisabled) {
+    EXPECT_EQ(m.width_text, "0");
+    EXPECT_EQ(m.height_text, "0");
+    EXPECT_FALSE(m.go_enabled);
+    EXPECT_FALSE(m.picture_held);
+    ops = window_paint(m);
+    ASSERT_EQ(ops.size(), 3u);
+    EXPECT_EQ(ops[0].kind, PaintKind::fill);
+    EXPECT_EQ(ops[0].rgb, 0xC0C0C0u);
+    EXPECT_EQ(ops[1].kind, PaintKind::text);
+    EXPECT_STREQ(ops[1].text, "水平サイズ");
+    EXPECT_EQ(ops[1].x, 120);
+    EXPECT_EQ(ops[1].y, 10);
+    EXPECT_STREQ(ops[2].text, "垂直サイズ");
+    EXPECT_EQ(ops[2].x, 252);
+    EXPECT_EQ(ops[2].y, 10);
+    EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
+}
+
+TEST_F(WindowModelTest, AcceptedDropHoldsPictureFillsBoxesAndEnablesGo) {
+    WindowEffects e = drop("/p/cat.bmp");
+    EXPECT_TRUE(e.repaint);
+    EXPECT_TRUE(e.set_box_texts);
+    EXPECT_TRUE(e.message.empty());
+    EXPECT_TRUE(m.go_enabled);
+    EXPECT_EQ(m.width_text, "5");
+    EXPECT_EQ(m.height_text, "3");
+    EXPECT_EQ(m.dropped_path, "/p/cat.bmp");
+    EXPECT_EQ(m.accepted_path, "/p/cat.bmp");
+    const PaintOp* p = preview();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->x, 4);
+    EXPECT_EQ(p->y, 48);
+    EXPECT_EQ(p->width, 5);
+    EXPECT_EQ(p->height, 3);
+    EXPECT_EQ(p->info_header, m.held.data.get() + 14);
+    EXPECT_EQ(p->pixels, m.held.data.get() + 54);
+    // The bottom row comes first: its first pixel is the picture's bottom-left one.
+    const std::uint32_t rgb = test_pixel_rgb(0, 2);
+    EXPECT_EQ(p->pixels[0], rgb & 0xFF);
+    EXPECT_EQ(p->pixels[2], rgb >> 16);
+}
+
+TEST_F(WindowModelTest, PixelsAreFoundAtTheStoredOffsetBehindALargerHeader) {
+    disk.files["/p/v5.bmp"] = make_bmp(3, 2, 84);  // a 124-byte information header
+    (void)drop("/p/v5.bmp");
+    const PaintOp* p = preview();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->pixels, m.held.data.get() + 54 + 84);
+}
+
+TEST_F(WindowModelTest, OnlyTheFirstFileOfADropIsRead) {
+    (void)window_drop(&m, {"/p/dog.bmp", "/p/cat.bmp", "/p/eight.bmp"}, disk.reader());
+    EXPECT_EQ(disk.reads, std::vector<std::string>{"/p/dog.bmp"});
+    EXPECT_EQ(m.width_text, "7");
+    EXPECT_EQ(m.height_text, "2");
+    EXPECT_EQ(m.accepted_path, "/p/dog.bmp");
+}
+
+TEST_F(WindowModelTest, AnEmptyDropChangesNothing) {
+    (void)drop("/p/cat.bmp");
+    WindowEffects e = window_drop(&m, {}, disk.reader());
+    EXPECT_FALSE(e.set_box_texts);
+    EXPECT_TRUE(disk.reads.size() == 1);
+    EXPECT_EQ(m.dropped_path, "/p/cat.bmp");
+}
+
+TEST_F(WindowModelTest, GoRunsTheAcceptedPictureAtTheBoxSizesThenStaysDisabled) {
+    (void)drop("/p/cat.bmp");
+    WindowEffects e = window_command(&m, kGoButtonId, 0, "");
+    ASSERT_TRUE(e.run);
+    EXPECT_EQ(e.request.path, "/p/cat.bmp");
+    EXPECT_EQ(e.request.out_width, 5);
+    EXPECT_EQ(e.request.out_height, 3);
+    EXPECT_FALSE(m.go_enabled);  // before the run starts
+    e = window_run_finished(&m, RunReport{});
+    EXPECT_TRUE(e.repaint);
+    EXPECT_TRUE(e.message.empty());
+    EXPECT_FALSE(m.go_enabled);
+    EXPECT_TRUE(m.picture_held);
+    // A second press (a queued click, another program's message) starts nothing.
+    EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
+}
+
+TEST_F(WindowModelTest, GoUsesTheTypedSizes) {
+    (void)drop("/p/cat.bmp");
+    (void)type_boxes("1920", "1080");
+    EXPECT_EQ(m.out_width, 1920);
+    EXPECT_EQ(m.out_height, 1080);
+    WindowEffects e = window_command(&m, kGoButtonId, 0, "");
+    EXPECT_EQ(e.request.out_width, 1920);
+    EXPECT_EQ(e.request.out_height, 1080);
+}
+
+TEST_F(WindowModelTest, DroppingTheSameFileAgainAfterARunEnablesGo) {
+    (void)drop("/p/cat.bmp");
+    (void)window_command(&m, kGoButtonId, 0, "");
+    (void)window_run_finished(&m, RunReport{});
+    (void)drop("/p/cat.bmp");
+    EXPECT_TRUE(m.go_enabled);
+    EXPECT_TRUE(window_command(&m, kGoButtonId, 0, "").run);
+}
+
+TEST_F(WindowModelTest, FailedRunShowsItsLinesAndLeavesTheWindowUsable) {
+    (void)drop("/p/cat.bmp");
+    (void)window_command(&m, kGoButtonId, 0, "");
+    RunReport r;
+    r.input = Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
+    WindowEffects e = window_run_finished(&m, r);
+    EXPECT_EQ(e.message, "InputFileSizeError!!!");
+    EXPECT_FALSE(m.go_enabled);
+    EXPECT_TRUE(m.picture_held);
+
+    RunReport two;
+    two.method[0] = Status::failure(StatusCode::write_failed, "cannot write 'a_lanczos3.bmp'");
+    two.method[2] = Status::failure(StatusCode::bad_size, "dct: too small");
+    EXPECT_EQ(window_run_finished(&m, two).message,
+              "cannot write 'a_lanczos3.bmp'\ndct: too small");
+    (void)drop("/p/dog.bmp");
+    EXPECT_TRUE(m.go_enabled);
+}
+
+TEST_F(WindowModelTest, EightBitDropAfterAcceptedOneKeepsGoBoundToTheAcceptedPicture) {
+    (void)drop("/p/cat.bmp");
+    (void)type_boxes("50", "30");
+    WindowEffects e = drop("/p/eight.bmp");
+    EXPECT_FALSE(e.repaint);  // the screen is left as it is until the next repaint
+    EXPECT_TRUE(e.set_box_texts);
+    EXPECT_EQ(m.width_text, "5");
+    EXPECT_EQ(m.height_text, "3");
+    EXPECT_EQ(m.dropped_path, "/p/eight.bmp");
+    EXPECT_FALSE(m.picture_held);
+    EXPECT_EQ(preview(), nullptr);
+    EXPECT_EQ(*disk.live_blocks, 0);
+    EXPECT_FALSE(m.refusal.empty());
+    EXPECT_TRUE(m.go_enabled);
+    e = window_command(&m, kGoButtonId, 0, "");
+    ASSERT_TRUE(e.run);
+    EXPECT_EQ(e.request.path, "/p/cat.bmp");
+    EXPECT_EQ(e.request.out_width, 5);
+}
+
+TEST_F(WindowModelTest, RefusedDropAfterARunLeavesGoDisabled) {
+    (void)drop("/p/cat.bmp");
+    (void)window_command(&m, kGoButtonId, 0, "");
+    (void)window_run_finished(&m, RunReport{});
+    (void)drop("/p/eight.bmp");
+    EXPECT_FALSE(m.go_enabled);
+    EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
+}
+
+TEST_F(WindowModelTest, RefusedDropWhenEmptyStaysEmpty) {
+    (void)drop("/p/eight.bmp");
+    EXPECT_EQ(m.width_text, "0");
+    EXPECT_EQ(m.height_text, "0");
+    EXPECT_FALSE(m.go_enabled);
+    EXPECT_FALSE(m.picture_held);
+    EXPECT_TRUE(m.accepted_path.empty());
+    EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
+}
+
+TEST_F(WindowModelTest, UnopenableDropKeepsThePictureAndResetsTheBoxes) {
+    (void)drop("/p/cat.bmp");
+    (void)type_boxes("99", "77");
+    WindowEffects e = drop("/p/locked.bmp");
+    EXPECT_TRUE(e.set_box_texts);
+    EXPECT_FALSE(e.repaint);
+    EXPECT_EQ(m.width_text, "5");
+    EXPECT_EQ(m.height_text, "3");
+    EXPECT_EQ(m.dropped_path, "/p/locked.bmp");
+    EXPECT_TRUE(m.picture_held);
+    EXPECT_NE(preview(), nullptr);
+    EXPECT_EQ(*disk.live_blocks, 1);
+    e = window_command(&m, kGoButtonId, 0, "");
+    ASSERT_TRUE(e.run);
+    EXPECT_EQ(e.request.path, "/p/cat.bmp");
+}
+
+TEST_F(WindowModelTest, PictureLargerThanTheWindowIsDrawnAtItsOwnSize) {
+    disk.files["/p/big.bmp"] = make_bmp(1000, 700);
+    (void)drop("/p/big.bmp");
+    const PaintOp* p = preview();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->width, 1000);
+    EXPECT_EQ(p->height, 700);
+}
+
+TEST_F(WindowModelTest, ANewPictureReplacesTheHeldOneAndDestroyReleasesIt) {
+    (void)drop("/p/cat.bmp");
+    (void)drop("/p/dog.bmp");
+    EXPECT_EQ(*disk.live_blocks, 1);
+    window_destroy(&m);
+    EXPECT_EQ(*disk.live_blocks, 0);
+    EXPECT_FALSE(m.picture_held);
+}
+
+TEST_F(WindowModelTest, BoxCommandsStoreTextAndNumber) {
+    (void)window_command(&m, kWidthBoxId, kBoxTextChanged, "640");
+    EXPECT_EQ(m.width_text, "640");
+    EXPECT_EQ(m.out_width, 640);
+    (void)window_command(&m, kHeightBoxId, kBoxTextChanged, "99999999999999");
+    EXPECT_EQ(m.out_height, INT_MAX);
+    // Other notifications and other controls leave everything alone.
+    (void)window_command(&m, kWidthBoxId, 0x0300, "1");
+    (void)window_command(&m, 7, kBoxTextChanged, "2");
+    EXPECT_EQ(m.width_text, "640");
+    EXPECT_EQ(m.out_width, 640);
+}
+
+TEST_F(WindowModelTest, OverflowingBoxTextRunsSaturated) {
+    (void)drop("/p/cat.bmp");
+    (void)type_boxes("4294967297", "");
+    WindowEffects e = window_command(&m, kGoButtonId, 0, "");
+    EXPECT_EQ(e.request.out_width, INT_MAX);
+    EXPECT_EQ(e.request.out_height, 0);
+}
+
+TEST(BoxValue, ReadsLikeAtoiButSaturates) {
+    const struct {
+        const char* text;
+        int value;
+    } cases[] = {
+        {"", 0},
+        {"0", 0},
+        {"640", 640},
+        {"007", 7},
+        {"  42", 42},
+        {"\t+9", 9},
+        {"-7", -7},
+        {"12abc", 12},
+        {"abc", 0},
+        {"-", 0},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"99999999999999999999999999", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN},
+        {"-99999999999999999999999999", INT_MIN},
+    };
+    for (const auto& c : cases) EXPECT_EQ(box_value(c.text), c.value) << "text '" << c.text << "'";
+}
+
+// Files no drop may accept: each would make the preview read outside the file or show it
+// wrongly, so the window refuses it and holds nothing.
+struct BadFile {
+    const char* name;
+    std::vector<unsigned char> bytes;
+};
+
+void PrintTo(const BadFile& f, std::ostream* os) {
+    *os << f.name;
+}
+
+std::vector<BadFile> bad_files() {
+    std::vector<BadFile> v;
+    auto variant = [&v](const char* name, auto change) {
+        std::vector<unsigned char> b = make_bmp(4, 3);
+        change(&b);
+        v.push_back({name, b});
+    };
+    v.push_back({"Empty", {}});
+    v.push_back({"OneByte", {'B'}});
+    variant("HeaderCutAt30", [](std::vector<unsigned char>* b) { b->resize(30); });
+    variant("PixelsShortByOneByte", [](std::vector<unsigned char>* b) { b->pop_back(); });
+    variant("SizeFieldPastTheEnd", [](std::vector<unsigned char>* b) { set_u32(b, 2, 1000); });
+    variant("SizeFieldBelowHeader", [](std::vector<unsigned char>* b) { set_u32(b, 2, 20); });
+    variant("RowsPastSizeField", [](std::vector<unsigned char>* b) { set_u32(b, 22, 300); });
+    variant("PixelOffsetPastTheEnd", [](std::vector<unsigned char>* b) { set_u32(b, 10, 5000); });
+    variant("EightBit", [](std::vector<unsigned char>* b) { set_u16(b, 28, 8); });
+    variant("ThirtyTwoBit", [](std::vector<unsigned char>* b) { set_u16(b, 28, 32); });
+    variant("Compressed", [](std::vector<unsigned char>* b) { set_u32(b, 30, 3); });
+    variant("TopDown", [](std::vector<unsigned char>* b) { set_u32(b, 22, 0xFFFFFFFDu); });
+    variant("ZeroWidth", [](std::vector<unsigned char>* b) { set_u32(b, 18, 0); });
+    variant("HugeWidth", [](std::vector<unsigned char>* b) { set_u32(b, 18, 0x7FFFFFFF); });
+    variant("CoreHeader", [](std::vector<unsigned char>* b) { set_u32(b, 14, 12); });
+    variant("PngSignature", [](std::vector<unsigned char>* b) {
+        (*b)[0] = 0x89;
+        (*b)[1] = 'P';
+    });
+    return v;
+}
+
+class WindowModelRefuses : public ::testing::TestWithParam<BadFile> {};
+
+TEST_P(WindowModelRefuses, WithoutHoldingOrDrawingAnything) {
+    FakeDisk disk;
+    disk.files["/p/cat.bmp"] = make_bmp(5, 3);
+    disk.files["/p/bad.bmp"] = GetParam().bytes;
+    WindowModel m;
+    (void)window_create(&m);
+    (void)window_drop(&m, {"/p/cat.bmp"}, disk.reader());
+    WindowEffects e = window_drop(&m, {"/p/bad.bmp"}, disk.reader());
+    EXPECT_FALSE(m.picture_held);
+    EXPECT_FALSE(e.repaint);
+    EXPECT_FALSE(m.refusal.empty());
+    EXPECT_EQ(window_paint(m).size(), 3u);
+    EXPECT_EQ(m.width, 5);
+    EXPECT_EQ(m.accepted_path, "/p/cat.bmp");
+    EXPECT_EQ(*disk.live_blocks, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Malformed, WindowModelRefuses, ::testing::ValuesIn(bad_files()),
+                         [](const ::testing::TestParamInfo<BadFile>& i) { return i.param.name; });
+
+// The reader the Qt window uses, on real files with names a user may drop.
+class ReadWholeFile : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        const char* base = std::getenv("ENLARGE3_BINARY_DIR");
+        // One folder per test: CTest runs the cases of this program in parallel.
+        dir = std::string(base ? base : ".") + "/read_whole_file_test/" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    std::string dir;
+};
+
+TEST_F(ReadWholeFile, ReadsNonAsciiAndLongPaths) {
+    std::string long_dir = dir + "/" + std::string(120, 'd') + "/" + std::string(120, 'e');
+    std::filesystem::create_directories(long_dir);
+    for (const std::string& path : {dir + "/写真 ①.bmp", long_dir + "/写真の名前.bmp"}) {
+        const std::vector<unsigned char> bytes = make_bmp(3, 2);
+        ASSERT_TRUE(write_bytes(path, bytes)) << path;
+        FileBytes got;
+        ASSERT_TRUE(read_whole_file(path, &got)) << path;
+        ASSERT_EQ(got.size, bytes.size());
+        EXPECT_EQ(got.file_length, bytes.size());
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), got.data.get()));
+    }
+    EXPECT_GT((long_dir + "/写真の名前.bmp").size(), 255u);
+}
+
+TEST_F(ReadWholeFile, CannotReadMissingFilesOrFolders) {
+    FileBytes got;
+    EXPECT_FALSE(read_whole_file(dir + "/missing.bmp", &got));
+    EXPECT_FALSE(read_whole_file(dir, &got));
+    EXPECT_EQ(got.data, nullptr);
+    ASSERT_TRUE(write_bytes(dir + "/empty.bmp", {}));
+    EXPECT_TRUE(read_whole_file(dir + "/empty.bmp", &got));
+    EXPECT_EQ(got.size, 0u);
+}
+
+}  // namespace
