@@ -52,7 +52,8 @@ std::vector<unsigned char> make_bmp(int width, int height, unsigned extra_info_b
 bool write_bytes(const std::string& path, const std::vector<unsigned char>& bytes) {
     FILE* f = open_file(path, "wb");
     if (f == nullptr) return false;
-    const bool good = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool good =
+        bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && good;
 }
 
