@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those missing, so a fresh Debian 12 machine
-# can build and test from nothing. Usage: scripts/install-deps.sh build|test|bench|fuzz|window|run|all
+# can build and test from nothing. Usage: scripts/install-deps.sh build|test|bench|compare|fuzz|window|run|all
 set -euo pipefail
 
 build=(g++ cmake make pkg-config)
 test=(libgtest-dev)
 bench=(libbenchmark-dev libfftw3-dev)
 fuzz=(clang libclang-rt-14-dev)
+compare=(libbenchmark-dev libfftw3-dev imagemagick python3-pil time)
 # The Qt window, fonts with Japanese glyphs, and the Windows cross build tested under Wine.
 qt=(qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic)
 window=("${qt[@]}" g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth locales)
@@ -18,8 +19,9 @@ case "${1:-build}" in
   fuzz) wanted=("${build[@]}" "${test[@]}" "${fuzz[@]}") ;;
   window) wanted=("${build[@]}" "${test[@]}" "${window[@]}") ;;
   run) wanted=("${build[@]}" "${qt[@]}") ;;
+  compare) wanted=("${build[@]}" "${compare[@]}") ;;
   all) wanted=("${build[@]}" "${test[@]}" "${window[@]}" "${fuzz[@]}") ;;
-  *) echo "usage: $0 build|test|bench|fuzz|window|run|all" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|bench|compare|fuzz|window|run|all" >&2; exit 2 ;;
 esac
 
 # Wine shows the window's Japanese texts with Japanese fonts under a Japanese locale.
