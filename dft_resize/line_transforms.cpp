@@ -25,16 +25,19 @@ void plus_dft(int n, const double* in_re, const double* in_im, double* out_re, d
     if (dft_inverse(n, in_re, in_im, out_re, out_im, ip, w) != 0) die_with_line("failure!!!!\n");
 }
 
-// theta = (k * pi) / n, in this order.
-double shift_angle(int k, double pi, int n) {
-    return (static_cast<double>(k) * pi) / static_cast<double>(n);
-}
-
 }  // namespace
+
+void shift_factors(int n, int k, bool inverse, double* c, double* s) {
+    const double pi = 4 * std::atan(1.0);
+    // (k * pi) / n in this order; the inverse negates the quotient.
+    const double q = (static_cast<double>(k) * pi) / static_cast<double>(n);
+    const double theta = inverse ? -q : q;
+    *c = std::cos(theta);
+    *s = std::sin(theta);
+}
 
 void shifted_dft_strided(int n, int stride, const double* in_re, const double* in_im,
                          double* out_re, double* out_im, int* ip, double* w) {
-    const double pi = 4 * std::atan(1.0);
     LineScratch s(n);
     const std::size_t st = static_cast<std::size_t>(stride);
     for (int i = 0; i < n; ++i) {
@@ -43,8 +46,8 @@ void shifted_dft_strided(int n, int stride, const double* in_re, const double* i
     }
     plus_dft(n, s.re.get(), s.im.get(), s.out_re.get(), s.out_im.get(), ip, w);
     for (int k = 0; k < n; ++k) {
-        const double theta = shift_angle(k, pi, n);
-        const double c = std::cos(theta), sn = std::sin(theta);
+        double c, sn;
+        shift_factors(n, k, false, &c, &sn);
         const double xr = s.out_re[static_cast<std::size_t>(k)];
         const double xi = s.out_im[static_cast<std::size_t>(k)];
         out_re[static_cast<std::size_t>(k) * st] = (xr * c - xi * sn) * 0.5;
@@ -54,15 +57,14 @@ void shifted_dft_strided(int n, int stride, const double* in_re, const double* i
 
 void shifted_dft_contiguous(int n, const double* in_re, const double* in_im, double* out_re,
                             double* out_im, int* ip, double* w) {
-    const double pi = 4 * std::atan(1.0);
     for (int k = 0; k < n; ++k) {
         out_re[k] = 0.0;
         out_im[k] = 0.0;
     }
     plus_dft(n, in_re, in_im, out_re, out_im, ip, w);
     for (int k = 0; k < n; ++k) {
-        const double theta = shift_angle(k, pi, n);
-        const double c = std::cos(theta), sn = std::sin(theta);
+        double c, sn;
+        shift_factors(n, k, false, &c, &sn);
         const double xr = out_re[k], xi = out_im[k];
         out_re[k] = (xr * c - xi * sn) * 0.5;
         out_im[k] = (xi * c + xr * sn) * 0.5;
@@ -71,12 +73,11 @@ void shifted_dft_contiguous(int n, const double* in_re, const double* in_im, dou
 
 void shifted_idft_strided(int n, int stride, const double* in_re, const double* in_im,
                           double* out_re, double* out_im, int* ip, double* w) {
-    const double pi = 4 * std::atan(1.0);
     LineScratch s(n);
     const std::size_t st = static_cast<std::size_t>(stride);
     for (int k = 0; k < n; ++k) {
-        const double theta = -shift_angle(k, pi, n);
-        const double c = std::cos(theta), sn = std::sin(theta);
+        double c, sn;
+        shift_factors(n, k, true, &c, &sn);
         const double yr = in_re[static_cast<std::size_t>(k) * st];
         const double yi = in_im[static_cast<std::size_t>(k) * st];
         s.re[static_cast<std::size_t>(k)] = (yr * c - yi * sn) * 2;
@@ -91,10 +92,9 @@ void shifted_idft_strided(int n, int stride, const double* in_re, const double* 
 
 void shifted_idft_contiguous(int n, double* in_re, double* in_im, double* out_re, double* out_im,
                              int* ip, double* w) {
-    const double pi = 4 * std::atan(1.0);
     for (int k = 0; k < n; ++k) {
-        const double theta = -shift_angle(k, pi, n);
-        const double c = std::cos(theta), sn = std::sin(theta);
+        double c, sn;
+        shift_factors(n, k, true, &c, &sn);
         const double yr = in_re[k], yi = in_im[k];
         in_re[k] = (yr * c - yi * sn) * 2;
         in_im[k] = (yi * c + yr * sn) * 2;

@@ -22,6 +22,11 @@
 //   lengths here are always in range, so only a lack of memory gets there).
 // - Not reentrant (the DFT's staging buffers); one line transform at a time.
 
+// The rotation factors at index k of a line of length n: c = cos(theta), s = sin(theta) with
+// theta = (k * pi) / n (k and n as doubles, pi = 4 atan(1.0)), negated when inverse. Every
+// line transform takes its factors from here, so a table made with it holds the same bits.
+void shift_factors(int n, int k, bool inverse, double* c, double* s);
+
 // Forward transform of the line at in_re/in_im (stride apart) into out_re/out_im (stride
 // apart). The input is left unchanged.
 void shifted_dft_strided(int n, int stride, const double* in_re, const double* in_im,
