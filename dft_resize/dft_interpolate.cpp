@@ -1,17 +1,35 @@
 #include "dft_resize/dft_interpolate.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
-#include "dft_resize/line_transforms.h"
+#include "dft_resize/line_batch.h"
 #include "image/alloc.h"
+#include "image/parallel.h"
+
+// The method is defined line by line: a chirp-z plan per line, FFT tables rebuilt per pass,
+// full 2W2 x 2H2 grids for the zero insertion. This schedule computes the same values with
+// less work, and every shortcut keeps every bit:
+// - A line transform's chirp, kernel spectrum, rotation factors and FFT tables depend only on
+//   its length: one LinePlan per length, built by the very routines a per-line plan uses.
+// - Lines are independent: kLanes of them run in vector lanes with exactly the scalar
+//   operations of each line, and groups of lines are shared out among the cores.
+// - Rows Y and 2H - 1 - Y of the mirrored grid are the same input, so the forward row pass
+//   transforms rows 0 .. H - 1 only and the column pass reads the mirror of that.
+// - The zero insertion and the Nyquist split are not stored: each inverse row is gathered
+//   from the forward spectrum with the zeros and halvings applied on the way, the same
+//   products in the same order as the split performs them on the full grid.
+// - Rows that are all zero after the insertion transform to zeros (of either sign: products
+//   with a zero are zero and a sum with an exact zero is exact, so the sign of a zero never
+//   reaches a nonzero value, and a zero becomes the byte 0 either way). They are neither
+//   transformed nor stored; the column pass reads them as zeros.
+// - Columns at or beyond W2 of the last pass and rows at or beyond H2 of its result are never
+//   used, so only W2 columns are transformed and kept.
 
 namespace {
-
-// The FFT tables: 32768 entries each, room for the longest transform (n = 32768 doubles).
-constexpr std::size_t kTableEntries = 32768;
-
-void stage(const char* line) { std::fputs(line, stderr); }
 
 std::size_t idx(int v) { return static_cast<std::size_t>(v); }
 
@@ -24,136 +42,248 @@ std::uint8_t to_byte(double v) {
     return 0;  // v <= 0
 }
 
+void stage(const char* line) { std::fputs(line, stderr); }
+
+// Runs body(group, buffer) for groups 0 .. count - 1 on all workers, each worker with its own
+// lane buffer. Groups are handed out one at a time, so a core slowed by other work takes fewer.
+template <class Body>
+void for_line_groups(int count, int L, const Body& body) {
+    if (count <= 0) return;
+    std::atomic<int> next{0};
+    const std::size_t workers =
+        std::min(static_cast<std::size_t>(worker_count()), static_cast<std::size_t>(count));
+    parallel_for(workers, 1, [&](std::size_t, std::size_t) {
+        LaneBuffer buf(L, "line buffer");
+        for (int g = next.fetch_add(1); g < count; g = next.fetch_add(1)) body(g, buf.get());
+    });
+}
+
+int group_count(int lines) { return (lines + kLanes - 1) / kLanes; }
+
 }  // namespace
 
-void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
-                           std::uint8_t* out) {
-    const int W2 = W + dx, H2 = H + dy;
-    const std::size_t S = 4 * idx(W2) * idx(H2);  // values: one 2W2 x 2H2 grid
-    HeapArray<double> kariR(S, "kariR");
-    HeapArray<double> kariI(S, "kariI");
-    HeapArray<double> VINR(S, "VINR");
-    HeapArray<double> VINI(S, "VINI");
-    HeapArray<double> VOUTR(S, "VOUTR");
-    HeapArray<double> VOUTI(S, "VOUTI");
+struct DftPlaneWork::Impl {
+    int W, H, W2, H2, dx, dy;
+    // Rows of the stuffed spectrum that are not all zero, in order; R of them.
+    std::vector<int> rows;
+    // For each row Y of the stuffed spectrum, its index in rows, or -1 for a zero row.
+    std::vector<int> compact;
+    // Plans by use: forward rows (2W), forward columns (2H), inverse rows (2W2), inverse
+    // columns (2H2); equal lengths share one plan.
+    std::vector<LinePlan> plans;
+    const LinePlan* fwd_rows;
+    const LinePlan* fwd_cols;
+    const LinePlan* inv_rows;
+    const LinePlan* inv_cols;
+    // The forward spectrum, 2W columns of 2H.
+    HeapArray<double> spec_re, spec_im;
+    // The inverse row pass's result for columns 0 .. W2 - 1 and the rows in `rows`, column
+    // length R. Before that it holds the forward row pass's result (2W columns of H).
+    HeapArray<double> rows_re, rows_im;
+};
 
-    const std::size_t col = 2 * idx(H);  // column length of the 2W x 2H grids
-    for (int X = 0; X < 2 * W; ++X) {
-        const int mx = mirror_repeat(X, W);
-        for (int Y = 0; Y < 2 * H; ++Y) {
-            const int my = mirror_repeat(Y, H);
-            VINR[idx(X) * col + idx(Y)] = static_cast<double>(in[idx(mx) * idx(H) + idx(my)]);
-            VINI[idx(X) * col + idx(Y)] = 0.0;
+DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
+    Impl& m = *impl_;
+    m.W = W;
+    m.H = H;
+    m.W2 = W2;
+    m.H2 = H2;
+    m.dx = W2 - W;
+    m.dy = H2 - H;
+    // Rows 0 .. H - 1 and H + 2dy .. 2H2 - 1 carry the spectrum; row H also carries the
+    // Nyquist row's copy when dy > 0 (with dy = 0 it is the Nyquist row itself).
+    m.compact.assign(idx(2 * H2), -1);
+    for (int Y = 0; Y < 2 * H2; ++Y) {
+        if (Y <= H || Y >= H + 2 * m.dy) {
+            m.compact[idx(Y)] = static_cast<int>(m.rows.size());
+            m.rows.push_back(Y);
         }
     }
+    const int lengths[4] = {2 * W, 2 * H, 2 * W2, 2 * H2};
+    m.plans.reserve(4);
+    const LinePlan* chosen[4];
+    for (int i = 0; i < 4; ++i) {
+        chosen[i] = nullptr;
+        for (const LinePlan& p : m.plans)
+            if (p.n == lengths[i]) chosen[i] = &p;
+        if (chosen[i] == nullptr) {
+            m.plans.emplace_back();
+            line_plan_build(&m.plans.back(), lengths[i]);
+            chosen[i] = &m.plans.back();
+        }
+    }
+    m.fwd_rows = chosen[0];
+    m.fwd_cols = chosen[1];
+    m.inv_rows = chosen[2];
+    m.inv_cols = chosen[3];
+    const std::size_t spec = 4 * idx(W) * idx(H);
+    m.spec_re = HeapArray<double>(spec, "fourieR");
+    m.spec_im = HeapArray<double>(spec, "fourieI");
+    const std::size_t kept = idx(W2) * m.rows.size();
+    m.rows_re = HeapArray<double>(kept, "VOUTR");
+    m.rows_im = HeapArray<double>(kept, "VOUTI");
+}
+
+DftPlaneWork::~DftPlaneWork() = default;
+
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out) {
+    DftPlaneWork::Impl& m = *work.impl_;
+    const int W = m.W, H = m.H, W2 = m.W2, H2 = m.H2, dx = m.dx, dy = m.dy;
+    const std::size_t col = 2 * idx(H);  // column length of the forward spectrum
+    double* spec_re = m.spec_re.get();
+    double* spec_im = m.spec_im.get();
+    double* rows_re = m.rows_re.get();
+    double* rows_im = m.rows_im.get();
 
     stage("horizontal DFT start!!\n");
-    HeapArray<double> ww(kTableEntries, "ww");
-    HeapArray<int> ip(kTableEntries, "ip");
-    ip[0] = 0;
-    for (int Y = 0; Y < 2 * H; ++Y)
-        shifted_dft_strided(2 * W, 2 * H, VINR.get() + Y, VINI.get() + Y, VOUTR.get() + Y,
-                            VOUTI.get() + Y, ip.get(), ww.get());
-    stage("horizontal DFT end\n");
-    const std::size_t small = 4 * idx(W) * idx(H);
-    for (std::size_t i = 0; i < small; ++i) {
-        VINR[i] = VOUTR[i];
-        VINI[i] = VOUTI[i];
+    // Rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again), imaginary parts
+    // 0, into rows_re/rows_im as 2W columns of H.
+    {
+        const LinePlan& p = *m.fwd_rows;
+        for_line_groups(group_count(H), p.L, [&](int g, double* buf) {
+            const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
+            for (int X = 0; X < 2 * W; ++X) {
+                const std::uint8_t* src = in + idx(mirror_repeat(X, W)) * idx(H) + idx(y0);
+                for (int l = 0; l < kLanes; ++l) {
+                    buf[lane_re(X, l)] = l < cnt ? static_cast<double>(src[l]) : 0.0;
+                    buf[lane_re(X, l) + kLanes] = 0.0;
+                }
+            }
+            lanes_forward(p, buf);
+            for (int X = 0; X < 2 * W; ++X)
+                for (int l = 0; l < cnt; ++l) {
+                    rows_re[idx(X) * idx(H) + idx(y0 + l)] = buf[lane_re(X, l)];
+                    rows_im[idx(X) * idx(H) + idx(y0 + l)] = buf[lane_re(X, l) + kLanes];
+                }
+        });
     }
+    stage("horizontal DFT end\n");
 
     stage("vertical DFT start!!\n");
-    ip[0] = 0;
-    for (int X = 0; X < 2 * W; ++X)
-        shifted_dft_contiguous(2 * H, VINR.get() + idx(X) * col, VINI.get() + idx(X) * col,
-                               VOUTR.get() + idx(X) * col, VOUTI.get() + idx(X) * col, ip.get(),
-                               ww.get());
-    stage("vertical DFT end!!\n");
-    VINR.reset();
-    VINI.reset();
-    HeapArray<double> fourieR(S, "fourieR");
-    HeapArray<double> fourieI(S, "fourieI");
-
-    stage("high frequency 0 staffing start!!\n");
-    // Along x, column length still 2H: the upper half of the spectrum moves up by 2dx, so the
-    // Nyquist column W lands at W + 2dx.
-    for (int X = 0; X < 2 * W2; ++X) {
-        double* dr = fourieR.get() + idx(X) * col;
-        double* di = fourieI.get() + idx(X) * col;
-        if (X >= W && X < W + 2 * dx) {
-            for (std::size_t Y = 0; Y < col; ++Y) dr[Y] = di[Y] = 0.0;
-            continue;
-        }
-        const int from = X < W ? X : X - 2 * dx;
-        const double* sr = VOUTR.get() + idx(from) * col;
-        const double* si = VOUTI.get() + idx(from) * col;
-        for (std::size_t Y = 0; Y < col; ++Y) {
-            dr[Y] = sr[Y];
-            di[Y] = si[Y];
-        }
-    }
-    // Along y, into column length 2H2: the Nyquist row H lands at H + 2dy.
-    const std::size_t col2 = 2 * idx(H2);
-    for (int X = 0; X < 2 * W2; ++X) {
-        const double* sr = fourieR.get() + idx(X) * col;
-        const double* si = fourieI.get() + idx(X) * col;
-        double* dr = kariR.get() + idx(X) * col2;
-        double* di = kariI.get() + idx(X) * col2;
-        for (int Y = 0; Y < 2 * H2; ++Y) {
-            if (Y < H) {
-                dr[Y] = sr[Y];
-                di[Y] = si[Y];
-            } else if (Y < H + 2 * dy) {
-                dr[Y] = di[Y] = 0.0;
-            } else {
-                dr[Y] = sr[Y - 2 * dy];
-                di[Y] = si[Y - 2 * dy];
+    {
+        const LinePlan& p = *m.fwd_cols;
+        for_line_groups(group_count(2 * W), p.L, [&](int g, double* buf) {
+            const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
+            for (int Y = 0; Y < 2 * H; ++Y) {
+                const std::size_t my = idx(mirror_repeat(Y, H));
+                for (int l = 0; l < kLanes; ++l) {
+                    const bool on = l < cnt;
+                    const std::size_t at = idx(x0 + (on ? l : 0)) * idx(H) + my;
+                    buf[lane_re(Y, l)] = on ? rows_re[at] : 0.0;
+                    buf[lane_re(Y, l) + kLanes] = on ? rows_im[at] : 0.0;
+                }
             }
-        }
+            lanes_forward(p, buf);
+            for (int l = 0; l < cnt; ++l) {
+                double* dr = spec_re + idx(x0 + l) * col;
+                double* di = spec_im + idx(x0 + l) * col;
+                for (int Y = 0; Y < 2 * H; ++Y) {
+                    dr[Y] = buf[lane_re(Y, l)];
+                    di[Y] = buf[lane_re(Y, l) + kLanes];
+                }
+            }
+        });
     }
-    for (std::size_t i = 0; i < S; ++i) {
-        fourieR[i] = kariR[i];
-        fourieI[i] = kariI[i];
-    }
-    kariR.reset();
-    kariI.reset();
+    stage("vertical DFT end!!\n");
+
+    // The stuffed spectrum is not formed; the inverse row pass reads it through these maps.
+    stage("high frequency 0 staffing start!!\n");
+    const int nyq_col = W + 2 * dx, nyq_row = H + 2 * dy;
+    // Column X of the stuffed spectrum comes from spectrum column from_col(X), or is zero.
+    auto from_col = [&](int X) { return X < W ? X : X < W + 2 * dx ? -1 : X - 2 * dx; };
+    auto from_row = [&](int Y) { return Y < H ? Y : Y < H + 2 * dy ? -1 : Y - 2 * dy; };
     stage("high frequency 0 staffing end!!\n");
 
-    // Nyquist split, real parts only, in this order: both halvings before both copies, so the
-    // corner ends up quartered in all four places.
-    const std::size_t nyq_col = idx(W + 2 * dx), nyq_row = idx(H + 2 * dy);
-    double* fr = fourieR.get();
-    for (std::size_t Y = 0; Y < col2; ++Y) fr[nyq_col * col2 + Y] = fr[nyq_col * col2 + Y] * 0.5;
-    for (std::size_t X = 0; X < 2 * idx(W2); ++X)
-        fr[X * col2 + nyq_row] = fr[X * col2 + nyq_row] * 0.5;
-    for (std::size_t Y = 0; Y < col2; ++Y) fr[idx(W) * col2 + Y] = fr[nyq_col * col2 + Y];
-    for (std::size_t X = 0; X < 2 * idx(W2); ++X) fr[X * col2 + idx(H)] = fr[X * col2 + nyq_row];
-
     stage("horizontal IDFT start!!\n");
-    ip[0] = 0;
-    for (int Y = 0; Y < 2 * H2; ++Y)
-        shifted_idft_strided(2 * W2, 2 * H2, fourieR.get() + Y, fourieI.get() + Y,
-                             VOUTR.get() + Y, VOUTI.get() + Y, ip.get(), ww.get());
+    {
+        const LinePlan& p = *m.inv_rows;
+        const int R = static_cast<int>(m.rows.size());
+        for_line_groups(group_count(R), p.L, [&](int g, double* buf) {
+            const int r0 = g * kLanes, cnt = std::min(kLanes, R - r0);
+            // The Nyquist split, real parts only: column nyq_col and row nyq_row halved, in
+            // this order, then column nyq_col copied into column W and row nyq_row into row H.
+            // So real part (X, Y) is that of (x, y) = (X == W ? nyq_col : X, Y == H ? nyq_row
+            // : Y), times 0.5 if x is nyq_col, then times 0.5 if y is nyq_row. Imaginary parts
+            // are those of the insertion alone.
+            int re_row[kLanes], im_row[kLanes];
+            bool halve_row[kLanes];
+            for (int l = 0; l < kLanes; ++l) {
+                const int Y = m.rows[idx(r0 + std::min(l, cnt - 1))];
+                const int y = Y == H ? nyq_row : Y;
+                re_row[l] = from_row(y);
+                im_row[l] = from_row(Y);
+                halve_row[l] = y == nyq_row;
+            }
+            for (int X = 0; X < 2 * W2; ++X) {
+                const int x = X == W ? nyq_col : X;
+                const int re_col = from_col(x), im_col = from_col(X);
+                const bool halve_col = x == nyq_col;
+                for (int l = 0; l < kLanes; ++l) {
+                    double re = 0.0, im = 0.0;
+                    if (re_col >= 0 && re_row[l] >= 0) re = spec_re[idx(re_col) * col + idx(re_row[l])];
+                    if (halve_col) re = re * 0.5;
+                    if (halve_row[l]) re = re * 0.5;
+                    if (im_col >= 0 && im_row[l] >= 0) im = spec_im[idx(im_col) * col + idx(im_row[l])];
+                    buf[lane_re(X, l)] = re;
+                    buf[lane_re(X, l) + kLanes] = im;
+                }
+            }
+            lanes_inverse(p, buf);
+            for (int X = 0; X < W2; ++X)
+                for (int l = 0; l < cnt; ++l) {
+                    rows_re[idx(X) * idx(R) + idx(r0 + l)] = buf[lane_re(X, l)];
+                    rows_im[idx(X) * idx(R) + idx(r0 + l)] = buf[lane_re(X, l) + kLanes];
+                }
+        });
+    }
     stage("horizontal IDFT end!!\n");
 
     stage("vertical IDFT start!!\n");
-    ip[0] = 0;
-    for (int X = 0; X < 2 * W2; ++X)
-        shifted_idft_contiguous(2 * H2, VOUTR.get() + idx(X) * col2, VOUTI.get() + idx(X) * col2,
-                                fourieR.get() + idx(X) * col2, fourieI.get() + idx(X) * col2,
-                                ip.get(), ww.get());
+    {
+        const LinePlan& p = *m.inv_cols;
+        const std::size_t R = m.rows.size();
+        // The inverse transforms divide by the new lengths while the spectrum was taken at the
+        // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
+        const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
+        for_line_groups(group_count(W2), p.L, [&](int g, double* buf) {
+            const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
+            for (int Y = 0; Y < 2 * H2; ++Y) {
+                const int r = m.compact[idx(Y)];
+                for (int l = 0; l < kLanes; ++l) {
+                    const bool on = r >= 0 && l < cnt;
+                    const std::size_t at = idx(x0 + (l < cnt ? l : 0)) * R + idx(r < 0 ? 0 : r);
+                    buf[lane_re(Y, l)] = on ? rows_re[at] : 0.0;
+                    buf[lane_re(Y, l) + kLanes] = on ? rows_im[at] : 0.0;
+                }
+            }
+            lanes_inverse(p, buf);
+            for (int l = 0; l < cnt; ++l) {
+                std::uint8_t* o = out + idx(x0 + l) * idx(H2);
+                for (int y = 0; y < H2; ++y) o[y] = to_byte(gain * buf[lane_re(y, l)]);
+            }
+        });
+    }
     stage("vertical IDFT end!!\n");
-    VOUTR.reset();
-    VOUTI.reset();
+}
 
-    // The inverse transforms divide by the new lengths while the spectrum was taken at the
-    // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
-    const double g = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
-    for (int y = 0; y < H2; ++y)
-        for (int x = 0; x < W2; ++x)
-            out[idx(x) * idx(H2) + idx(y)] = to_byte(g * fr[idx(x) * col2 + idx(y)]);
+void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
+                           std::uint8_t* out) {
+    DftPlaneWork work(W, H, W + dx, H + dy);
+    dft_interpolate_with(work, in, out);
+}
 
-    fourieR.reset();
-    fourieI.reset();
-    ip.reset();
-    ww.reset();
+std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
+    const std::uint64_t w = static_cast<std::uint64_t>(W), h = static_cast<std::uint64_t>(H);
+    const std::uint64_t w2 = static_cast<std::uint64_t>(W2), h2 = static_cast<std::uint64_t>(H2);
+    const std::uint64_t rows = 2 * h + (h2 > h ? 1 : 0);
+    std::uint64_t longest = 1;
+    while (longest < 4 * std::max(w2, h2)) longest *= 2;  // L of the longest line, 2 * 2W2
+    const std::uint64_t spectrum = 2 * 4 * w * h * sizeof(double);
+    const std::uint64_t kept = 2 * w2 * rows * sizeof(double);
+    // Per plan: chirp and rotation tables (7 n), kernel spectra (3 L), FFT tables.
+    const std::uint64_t plans = 4 * ((7 * 2 * std::max(w2, h2) + 3 * longest) * sizeof(double) +
+                                     8192 * sizeof(double) + 64 * sizeof(int));
+    const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * 2 * longest *
+                                  kLanes * sizeof(double);
+    return spectrum + kept + plans + buffers;
 }

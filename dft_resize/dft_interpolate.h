@@ -15,20 +15,43 @@
 //   truncated toward zero. In exact arithmetic output (x, y) is the plane's cosine series at
 //   input position ((x + 1/2) W / W2 - 1/2, (y + 1/2) H / H2 - 1/2); a same-size result
 //   equals the input or lies one below it, never above.
-// - Every value is IEEE double in the order written in dft_interpolate.cpp.
+// - Every value is IEEE double in the order the line transforms (line_transforms.h) and the
+//   steps above define; dft_interpolate.cpp lists the shortcuts its schedule takes, each of
+//   which keeps every bit.
 // - Stage lines go to standard error, from "horizontal DFT start!!" to "vertical IDFT end!!".
-// - Working arrays are taken from the heap and released before the call returns; a failed
-//   allocation ends the process with "<array> no memory!!" (kariR, kariI, VINR, VINI, VOUTR,
-//   VOUTI, ww, ip, fourieR, fourieI, and the line transforms' R, I1, OR, OI).
-// - Not reentrant: the line transforms share process-wide staging buffers.
+// - Working memory is taken from the heap and released by its owner; a failed allocation ends
+//   the process with "<array> no memory!!" (fourieR, fourieI: the forward spectrum; VOUTR,
+//   VOUTI: the inverse row pass's result; ww, ip: FFT tables; line buffer: one per thread).
+// - The work is spread over worker_count() threads (image/parallel.h); results do not depend
+//   on their number or on the instruction set the lanes run with.
 
 #include <cstdint>
+#include <memory>
 
 // Longest output side: twice it is the longest line the arbitrary-length DFT takes.
 constexpr int kMaxDftResizeSide = 4096;
 
+// Plans and grids for enlarging W x H planes to W2 x H2, made once and used for each colour
+// plane of a picture, so that the grids' pages are touched once. Requires W >= 1, H >= 1,
+// W <= W2 <= 4096 and H <= H2 <= 4096 (dft_resize_size_ok). Holds about
+// dft_interpolate_memory(W, H, W2, H2) bytes.
+struct DftPlaneWork {
+    DftPlaneWork(int W, int H, int W2, int H2);
+    ~DftPlaneWork();
+    DftPlaneWork(const DftPlaneWork&) = delete;
+    DftPlaneWork& operator=(const DftPlaneWork&) = delete;
+
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // Enlarges in (W x H bytes) into out (W2 x H2 bytes, every byte written, allocated by the
-// caller). Requires W >= 1, H >= 1, dx >= 0, dy >= 0, W + dx <= 4096 and H + dy <= 4096;
-// the caller checks (dft_resize_size_ok).
+// caller) with the sizes work was made for.
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out);
+
+// The same with a work of its own: W2 = W + dx, H2 = H + dy, within the limits above.
 void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
                            std::uint8_t* out);
+
+// Bytes a DftPlaneWork for these sizes holds, lane buffers of all threads included.
+std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2);

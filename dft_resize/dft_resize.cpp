@@ -37,12 +37,15 @@ Status dft_resize_image(const std::string& path, int W, int H, int W2, int H2,
     HeapArray<std::uint8_t> r(n, "RUPOUT");
     HeapArray<std::uint8_t> g(n, "GUPOUT");
     HeapArray<std::uint8_t> b(n, "BUPOUT");
-    progress("RED START\n");
-    dft_interpolate_plane(W, H, W2 - W, H2 - H, red, r.get());
-    progress("GREEN START\n");
-    dft_interpolate_plane(W, H, W2 - W, H2 - H, green, g.get());
-    progress("BLUE START\n");
-    dft_interpolate_plane(W, H, W2 - W, H2 - H, blue, b.get());
+    {
+        DftPlaneWork work(W, H, W2, H2);
+        progress("RED START\n");
+        dft_interpolate_with(work, red, r.get());
+        progress("GREEN START\n");
+        dft_interpolate_with(work, green, g.get());
+        progress("BLUE START\n");
+        dft_interpolate_with(work, blue, b.get());
+    }
     Status written = write_result_bmp(path, "%s_dct.bmp", W2, H2, r.get(), g.get(), b.get());
     b.reset();
     g.reset();
@@ -53,6 +56,5 @@ Status dft_resize_image(const std::string& path, int W, int H, int W2, int H2,
 std::uint64_t dft_resize_memory_needed(int W, int H, int W2, int H2) {
     if (!dft_resize_size_ok(W, H, W2, H2)) return 0;
     const std::uint64_t px = static_cast<std::uint64_t>(W2) * static_cast<std::uint64_t>(H2);
-    // Six grids of 4 * W2 * H2 doubles at the peak, the FFT tables and the three results.
-    return 6 * 32 * px + 32768 * (sizeof(double) + sizeof(int)) + 3 * px;
+    return dft_interpolate_memory(W, H, W2, H2) + 3 * px;
 }

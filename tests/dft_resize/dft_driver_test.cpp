@@ -86,6 +86,41 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DctDriverRefuses,
                                            RefusedRun{"HigherThan4096", "8", "4097"}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// One thread with the baseline instruction set, or every core with the widest: the same file.
+TEST(DctDriver, ResultDoesNotDependOnThreadsOrInstructionSet) {
+    TempDir dir;
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(45, 31, 6)));
+    const std::vector<std::string> args = {"--method", "dct", dir.file("in.bmp"), "101", "77"};
+    Outcome o = run_program(dir, ENLARGE3_EXE, args);
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<std::uint8_t> wide = read_file(dir.file("in_dct.bmp"));
+    o = run_program(dir, ENLARGE3_EXE, args,
+                    {{"ENLARGE3_THREADS", "1"}, {"ENLARGE3_LANE_ISA", "generic"}});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(read_file(dir.file("in_dct.bmp")) == wide);
+    o = run_program(dir, ENLARGE3_EXE, args,
+                    {{"ENLARGE3_THREADS", "3"}, {"ENLARGE3_LANE_ISA", "avx2"}});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(read_file(dir.file("in_dct.bmp")) == wide);
+}
+
+// Address space too small for the grids: the array is named, the process ends with status 1
+// and no result is left behind. (The sanitizers reserve more address space than any limit
+// that would make this fail, so it runs in ordinary builds only.)
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(DctDriver, RunningOutOfMemoryNamesTheArrayAndWritesNothing) {
+    TempDir dir;
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(2000, 2000, 8)));
+    Outcome o = run_program(dir, ENLARGE3_EXE, {"--method", "dct", dir.file("in.bmp"), "4000", "4000"},
+                            {}, "ulimit -v 400000;");
+    EXPECT_EQ(o.status, 1);
+    const std::string tail = " no memory!!\n";
+    ASSERT_GE(o.out.size(), tail.size()) << o.out;
+    EXPECT_EQ(o.out.substr(o.out.size() - tail.size()), tail) << o.out;
+    EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"in.bmp"});
+}
+#endif
+
 TEST(DctDriver, RefusedAloneWritesNothing) {
     TempDir dir;
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(8, 6, 4)));
