@@ -44,17 +44,18 @@ std::uint8_t to_byte(double v) {
 
 void stage(const char* line) { std::fputs(line, stderr); }
 
-// Runs body(group, buffer) for groups 0 .. count - 1 on all workers, each worker with its own
-// lane buffer. Groups are handed out one at a time, so a core slowed by other work takes fewer.
+// Runs body(group, buffer) for groups 0 .. count - 1 on all workers, worker i with lane
+// buffer i. Groups are handed out one at a time, so a core slowed by other work takes fewer.
 template <class Body>
-void for_line_groups(int count, int L, const Body& body) {
+void for_line_groups(int count, std::vector<BigArray>& buffers, const Body& body) {
     if (count <= 0) return;
     std::atomic<int> next{0};
-    const std::size_t workers =
-        std::min(static_cast<std::size_t>(worker_count()), static_cast<std::size_t>(count));
-    parallel_for(workers, 1, [&](std::size_t, std::size_t) {
-        LaneBuffer buf(L, "line buffer");
-        for (int g = next.fetch_add(1); g < count; g = next.fetch_add(1)) body(g, buf.get());
+    const std::size_t workers = std::min(buffers.size(), static_cast<std::size_t>(count));
+    parallel_for(workers, 1, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            double* buf = buffers[i].get();
+            for (int g = next.fetch_add(1); g < count; g = next.fetch_add(1)) body(g, buf);
+        }
     });
 }
 
@@ -75,11 +76,16 @@ struct DftPlaneWork::Impl {
     const LinePlan* fwd_cols;
     const LinePlan* inv_rows;
     const LinePlan* inv_cols;
-    // The forward spectrum, 2W columns of 2H.
-    HeapArray<double> spec_re, spec_im;
-    // The inverse row pass's result for columns 0 .. W2 - 1 and the rows in `rows`, column
-    // length R. Before that it holds the forward row pass's result (2W columns of H).
-    HeapArray<double> rows_re, rows_im;
+    // The grids are stored row by row (element (X, Y) of a grid of width w at Y * w + X), so
+    // that a group of eight lines is gathered and scattered either as eight neighbouring
+    // values or as eight sequential streams, never across thousands of pages.
+    // The forward spectrum, 2H rows of 2W.
+    BigArray spec_re, spec_im;
+    // The inverse row pass's result: the rows in `rows`, each W2 wide (columns from W2 on are
+    // never used). Before that it holds the forward row pass's result (H rows of 2W).
+    BigArray rows_re, rows_im;
+    // One lane buffer per worker, for the longest line.
+    std::vector<BigArray> buffers;
 };
 
 DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
@@ -117,11 +123,14 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.inv_rows = chosen[2];
     m.inv_cols = chosen[3];
     const std::size_t spec = 4 * idx(W) * idx(H);
-    m.spec_re = HeapArray<double>(spec, "fourieR");
-    m.spec_im = HeapArray<double>(spec, "fourieI");
+    m.spec_re = BigArray(spec, "fourieR");
+    m.spec_im = BigArray(spec, "fourieI");
     const std::size_t kept = idx(W2) * m.rows.size();
-    m.rows_re = HeapArray<double>(kept, "VOUTR");
-    m.rows_im = HeapArray<double>(kept, "VOUTI");
+    m.rows_re = BigArray(kept, "VOUTR");
+    m.rows_im = BigArray(kept, "VOUTI");
+    int longest = 0;
+    for (const LinePlan& p : m.plans) longest = std::max(longest, p.L);
+    for (int i = 0; i < worker_count(); ++i) m.buffers.push_back(lane_buffer(longest, "line buffer"));
 }
 
 DftPlaneWork::~DftPlaneWork() = default;
@@ -129,7 +138,6 @@ DftPlaneWork::~DftPlaneWork() = default;
 void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out) {
     DftPlaneWork::Impl& m = *work.impl_;
     const int W = m.W, H = m.H, W2 = m.W2, H2 = m.H2, dx = m.dx, dy = m.dy;
-    const std::size_t col = 2 * idx(H);  // column length of the forward spectrum
     double* spec_re = m.spec_re.get();
     double* spec_im = m.spec_im.get();
     double* rows_re = m.rows_re.get();
@@ -137,24 +145,29 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
 
     stage("horizontal DFT start!!\n");
     // Rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again), imaginary parts
-    // 0, into rows_re/rows_im as 2W columns of H.
+    // 0, into rows_re/rows_im as H rows of 2W.
+    const std::size_t w1 = 2 * idx(W);  // width of the forward grids
     {
         const LinePlan& p = *m.fwd_rows;
-        for_line_groups(group_count(H), p.L, [&](int g, double* buf) {
+        for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
             const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
             for (int X = 0; X < 2 * W; ++X) {
                 const std::uint8_t* src = in + idx(mirror_repeat(X, W)) * idx(H) + idx(y0);
+                double* b = buf + lane_re(X, 0);
                 for (int l = 0; l < kLanes; ++l) {
-                    buf[lane_re(X, l)] = l < cnt ? static_cast<double>(src[l]) : 0.0;
-                    buf[lane_re(X, l) + kLanes] = 0.0;
+                    b[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
+                    b[kLanes + l] = 0.0;
                 }
             }
-            lanes_forward(p, buf);
-            for (int X = 0; X < 2 * W; ++X)
-                for (int l = 0; l < cnt; ++l) {
-                    rows_re[idx(X) * idx(H) + idx(y0 + l)] = buf[lane_re(X, l)];
-                    rows_im[idx(X) * idx(H) + idx(y0 + l)] = buf[lane_re(X, l) + kLanes];
+            const double* res = lanes_forward(p, buf);
+            for (int l = 0; l < cnt; ++l) {
+                double* dr = rows_re + idx(y0 + l) * w1;
+                double* di = rows_im + idx(y0 + l) * w1;
+                for (int X = 0; X < 2 * W; ++X) {
+                    dr[X] = res[lane_re(X, l)];
+                    di[X] = res[lane_re(X, l) + kLanes];
                 }
+            }
         });
     }
     stage("horizontal DFT end\n");
@@ -162,24 +175,25 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
     stage("vertical DFT start!!\n");
     {
         const LinePlan& p = *m.fwd_cols;
-        for_line_groups(group_count(2 * W), p.L, [&](int g, double* buf) {
+        for_line_groups(group_count(2 * W), m.buffers, [&](int g, double* buf) {
             const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
             for (int Y = 0; Y < 2 * H; ++Y) {
-                const std::size_t my = idx(mirror_repeat(Y, H));
+                const std::size_t row = idx(mirror_repeat(Y, H)) * w1;
+                double* b = buf + lane_re(Y, 0);
                 for (int l = 0; l < kLanes; ++l) {
-                    const bool on = l < cnt;
-                    const std::size_t at = idx(x0 + (on ? l : 0)) * idx(H) + my;
-                    buf[lane_re(Y, l)] = on ? rows_re[at] : 0.0;
-                    buf[lane_re(Y, l) + kLanes] = on ? rows_im[at] : 0.0;
+                    const std::size_t at = row + idx(x0 + std::min(l, cnt - 1));
+                    b[l] = rows_re[at];
+                    b[kLanes + l] = rows_im[at];
                 }
             }
-            lanes_forward(p, buf);
-            for (int l = 0; l < cnt; ++l) {
-                double* dr = spec_re + idx(x0 + l) * col;
-                double* di = spec_im + idx(x0 + l) * col;
-                for (int Y = 0; Y < 2 * H; ++Y) {
-                    dr[Y] = buf[lane_re(Y, l)];
-                    di[Y] = buf[lane_re(Y, l) + kLanes];
+            const double* res = lanes_forward(p, buf);
+            for (int Y = 0; Y < 2 * H; ++Y) {
+                double* dr = spec_re + idx(Y) * w1 + idx(x0);
+                double* di = spec_im + idx(Y) * w1 + idx(x0);
+                const double* b = res + lane_re(Y, 0);
+                for (int l = 0; l < cnt; ++l) {
+                    dr[l] = b[l];
+                    di[l] = b[kLanes + l];
                 }
             }
         });
@@ -195,45 +209,52 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
     stage("high frequency 0 staffing end!!\n");
 
     stage("horizontal IDFT start!!\n");
+    const std::size_t w2 = idx(W2);  // width of the kept rows
     {
         const LinePlan& p = *m.inv_rows;
         const int R = static_cast<int>(m.rows.size());
-        for_line_groups(group_count(R), p.L, [&](int g, double* buf) {
+        for_line_groups(group_count(R), m.buffers, [&](int g, double* buf) {
             const int r0 = g * kLanes, cnt = std::min(kLanes, R - r0);
             // The Nyquist split, real parts only: column nyq_col and row nyq_row halved, in
             // this order, then column nyq_col copied into column W and row nyq_row into row H.
             // So real part (X, Y) is that of (x, y) = (X == W ? nyq_col : X, Y == H ? nyq_row
             // : Y), times 0.5 if x is nyq_col, then times 0.5 if y is nyq_row. Imaginary parts
             // are those of the insertion alone.
-            int re_row[kLanes], im_row[kLanes];
+            const double* re_row[kLanes];
+            const double* im_row[kLanes];
             bool halve_row[kLanes];
             for (int l = 0; l < kLanes; ++l) {
                 const int Y = m.rows[idx(r0 + std::min(l, cnt - 1))];
                 const int y = Y == H ? nyq_row : Y;
-                re_row[l] = from_row(y);
-                im_row[l] = from_row(Y);
+                const int fr = from_row(y), fi = from_row(Y);
+                re_row[l] = fr < 0 ? nullptr : spec_re + idx(fr) * w1;
+                im_row[l] = fi < 0 ? nullptr : spec_im + idx(fi) * w1;
                 halve_row[l] = y == nyq_row;
             }
             for (int X = 0; X < 2 * W2; ++X) {
                 const int x = X == W ? nyq_col : X;
                 const int re_col = from_col(x), im_col = from_col(X);
                 const bool halve_col = x == nyq_col;
+                double* b = buf + lane_re(X, 0);
                 for (int l = 0; l < kLanes; ++l) {
                     double re = 0.0, im = 0.0;
-                    if (re_col >= 0 && re_row[l] >= 0) re = spec_re[idx(re_col) * col + idx(re_row[l])];
+                    if (re_col >= 0 && re_row[l] != nullptr) re = re_row[l][re_col];
                     if (halve_col) re = re * 0.5;
                     if (halve_row[l]) re = re * 0.5;
-                    if (im_col >= 0 && im_row[l] >= 0) im = spec_im[idx(im_col) * col + idx(im_row[l])];
-                    buf[lane_re(X, l)] = re;
-                    buf[lane_re(X, l) + kLanes] = im;
+                    if (im_col >= 0 && im_row[l] != nullptr) im = im_row[l][im_col];
+                    b[l] = re;
+                    b[kLanes + l] = im;
                 }
             }
-            lanes_inverse(p, buf);
-            for (int X = 0; X < W2; ++X)
-                for (int l = 0; l < cnt; ++l) {
-                    rows_re[idx(X) * idx(R) + idx(r0 + l)] = buf[lane_re(X, l)];
-                    rows_im[idx(X) * idx(R) + idx(r0 + l)] = buf[lane_re(X, l) + kLanes];
+            const double* res = lanes_inverse(p, buf);
+            for (int l = 0; l < cnt; ++l) {
+                double* dr = rows_re + idx(r0 + l) * w2;
+                double* di = rows_im + idx(r0 + l) * w2;
+                for (int X = 0; X < W2; ++X) {
+                    dr[X] = res[lane_re(X, l)];
+                    di[X] = res[lane_re(X, l) + kLanes];
                 }
+            }
         });
     }
     stage("horizontal IDFT end!!\n");
@@ -241,25 +262,30 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
     stage("vertical IDFT start!!\n");
     {
         const LinePlan& p = *m.inv_cols;
-        const std::size_t R = m.rows.size();
         // The inverse transforms divide by the new lengths while the spectrum was taken at the
         // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
         const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
-        for_line_groups(group_count(W2), p.L, [&](int g, double* buf) {
+        for_line_groups(group_count(W2), m.buffers, [&](int g, double* buf) {
             const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
+            // Rows never stored are zeros; lanes past the last column repeat it.
             for (int Y = 0; Y < 2 * H2; ++Y) {
                 const int r = m.compact[idx(Y)];
+                double* b = buf + lane_re(Y, 0);
+                if (r < 0) {
+                    for (int l = 0; l < 2 * kLanes; ++l) b[l] = 0.0;
+                    continue;
+                }
+                const double* sr = rows_re + idx(r) * w2 + idx(x0);
+                const double* si = rows_im + idx(r) * w2 + idx(x0);
                 for (int l = 0; l < kLanes; ++l) {
-                    const bool on = r >= 0 && l < cnt;
-                    const std::size_t at = idx(x0 + (l < cnt ? l : 0)) * R + idx(r < 0 ? 0 : r);
-                    buf[lane_re(Y, l)] = on ? rows_re[at] : 0.0;
-                    buf[lane_re(Y, l) + kLanes] = on ? rows_im[at] : 0.0;
+                    b[l] = sr[std::min(l, cnt - 1)];
+                    b[kLanes + l] = si[std::min(l, cnt - 1)];
                 }
             }
-            lanes_inverse(p, buf);
+            const double* res = lanes_inverse(p, buf);
             for (int l = 0; l < cnt; ++l) {
                 std::uint8_t* o = out + idx(x0 + l) * idx(H2);
-                for (int y = 0; y < H2; ++y) o[y] = to_byte(gain * buf[lane_re(y, l)]);
+                for (int y = 0; y < H2; ++y) o[y] = to_byte(gain * res[lane_re(y, l)]);
             }
         });
     }
@@ -276,14 +302,20 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t w = static_cast<std::uint64_t>(W), h = static_cast<std::uint64_t>(H);
     const std::uint64_t w2 = static_cast<std::uint64_t>(W2), h2 = static_cast<std::uint64_t>(H2);
     const std::uint64_t rows = 2 * h + (h2 > h ? 1 : 0);
+    const std::uint64_t longest_n = 2 * std::max(w2, h2);
     std::uint64_t longest = 1;
-    while (longest < 4 * std::max(w2, h2)) longest *= 2;  // L of the longest line, 2 * 2W2
-    const std::uint64_t spectrum = 2 * 4 * w * h * sizeof(double);
-    const std::uint64_t kept = 2 * w2 * rows * sizeof(double);
-    // Per plan: chirp and rotation tables (7 n), kernel spectra (3 L), FFT tables.
-    const std::uint64_t plans = 4 * ((7 * 2 * std::max(w2, h2) + 3 * longest) * sizeof(double) +
-                                     8192 * sizeof(double) + 64 * sizeof(int));
-    const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * 2 * longest *
-                                  kLanes * sizeof(double);
-    return spectrum + kept + plans + buffers;
+    while (longest < 2 * longest_n) longest *= 2;  // L of the longest line
+    const std::uint64_t d = sizeof(double);
+    const std::uint64_t spectrum = 2 * 4 * w * h * d;
+    const std::uint64_t kept = 2 * w2 * rows * d;
+    // Per plan: chirp and rotation tables (7 n), kernel spectra (3 L), output order (L ints),
+    // FFT tables.
+    const std::uint64_t plans =
+        4 * ((7 * longest_n + 3 * longest) * d + longest * sizeof(int) + 8192 * d + 64 * sizeof(int));
+    const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * 2 *
+                                  static_cast<std::uint64_t>(lane_buffer_points(static_cast<int>(longest))) *
+                                  kLanes * d;
+    // Each large block is rounded up to a 2 MiB page.
+    const std::uint64_t rounding = (4 + static_cast<std::uint64_t>(worker_count())) << 21;
+    return spectrum + kept + plans + buffers + rounding;
 }

@@ -1,9 +1,13 @@
 #include "dft_resize/line_batch.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 #include "dft_resize/chirp_dft.h"
 #include "dft_resize/line_transforms.h"
@@ -57,6 +61,11 @@ void line_plan_build(LinePlan* plan, int n) {
         shift_factors(n, k, false, &plan->fwd_c[count_of(k)], &plan->fwd_s[count_of(k)]);
         shift_factors(n, k, true, &plan->inv_c[count_of(k)], &plan->inv_s[count_of(k)]);
     }
+    plan->plus_pos = HeapArray<int>(count_of(L), "order");
+    {
+        HeapArray<double> scratch(2 * count_of(L), "order");
+        lanes_generic::plus_order(2 * L, plan->ip.get(), scratch.get(), plan->plus_pos.get());
+    }
     LaneTables& t = plan->tables;
     t.n = n;
     t.L = L;
@@ -75,15 +84,35 @@ void line_plan_build(LinePlan* plan, int n) {
     t.inv_s = plan->inv_s.get();
     t.ip = plan->ip.get();
     t.w = plan->w.get();
+    t.plus_pos = plan->plus_pos.get();
 }
 
-LaneBuffer::LaneBuffer(int L, const char* name) {
-    const std::size_t bytes = 2 * count_of(L) * kLanes * sizeof(double);  // a multiple of 64
-    data_ = static_cast<double*>(std::aligned_alloc(64, bytes));
+BigArray::BigArray(std::size_t count, const char* name) {
+    constexpr std::size_t kHugePage = std::size_t{1} << 21;
+    if (count > (SIZE_MAX - kHugePage) / sizeof(double)) die_no_memory(name);
+    const std::size_t bytes = count * sizeof(double);
+    // Huge pages only pay for blocks of a page or more; smaller ones are 64-byte aligned (a
+    // vector register). aligned_alloc wants a multiple of the alignment.
+    const std::size_t align = bytes >= kHugePage ? kHugePage : 64;
+    const std::size_t size = bytes == 0 ? align : (bytes + align - 1) / align * align;
+    data_ = static_cast<double*>(std::aligned_alloc(align, size));
     if (data_ == nullptr) die_no_memory(name);
+#ifdef __linux__
+    // Only advice: without huge pages everything works the same, more slowly.
+    if (align == kHugePage) (void)madvise(data_, size, MADV_HUGEPAGE);
+#endif
 }
 
-LaneBuffer::~LaneBuffer() { std::free(data_); }
+BigArray::~BigArray() { std::free(data_); }
+
+BigArray& BigArray::operator=(BigArray&& o) noexcept {
+    if (this != &o) {
+        std::free(data_);
+        data_ = o.data_;
+        o.data_ = nullptr;
+    }
+    return *this;
+}
 
 namespace {
 
@@ -137,7 +166,7 @@ void set_lane_isa(LaneIsa isa) {
     if (supported(isa)) current().store(static_cast<int>(isa), std::memory_order_relaxed);
 }
 
-void lanes_forward(const LinePlan& plan, double* buf) {
+double* lanes_forward(const LinePlan& plan, double* buf) {
     switch (lane_isa()) {
 #ifdef ENLARGE3_LANE_DISPATCH
         case LaneIsa::avx512:
@@ -150,7 +179,7 @@ void lanes_forward(const LinePlan& plan, double* buf) {
     }
 }
 
-void lanes_inverse(const LinePlan& plan, double* buf) {
+double* lanes_inverse(const LinePlan& plan, double* buf) {
     switch (lane_isa()) {
 #ifdef ENLARGE3_LANE_DISPATCH
         case LaneIsa::avx512:

@@ -20,6 +20,7 @@ struct LinePlan {
     HeapArray<double> fwd_c, fwd_s, inv_c, inv_s;           // n each
     HeapArray<int> ip;                                      // complex_fft's tables for 2L
     HeapArray<double> w;
+    HeapArray<int> plus_pos;                                // L
     LaneTables tables{};  // the above as plain pointers
 };
 
@@ -27,18 +28,30 @@ struct LinePlan {
 // process like dft_forward ("failure!!!!", exit status 1).
 void line_plan_build(LinePlan* plan, int n);
 
-// A lane buffer of 2L * kLanes doubles, 64-byte aligned (lane_kernels.h gives the layout).
-class LaneBuffer {
+// A block of doubles for a large grid or a lane buffer, aligned to 2 MiB and, where the system
+// offers transparent huge pages, advised to use them: the passes gather and scatter across
+// many rows, and with 4 KiB pages every row would cost a TLB miss (and every page a fault on
+// first touch). A failed allocation ends the process with "<name> no memory!!".
+class BigArray {
 public:
-    LaneBuffer(int L, const char* name);
-    ~LaneBuffer();
-    LaneBuffer(const LaneBuffer&) = delete;
-    LaneBuffer& operator=(const LaneBuffer&) = delete;
+    BigArray() = default;
+    BigArray(std::size_t count, const char* name);
+    ~BigArray();
+    BigArray(BigArray&& o) noexcept : data_(o.data_) { o.data_ = nullptr; }
+    BigArray& operator=(BigArray&& o) noexcept;
+    BigArray(const BigArray&) = delete;
+    BigArray& operator=(const BigArray&) = delete;
     double* get() { return data_; }
+    const double* get() const { return data_; }
 
 private:
-    double* data_;
+    double* data_ = nullptr;
 };
+
+// A lane buffer for lines of padded length L (lane_kernels.h gives the layout).
+inline BigArray lane_buffer(int L, const char* name) {
+    return BigArray(2 * static_cast<std::size_t>(lane_buffer_points(L)) * kLanes, name);
+}
 
 // Index of the real part of point j of lane l in a lane buffer; the imaginary part follows
 // kLanes doubles later.
@@ -46,9 +59,10 @@ inline std::size_t lane_re(int j, int l) {
     return static_cast<std::size_t>(2 * j) * kLanes + static_cast<std::size_t>(l);
 }
 
-// shifted_dft_* (forward) and shifted_idft_* (inverse) on the kLanes lines of buf, in place.
-void lanes_forward(const LinePlan& plan, double* buf);
-void lanes_inverse(const LinePlan& plan, double* buf);
+// shifted_dft_* (forward) and shifted_idft_* (inverse) on the kLanes lines of buf. The result
+// comes back at the returned pointer (inside buf), in the layout of the input.
+double* lanes_forward(const LinePlan& plan, double* buf);
+double* lanes_inverse(const LinePlan& plan, double* buf);
 
 // complex_fft(n, sign, ...) on each lane, with tables already built (nw = ip[0] >= n / 4).
 void lanes_fft(int n, int sign, double* buf, const int* ip, const double* w);
