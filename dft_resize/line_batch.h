@@ -28,10 +28,11 @@ struct LinePlan {
 // process like dft_forward ("failure!!!!", exit status 1).
 void line_plan_build(LinePlan* plan, int n);
 
-// A block of doubles for a large grid or a lane buffer, aligned to 2 MiB and, where the system
-// offers transparent huge pages, advised to use them: the passes gather and scatter across
-// many rows, and with 4 KiB pages every row would cost a TLB miss (and every page a fault on
-// first touch). A failed allocation ends the process with "<name> no memory!!".
+// A block of doubles for a grid or a lane buffer. Blocks of 2 MiB or more are aligned to 2 MiB
+// and, where the system offers transparent huge pages, advised to use them: the passes gather
+// and scatter across many rows, and with 4 KiB pages every row would cost a TLB miss (and
+// every page a fault on first touch). Smaller blocks are aligned to 64 bytes, a vector
+// register. A failed allocation ends the process with "<name> no memory!!".
 class BigArray {
 public:
     BigArray() = default;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <utility>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -189,6 +191,19 @@ TEST(LinePlan, HoldsTheChirpKernelAndTablesOfAOneLinePlan) {
     // nw - 2 entries of the table are written; the last two are never read.
     for (int i = 0; i < t.ip[0] - 2; ++i) ASSERT_TRUE(same_bits(plan.w[static_cast<std::size_t>(i)], t.w[static_cast<std::size_t>(i)])) << i;
     chirp_plan_destroy(&cp);
+}
+
+TEST(BigArray, SmallBlocksFitVectorsAndLargeOnesHugePages) {
+    for (std::size_t count : {std::size_t{1}, std::size_t{100}, std::size_t{262143}}) {
+        BigArray a(count, "test");
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(a.get()) % 64, 0u) << count;
+        a.get()[count - 1] = 1.0;  // the whole block is usable (a sanitizer build checks)
+    }
+    BigArray big(std::size_t{1} << 18, "test");  // 2 MiB
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(big.get()) % (std::size_t{1} << 21), 0u);
+    BigArray moved = std::move(big);
+    EXPECT_EQ(big.get(), nullptr);
+    EXPECT_NE(moved.get(), nullptr);
 }
 
 }  // namespace
