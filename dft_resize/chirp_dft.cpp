@@ -15,7 +15,9 @@ double g_forward_im[kMaxDftLength];
 double g_inverse_re[kMaxDftLength];
 double g_inverse_im[kMaxDftLength];
 
-std::size_t count_of(int n) { return static_cast<std::size_t>(n); }
+std::size_t count_of(int n) {
+    return static_cast<std::size_t>(n);
+}
 
 void interleave(int L, const double* re, const double* im, double* buf) {
     for (int k = 0; k < L; ++k) {
@@ -159,14 +161,15 @@ void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, 
     }
 }
 
-void chirp_plan_destroy(ChirpPlan* plan) { clear_plan(plan); }
+void chirp_plan_destroy(ChirpPlan* plan) {
+    clear_plan(plan);
+}
 
 namespace {
 
 // Both entries: copy in, plan, execute, copy out, destroy. Returns the plan's status.
-int staged_transform(int N, int conjugate, const double* in_re, const double* in_im,
-                     double* out_re, double* out_im, double* stage_re, double* stage_im,
-                     int* ip, double* w) {
+int staged_transform(int N, int conjugate, const double* in_re, const double* in_im, double* out_re,
+                     double* out_im, double* stage_re, double* stage_im, int* ip, double* w) {
     // Beyond kMaxDftLength the staging buffers would overflow; refuse like N <= 1.
     if (N < 2 || N > kMaxDftLength) return 1;
     for (int j = 0; j < N; ++j) {

@@ -22,14 +22,14 @@ constexpr int kMaxDftLength = 8192;
 
 // The plan of one transform. The three blocks are owned by the plan.
 struct ChirpPlan {
-    int N = 0;  // input points
-    int M = 0;  // output points (the entries always use M = N)
-    int L = 0;  // padded length: the smallest power of two >= N + M
+    int N = 0;                   // input points
+    int M = 0;                   // output points (the entries always use M = N)
+    int L = 0;                   // padded length: the smallest power of two >= N + M
     double* chirp_re = nullptr;  // c[j] = exp(-i pi j^2 / N), N entries; one block of 2N
     double* chirp_im = nullptr;
     double* kernel_re = nullptr;  // spectrum of the conjugate chirp kernel, L entries; one
     double* kernel_im = nullptr;  // block of 2L
-    double* work_re = nullptr;  // convolution scratch, L entries; one block of 2L
+    double* work_re = nullptr;    // convolution scratch, L entries; one block of 2L
     double* work_im = nullptr;
 };
 
@@ -43,8 +43,7 @@ struct ChirpPlan {
 // sign-minus transform scaled by 1/N, conjugate = 1 the sign-plus transform, unscaled. Two
 // complex_fft calls. The temporary buffer of 2L doubles is checked: failure ends the process
 // with "chirp buffer no memory!!".
-void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, int* ip,
-                        double* w);
+void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, int* ip, double* w);
 
 // Frees the plan's blocks and sets N, M and L to 0. A cleared plan may be destroyed again.
 void chirp_plan_destroy(ChirpPlan* plan);

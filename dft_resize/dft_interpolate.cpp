@@ -31,10 +31,14 @@
 
 namespace {
 
-std::size_t idx(int v) { return static_cast<std::size_t>(v); }
+std::size_t idx(int v) {
+    return static_cast<std::size_t>(v);
+}
 
 // The mirror of the DCT grid repeats the edge sample: 0 .. n-1 then n-1 .. 0.
-int mirror_repeat(int i, int n) { return i < n ? i : 2 * n - 1 - i; }
+int mirror_repeat(int i, int n) {
+    return i < n ? i : 2 * n - 1 - i;
+}
 
 std::uint8_t to_byte(double v) {
     if (v >= 255.0) return 255;
@@ -42,7 +46,9 @@ std::uint8_t to_byte(double v) {
     return 0;  // v <= 0
 }
 
-void stage(const char* line) { std::fputs(line, stderr); }
+void stage(const char* line) {
+    std::fputs(line, stderr);
+}
 
 // Runs body(group, buffer) for groups 0 .. count - 1 on all workers, worker i with lane
 // buffer i. Groups are handed out one at a time, so a core slowed by other work takes fewer.
@@ -59,7 +65,9 @@ void for_line_groups(int count, std::vector<BigArray>& buffers, const Body& body
     });
 }
 
-int group_count(int lines) { return (lines + kLanes - 1) / kLanes; }
+int group_count(int lines) {
+    return (lines + kLanes - 1) / kLanes;
+}
 
 }  // namespace
 
@@ -130,7 +138,8 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.rows_im = BigArray(kept, "VOUTI");
     int longest = 0;
     for (const LinePlan& p : m.plans) longest = std::max(longest, p.L);
-    for (int i = 0; i < worker_count(); ++i) m.buffers.push_back(lane_buffer(longest, "line buffer"));
+    for (int i = 0; i < worker_count(); ++i)
+        m.buffers.push_back(lane_buffer(longest, "line buffer"));
 }
 
 DftPlaneWork::~DftPlaneWork() = default;
@@ -310,11 +319,11 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t kept = 2 * w2 * rows * d;
     // Per plan: chirp and rotation tables (7 n), kernel spectra (3 L), output order (L ints),
     // FFT tables.
-    const std::uint64_t plans =
-        4 * ((7 * longest_n + 3 * longest) * d + longest * sizeof(int) + 8192 * d + 64 * sizeof(int));
-    const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * 2 *
-                                  static_cast<std::uint64_t>(lane_buffer_points(static_cast<int>(longest))) *
-                                  kLanes * d;
+    const std::uint64_t plans = 4 * ((7 * longest_n + 3 * longest) * d + longest * sizeof(int) +
+                                     8192 * d + 64 * sizeof(int));
+    const std::uint64_t buffers =
+        static_cast<std::uint64_t>(worker_count()) * 2 *
+        static_cast<std::uint64_t>(lane_buffer_points(static_cast<int>(longest))) * kLanes * d;
     // Each large block is rounded up to a 2 MiB page.
     const std::uint64_t rounding = (4 + static_cast<std::uint64_t>(worker_count())) << 21;
     return spectrum + kept + plans + buffers + rounding;

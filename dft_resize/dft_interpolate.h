@@ -50,8 +50,7 @@ struct DftPlaneWork {
 void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out);
 
 // The same with a work of its own: W2 = W + dx, H2 = H + dy, within the limits above.
-void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
-                           std::uint8_t* out);
+void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in, std::uint8_t* out);
 
 // Bytes a DftPlaneWork for these sizes holds, lane buffers of all threads included.
 std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2);

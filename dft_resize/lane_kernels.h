@@ -13,10 +13,14 @@
 constexpr int kLanes = 8;
 
 // Points a lane buffer holds for lines of padded length padded.
-constexpr long lane_buffer_points(int padded) { return static_cast<long>(padded) * 3 / 2; }
+constexpr long lane_buffer_points(int padded) {
+    return static_cast<long>(padded) * 3 / 2;
+}
 
 // Where a transform's result starts in its lane buffer, in doubles.
-constexpr long lane_result_offset(int padded) { return 2L * kLanes * padded; }
+constexpr long lane_result_offset(int padded) {
+    return 2L * kLanes * padded;
+}
 
 // What a transform of one length reads, as plain pointers (see LinePlan in line_batch.h).
 struct LaneTables {
@@ -42,16 +46,16 @@ struct LaneTables {
     const int* plus_pos;
 };
 
-#define ENLARGE3_LANE_KERNELS(ns)                                                         \
-    namespace ns {                                                                        \
+#define ENLARGE3_LANE_KERNELS(ns)                                                            \
+    namespace ns {                                                                           \
     /* shifted_dft_*: dft_inverse, then the rotation with factor 0.5. Returns the result. */ \
-    double* forward(const LaneTables& t, double* buf);                                      \
-    /* shifted_idft_*: the rotation with factor 2, then dft_forward. Returns the result. */ \
-    double* inverse(const LaneTables& t, double* buf);                                      \
-    /* complex_fft's fft_plus (sign >= 0) or fft_minus on n doubles per lane, in place. */ \
-    void fft(int n, int sign, double* buf, const int* ip, int nw, const double* w);       \
-    /* plus_pos for the sign +1 FFT of n doubles: scratch holds n doubles, pos n / 2. */  \
-    void plus_order(int n, const int* ip, double* scratch, int* pos);                     \
+    double* forward(const LaneTables& t, double* buf);                                       \
+    /* shifted_idft_*: the rotation with factor 2, then dft_forward. Returns the result. */  \
+    double* inverse(const LaneTables& t, double* buf);                                       \
+    /* complex_fft's fft_plus (sign >= 0) or fft_minus on n doubles per lane, in place. */   \
+    void fft(int n, int sign, double* buf, const int* ip, int nw, const double* w);          \
+    /* plus_pos for the sign +1 FFT of n doubles: scratch holds n doubles, pos n / 2. */     \
+    void plus_order(int n, const int* ip, double* scratch, int* pos);                        \
     }
 
 ENLARGE3_LANE_KERNELS(lanes_generic)

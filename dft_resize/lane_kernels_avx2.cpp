@@ -6,5 +6,6 @@
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #pragma GCC target("avx2")
 #define ENLARGE3_LANE_NS lanes_avx2
+#define ENLARGE3_LANE_PARTS 2
 #include "dft_resize/lane_kernels.inc"
 #endif

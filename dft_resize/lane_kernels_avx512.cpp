@@ -6,5 +6,6 @@
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #pragma GCC target("avx512f")
 #define ENLARGE3_LANE_NS lanes_avx512
+#define ENLARGE3_LANE_PARTS 1
 #include "dft_resize/lane_kernels.inc"
 #endif

@@ -14,7 +14,9 @@
 
 namespace {
 
-std::size_t count_of(int n) { return static_cast<std::size_t>(n); }
+std::size_t count_of(int n) {
+    return static_cast<std::size_t>(n);
+}
 
 // complex_fft's tables for the longest transform the DFT runs (n = 2L = 32768 doubles).
 constexpr std::size_t kIpEntries = 64;
@@ -30,7 +32,8 @@ void line_plan_build(LinePlan* plan, int n) {
     // this builds (for n = 2L) is the one each pass of the per-line procedure builds at its
     // first line and then reuses.
     ChirpPlan cp;
-    if (n < 2 || n > kMaxDftLength || chirp_plan_create(&cp, n, n, plan->ip.get(), plan->w.get()) != 0)
+    if (n < 2 || n > kMaxDftLength ||
+        chirp_plan_create(&cp, n, n, plan->ip.get(), plan->w.get()) != 0)
         die_with_line("failure!!!!\n");
     const int L = cp.L;
     plan->n = n;
@@ -103,7 +106,9 @@ BigArray::BigArray(std::size_t count, const char* name) {
 #endif
 }
 
-BigArray::~BigArray() { std::free(data_); }
+BigArray::~BigArray() {
+    std::free(data_);
+}
 
 BigArray& BigArray::operator=(BigArray&& o) noexcept {
     if (this != &o) {
@@ -158,9 +163,13 @@ std::atomic<int>& current() {
 
 }  // namespace
 
-LaneIsa lane_isa() { return static_cast<LaneIsa>(current().load(std::memory_order_relaxed)); }
+LaneIsa lane_isa() {
+    return static_cast<LaneIsa>(current().load(std::memory_order_relaxed));
+}
 
-bool lane_isa_supported(LaneIsa isa) { return supported(isa); }
+bool lane_isa_supported(LaneIsa isa) {
+    return supported(isa);
+}
 
 void set_lane_isa(LaneIsa isa) {
     if (supported(isa)) current().store(static_cast<int>(isa), std::memory_order_relaxed);

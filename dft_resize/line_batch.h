@@ -20,8 +20,8 @@ struct LinePlan {
     HeapArray<double> fwd_c, fwd_s, inv_c, inv_s;           // n each
     HeapArray<int> ip;                                      // complex_fft's tables for 2L
     HeapArray<double> w;
-    HeapArray<int> plus_pos;                                // L
-    LaneTables tables{};  // the above as plain pointers
+    HeapArray<int> plus_pos;  // L
+    LaneTables tables{};      // the above as plain pointers
 };
 
 // Builds the plan of length n (2 <= n <= kMaxDftLength). A plan that cannot be made ends the
@@ -34,7 +34,7 @@ void line_plan_build(LinePlan* plan, int n);
 // every page a fault on first touch). Smaller blocks are aligned to 64 bytes, a vector
 // register. A failed allocation ends the process with "<name> no memory!!".
 class BigArray {
-public:
+   public:
     BigArray() = default;
     BigArray(std::size_t count, const char* name);
     ~BigArray();
@@ -45,7 +45,7 @@ public:
     double* get() { return data_; }
     const double* get() const { return data_; }
 
-private:
+   private:
     double* data_ = nullptr;
 };
 

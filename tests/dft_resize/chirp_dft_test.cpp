@@ -1,7 +1,6 @@
 #include "dft_resize/chirp_dft.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
@@ -36,25 +35,25 @@ double dft_error_bound(int N) {
 Line forward(const Line& x, FftTables& t) {
     const int n = static_cast<int>(x.re.size());
     Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
-    EXPECT_EQ(dft_forward(n, x.re.data(), x.im.data(), y.re.data(), y.im.data(), t.ip.data(),
-                          t.w.data()),
-              0);
+    EXPECT_EQ(
+        dft_forward(n, x.re.data(), x.im.data(), y.re.data(), y.im.data(), t.ip.data(), t.w.data()),
+        0);
     return y;
 }
 
 Line inverse(const Line& x, FftTables& t) {
     const int n = static_cast<int>(x.re.size());
     Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
-    EXPECT_EQ(dft_inverse(n, x.re.data(), x.im.data(), y.re.data(), y.im.data(), t.ip.data(),
-                          t.w.data()),
-              0);
+    EXPECT_EQ(
+        dft_inverse(n, x.re.data(), x.im.data(), y.re.data(), y.im.data(), t.ip.data(), t.w.data()),
+        0);
     return y;
 }
 
 TEST(ChirpPlan, PaddedLengthIsTheSmallestPowerOfTwoAtLeastNPlusM) {
     FftTables t;
-    const int cases[][2] = {{2, 4}, {3, 8}, {4, 8}, {5, 16}, {8, 16}, {9, 32},
-                            {4096, 8192}, {4097, 16384}, {8192, 16384}};
+    const int cases[][2] = {{2, 4},  {3, 8},       {4, 8},        {5, 16},      {8, 16},
+                            {9, 32}, {4096, 8192}, {4097, 16384}, {8192, 16384}};
     for (const auto& c : cases) {
         ChirpPlan plan;
         ASSERT_EQ(chirp_plan_create(&plan, c[0], c[0], t.ip.data(), t.w.data()), 0);
@@ -149,7 +148,8 @@ TEST(MakeChirp, KernelIsTheSymmetricConjugateChirpTimesLWithZerosBetween) {
         // The top end always holds the conjugate chirp; the bottom end up to M - 1 (from M on
         // the fill has zeroed it).
         for (int k = 1; k < N; ++k) {
-            const std::size_t i = static_cast<std::size_t>(k), mirror = static_cast<std::size_t>(L - k);
+            const std::size_t i = static_cast<std::size_t>(k),
+                              mirror = static_cast<std::size_t>(L - k);
             EXPECT_EQ(kr[mirror], 16.0 * cr[i]) << k;
             EXPECT_EQ(ki[mirror], -16.0 * ci[i]) << k;
             if (k < M) {
@@ -175,7 +175,8 @@ TEST(ChirpPlan, KernelSpectrumIsTheDftOfTheConjugateChirp) {
                std::vector<double>(static_cast<std::size_t>(L), 0.0)};
         h.re[0] = 1.0;
         for (int k = 1; k < N; ++k) {
-            const long double a = dft_test::kPi * static_cast<long double>(1LL * k * k % (2 * N)) / N;
+            const long double a =
+                dft_test::kPi * static_cast<long double>(1LL * k * k % (2 * N)) / N;
             h.re[static_cast<std::size_t>(k)] = h.re[static_cast<std::size_t>(L - k)] =
                 static_cast<double>(std::cos(a));
             h.im[static_cast<std::size_t>(k)] = h.im[static_cast<std::size_t>(L - k)] =

@@ -36,8 +36,8 @@ TEST(DctDriver, ProgressOnStandardOutputAndStagesOnStandardError) {
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, "RED START\nGREEN START\nBLUE START\n");
     EXPECT_EQ(o.err, repeated(kStages, 3));
-    EXPECT_EQ(files_in(dir.path()),
-              (std::vector<std::string>{"in.bmp", "in_dct.bmp", "in_hybrid.bmp", "in_lanczos3.bmp"}));
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.bmp", "in_dct.bmp",
+                                                              "in_hybrid.bmp", "in_lanczos3.bmp"}));
     const TestPicture result = decode_result_bmp(read_file(dir.file("in_dct.bmp")));
     EXPECT_EQ(result.width, 13);
     EXPECT_EQ(result.height, 9);
@@ -111,8 +111,9 @@ TEST(DctDriver, ResultDoesNotDependOnThreadsOrInstructionSet) {
 TEST(DctDriver, RunningOutOfMemoryNamesTheArrayAndWritesNothing) {
     TempDir dir;
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(2000, 2000, 8)));
-    Outcome o = run_program(dir, ENLARGE3_EXE, {"--method", "dct", dir.file("in.bmp"), "4000", "4000"},
-                            {}, "ulimit -v 400000;");
+    Outcome o =
+        run_program(dir, ENLARGE3_EXE, {"--method", "dct", dir.file("in.bmp"), "4000", "4000"}, {},
+                    "ulimit -v 400000;");
     EXPECT_EQ(o.status, 1);
     const std::string tail = " no memory!!\n";
     ASSERT_GE(o.out.size(), tail.size()) << o.out;

@@ -31,7 +31,9 @@ Plane from_values(int W, int H, const std::vector<int>& column_major) {
     return p;
 }
 
-std::vector<int> bytes_of(const Plane& p) { return std::vector<int>(p.s.begin(), p.s.end()); }
+std::vector<int> bytes_of(const Plane& p) {
+    return std::vector<int>(p.s.begin(), p.s.end());
+}
 
 TEST(DftInterpolateWorkedExamples, ZeroAnd255ToWidthFour) {
     const Plane in = from_values(2, 1, {0, 255});
@@ -61,8 +63,8 @@ struct Size {
 };
 
 std::string size_name(const Size& s) {
-    return std::to_string(s.W) + "x" + std::to_string(s.H) + "_to_" + std::to_string(s.W2) +
-           "x" + std::to_string(s.H2);
+    return std::to_string(s.W) + "x" + std::to_string(s.H) + "_to_" + std::to_string(s.W2) + "x" +
+           std::to_string(s.H2);
 }
 
 class DftInterpolateBySize : public ::testing::TestWithParam<Size> {};
@@ -82,8 +84,8 @@ TEST_P(DftInterpolateBySize, EveryByteIsTheClosedFormTruncated) {
             if (near_whole(want)) {
                 ++ambiguous;
                 const int m = static_cast<int>(std::round(want));
-                EXPECT_TRUE(got == m || got == m - 1)
-                    << "(" << x << ", " << y << "): " << got << " for " << static_cast<double>(want);
+                EXPECT_TRUE(got == m || got == m - 1) << "(" << x << ", " << y << "): " << got
+                                                      << " for " << static_cast<double>(want);
             } else {
                 ASSERT_EQ(got, to_byte(want))
                     << "(" << x << ", " << y << "): closed form " << static_cast<double>(want);
@@ -98,13 +100,13 @@ TEST_P(DftInterpolateBySize, EveryByteIsTheClosedFormTruncated) {
 
 // Odd and even sides, one-direction growth, doubling, same size, width or height 1, and a
 // prime output side; every case also exercises the Nyquist split.
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, DftInterpolateBySize,
-    ::testing::Values(Size{7, 5, 13, 11}, Size{12, 9, 31, 17}, Size{9, 8, 18, 16},
-                      Size{16, 16, 40, 33}, Size{10, 7, 10, 7}, Size{11, 6, 23, 6},
-                      Size{6, 11, 6, 29}, Size{1, 5, 4, 9}, Size{10, 1, 23, 1}, Size{1, 1, 5, 3},
-                      Size{2, 3, 5, 7}, Size{3, 2, 97, 2}),
-    [](const auto& p) { return size_name(p.param); });
+INSTANTIATE_TEST_SUITE_P(Sizes, DftInterpolateBySize,
+                         ::testing::Values(Size{7, 5, 13, 11}, Size{12, 9, 31, 17},
+                                           Size{9, 8, 18, 16}, Size{16, 16, 40, 33},
+                                           Size{10, 7, 10, 7}, Size{11, 6, 23, 6},
+                                           Size{6, 11, 6, 29}, Size{1, 5, 4, 9}, Size{10, 1, 23, 1},
+                                           Size{1, 1, 5, 3}, Size{2, 3, 5, 7}, Size{3, 2, 97, 2}),
+                         [](const auto& p) { return size_name(p.param); });
 
 TEST(DftInterpolate, SameSizeGivesTheInputOrOneBelowNeverAbove) {
     const Size sizes[] = {{1, 1, 1, 1}, {1, 7, 1, 7},   {7, 1, 7, 1},
@@ -114,9 +116,8 @@ TEST(DftInterpolate, SameSizeGivesTheInputOrOneBelowNeverAbove) {
         const Plane out = enlarge(in, s.W, s.H);
         for (std::size_t i = 0; i < in.s.size(); ++i) {
             const int d = in.s[i] - out.s[i];
-            ASSERT_TRUE(d == 0 || d == 1)
-                << s.W << "x" << s.H << " at " << i << ": " << int(in.s[i]) << " gave "
-                << int(out.s[i]);
+            ASSERT_TRUE(d == 0 || d == 1) << s.W << "x" << s.H << " at " << i << ": "
+                                          << int(in.s[i]) << " gave " << int(out.s[i]);
         }
     }
 }
@@ -125,14 +126,16 @@ TEST(DftInterpolate, ConstantPlaneGivesItsValueOrOneBelowAndZerosGiveZeros) {
     const Size sizes[] = {{1, 1, 1, 1}, {1, 1, 6, 4}, {3, 2, 7, 9}, {5, 5, 5, 12}, {8, 3, 17, 3}};
     for (int c : {0, 1, 37, 128, 254, 255}) {
         for (const Size& s : sizes) {
-            Plane in{s.W, s.H, std::vector<std::uint8_t>(static_cast<std::size_t>(s.W) * s.H,
-                                                          static_cast<std::uint8_t>(c))};
+            Plane in{s.W, s.H,
+                     std::vector<std::uint8_t>(static_cast<std::size_t>(s.W) * s.H,
+                                               static_cast<std::uint8_t>(c))};
             const Plane out = enlarge(in, s.W2, s.H2);
             for (std::uint8_t b : out.s) {
                 if (c == 0) {
                     ASSERT_EQ(b, 0) << size_name(s);
                 } else {
-                    ASSERT_TRUE(b == c || b == c - 1) << size_name(s) << ": " << c << " gave " << int(b);
+                    ASSERT_TRUE(b == c || b == c - 1)
+                        << size_name(s) << ": " << c << " gave " << int(b);
                 }
             }
         }

@@ -123,7 +123,8 @@ inline std::vector<long double> closed_form(const Plane& p, int W2, int H2) {
         for (int l = 0; l < H; ++l) {
             long double s = 0;
             for (int n = 0; n < H; ++n)
-                s += rows[static_cast<std::size_t>(k) * H + n] * by[static_cast<std::size_t>(l) * H + n];
+                s += rows[static_cast<std::size_t>(k) * H + n] *
+                     by[static_cast<std::size_t>(l) * H + n];
             C[static_cast<std::size_t>(k) * H + l] = s * (k == 0 ? 1 : 2) * (l == 0 ? 1 : 2);
         }
     // v(x, y) = 1 / (W H) sum_k sum_l C[k][l] cos(pi k (2x + 1) / 2W2) cos(pi l (2y + 1) / 2H2).
@@ -132,7 +133,8 @@ inline std::vector<long double> closed_form(const Plane& p, int W2, int H2) {
         for (int y = 0; y < H2; ++y) {
             long double s = 0;
             for (int l = 0; l < H; ++l)
-                s += C[static_cast<std::size_t>(k) * H + l] * by2[static_cast<std::size_t>(l) * H2 + y];
+                s += C[static_cast<std::size_t>(k) * H + l] *
+                     by2[static_cast<std::size_t>(l) * H2 + y];
             half[static_cast<std::size_t>(k) * H2 + y] = s;
         }
     std::vector<long double> v(static_cast<std::size_t>(W2) * H2, 0);
@@ -140,7 +142,8 @@ inline std::vector<long double> closed_form(const Plane& p, int W2, int H2) {
         for (int y = 0; y < H2; ++y) {
             long double s = 0;
             for (int k = 0; k < W; ++k)
-                s += half[static_cast<std::size_t>(k) * H2 + y] * bx2[static_cast<std::size_t>(k) * W2 + x];
+                s += half[static_cast<std::size_t>(k) * H2 + y] *
+                     bx2[static_cast<std::size_t>(k) * W2 + x];
             v[static_cast<std::size_t>(x) * H2 + y] = s / (static_cast<long double>(W) * H);
         }
     return v;

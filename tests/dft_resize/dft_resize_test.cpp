@@ -27,8 +27,8 @@ Picture random_rgb(int W, int H, unsigned seed) {
 Status run(const std::string& path, const Picture& p, int W2, int H2, std::string* out = nullptr) {
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();  // the stage lines
-    Status s = dft_resize_image(path, p.r.W, p.r.H, W2, H2, p.r.s.data(), p.g.s.data(),
-                                p.b.s.data());
+    Status s =
+        dft_resize_image(path, p.r.W, p.r.H, W2, H2, p.r.s.data(), p.g.s.data(), p.b.s.data());
     ::testing::internal::GetCapturedStderr();
     std::string printed = ::testing::internal::GetCapturedStdout();
     if (out != nullptr) *out = printed;
@@ -71,7 +71,8 @@ TEST(DftResizeImage, GreyPictureGivesAGreyResult) {
     const Picture p{grey, grey, grey};
     ASSERT_TRUE(run(dir.file("g.bmp"), p, 15, 8).ok());
     for (const Rgb& px : decode_result_bmp(read_file(dir.file("g_dct.bmp"))).pixels)
-        ASSERT_TRUE(px.r == px.g && px.g == px.b) << int(px.r) << " " << int(px.g) << " " << int(px.b);
+        ASSERT_TRUE(px.r == px.g && px.g == px.b)
+            << int(px.r) << " " << int(px.g) << " " << int(px.b);
 }
 
 struct Refused {

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <cstring>
-#include <utility>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "dft_resize/chirp_dft.h"
@@ -38,7 +38,9 @@ void for_each_isa(F body) {
 }
 
 // Same bits, zeros' signs included: the lanes do the very operations of the scalar code.
-bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool same_bits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 class LaneFft : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
@@ -72,8 +74,8 @@ TEST_P(LaneFft, EveryLaneHasTheBitsOfComplexFft) {
                 const double got =
                     buf.get()[static_cast<std::size_t>(i) * kLanes + static_cast<std::size_t>(l)];
                 const double exp = want[static_cast<std::size_t>(l)][static_cast<std::size_t>(i)];
-                ASSERT_TRUE(same_bits(got, exp))
-                    << "n " << n << ", double " << i << ", lane " << l << ": " << got << " vs " << exp;
+                ASSERT_TRUE(same_bits(got, exp)) << "n " << n << ", double " << i << ", lane " << l
+                                                 << ": " << got << " vs " << exp;
             }
     });
     EXPECT_EQ(t.ip[0], nw_before);  // the tables are only read
@@ -120,7 +122,8 @@ void expect_lanes_equal(const std::vector<Line>& want, const double* buf) {
 
 std::vector<Line> random_lines(int n, unsigned seed) {
     std::vector<Line> lines;
-    for (int l = 0; l < kLanes; ++l) lines.push_back(random_line(n, seed + static_cast<unsigned>(l)));
+    for (int l = 0; l < kLanes; ++l)
+        lines.push_back(random_line(n, seed + static_cast<unsigned>(l)));
     // A line of zeros and a real line, as the resize's first pass and stuffed spectra give.
     lines[1].re.assign(lines[1].re.size(), 0.0);
     lines[1].im.assign(lines[1].im.size(), 0.0);
@@ -189,7 +192,10 @@ TEST(LinePlan, HoldsTheChirpKernelAndTablesOfAOneLinePlan) {
     for (int k = 0; k < cp.L; ++k)
         EXPECT_TRUE(same_bits(plan.kernel_im[static_cast<std::size_t>(k)], cp.kernel_im[k]));
     // nw - 2 entries of the table are written; the last two are never read.
-    for (int i = 0; i < t.ip[0] - 2; ++i) ASSERT_TRUE(same_bits(plan.w[static_cast<std::size_t>(i)], t.w[static_cast<std::size_t>(i)])) << i;
+    for (int i = 0; i < t.ip[0] - 2; ++i)
+        ASSERT_TRUE(
+            same_bits(plan.w[static_cast<std::size_t>(i)], t.w[static_cast<std::size_t>(i)]))
+            << i;
     chirp_plan_destroy(&cp);
 }
 

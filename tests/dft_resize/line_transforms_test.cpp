@@ -76,7 +76,9 @@ struct Strided {
     std::vector<double> re, im;
     static constexpr double kMarker = -12345.0;
     Strided(int n_, int stride_, int offset_)
-        : n(n_), stride(stride_), offset(offset_),
+        : n(n_),
+          stride(stride_),
+          offset(offset_),
           re(static_cast<std::size_t>(n_ * stride_), kMarker),
           im(static_cast<std::size_t>(n_ * stride_), kMarker) {}
     std::size_t at(int i) const { return static_cast<std::size_t>(i * stride + offset); }
@@ -197,9 +199,11 @@ TEST(ShiftedIdftContiguous, LeavesTheRotatedValuesInItsInput) {
     for (int k = 0; k < n; ++k) {
         const std::size_t i = static_cast<std::size_t>(k);
         const long double a = -kPi * k / n;
-        EXPECT_NEAR(in.re[i], static_cast<double>(2 * (y.re[i] * std::cos(a) - y.im[i] * std::sin(a))),
+        EXPECT_NEAR(in.re[i],
+                    static_cast<double>(2 * (y.re[i] * std::cos(a) - y.im[i] * std::sin(a))),
                     1e-15);
-        EXPECT_NEAR(in.im[i], static_cast<double>(2 * (y.im[i] * std::cos(a) + y.re[i] * std::sin(a))),
+        EXPECT_NEAR(in.im[i],
+                    static_cast<double>(2 * (y.im[i] * std::cos(a) + y.re[i] * std::sin(a))),
                     1e-15);
     }
 }

@@ -14,10 +14,14 @@ constexpr std::size_t kTableEntries = 32768;
 // The stage lines are the library's business; the reference stays quiet.
 void stage(const char*) {}
 
-std::size_t idx(int v) { return static_cast<std::size_t>(v); }
+std::size_t idx(int v) {
+    return static_cast<std::size_t>(v);
+}
 
 // The mirror of the DCT grid repeats the edge sample: 0 .. n-1 then n-1 .. 0.
-int mirror_repeat(int i, int n) { return i < n ? i : 2 * n - 1 - i; }
+int mirror_repeat(int i, int n) {
+    return i < n ? i : 2 * n - 1 - i;
+}
 
 std::uint8_t to_byte(double v) {
     if (v >= 255.0) return 255;
@@ -132,8 +136,8 @@ void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_
     stage("horizontal IDFT start!!\n");
     ip[0] = 0;
     for (int Y = 0; Y < 2 * H2; ++Y)
-        shifted_idft_strided(2 * W2, 2 * H2, fourieR.get() + Y, fourieI.get() + Y,
-                             VOUTR.get() + Y, VOUTI.get() + Y, ip.get(), ww.get());
+        shifted_idft_strided(2 * W2, 2 * H2, fourieR.get() + Y, fourieI.get() + Y, VOUTR.get() + Y,
+                             VOUTI.get() + Y, ip.get(), ww.get());
     stage("horizontal IDFT end!!\n");
 
     stage("vertical IDFT start!!\n");

@@ -23,8 +23,8 @@ struct Size {
 };
 
 std::string size_name(const Size& s) {
-    return std::to_string(s.W) + "x" + std::to_string(s.H) + "_to_" + std::to_string(s.W2) +
-           "x" + std::to_string(s.H2);
+    return std::to_string(s.W) + "x" + std::to_string(s.H) + "_to_" + std::to_string(s.W2) + "x" +
+           std::to_string(s.H2);
 }
 
 std::vector<std::uint8_t> run_reference(const Plane& in, int W2, int H2) {
@@ -49,8 +49,10 @@ TEST_P(ScheduleBySize, GivesTheBytesOfTheStepByStepProcedureWithEveryInstruction
     Plane smooth{s.W, s.H, {}};
     for (int x = 0; x < s.W; ++x)
         for (int y = 0; y < s.H; ++y)
-            smooth.s.push_back(static_cast<std::uint8_t>(x * 3 > s.W ? 40 + (x * 7 + y * 5) % 90 : 230));
-    for (const Plane& in : {smooth, random_plane(s.W, s.H, static_cast<unsigned>(s.W + 13 * s.H))}) {
+            smooth.s.push_back(
+                static_cast<std::uint8_t>(x * 3 > s.W ? 40 + (x * 7 + y * 5) % 90 : 230));
+    for (const Plane& in :
+         {smooth, random_plane(s.W, s.H, static_cast<unsigned>(s.W + 13 * s.H))}) {
         const std::vector<std::uint8_t> want = run_reference(in, s.W2, s.H2);
         const LaneIsa before = lane_isa();
         for (LaneIsa isa : {LaneIsa::generic, LaneIsa::avx2, LaneIsa::avx512}) {
@@ -59,8 +61,9 @@ TEST_P(ScheduleBySize, GivesTheBytesOfTheStepByStepProcedureWithEveryInstruction
             const std::vector<std::uint8_t> got = run_library(in, s.W2, s.H2);
             for (std::size_t i = 0; i < want.size(); ++i)
                 ASSERT_EQ(int(got[i]), int(want[i]))
-                    << "isa " << static_cast<int>(isa) << ", sample (" << i / static_cast<std::size_t>(s.H2)
-                    << ", " << i % static_cast<std::size_t>(s.H2) << ")";
+                    << "isa " << static_cast<int>(isa) << ", sample ("
+                    << i / static_cast<std::size_t>(s.H2) << ", "
+                    << i % static_cast<std::size_t>(s.H2) << ")";
         }
         set_lane_isa(before);
     }
@@ -68,12 +71,12 @@ TEST_P(ScheduleBySize, GivesTheBytesOfTheStepByStepProcedureWithEveryInstruction
 
 // Line counts below, at and above multiples of the lane count, growth along one or both
 // directions or none, width or height 1, odd and prime sides, and one output side of 4096.
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, ScheduleBySize,
-    ::testing::Values(Size{1, 1, 1, 1}, Size{1, 1, 7, 5}, Size{2, 3, 5, 7}, Size{9, 8, 9, 8},
-                      Size{13, 7, 40, 7}, Size{7, 13, 7, 40}, Size{8, 8, 16, 16},
-                      Size{17, 9, 33, 25}, Size{1, 23, 3, 301}, Size{37, 29, 101, 67},
-                      Size{64, 3, 4096, 4}),
-    [](const auto& p) { return size_name(p.param); });
+INSTANTIATE_TEST_SUITE_P(Sizes, ScheduleBySize,
+                         ::testing::Values(Size{1, 1, 1, 1}, Size{1, 1, 7, 5}, Size{2, 3, 5, 7},
+                                           Size{9, 8, 9, 8}, Size{13, 7, 40, 7}, Size{7, 13, 7, 40},
+                                           Size{8, 8, 16, 16}, Size{17, 9, 33, 25},
+                                           Size{1, 23, 3, 301}, Size{37, 29, 101, 67},
+                                           Size{64, 3, 4096, 4}),
+                         [](const auto& p) { return size_name(p.param); });
 
 }  // namespace
