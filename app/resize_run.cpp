@@ -1,5 +1,6 @@
 #include "app/resize_run.h"
 
+#include "dft_resize/dft_resize.h"
 #include "image/bmp.h"
 #include "image/machine.h"
 #include "kernel_resize/hybrid.h"
@@ -18,7 +19,7 @@ struct MethodEntry {
 const MethodEntry kMethods[kMethodCount] = {
     {kMethodLanczos3, "lanczos3", lanczos3_resize, lanczos3_memory_needed},
     {kMethodHybrid, "hybrid", hybrid_resize, hybrid_memory_needed},
-    {kMethodDct, "dct", nullptr, nullptr},
+    {kMethodDct, "dct", dft_resize_image, dft_resize_memory_needed},
 };
 
 }  // namespace

@@ -10,6 +10,12 @@ void die_no_memory(const char* name) {
     std::exit(1);
 }
 
+void die_with_line(const char* line) {
+    std::fputs(line, stdout);
+    std::fflush(stdout);
+    std::exit(1);
+}
+
 void* checked_malloc(std::size_t count, std::size_t elem_size, const char* name) {
     if (elem_size != 0 && count > SIZE_MAX / elem_size) die_no_memory(name);
     std::size_t bytes = count * elem_size;

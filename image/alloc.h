@@ -8,6 +8,10 @@
 
 [[noreturn]] void die_no_memory(const char* name);
 
+// The other fatal failure of the resizers (a transform that cannot be planned): prints line,
+// which carries its own newline, on standard output and ends the process with exit status 1.
+[[noreturn]] void die_with_line(const char* line);
+
 // malloc of count elements of elem_size bytes; an overflowing or failed request dies with
 // name. A request of 0 elements still returns a unique non-null block.
 void* checked_malloc(std::size_t count, std::size_t elem_size, const char* name);

@@ -1,0 +1,207 @@
+#include "dft_resize/chirp_dft.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+
+#include "fft/complex_fft.h"
+#include "image/alloc.h"
+
+namespace {
+
+// One staging pair per entry, so that an entry's input may be its output.
+double g_forward_re[kMaxDftLength];
+double g_forward_im[kMaxDftLength];
+double g_inverse_re[kMaxDftLength];
+double g_inverse_im[kMaxDftLength];
+
+std::size_t count_of(int n) {
+    return static_cast<std::size_t>(n);
+}
+
+void interleave(int L, const double* re, const double* im, double* buf) {
+    for (int k = 0; k < L; ++k) {
+        buf[2 * k] = re[k];
+        buf[2 * k + 1] = im[k];
+    }
+}
+
+// The FFT's result back into split arrays, each value divided by L. L is a power of two, but
+// the division is what defines the values, so it stays a division.
+void deinterleave_scaled(int L, const double* buf, double* re, double* im) {
+    const double l = static_cast<double>(L);
+    for (int k = 0; k < L; ++k) {
+        re[k] = buf[2 * k] / l;
+        im[k] = buf[2 * k + 1] / l;
+    }
+}
+
+void deinterleave(int L, const double* buf, double* re, double* im) {
+    for (int k = 0; k < L; ++k) {
+        re[k] = buf[2 * k];
+        im[k] = buf[2 * k + 1];
+    }
+}
+
+void clear_plan(ChirpPlan* plan) {
+    std::free(plan->chirp_re);
+    std::free(plan->kernel_re);
+    std::free(plan->work_re);
+    *plan = ChirpPlan{};
+}
+
+}  // namespace
+
+void make_chirp(int N, int M, int L, double* chirp_re, double* chirp_im, double* kernel_re,
+                double* kernel_im) {
+    const double pi_over_n = 3.141592653589793 / N;
+    // j^2 mod 2N, kept in integers so every angle lies in [0, 2 pi): a long row's chirp keeps
+    // full precision where j^2 * (pi / N) in doubles would not.
+    long long e = 0;
+    const long long period = 2LL * N;
+    for (int j = 0; j < N; ++j) {
+        const double theta = static_cast<double>(e) * pi_over_n;
+        chirp_re[j] = std::cos(theta);
+        chirp_im[j] = -std::sin(theta);
+        e = (e + 2LL * j + 1) % period;
+    }
+    const double l = static_cast<double>(L);
+    kernel_re[0] = l;
+    kernel_im[0] = 0.0;
+    for (int k = 1; k < N; ++k) {
+        kernel_re[k] = kernel_re[L - k] = l * chirp_re[k];
+        kernel_im[k] = kernel_im[L - k] = -l * chirp_im[k];
+    }
+    for (int i = M; i <= L - N; ++i) {
+        kernel_re[i] = 0.0;
+        kernel_im[i] = 0.0;
+    }
+}
+
+int chirp_plan_create(ChirpPlan* plan, int N, int M, int* ip, double* w) {
+    if (N <= 1) return 1;
+    if (M < 2 || M > N) M = N;
+    int L = 1;
+    while (L < N + M) L *= 2;
+    plan->N = N;
+    plan->M = M;
+    plan->L = L;
+    double* chirp = static_cast<double*>(std::malloc(2 * count_of(N) * sizeof(double)));
+    double* kernel = static_cast<double*>(std::malloc(2 * count_of(L) * sizeof(double)));
+    double* work = static_cast<double*>(std::malloc(2 * count_of(L) * sizeof(double)));
+    plan->chirp_re = chirp;
+    plan->kernel_re = kernel;
+    plan->work_re = work;
+    // The interleaved buffer of the kernel transform counts as one of the plan's arrays: its
+    // failure is reported the same way.
+    double* buf = static_cast<double*>(std::malloc(2 * count_of(L) * sizeof(double)));
+    if (chirp == nullptr || kernel == nullptr || work == nullptr || buf == nullptr) {
+        std::free(buf);
+        clear_plan(plan);
+        return 2;
+    }
+    plan->chirp_im = chirp + N;
+    plan->kernel_im = kernel + L;
+    plan->work_im = work + L;
+    make_chirp(N, M, L, plan->chirp_re, plan->chirp_im, plan->kernel_re, plan->kernel_im);
+    interleave(L, plan->kernel_re, plan->kernel_im, buf);
+    complex_fft(2 * L, -1, buf, ip, w);
+    deinterleave_scaled(L, buf, plan->kernel_re, plan->kernel_im);
+    std::free(buf);
+    return 0;
+}
+
+void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, int* ip,
+                        double* w) {
+    const int N = plan->N, M = plan->M, L = plan->L;
+    const double* cr = plan->chirp_re;
+    const double* ci = plan->chirp_im;
+    const double* kr = plan->kernel_re;
+    const double* ki = plan->kernel_im;
+    double* wr = plan->work_re;
+    double* wi = plan->work_im;
+    // The sign-plus transform uses the conjugate chirp and conj(K), the spectrum of the
+    // conjugate kernel (the kernel is symmetric): imaginary parts are read negated.
+    const bool conj = conjugate != 0;
+    for (int j = 0; j < N; ++j) {
+        const double xr = re[j], xi = im[j];
+        const double c_re = cr[j], c_im = conj ? -ci[j] : ci[j];
+        wr[j] = xr * c_re - xi * c_im;
+        wi[j] = xr * c_im + xi * c_re;
+    }
+    for (int j = N; j < L; ++j) {
+        wr[j] = 0.0;
+        wi[j] = 0.0;
+    }
+    HeapArray<double> buf(2 * count_of(L), "chirp buffer");
+    interleave(L, wr, wi, buf.get());
+    complex_fft(2 * L, -1, buf.get(), ip, w);
+    deinterleave_scaled(L, buf.get(), wr, wi);
+    for (int k = 0; k < L; ++k) {
+        const double xr = wr[k], xi = wi[k];
+        const double k_re = kr[k], k_im = conj ? -ki[k] : ki[k];
+        wr[k] = xr * k_re - xi * k_im;
+        wi[k] = xr * k_im + xi * k_re;
+    }
+    interleave(L, wr, wi, buf.get());
+    complex_fft(2 * L, +1, buf.get(), ip, w);
+    deinterleave(L, buf.get(), wr, wi);
+    for (int k = 0; k < M; ++k) {
+        const double xr = wr[k], xi = wi[k];
+        const double c_re = cr[k], c_im = conj ? -ci[k] : ci[k];
+        re[k] = xr * c_re - xi * c_im;
+        im[k] = xr * c_im + xi * c_re;
+    }
+    if (!conj) {
+        const double inv = 1.0 / N;
+        for (int k = 0; k < M; ++k) {
+            re[k] = re[k] * inv;
+            im[k] = im[k] * inv;
+        }
+    }
+}
+
+void chirp_plan_destroy(ChirpPlan* plan) {
+    clear_plan(plan);
+}
+
+namespace {
+
+// Both entries: copy in, plan, execute, copy out, destroy. Returns the plan's status.
+int staged_transform(int N, int conjugate, const double* in_re, const double* in_im, double* out_re,
+                     double* out_im, double* stage_re, double* stage_im, int* ip, double* w) {
+    // Beyond kMaxDftLength the staging buffers would overflow; refuse like N <= 1.
+    if (N < 2 || N > kMaxDftLength) return 1;
+    for (int j = 0; j < N; ++j) {
+        stage_re[j] = in_re[j];
+        stage_im[j] = in_im[j];
+    }
+    ChirpPlan plan;
+    const int status = chirp_plan_create(&plan, N, N, ip, w);
+    if (status != 0) return status;
+    chirp_plan_execute(&plan, conjugate, stage_re, stage_im, ip, w);
+    for (int k = 0; k < N; ++k) {
+        out_re[k] = stage_re[k];
+        out_im[k] = stage_im[k];
+    }
+    chirp_plan_destroy(&plan);
+    return 0;
+}
+
+}  // namespace
+
+int dft_forward(int N, const double* in_re, const double* in_im, double* out_re, double* out_im,
+                int* ip, double* w) {
+    if (staged_transform(N, 0, in_re, in_im, out_re, out_im, g_forward_re, g_forward_im, ip, w) !=
+        0)
+        die_with_line("failure!!!!\n");
+    return 0;
+}
+
+int dft_inverse(int N, const double* in_re, const double* in_im, double* out_re, double* out_im,
+                int* ip, double* w) {
+    return staged_transform(N, 1, in_re, in_im, out_re, out_im, g_inverse_re, g_inverse_im, ip,
+                            w) == 0
+               ? 0
+               : 1;
+}

@@ -1,0 +1,330 @@
+#include "dft_resize/dft_interpolate.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+#include "dft_resize/line_batch.h"
+#include "image/alloc.h"
+#include "image/parallel.h"
+
+// The method is defined line by line: a chirp-z plan per line, FFT tables rebuilt per pass,
+// full 2W2 x 2H2 grids for the zero insertion. This schedule computes the same values with
+// less work, and every shortcut keeps every bit:
+// - A line transform's chirp, kernel spectrum, rotation factors and FFT tables depend only on
+//   its length: one LinePlan per length, built by the very routines a per-line plan uses.
+// - Lines are independent: kLanes of them run in vector lanes with exactly the scalar
+//   operations of each line, and groups of lines are shared out among the cores.
+// - Rows Y and 2H - 1 - Y of the mirrored grid are the same input, so the forward row pass
+//   transforms rows 0 .. H - 1 only and the column pass reads the mirror of that.
+// - The zero insertion and the Nyquist split are not stored: each inverse row is gathered
+//   from the forward spectrum with the zeros and halvings applied on the way, the same
+//   products in the same order as the split performs them on the full grid.
+// - Rows that are all zero after the insertion transform to zeros (of either sign: products
+//   with a zero are zero and a sum with an exact zero is exact, so the sign of a zero never
+//   reaches a nonzero value, and a zero becomes the byte 0 either way). They are neither
+//   transformed nor stored; the column pass reads them as zeros.
+// - Columns at or beyond W2 of the last pass and rows at or beyond H2 of its result are never
+//   used, so only W2 columns are transformed and kept.
+
+namespace {
+
+std::size_t idx(int v) {
+    return static_cast<std::size_t>(v);
+}
+
+// The mirror of the DCT grid repeats the edge sample: 0 .. n-1 then n-1 .. 0.
+int mirror_repeat(int i, int n) {
+    return i < n ? i : 2 * n - 1 - i;
+}
+
+std::uint8_t to_byte(double v) {
+    if (v >= 255.0) return 255;
+    if (v > 0.0) return static_cast<std::uint8_t>(static_cast<int>(v));
+    return 0;  // v <= 0
+}
+
+void stage(const char* line) {
+    std::fputs(line, stderr);
+}
+
+// Runs body(group, buffer) for groups 0 .. count - 1 on all workers, worker i with lane
+// buffer i. Groups are handed out one at a time, so a core slowed by other work takes fewer.
+template <class Body>
+void for_line_groups(int count, std::vector<BigArray>& buffers, const Body& body) {
+    if (count <= 0) return;
+    std::atomic<int> next{0};
+    const std::size_t workers = std::min(buffers.size(), static_cast<std::size_t>(count));
+    parallel_for(workers, 1, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            double* buf = buffers[i].get();
+            for (int g = next.fetch_add(1); g < count; g = next.fetch_add(1)) body(g, buf);
+        }
+    });
+}
+
+int group_count(int lines) {
+    return (lines + kLanes - 1) / kLanes;
+}
+
+}  // namespace
+
+struct DftPlaneWork::Impl {
+    int W, H, W2, H2, dx, dy;
+    // Rows of the stuffed spectrum that are not all zero, in order; R of them.
+    std::vector<int> rows;
+    // For each row Y of the stuffed spectrum, its index in rows, or -1 for a zero row.
+    std::vector<int> compact;
+    // Plans by use: forward rows (2W), forward columns (2H), inverse rows (2W2), inverse
+    // columns (2H2); equal lengths share one plan.
+    std::vector<LinePlan> plans;
+    const LinePlan* fwd_rows;
+    const LinePlan* fwd_cols;
+    const LinePlan* inv_rows;
+    const LinePlan* inv_cols;
+    // The grids are stored row by row (element (X, Y) of a grid of width w at Y * w + X), so
+    // that a group of eight lines is gathered and scattered either as eight neighbouring
+    // values or as eight sequential streams, never across thousands of pages.
+    // The forward spectrum, 2H rows of 2W.
+    BigArray spec_re, spec_im;
+    // The inverse row pass's result: the rows in `rows`, each W2 wide (columns from W2 on are
+    // never used). Before that it holds the forward row pass's result (H rows of 2W).
+    BigArray rows_re, rows_im;
+    // One lane buffer per worker, for the longest line.
+    std::vector<BigArray> buffers;
+};
+
+DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
+    Impl& m = *impl_;
+    m.W = W;
+    m.H = H;
+    m.W2 = W2;
+    m.H2 = H2;
+    m.dx = W2 - W;
+    m.dy = H2 - H;
+    // Rows 0 .. H - 1 and H + 2dy .. 2H2 - 1 carry the spectrum; row H also carries the
+    // Nyquist row's copy when dy > 0 (with dy = 0 it is the Nyquist row itself).
+    m.compact.assign(idx(2 * H2), -1);
+    for (int Y = 0; Y < 2 * H2; ++Y) {
+        if (Y <= H || Y >= H + 2 * m.dy) {
+            m.compact[idx(Y)] = static_cast<int>(m.rows.size());
+            m.rows.push_back(Y);
+        }
+    }
+    const int lengths[4] = {2 * W, 2 * H, 2 * W2, 2 * H2};
+    m.plans.reserve(4);
+    const LinePlan* chosen[4];
+    for (int i = 0; i < 4; ++i) {
+        chosen[i] = nullptr;
+        for (const LinePlan& p : m.plans)
+            if (p.n == lengths[i]) chosen[i] = &p;
+        if (chosen[i] == nullptr) {
+            m.plans.emplace_back();
+            line_plan_build(&m.plans.back(), lengths[i]);
+            chosen[i] = &m.plans.back();
+        }
+    }
+    m.fwd_rows = chosen[0];
+    m.fwd_cols = chosen[1];
+    m.inv_rows = chosen[2];
+    m.inv_cols = chosen[3];
+    const std::size_t spec = 4 * idx(W) * idx(H);
+    m.spec_re = BigArray(spec, "fourieR");
+    m.spec_im = BigArray(spec, "fourieI");
+    const std::size_t kept = idx(W2) * m.rows.size();
+    m.rows_re = BigArray(kept, "VOUTR");
+    m.rows_im = BigArray(kept, "VOUTI");
+    int longest = 0;
+    for (const LinePlan& p : m.plans) longest = std::max(longest, p.L);
+    for (int i = 0; i < worker_count(); ++i)
+        m.buffers.push_back(lane_buffer(longest, "line buffer"));
+}
+
+DftPlaneWork::~DftPlaneWork() = default;
+
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out) {
+    DftPlaneWork::Impl& m = *work.impl_;
+    const int W = m.W, H = m.H, W2 = m.W2, H2 = m.H2, dx = m.dx, dy = m.dy;
+    double* spec_re = m.spec_re.get();
+    double* spec_im = m.spec_im.get();
+    double* rows_re = m.rows_re.get();
+    double* rows_im = m.rows_im.get();
+
+    stage("horizontal DFT start!!\n");
+    // Rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again), imaginary parts
+    // 0, into rows_re/rows_im as H rows of 2W.
+    const std::size_t w1 = 2 * idx(W);  // width of the forward grids
+    {
+        const LinePlan& p = *m.fwd_rows;
+        for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
+            const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
+            for (int X = 0; X < 2 * W; ++X) {
+                const std::uint8_t* src = in + idx(mirror_repeat(X, W)) * idx(H) + idx(y0);
+                double* b = buf + lane_re(X, 0);
+                for (int l = 0; l < kLanes; ++l) {
+                    b[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
+                    b[kLanes + l] = 0.0;
+                }
+            }
+            const double* res = lanes_forward(p, buf);
+            for (int l = 0; l < cnt; ++l) {
+                double* dr = rows_re + idx(y0 + l) * w1;
+                double* di = rows_im + idx(y0 + l) * w1;
+                for (int X = 0; X < 2 * W; ++X) {
+                    dr[X] = res[lane_re(X, l)];
+                    di[X] = res[lane_re(X, l) + kLanes];
+                }
+            }
+        });
+    }
+    stage("horizontal DFT end\n");
+
+    stage("vertical DFT start!!\n");
+    {
+        const LinePlan& p = *m.fwd_cols;
+        for_line_groups(group_count(2 * W), m.buffers, [&](int g, double* buf) {
+            const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
+            for (int Y = 0; Y < 2 * H; ++Y) {
+                const std::size_t row = idx(mirror_repeat(Y, H)) * w1;
+                double* b = buf + lane_re(Y, 0);
+                for (int l = 0; l < kLanes; ++l) {
+                    const std::size_t at = row + idx(x0 + std::min(l, cnt - 1));
+                    b[l] = rows_re[at];
+                    b[kLanes + l] = rows_im[at];
+                }
+            }
+            const double* res = lanes_forward(p, buf);
+            for (int Y = 0; Y < 2 * H; ++Y) {
+                double* dr = spec_re + idx(Y) * w1 + idx(x0);
+                double* di = spec_im + idx(Y) * w1 + idx(x0);
+                const double* b = res + lane_re(Y, 0);
+                for (int l = 0; l < cnt; ++l) {
+                    dr[l] = b[l];
+                    di[l] = b[kLanes + l];
+                }
+            }
+        });
+    }
+    stage("vertical DFT end!!\n");
+
+    // The stuffed spectrum is not formed; the inverse row pass reads it through these maps.
+    stage("high frequency 0 staffing start!!\n");
+    const int nyq_col = W + 2 * dx, nyq_row = H + 2 * dy;
+    // Column X of the stuffed spectrum comes from spectrum column from_col(X), or is zero.
+    auto from_col = [&](int X) { return X < W ? X : X < W + 2 * dx ? -1 : X - 2 * dx; };
+    auto from_row = [&](int Y) { return Y < H ? Y : Y < H + 2 * dy ? -1 : Y - 2 * dy; };
+    stage("high frequency 0 staffing end!!\n");
+
+    stage("horizontal IDFT start!!\n");
+    const std::size_t w2 = idx(W2);  // width of the kept rows
+    {
+        const LinePlan& p = *m.inv_rows;
+        const int R = static_cast<int>(m.rows.size());
+        for_line_groups(group_count(R), m.buffers, [&](int g, double* buf) {
+            const int r0 = g * kLanes, cnt = std::min(kLanes, R - r0);
+            // The Nyquist split, real parts only: column nyq_col and row nyq_row halved, in
+            // this order, then column nyq_col copied into column W and row nyq_row into row H.
+            // So real part (X, Y) is that of (x, y) = (X == W ? nyq_col : X, Y == H ? nyq_row
+            // : Y), times 0.5 if x is nyq_col, then times 0.5 if y is nyq_row. Imaginary parts
+            // are those of the insertion alone.
+            const double* re_row[kLanes];
+            const double* im_row[kLanes];
+            bool halve_row[kLanes];
+            for (int l = 0; l < kLanes; ++l) {
+                const int Y = m.rows[idx(r0 + std::min(l, cnt - 1))];
+                const int y = Y == H ? nyq_row : Y;
+                const int fr = from_row(y), fi = from_row(Y);
+                re_row[l] = fr < 0 ? nullptr : spec_re + idx(fr) * w1;
+                im_row[l] = fi < 0 ? nullptr : spec_im + idx(fi) * w1;
+                halve_row[l] = y == nyq_row;
+            }
+            for (int X = 0; X < 2 * W2; ++X) {
+                const int x = X == W ? nyq_col : X;
+                const int re_col = from_col(x), im_col = from_col(X);
+                const bool halve_col = x == nyq_col;
+                double* b = buf + lane_re(X, 0);
+                for (int l = 0; l < kLanes; ++l) {
+                    double re = 0.0, im = 0.0;
+                    if (re_col >= 0 && re_row[l] != nullptr) re = re_row[l][re_col];
+                    if (halve_col) re = re * 0.5;
+                    if (halve_row[l]) re = re * 0.5;
+                    if (im_col >= 0 && im_row[l] != nullptr) im = im_row[l][im_col];
+                    b[l] = re;
+                    b[kLanes + l] = im;
+                }
+            }
+            const double* res = lanes_inverse(p, buf);
+            for (int l = 0; l < cnt; ++l) {
+                double* dr = rows_re + idx(r0 + l) * w2;
+                double* di = rows_im + idx(r0 + l) * w2;
+                for (int X = 0; X < W2; ++X) {
+                    dr[X] = res[lane_re(X, l)];
+                    di[X] = res[lane_re(X, l) + kLanes];
+                }
+            }
+        });
+    }
+    stage("horizontal IDFT end!!\n");
+
+    stage("vertical IDFT start!!\n");
+    {
+        const LinePlan& p = *m.inv_cols;
+        // The inverse transforms divide by the new lengths while the spectrum was taken at the
+        // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
+        const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
+        for_line_groups(group_count(W2), m.buffers, [&](int g, double* buf) {
+            const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
+            // Rows never stored are zeros; lanes past the last column repeat it.
+            for (int Y = 0; Y < 2 * H2; ++Y) {
+                const int r = m.compact[idx(Y)];
+                double* b = buf + lane_re(Y, 0);
+                if (r < 0) {
+                    for (int l = 0; l < 2 * kLanes; ++l) b[l] = 0.0;
+                    continue;
+                }
+                const double* sr = rows_re + idx(r) * w2 + idx(x0);
+                const double* si = rows_im + idx(r) * w2 + idx(x0);
+                for (int l = 0; l < kLanes; ++l) {
+                    b[l] = sr[std::min(l, cnt - 1)];
+                    b[kLanes + l] = si[std::min(l, cnt - 1)];
+                }
+            }
+            const double* res = lanes_inverse(p, buf);
+            for (int l = 0; l < cnt; ++l) {
+                std::uint8_t* o = out + idx(x0 + l) * idx(H2);
+                for (int y = 0; y < H2; ++y) o[y] = to_byte(gain * res[lane_re(y, l)]);
+            }
+        });
+    }
+    stage("vertical IDFT end!!\n");
+}
+
+void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
+                           std::uint8_t* out) {
+    DftPlaneWork work(W, H, W + dx, H + dy);
+    dft_interpolate_with(work, in, out);
+}
+
+std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
+    const std::uint64_t w = static_cast<std::uint64_t>(W), h = static_cast<std::uint64_t>(H);
+    const std::uint64_t w2 = static_cast<std::uint64_t>(W2), h2 = static_cast<std::uint64_t>(H2);
+    const std::uint64_t rows = 2 * h + (h2 > h ? 1 : 0);
+    const std::uint64_t longest_n = 2 * std::max(w2, h2);
+    std::uint64_t longest = 1;
+    while (longest < 2 * longest_n) longest *= 2;  // L of the longest line
+    const std::uint64_t d = sizeof(double);
+    const std::uint64_t spectrum = 2 * 4 * w * h * d;
+    const std::uint64_t kept = 2 * w2 * rows * d;
+    // Per plan: chirp and rotation tables (7 n), kernel spectra (3 L), output order (L ints),
+    // FFT tables.
+    const std::uint64_t plans = 4 * ((7 * longest_n + 3 * longest) * d + longest * sizeof(int) +
+                                     8192 * d + 64 * sizeof(int));
+    const std::uint64_t buffers =
+        static_cast<std::uint64_t>(worker_count()) * 2 *
+        static_cast<std::uint64_t>(lane_buffer_points(static_cast<int>(longest))) * kLanes * d;
+    // Each large block is rounded up to a 2 MiB page.
+    const std::uint64_t rounding = (4 + static_cast<std::uint64_t>(worker_count())) << 21;
+    return spectrum + kept + plans + buffers + rounding;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Enlargement of one colour plane by zero insertion in the DCT domain.
+//
+// Conventions
+// - Planes are column-major: sample (x, y) of a plane of height h at x * h + y. The input is
+//   W x H, the output W2 x H2 with W2 = W + dx, H2 = H + dy.
+// - Grids are doubles, column-major with column length L (element (X, Y) at X * L + Y), real
+//   and imaginary parts in separate arrays.
+// - The plane is mirrored into a 2W x 2H grid with the edge sample repeated (a b c c b a), so
+//   the forward line transforms (rows, then columns) give its unnormalised DCT-II:
+//   C[k][l] = sum_m sum_n in(m, n) cos(pi k (2m + 1) / 2W) cos(pi l (2n + 1) / 2H).
+//   A band of zeros widens the spectrum to 2W2 x 2H2, the Nyquist column and row are split
+//   between both sides of the band, the inverse line transforms (rows, then columns) return
+//   to samples, and the W2 x H2 corner times g = H2 * W2 / W / H is clamped to 0 .. 255 and
+//   truncated toward zero. In exact arithmetic output (x, y) is the plane's cosine series at
+//   input position ((x + 1/2) W / W2 - 1/2, (y + 1/2) H / H2 - 1/2); a same-size result
+//   equals the input or lies one below it, never above.
+// - Every value is IEEE double in the order the line transforms (line_transforms.h) and the
+//   steps above define; dft_interpolate.cpp lists the shortcuts its schedule takes, each of
+//   which keeps every bit.
+// - Stage lines go to standard error, from "horizontal DFT start!!" to "vertical IDFT end!!".
+// - Working memory is taken from the heap and released by its owner; a failed allocation ends
+//   the process with "<array> no memory!!" (fourieR, fourieI: the forward spectrum; VOUTR,
+//   VOUTI: the inverse row pass's result; ww, ip: FFT tables; line buffer: one per thread).
+// - The work is spread over worker_count() threads (image/parallel.h); results do not depend
+//   on their number or on the instruction set the lanes run with.
+
+#include <cstdint>
+#include <memory>
+
+// Longest output side: twice it is the longest line the arbitrary-length DFT takes.
+constexpr int kMaxDftResizeSide = 4096;
+
+// Plans and grids for enlarging W x H planes to W2 x H2, made once and used for each colour
+// plane of a picture, so that the grids' pages are touched once. Requires W >= 1, H >= 1,
+// W <= W2 <= 4096 and H <= H2 <= 4096 (dft_resize_size_ok). Holds about
+// dft_interpolate_memory(W, H, W2, H2) bytes.
+struct DftPlaneWork {
+    DftPlaneWork(int W, int H, int W2, int H2);
+    ~DftPlaneWork();
+    DftPlaneWork(const DftPlaneWork&) = delete;
+    DftPlaneWork& operator=(const DftPlaneWork&) = delete;
+
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Enlarges in (W x H bytes) into out (W2 x H2 bytes, every byte written, allocated by the
+// caller) with the sizes work was made for.
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out);
+
+// The same with a work of its own: W2 = W + dx, H2 = H + dy, within the limits above.
+void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in, std::uint8_t* out);
+
+// Bytes a DftPlaneWork for these sizes holds, lane buffers of all threads included.
+std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2);

@@ -1,0 +1,60 @@
+#include "dft_resize/dft_resize.h"
+
+#include <cstddef>
+#include <cstdio>
+
+#include "dft_resize/dft_interpolate.h"
+#include "image/alloc.h"
+#include "image/bmp.h"
+
+bool dft_resize_size_ok(int W, int H, int W2, int H2) {
+    return W >= 1 && H >= 1 && W2 >= W && H2 >= H && W2 <= kMaxDftResizeSide &&
+           H2 <= kMaxDftResizeSide;
+}
+
+namespace {
+
+void progress(const char* line) {
+    std::fputs(line, stdout);
+    // The stage lines go to unbuffered standard error; flushing keeps both streams in the
+    // order they were written when they share one file.
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+Status dft_resize_image(const std::string& path, int W, int H, int W2, int H2,
+                        const std::uint8_t* red, const std::uint8_t* green,
+                        const std::uint8_t* blue) {
+    if (!dft_resize_size_ok(W, H, W2, H2))
+        return Status::failure(
+            StatusCode::bad_size,
+            "dct: cannot make " + std::to_string(W2) + " x " + std::to_string(H2) + " from " +
+                std::to_string(W) + " x " + std::to_string(H) +
+                ": the DCT method only enlarges, each side from the picture's up to " +
+                std::to_string(kMaxDftResizeSide) + " pixels");
+    const std::size_t n = static_cast<std::size_t>(W2) * static_cast<std::size_t>(H2);
+    HeapArray<std::uint8_t> r(n, "RUPOUT");
+    HeapArray<std::uint8_t> g(n, "GUPOUT");
+    HeapArray<std::uint8_t> b(n, "BUPOUT");
+    {
+        DftPlaneWork work(W, H, W2, H2);
+        progress("RED START\n");
+        dft_interpolate_with(work, red, r.get());
+        progress("GREEN START\n");
+        dft_interpolate_with(work, green, g.get());
+        progress("BLUE START\n");
+        dft_interpolate_with(work, blue, b.get());
+    }
+    Status written = write_result_bmp(path, "%s_dct.bmp", W2, H2, r.get(), g.get(), b.get());
+    b.reset();
+    g.reset();
+    r.reset();
+    return written;
+}
+
+std::uint64_t dft_resize_memory_needed(int W, int H, int W2, int H2) {
+    if (!dft_resize_size_ok(W, H, W2, H2)) return 0;
+    const std::uint64_t px = static_cast<std::uint64_t>(W2) * static_cast<std::uint64_t>(H2);
+    return dft_interpolate_memory(W, H, W2, H2) + 3 * px;
+}

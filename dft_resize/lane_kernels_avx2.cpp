@@ -1,0 +1,11 @@
+// The lane kernels for processors with AVX2, chosen at run time (line_batch.cpp). Only the
+// code below the pragma is compiled for AVX2; nothing it defines is shared with the other
+// translation units.
+#include "dft_resize/lane_kernels.h"
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#pragma GCC target("avx2")
+#define ENLARGE3_LANE_NS lanes_avx2
+#define ENLARGE3_LANE_PARTS 2
+#include "dft_resize/lane_kernels.inc"
+#endif

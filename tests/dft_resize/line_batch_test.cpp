@@ -1,0 +1,215 @@
+#include "dft_resize/line_batch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "dft_resize/chirp_dft.h"
+#include "dft_resize/line_transforms.h"
+#include "fft/complex_fft.h"
+#include "tests/dft_resize/dft_reference.h"
+
+namespace {
+
+using dft_test::FftTables;
+using dft_test::Line;
+using dft_test::random_line;
+
+const char* isa_name(LaneIsa isa) {
+    return isa == LaneIsa::avx512 ? "avx512" : isa == LaneIsa::avx2 ? "avx2" : "generic";
+}
+
+// Runs the test body once per instruction set this processor supports, restoring the choice.
+template <class F>
+void for_each_isa(F body) {
+    const LaneIsa before = lane_isa();
+    for (LaneIsa isa : {LaneIsa::generic, LaneIsa::avx2, LaneIsa::avx512}) {
+        if (!lane_isa_supported(isa)) continue;
+        set_lane_isa(isa);
+        SCOPED_TRACE(isa_name(isa));
+        body();
+    }
+    set_lane_isa(before);
+}
+
+// Same bits, zeros' signs included: the lanes do the very operations of the scalar code.
+bool same_bits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+class LaneFft : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(LaneFft, EveryLaneHasTheBitsOfComplexFft) {
+    const auto [n, sign] = GetParam();
+    FftTables t;
+    make_twiddle_table(n / 4 > 0 ? n / 4 : 1, t.ip.data(), t.w.data());
+    // The lanes hold different lines; lane l's doubles are lines[l].
+    std::vector<std::vector<double>> lines;
+    for (int l = 0; l < kLanes; ++l) {
+        const Line x = random_line(n / 2, static_cast<unsigned>(n * 8 + l));
+        std::vector<double> a;
+        for (int j = 0; j < n / 2; ++j) {
+            a.push_back(x.re[static_cast<std::size_t>(j)]);
+            a.push_back(x.im[static_cast<std::size_t>(j)]);
+        }
+        lines.push_back(a);
+    }
+    std::vector<std::vector<double>> want = lines;
+    for (auto& a : want) complex_fft(n, sign, a.data(), t.ip.data(), t.w.data());
+    const int nw_before = t.ip[0];
+    for_each_isa([&] {
+        BigArray buf = lane_buffer(n / 2 < 1 ? 1 : n / 2, "test");
+        for (int i = 0; i < n; ++i)
+            for (int l = 0; l < kLanes; ++l)
+                buf.get()[static_cast<std::size_t>(i) * kLanes + static_cast<std::size_t>(l)] =
+                    lines[static_cast<std::size_t>(l)][static_cast<std::size_t>(i)];
+        lanes_fft(n, sign, buf.get(), t.ip.data(), t.w.data());
+        for (int i = 0; i < n; ++i)
+            for (int l = 0; l < kLanes; ++l) {
+                const double got =
+                    buf.get()[static_cast<std::size_t>(i) * kLanes + static_cast<std::size_t>(l)];
+                const double exp = want[static_cast<std::size_t>(l)][static_cast<std::size_t>(i)];
+                ASSERT_TRUE(same_bits(got, exp)) << "n " << n << ", double " << i << ", lane " << l
+                                                 << ": " << got << " vs " << exp;
+            }
+    });
+    EXPECT_EQ(t.ip[0], nw_before);  // the tables are only read
+}
+
+std::vector<int> fft_lengths() {
+    std::vector<int> v;
+    for (int n = 4; n <= 32768; n *= 2) v.push_back(n);
+    return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLengths, LaneFft,
+                         ::testing::Combine(::testing::ValuesIn(fft_lengths()),
+                                            ::testing::Values(-1, 1)),
+                         [](const auto& p) {
+                             return "n" + std::to_string(std::get<0>(p.param)) +
+                                    (std::get<1>(p.param) < 0 ? "_minus" : "_plus");
+                         });
+
+class LaneLineTransforms : public ::testing::TestWithParam<int> {};
+
+void load_lanes(const std::vector<Line>& lines, double* buf) {
+    for (int l = 0; l < kLanes; ++l) {
+        const Line& x = lines[static_cast<std::size_t>(l)];
+        for (std::size_t j = 0; j < x.re.size(); ++j) {
+            buf[lane_re(static_cast<int>(j), l)] = x.re[j];
+            buf[lane_re(static_cast<int>(j), l) + kLanes] = x.im[j];
+        }
+    }
+}
+
+void expect_lanes_equal(const std::vector<Line>& want, const double* buf) {
+    for (int l = 0; l < kLanes; ++l) {
+        const Line& y = want[static_cast<std::size_t>(l)];
+        for (std::size_t k = 0; k < y.re.size(); ++k) {
+            const double re = buf[lane_re(static_cast<int>(k), l)];
+            const double im = buf[lane_re(static_cast<int>(k), l) + kLanes];
+            ASSERT_TRUE(same_bits(re, y.re[k]) && same_bits(im, y.im[k]))
+                << "lane " << l << ", k " << k << ": (" << re << ", " << im << ") vs (" << y.re[k]
+                << ", " << y.im[k] << ")";
+        }
+    }
+}
+
+std::vector<Line> random_lines(int n, unsigned seed) {
+    std::vector<Line> lines;
+    for (int l = 0; l < kLanes; ++l)
+        lines.push_back(random_line(n, seed + static_cast<unsigned>(l)));
+    // A line of zeros and a real line, as the resize's first pass and stuffed spectra give.
+    lines[1].re.assign(lines[1].re.size(), 0.0);
+    lines[1].im.assign(lines[1].im.size(), 0.0);
+    lines[2].im.assign(lines[2].im.size(), 0.0);
+    return lines;
+}
+
+TEST_P(LaneLineTransforms, ForwardHasTheBitsOfShiftedDftContiguous) {
+    const int n = GetParam();
+    const std::vector<Line> lines = random_lines(n, static_cast<unsigned>(n));
+    std::vector<Line> want;
+    FftTables t;
+    for (const Line& x : lines) {
+        Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
+        shifted_dft_contiguous(n, x.re.data(), x.im.data(), y.re.data(), y.im.data(), t.ip.data(),
+                               t.w.data());
+        want.push_back(y);
+    }
+    LinePlan plan;
+    line_plan_build(&plan, n);
+    for_each_isa([&] {
+        BigArray buf = lane_buffer(plan.L, "test");
+        load_lanes(lines, buf.get());
+        expect_lanes_equal(want, lanes_forward(plan, buf.get()));
+    });
+}
+
+TEST_P(LaneLineTransforms, InverseHasTheBitsOfShiftedIdftContiguous) {
+    const int n = GetParam();
+    const std::vector<Line> lines = random_lines(n, static_cast<unsigned>(n) + 1000u);
+    std::vector<Line> want;
+    FftTables t;
+    for (Line x : lines) {
+        Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
+        shifted_idft_contiguous(n, x.re.data(), x.im.data(), y.re.data(), y.im.data(), t.ip.data(),
+                                t.w.data());
+        want.push_back(y);
+    }
+    LinePlan plan;
+    line_plan_build(&plan, n);
+    for_each_isa([&] {
+        BigArray buf = lane_buffer(plan.L, "test");
+        load_lanes(lines, buf.get());
+        expect_lanes_equal(want, lanes_inverse(plan, buf.get()));
+    });
+}
+
+// Every padded length L from 4 to 16384, odd and prime lengths, the longest.
+INSTANTIATE_TEST_SUITE_P(Lengths, LaneLineTransforms,
+                         ::testing::Values(2, 3, 4, 6, 10, 26, 40, 97, 202, 600, 1000, 2160, 3001,
+                                           3840, 4320, 7680, 8192),
+                         [](const auto& p) { return "n" + std::to_string(p.param); });
+
+TEST(LinePlan, HoldsTheChirpKernelAndTablesOfAOneLinePlan) {
+    FftTables t;
+    ChirpPlan cp;
+    ASSERT_EQ(chirp_plan_create(&cp, 202, 202, t.ip.data(), t.w.data()), 0);
+    LinePlan plan;
+    line_plan_build(&plan, 202);
+    EXPECT_EQ(plan.L, cp.L);
+    EXPECT_EQ(plan.tables.nw, t.ip[0]);
+    for (int j = 0; j < 202; ++j) {
+        EXPECT_TRUE(same_bits(plan.chirp_re[static_cast<std::size_t>(j)], cp.chirp_re[j]));
+        EXPECT_TRUE(same_bits(plan.chirp_im_neg[static_cast<std::size_t>(j)], -cp.chirp_im[j]));
+    }
+    for (int k = 0; k < cp.L; ++k)
+        EXPECT_TRUE(same_bits(plan.kernel_im[static_cast<std::size_t>(k)], cp.kernel_im[k]));
+    // nw - 2 entries of the table are written; the last two are never read.
+    for (int i = 0; i < t.ip[0] - 2; ++i)
+        ASSERT_TRUE(
+            same_bits(plan.w[static_cast<std::size_t>(i)], t.w[static_cast<std::size_t>(i)]))
+            << i;
+    chirp_plan_destroy(&cp);
+}
+
+TEST(BigArray, SmallBlocksFitVectorsAndLargeOnesHugePages) {
+    for (std::size_t count : {std::size_t{1}, std::size_t{100}, std::size_t{262143}}) {
+        BigArray a(count, "test");
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(a.get()) % 64, 0u) << count;
+        a.get()[count - 1] = 1.0;  // the whole block is usable (a sanitizer build checks)
+    }
+    BigArray big(std::size_t{1} << 18, "test");  // 2 MiB
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(big.get()) % (std::size_t{1} << 21), 0u);
+    BigArray moved = std::move(big);
+    EXPECT_EQ(big.get(), nullptr);
+    EXPECT_NE(moved.get(), nullptr);
+}
+
+}  // namespace
