@@ -3,7 +3,8 @@
 
 Every command of a case runs once per round, the rounds interleaved so that a slow moment of
 the machine hits all of them alike; the table shows the median wall time and the largest peak
-memory (maximum resident set) of each, and the ratios the targets are stated in.
+memory (maximum resident set) of each, and the ratios the targets are stated in. Peak memory
+is the kernel's own count for each process (wait4), as /usr/bin/time -v reports it.
 
     bench/compare.py --enlarge3 build/enlarge3 --dct-fftw build/bench/dct_fftw --rounds 5 WORKDIR
 """
@@ -12,6 +13,7 @@ import os
 import statistics
 import subprocess
 import sys
+import time
 
 CASES = [("A", 640, 480, 1280, 960), ("B", 1920, 1080, 3840, 2160), ("C", 1000, 750, 4096, 3072)]
 
@@ -27,13 +29,16 @@ def make_input(path, w, h, seed):
 
 
 def timed(cmd):
-    """Wall seconds and peak resident kilobytes of one run."""
-    result = subprocess.run(["/usr/bin/time", "-f", "%e %M", *cmd], stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, text=True)
-    if result.returncode != 0:
-        sys.exit(f"failed ({result.returncode}): {' '.join(cmd)}\n{result.stderr}")
-    wall, rss = result.stderr.strip().splitlines()[-1].split()
-    return float(wall), int(rss)
+    """Wall seconds and peak resident kilobytes of one run, from the child's own accounting."""
+    start = time.perf_counter()
+    child = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(child.pid, 0)
+    wall = time.perf_counter() - start
+    err = child.stderr.read().decode(errors="replace")
+    child.stderr.close()
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"failed ({os.waitstatus_to_exitcode(status)}): {' '.join(cmd)}\n{err}")
+    return wall, usage.ru_maxrss
 
 
 def main():
@@ -65,7 +70,7 @@ def main():
                                     f"{w2}x{h2}!", out + "-im.bmp"],
         }
         if args.dct_fftw:
-            commands["FFTW DCT program"] = [args.dct_fftw, src, str(w2), str(h2), out + "-fftw.bmp"]
+            commands["FFTW DCT program"] = [args.dct_fftw, src, str(w2), str(h2)]
         walls = {k: [] for k in commands}
         rss = {k: 0 for k in commands}
         for _ in range(args.rounds):
@@ -92,7 +97,7 @@ def main():
                 ratio = f"{med[key] / med[refs[key][0]]:.2f}{refs[key][1]}"
             if key == "enlarge3 dct":
                 ratio += f"; RSS {rss[key] * 1024 / (w2 * h2):.1f} B per output pixel"
-            print(f"| {label} | {key} | {med[key]:.3f} | {rss[key] / 1024:.1f} | {ratio} |")
+            print(f"| {label} | {key} | {med[key]:.4f} | {rss[key] / 1024:.1f} | {ratio} |")
 
 
 if __name__ == "__main__":

@@ -31,15 +31,24 @@ EdgeMask::EdgeMask(int w, int h, bool keep_channels)
 
 namespace {
 
-// flag[i] = |trunc(a[i] - b[i])| >= 13 for i in [0, n), or'ed into any[i]; for 8-bit samples
-// the difference is exact and the truncation does nothing.
+// The difference of two samples as the masks compare it: exact for 8-bit samples, truncated
+// toward zero for the row pass's doubles.
+inline int difference(std::uint8_t a, std::uint8_t b) { return a - b; }
+inline int difference(double a, double b) { return static_cast<int>(a - b); }
+
+// flag[i] = |difference(a[i], b[i])| >= 13 for i in [0, n), or'ed into any[i]; flag may be
+// null when only the combined grid is wanted.
 template <class T>
 void flag_differences(const T* a, const T* b, std::size_t n, std::uint8_t* flag,
                       std::uint8_t* any) {
+    if (flag == nullptr) {
+        for (std::size_t i = 0; i < n; ++i)
+            any[i] |= static_cast<std::uint8_t>(iabs(difference(a[i], b[i])) >= kEdgeThreshold);
+        return;
+    }
     for (std::size_t i = 0; i < n; ++i) {
-        int d = static_cast<int>(static_cast<double>(a[i]) - static_cast<double>(b[i]));
-        std::uint8_t f = iabs(d) >= kEdgeThreshold;
-        if (flag != nullptr) flag[i] = f;
+        std::uint8_t f = iabs(difference(a[i], b[i])) >= kEdgeThreshold;
+        flag[i] = f;
         any[i] |= f;
     }
 }
@@ -108,7 +117,13 @@ void dilate_range(const std::uint8_t* src, std::size_t W, std::size_t H, MaskDir
             }
         } else {
             const std::uint8_t* col = src + x * H;
+            // Rows within two of an end have fewer neighbours; the rest take all four.
             for (std::size_t y = 0; y < H; ++y) {
+                if (y == 2 && H >= 5) {
+                    for (; y + 2 < H; ++y)
+                        to[y] = col[y - 2] | col[y - 1] | col[y] | col[y + 1] | col[y + 2];
+                    if (y >= H) break;
+                }
                 std::uint8_t f = col[y];
                 if (y >= 1) f |= col[y - 1];
                 if (y >= 2) f |= col[y - 2];

@@ -18,30 +18,38 @@
 
 namespace {
 
-// One body for both kernels, so the Lanczos sum of a switched sample is computed by the very
-// same operations as a plain one.
-template <class T, bool kSwitched>
-inline void tap_sums_body(const T* __restrict s0, const T* __restrict s1,
-                          const T* __restrict s2, const T* __restrict s3,
-                          const T* __restrict s4, const T* __restrict s5,
-                          const T* __restrict s6, const T* __restrict s7, const double w[8],
-                          const T* __restrict a, const T* __restrict b, double h,
-                          const unsigned char* __restrict f, double* __restrict o,
-                          std::size_t n) {
+// What an output sample takes: the eight-tap sum, the two-tap linear interpolation, or either
+// one chosen by its flag.
+enum class Take { taps, linear, by_flag };
+
+// The sums of n consecutive lines from index 0 of every array. One body for every kind, so a
+// sample's eight-tap sum or linear interpolation is the same sequence of operations whichever
+// kind of run it falls in.
+template <class T, Take kTake>
+inline void sums_body(const T* __restrict s0, const T* __restrict s1, const T* __restrict s2,
+                      const T* __restrict s3, const T* __restrict s4, const T* __restrict s5,
+                      const T* __restrict s6, const T* __restrict s7, const double w[8],
+                      const T* __restrict a, const T* __restrict b, double h,
+                      const unsigned char* __restrict f, double* __restrict o, std::size_t n) {
     const double w0 = w[0], w1 = w[1], w2 = w[2], w3 = w[3];
     const double w4 = w[4], w5 = w[5], w6 = w[6], w7 = w[7];
     const double g = 1 - h;
     for (std::size_t l = 0; l < n; ++l) {
         double acc = 0.0;
-        acc = static_cast<double>(s0[l]) * w0 + acc;
-        acc = static_cast<double>(s1[l]) * w1 + acc;
-        acc = static_cast<double>(s2[l]) * w2 + acc;
-        acc = static_cast<double>(s3[l]) * w3 + acc;
-        acc = static_cast<double>(s4[l]) * w4 + acc;
-        acc = static_cast<double>(s5[l]) * w5 + acc;
-        acc = static_cast<double>(s6[l]) * w6 + acc;
-        acc = static_cast<double>(s7[l]) * w7 + acc;
-        if constexpr (kSwitched) {
+        if constexpr (kTake != Take::linear) {
+            acc = static_cast<double>(s0[l]) * w0 + acc;
+            acc = static_cast<double>(s1[l]) * w1 + acc;
+            acc = static_cast<double>(s2[l]) * w2 + acc;
+            acc = static_cast<double>(s3[l]) * w3 + acc;
+            acc = static_cast<double>(s4[l]) * w4 + acc;
+            acc = static_cast<double>(s5[l]) * w5 + acc;
+            acc = static_cast<double>(s6[l]) * w6 + acc;
+            acc = static_cast<double>(s7[l]) * w7 + acc;
+        }
+        if constexpr (kTake == Take::linear) {
+            acc = static_cast<double>(a[l]) * g + static_cast<double>(b[l]) * h;
+        }
+        if constexpr (kTake == Take::by_flag) {
             double lin = static_cast<double>(a[l]) * g + static_cast<double>(b[l]) * h;
             // A bitwise select rather than a conditional: only in this form does the compiler
             // keep the loop in vector lanes. Either way the value is lin or acc, unchanged.
@@ -56,35 +64,69 @@ inline void tap_sums_body(const T* __restrict s0, const T* __restrict s1,
     }
 }
 
+template <class T>
+inline void plain_sums(const T* const src[8], const double w[8], double* out, std::size_t n) {
+    sums_body<T, Take::taps>(src[0], src[1], src[2], src[3], src[4], src[5], src[6], src[7], w,
+                             nullptr, nullptr, 0.0, nullptr, out, n);
+}
+
+// Flags come in runs along edges, so most groups of eight lines are all flagged or all clear;
+// those compute only the one value they take.
+template <class T>
+inline void switched_sums(const T* const src[8], const double w[8], const T* left,
+                          const T* right, double h, const unsigned char* flag, double* out,
+                          std::size_t n) {
+    constexpr std::size_t kGroup = 8;
+    constexpr std::uint64_t kAllSet = 0x0101010101010101u;  // flags are 0 or 1
+    std::size_t l = 0;
+    for (; l + kGroup <= n; l += kGroup) {
+        std::uint64_t flags;
+        std::memcpy(&flags, flag + l, sizeof flags);
+        const T* s[8];
+        for (int j = 0; j < 8; ++j) s[j] = src[j] + l;
+        if (flags == 0) {
+            sums_body<T, Take::taps>(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], w, nullptr,
+                                     nullptr, h, nullptr, out + l, kGroup);
+        } else if (flags == kAllSet) {
+            sums_body<T, Take::linear>(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, w, left + l, right + l, h, nullptr,
+                                       out + l, kGroup);
+        } else {
+            sums_body<T, Take::by_flag>(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], w,
+                                        left + l, right + l, h, flag + l, out + l, kGroup);
+        }
+    }
+    const T* s[8];
+    for (int j = 0; j < 8; ++j) s[j] = src[j] + l;
+    sums_body<T, Take::by_flag>(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], w, left + l,
+                                right + l, h, flag + l, out + l, n - l);
+}
+
 }  // namespace
 
 ENLARGE3_CLONES
 void sum_eight_taps(const double* const src[8], const double w[8], double* out, std::size_t n) {
-    tap_sums_body<double, false>(src[0], src[1], src[2], src[3], src[4], src[5], src[6], src[7],
-                                 w, nullptr, nullptr, 0.0, nullptr, out, n);
+    plain_sums(src, w, out, n);
 }
 
 ENLARGE3_CLONES
 void sum_eight_taps(const unsigned char* const src[8], const double w[8], double* out,
                     std::size_t n) {
-    tap_sums_body<unsigned char, false>(src[0], src[1], src[2], src[3], src[4], src[5], src[6],
-                                        src[7], w, nullptr, nullptr, 0.0, nullptr, out, n);
+    plain_sums(src, w, out, n);
 }
 
 ENLARGE3_CLONES
 void sum_eight_taps_switched(const double* const src[8], const double w[8], const double* left,
                              const double* right, double h, const unsigned char* flag,
                              double* out, std::size_t n) {
-    tap_sums_body<double, true>(src[0], src[1], src[2], src[3], src[4], src[5], src[6], src[7], w,
-                                left, right, h, flag, out, n);
+    switched_sums(src, w, left, right, h, flag, out, n);
 }
 
 ENLARGE3_CLONES
 void sum_eight_taps_switched(const unsigned char* const src[8], const double w[8],
                              const unsigned char* left, const unsigned char* right, double h,
                              const unsigned char* flag, double* out, std::size_t n) {
-    tap_sums_body<unsigned char, true>(src[0], src[1], src[2], src[3], src[4], src[5], src[6],
-                                       src[7], w, left, right, h, flag, out, n);
+    switched_sums(src, w, left, right, h, flag, out, n);
 }
 
 void clamp_to_bytes(const double* v, unsigned char* out, std::size_t n) {
