@@ -8,6 +8,9 @@
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
+#ifdef _WIN32
+#include <malloc.h>
+#endif
 
 #include "dft_resize/chirp_dft.h"
 #include "dft_resize/line_transforms.h"
@@ -90,6 +93,27 @@ void line_plan_build(LinePlan* plan, int n) {
     t.plus_pos = plan->plus_pos.get();
 }
 
+namespace {
+
+// Windows' C library has no aligned_alloc; its own aligned blocks need their own free.
+void* aligned_block(std::size_t align, std::size_t size) {
+#ifdef _WIN32
+    return _aligned_malloc(size, align);
+#else
+    return std::aligned_alloc(align, size);
+#endif
+}
+
+void free_aligned_block(void* p) {
+#ifdef _WIN32
+    _aligned_free(p);
+#else
+    std::free(p);
+#endif
+}
+
+}  // namespace
+
 BigArray::BigArray(std::size_t count, const char* name) {
     constexpr std::size_t kHugePage = std::size_t{1} << 21;
     if (count > (SIZE_MAX - kHugePage) / sizeof(double)) die_no_memory(name);
@@ -98,7 +122,7 @@ BigArray::BigArray(std::size_t count, const char* name) {
     // vector register). aligned_alloc wants a multiple of the alignment.
     const std::size_t align = bytes >= kHugePage ? kHugePage : 64;
     const std::size_t size = bytes == 0 ? align : (bytes + align - 1) / align * align;
-    data_ = static_cast<double*>(std::aligned_alloc(align, size));
+    data_ = static_cast<double*>(aligned_block(align, size));
     if (data_ == nullptr) die_no_memory(name);
 #ifdef __linux__
     // Only advice: without huge pages everything works the same, more slowly.
@@ -107,12 +131,12 @@ BigArray::BigArray(std::size_t count, const char* name) {
 }
 
 BigArray::~BigArray() {
-    std::free(data_);
+    free_aligned_block(data_);
 }
 
 BigArray& BigArray::operator=(BigArray&& o) noexcept {
     if (this != &o) {
-        std::free(data_);
+        free_aligned_block(data_);
         data_ = o.data_;
         o.data_ = nullptr;
     }
