@@ -130,9 +130,9 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.fwd_cols = chosen[1];
     m.inv_rows = chosen[2];
     m.inv_cols = chosen[3];
-    const std::size_t spec = 4 * idx(W) * idx(H);
-    m.spec_re = BigArray(spec, "fourieR");
-    m.spec_im = BigArray(spec, "fourieI");
+    const std::size_t spectrum = 4 * idx(W) * idx(H);
+    m.spec_re = BigArray(spectrum, "fourieR");
+    m.spec_im = BigArray(spectrum, "fourieI");
     const std::size_t kept = idx(W2) * m.rows.size();
     m.rows_re = BigArray(kept, "VOUTR");
     m.rows_im = BigArray(kept, "VOUTI");

@@ -15,7 +15,7 @@ const double kPi = 4.0 * std::atan(1.0);
 }
 
 double source_position(int k, int N, int M) {
-    // k * N is exact in 64 bits; the original's running int sum overflowed for long lines.
+    // k * N is exact in 64 bits, also on long lines where a 32-bit running sum would overflow.
     long long kn = static_cast<long long>(k) * N;
     long long diff = static_cast<long long>(N) - M;
     return static_cast<double>(kn) / M + (static_cast<double>(diff) * 0.5) / M;
