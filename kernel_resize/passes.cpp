@@ -63,13 +63,10 @@ void column_sums_band(std::size_t B, int N, int M, const OutputTaps* taps, const
         const double* src[8];
         for (int j = 0; j < 8; ++j) src[j] = g + static_cast<std::size_t>(tp.index[j]) * B;
         double* o = s->summed.get() + k * B;
-        const std::uint8_t* run =
-            switched ? s->flags.get() + static_cast<std::size_t>(tp.t) * B : nullptr;
-        bool any = false;
-        for (std::size_t b = 0; run != nullptr && b < B; ++b) any |= run[b] != 0;
-        if (any) {
+        if (switched) {
             sum_eight_taps_switched(src, tp.weight, g + static_cast<std::size_t>(tp.left) * B,
-                                    g + static_cast<std::size_t>(tp.right) * B, tp.h, run, o, B);
+                                    g + static_cast<std::size_t>(tp.right) * B, tp.h,
+                                    s->flags.get() + static_cast<std::size_t>(tp.t) * B, o, B);
         } else {
             sum_eight_taps(src, tp.weight, o, B);
         }

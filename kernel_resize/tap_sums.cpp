@@ -70,6 +70,40 @@ inline void plain_sums(const T* const src[8], const double w[8], double* out, st
                              nullptr, nullptr, 0.0, nullptr, out, n);
 }
 
+// Eight lines at a time in GCC's generic vectors: the compiler maps them onto whatever
+// registers the clone has (one 512-bit, two 256-bit or four 128-bit), each lane doing the
+// scalar operations of its own line; with contraction off no multiply-add is fused.
+// The helpers below are always inlined into their clone, so the note about passing 512-bit
+// vectors between functions compiled for different processors concerns no real call.
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double Lanes __attribute__((vector_size(64)));
+typedef std::int64_t LaneBits __attribute__((vector_size(64)));
+typedef unsigned char LaneBytes __attribute__((vector_size(8)));
+
+inline Lanes load_lanes(const double* p) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline Lanes load_lanes(const unsigned char* p) {
+    LaneBytes b;
+    std::memcpy(&b, p, sizeof b);
+    return __builtin_convertvector(b, Lanes);
+}
+
+template <class T>
+inline Lanes taps_lanes(const T* const s[8], const double w[8], std::size_t l) {
+    Lanes acc = {0, 0, 0, 0, 0, 0, 0, 0};
+    for (int j = 0; j < 8; ++j) acc = load_lanes(s[j] + l) * w[j] + acc;
+    return acc;
+}
+
+template <class T>
+inline Lanes linear_lanes(const T* a, const T* b, double g, double h, std::size_t l) {
+    return load_lanes(a + l) * g + load_lanes(b + l) * h;
+}
+
 // Flags come in runs along edges, so most groups of eight lines are all flagged or all clear;
 // those compute only the one value they take.
 template <class T>
@@ -78,23 +112,24 @@ inline void switched_sums(const T* const src[8], const double w[8], const T* lef
                           std::size_t n) {
     constexpr std::size_t kGroup = 8;
     constexpr std::uint64_t kAllSet = 0x0101010101010101u;  // flags are 0 or 1
+    const double g = 1 - h;
     std::size_t l = 0;
     for (; l + kGroup <= n; l += kGroup) {
         std::uint64_t flags;
         std::memcpy(&flags, flag + l, sizeof flags);
-        const T* s[8];
-        for (int j = 0; j < 8; ++j) s[j] = src[j] + l;
+        Lanes v;
         if (flags == 0) {
-            sums_body<T, Take::taps>(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], w, nullptr,
-                                     nullptr, h, nullptr, out + l, kGroup);
+            v = taps_lanes(src, w, l);
         } else if (flags == kAllSet) {
-            sums_body<T, Take::linear>(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                       nullptr, nullptr, w, left + l, right + l, h, nullptr,
-                                       out + l, kGroup);
+            v = linear_lanes(left, right, g, h, l);
         } else {
-            sums_body<T, Take::by_flag>(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], w,
-                                        left + l, right + l, h, flag + l, out + l, kGroup);
+            LaneBytes fb;
+            std::memcpy(&fb, flag + l, sizeof fb);
+            LaneBits take_linear = __builtin_convertvector(fb, LaneBits) != 0;
+            Lanes acc = taps_lanes(src, w, l), lin = linear_lanes(left, right, g, h, l);
+            v = take_linear ? lin : acc;
         }
+        std::memcpy(out + l, &v, sizeof v);
     }
     const T* s[8];
     for (int j = 0; j < 8; ++j) s[j] = src[j] + l;
