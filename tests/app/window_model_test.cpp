@@ -10,6 +10,7 @@
 
 #include "image/file_io.h"
 #include "tests/app/test_bmp.h"
+#include "tests/support/malformed.h"
 
 namespace {
 
@@ -311,47 +312,10 @@ TEST(BoxValue, ReadsLikeAtoiButSaturates) {
     for (const auto& c : cases) EXPECT_EQ(box_value(c.text), c.value) << "text '" << c.text << "'";
 }
 
-// Files no drop may accept: each would make the preview read outside the file or show it
-// wrongly, so the window refuses it and holds nothing.
-struct BadFile {
-    const char* name;
-    std::vector<unsigned char> bytes;
-};
-
-void PrintTo(const BadFile& f, std::ostream* os) {
-    *os << f.name;
-}
-
-std::vector<BadFile> bad_files() {
-    std::vector<BadFile> v;
-    auto variant = [&v](const char* name, auto change) {
-        std::vector<unsigned char> b = make_bmp(4, 3);
-        change(&b);
-        v.push_back({name, b});
-    };
-    v.push_back({"Empty", {}});
-    v.push_back({"OneByte", {'B'}});
-    variant("HeaderCutAt30", [](std::vector<unsigned char>* b) { b->resize(30); });
-    variant("PixelsShortByOneByte", [](std::vector<unsigned char>* b) { b->pop_back(); });
-    variant("SizeFieldPastTheEnd", [](std::vector<unsigned char>* b) { set_u32(b, 2, 1000); });
-    variant("SizeFieldBelowHeader", [](std::vector<unsigned char>* b) { set_u32(b, 2, 20); });
-    variant("RowsPastSizeField", [](std::vector<unsigned char>* b) { set_u32(b, 22, 300); });
-    variant("PixelOffsetPastTheEnd", [](std::vector<unsigned char>* b) { set_u32(b, 10, 5000); });
-    variant("EightBit", [](std::vector<unsigned char>* b) { set_u16(b, 28, 8); });
-    variant("ThirtyTwoBit", [](std::vector<unsigned char>* b) { set_u16(b, 28, 32); });
-    variant("Compressed", [](std::vector<unsigned char>* b) { set_u32(b, 30, 3); });
-    variant("TopDown", [](std::vector<unsigned char>* b) { set_u32(b, 22, 0xFFFFFFFDu); });
-    variant("ZeroWidth", [](std::vector<unsigned char>* b) { set_u32(b, 18, 0); });
-    variant("HugeWidth", [](std::vector<unsigned char>* b) { set_u32(b, 18, 0x7FFFFFFF); });
-    variant("CoreHeader", [](std::vector<unsigned char>* b) { set_u32(b, 14, 12); });
-    variant("PngSignature", [](std::vector<unsigned char>* b) {
-        (*b)[0] = 0x89;
-        (*b)[1] = 'P';
-    });
-    return v;
-}
-
-class WindowModelRefuses : public ::testing::TestWithParam<BadFile> {};
+// Every file the driver refuses (the shared corpus of malformed pictures): a drop of one must
+// not be accepted, since the preview would read outside it or show it wrongly, and the window
+// then holds nothing.
+class WindowModelRefuses : public ::testing::TestWithParam<MalformedFile> {};
 
 TEST_P(WindowModelRefuses, WithoutHoldingOrDrawingAnything) {
     FakeDisk disk;
@@ -370,8 +334,8 @@ TEST_P(WindowModelRefuses, WithoutHoldingOrDrawingAnything) {
     EXPECT_EQ(*disk.live_blocks, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Malformed, WindowModelRefuses, ::testing::ValuesIn(bad_files()),
-                         [](const ::testing::TestParamInfo<BadFile>& i) { return i.param.name; });
+INSTANTIATE_TEST_SUITE_P(Malformed, WindowModelRefuses, ::testing::ValuesIn(malformed_files()),
+                         [](const ::testing::TestParamInfo<MalformedFile>& i) { return i.param.name; });
 
 // The reader the Qt window uses, on real files with names a user may drop.
 class ReadWholeFile : public ::testing::Test {
