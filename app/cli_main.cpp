@@ -29,8 +29,9 @@ const char kUsage[] =
     "                 without it all three run)\n"
     "  -h, --help     show this help and exit\n"
     "\n"
-    "Exit status: 0 when every result was written, 1 when the picture could not be read or\n"
-    "a result could not be written, 2 for wrong arguments.\n";
+    "Exit status: 0 when every result was written; 1 when the picture could not be read, a\n"
+    "method refused the size or a result could not be written (each reason on standard\n"
+    "error); 2 for wrong arguments.\n";
 
 int usage_error(const std::string& why) {
     std::fprintf(stderr, "enlarge3: %s\n\n%s", why.c_str(), kUsage);
