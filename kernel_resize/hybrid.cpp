@@ -156,8 +156,7 @@ void dilate_mask(EdgeMask* mask, MaskDirection direction) {
 
 void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uint8_t* mask,
                  double* out) {
-    HeapArray<OutputTaps> taps(sz(M), "hybrid taps");
-    line_taps(N, M, taps.get());
+    HeapArray<OutputTaps> taps = taps_of(N, M);
     const std::size_t nl = sz(lines);
     parallel_for(sz(M), 8, [&](std::size_t k0, std::size_t k1) {
         rows_range(taps.get(), k0, k1, in, nl, mask, out + k0 * nl);
@@ -196,10 +195,8 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
     row_edge_mask(red, green, blue, W, H, &row_mask);
     dilate_mask(&row_mask, MaskDirection::along_rows);
 
-    HeapArray<OutputTaps> row_taps(sz(W2), "hybrid taps");
-    line_taps(W, W2, row_taps.get());
-    HeapArray<OutputTaps> col_taps(sz(H2), "hybrid taps");
-    line_taps(H, H2, col_taps.get());
+    HeapArray<OutputTaps> row_taps = taps_of(W, W2);
+    HeapArray<OutputTaps> col_taps = taps_of(H, H2);
     const std::size_t n = sz(W2) * sz(H2), h = sz(H);
     HeapArray<std::uint8_t> out[3] = {HeapArray<std::uint8_t>(n, "hybrid red"),
                                       HeapArray<std::uint8_t>(n, "hybrid green"),

@@ -75,13 +75,13 @@ void line_taps(int N, int M, OutputTaps* taps) {
     }
 }
 
-namespace {
-
 HeapArray<OutputTaps> taps_of(int N, int M) {
     HeapArray<OutputTaps> taps(static_cast<std::size_t>(M), "taps");
     line_taps(N, M, taps.get());
     return taps;
 }
+
+namespace {
 
 template <class T>
 void whole_rows(int lines, int N, int M, const T* in, double* out) {

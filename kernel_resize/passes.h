@@ -13,6 +13,9 @@
 #include "image/parallel.h"
 #include "kernel_resize/lanczos3.h"
 
+// line_taps of a line of N inputs to M outputs, in a block of its own.
+HeapArray<OutputTaps> taps_of(int N, int M);
+
 // Lines of a band: the column pass interleaves their samples so that all of them run in
 // vector lanes at once.
 constexpr std::size_t kBandLines = 32;

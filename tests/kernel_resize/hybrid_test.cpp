@@ -163,7 +163,6 @@ TEST(HybridResize, HorizontalStepIsFoundOnlyByTheColumnMask) {
     row_edge_mask(p.r.data(), p.g.data(), p.b.data(), 8, 10, &rm);
     for (size_t i = 0; i < p.sz(); ++i) ASSERT_EQ(rm.combined[i], 0);
     std::vector<double> rows[3];
-    EdgeMask wide(8, 10);
     dilate_mask(&rm, MaskDirection::along_rows);
     const Bytes* planes[3] = {&p.r, &p.g, &p.b};
     for (int c = 0; c < 3; ++c) {
