@@ -1,8 +1,8 @@
 #include "app/resize_run.h"
 
+#include "base/machine.h"
 #include "dft_resize/dft_resize.h"
 #include "image/bmp.h"
-#include "image/machine.h"
 #include "kernel_resize/hybrid.h"
 #include "kernel_resize/lanczos3.h"
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "image/status.h"
+#include "base/status.h"
 
 enum ResizeMethod : unsigned {
     kMethodLanczos3 = 1u << 0,

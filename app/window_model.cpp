@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <new>
 
+#include "base/file_io.h"
 #include "image/bmp.h"
-#include "image/file_io.h"
 
 namespace {
 

@@ -4,8 +4,9 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "base/alloc.h"
+#include "base/numeric.h"
 #include "fft/complex_fft.h"
-#include "image/alloc.h"
 
 namespace {
 
@@ -14,10 +15,6 @@ double g_forward_re[kMaxDftLength];
 double g_forward_im[kMaxDftLength];
 double g_inverse_re[kMaxDftLength];
 double g_inverse_im[kMaxDftLength];
-
-std::size_t count_of(int n) {
-    return static_cast<std::size_t>(n);
-}
 
 void interleave(int L, const double* re, const double* im, double* buf) {
     for (int k = 0; k < L; ++k) {
@@ -54,7 +51,7 @@ void clear_plan(ChirpPlan* plan) {
 
 void make_chirp(int N, int M, int L, double* chirp_re, double* chirp_im, double* kernel_re,
                 double* kernel_im) {
-    const double pi_over_n = 3.141592653589793 / N;
+    const double pi_over_n = kPi / N;
     // j^2 mod 2N, kept in integers so every angle lies in [0, 2 pi): a long row's chirp keeps
     // full precision where j^2 * (pi / N) in doubles would not.
     long long e = 0;
@@ -86,15 +83,15 @@ int chirp_plan_create(ChirpPlan* plan, int N, int M, int* ip, double* w) {
     plan->N = N;
     plan->M = M;
     plan->L = L;
-    double* chirp = static_cast<double*>(std::malloc(2 * count_of(N) * sizeof(double)));
-    double* kernel = static_cast<double*>(std::malloc(2 * count_of(L) * sizeof(double)));
-    double* work = static_cast<double*>(std::malloc(2 * count_of(L) * sizeof(double)));
+    double* chirp = static_cast<double*>(std::malloc(2 * to_size(N) * sizeof(double)));
+    double* kernel = static_cast<double*>(std::malloc(2 * to_size(L) * sizeof(double)));
+    double* work = static_cast<double*>(std::malloc(2 * to_size(L) * sizeof(double)));
     plan->chirp_re = chirp;
     plan->kernel_re = kernel;
     plan->work_re = work;
     // The interleaved buffer of the kernel transform counts as one of the plan's arrays: its
     // failure is reported the same way.
-    double* buf = static_cast<double*>(std::malloc(2 * count_of(L) * sizeof(double)));
+    double* buf = static_cast<double*>(std::malloc(2 * to_size(L) * sizeof(double)));
     if (chirp == nullptr || kernel == nullptr || work == nullptr || buf == nullptr) {
         std::free(buf);
         clear_plan(plan);
@@ -133,7 +130,7 @@ void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, 
         wr[j] = 0.0;
         wi[j] = 0.0;
     }
-    HeapArray<double> buf(2 * count_of(L), "chirp buffer");
+    HeapArray<double> buf(2 * to_size(L), "chirp buffer");
     interleave(L, wr, wi, buf.get());
     complex_fft(2 * L, -1, buf.get(), ip, w);
     deinterleave_scaled(L, buf.get(), wr, wi);

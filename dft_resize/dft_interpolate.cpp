@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/alloc.h"
+#include "base/numeric.h"
+#include "base/parallel.h"
 #include "dft_resize/line_batch.h"
-#include "image/alloc.h"
-#include "image/parallel.h"
 
 // The method is defined line by line: a chirp-z plan per line, FFT tables rebuilt per pass,
 // full 2W2 x 2H2 grids for the zero insertion. This schedule computes the same values with
@@ -31,19 +32,9 @@
 
 namespace {
 
-std::size_t idx(int v) {
-    return static_cast<std::size_t>(v);
-}
-
 // The mirror of the DCT grid repeats the edge sample: 0 .. n-1 then n-1 .. 0.
 int mirror_repeat(int i, int n) {
     return i < n ? i : 2 * n - 1 - i;
-}
-
-std::uint8_t to_byte(double v) {
-    if (v >= 255.0) return 255;
-    if (v > 0.0) return static_cast<std::uint8_t>(static_cast<int>(v));
-    return 0;  // v <= 0
 }
 
 void stage(const char* line) {
@@ -106,10 +97,10 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.dy = H2 - H;
     // Rows 0 .. H - 1 and H + 2dy .. 2H2 - 1 carry the spectrum; row H also carries the
     // Nyquist row's copy when dy > 0 (with dy = 0 it is the Nyquist row itself).
-    m.compact.assign(idx(2 * H2), -1);
+    m.compact.assign(to_size(2 * H2), -1);
     for (int Y = 0; Y < 2 * H2; ++Y) {
         if (Y <= H || Y >= H + 2 * m.dy) {
-            m.compact[idx(Y)] = static_cast<int>(m.rows.size());
+            m.compact[to_size(Y)] = static_cast<int>(m.rows.size());
             m.rows.push_back(Y);
         }
     }
@@ -130,10 +121,10 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.fwd_cols = chosen[1];
     m.inv_rows = chosen[2];
     m.inv_cols = chosen[3];
-    const std::size_t spectrum = 4 * idx(W) * idx(H);
+    const std::size_t spectrum = 4 * to_size(W) * to_size(H);
     m.spec_re = BigArray(spectrum, "fourieR");
     m.spec_im = BigArray(spectrum, "fourieI");
-    const std::size_t kept = idx(W2) * m.rows.size();
+    const std::size_t kept = to_size(W2) * m.rows.size();
     m.rows_re = BigArray(kept, "VOUTR");
     m.rows_im = BigArray(kept, "VOUTI");
     int longest = 0;
@@ -155,13 +146,13 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
     stage("horizontal DFT start!!\n");
     // Rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again), imaginary parts
     // 0, into rows_re/rows_im as H rows of 2W.
-    const std::size_t w1 = 2 * idx(W);  // width of the forward grids
+    const std::size_t w1 = 2 * to_size(W);  // width of the forward grids
     {
         const LinePlan& p = *m.fwd_rows;
         for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
             const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
             for (int X = 0; X < 2 * W; ++X) {
-                const std::uint8_t* src = in + idx(mirror_repeat(X, W)) * idx(H) + idx(y0);
+                const std::uint8_t* src = in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
                 double* b = buf + lane_re(X, 0);
                 for (int l = 0; l < kLanes; ++l) {
                     b[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
@@ -170,8 +161,8 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
             }
             const double* res = lanes_forward(p, buf);
             for (int l = 0; l < cnt; ++l) {
-                double* dr = rows_re + idx(y0 + l) * w1;
-                double* di = rows_im + idx(y0 + l) * w1;
+                double* dr = rows_re + to_size(y0 + l) * w1;
+                double* di = rows_im + to_size(y0 + l) * w1;
                 for (int X = 0; X < 2 * W; ++X) {
                     dr[X] = res[lane_re(X, l)];
                     di[X] = res[lane_re(X, l) + kLanes];
@@ -187,18 +178,18 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
         for_line_groups(group_count(2 * W), m.buffers, [&](int g, double* buf) {
             const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
             for (int Y = 0; Y < 2 * H; ++Y) {
-                const std::size_t row = idx(mirror_repeat(Y, H)) * w1;
+                const std::size_t row = to_size(mirror_repeat(Y, H)) * w1;
                 double* b = buf + lane_re(Y, 0);
                 for (int l = 0; l < kLanes; ++l) {
-                    const std::size_t at = row + idx(x0 + std::min(l, cnt - 1));
+                    const std::size_t at = row + to_size(x0 + std::min(l, cnt - 1));
                     b[l] = rows_re[at];
                     b[kLanes + l] = rows_im[at];
                 }
             }
             const double* res = lanes_forward(p, buf);
             for (int Y = 0; Y < 2 * H; ++Y) {
-                double* dr = spec_re + idx(Y) * w1 + idx(x0);
-                double* di = spec_im + idx(Y) * w1 + idx(x0);
+                double* dr = spec_re + to_size(Y) * w1 + to_size(x0);
+                double* di = spec_im + to_size(Y) * w1 + to_size(x0);
                 const double* b = res + lane_re(Y, 0);
                 for (int l = 0; l < cnt; ++l) {
                     dr[l] = b[l];
@@ -218,7 +209,7 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
     stage("high frequency 0 staffing end!!\n");
 
     stage("horizontal IDFT start!!\n");
-    const std::size_t w2 = idx(W2);  // width of the kept rows
+    const std::size_t w2 = to_size(W2);  // width of the kept rows
     {
         const LinePlan& p = *m.inv_rows;
         const int R = static_cast<int>(m.rows.size());
@@ -233,11 +224,11 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
             const double* im_row[kLanes];
             bool halve_row[kLanes];
             for (int l = 0; l < kLanes; ++l) {
-                const int Y = m.rows[idx(r0 + std::min(l, cnt - 1))];
+                const int Y = m.rows[to_size(r0 + std::min(l, cnt - 1))];
                 const int y = Y == H ? nyq_row : Y;
                 const int fr = from_row(y), fi = from_row(Y);
-                re_row[l] = fr < 0 ? nullptr : spec_re + idx(fr) * w1;
-                im_row[l] = fi < 0 ? nullptr : spec_im + idx(fi) * w1;
+                re_row[l] = fr < 0 ? nullptr : spec_re + to_size(fr) * w1;
+                im_row[l] = fi < 0 ? nullptr : spec_im + to_size(fi) * w1;
                 halve_row[l] = y == nyq_row;
             }
             for (int X = 0; X < 2 * W2; ++X) {
@@ -257,8 +248,8 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
             }
             const double* res = lanes_inverse(p, buf);
             for (int l = 0; l < cnt; ++l) {
-                double* dr = rows_re + idx(r0 + l) * w2;
-                double* di = rows_im + idx(r0 + l) * w2;
+                double* dr = rows_re + to_size(r0 + l) * w2;
+                double* di = rows_im + to_size(r0 + l) * w2;
                 for (int X = 0; X < W2; ++X) {
                     dr[X] = res[lane_re(X, l)];
                     di[X] = res[lane_re(X, l) + kLanes];
@@ -278,14 +269,14 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
             const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
             // Rows never stored are zeros; lanes past the last column repeat it.
             for (int Y = 0; Y < 2 * H2; ++Y) {
-                const int r = m.compact[idx(Y)];
+                const int r = m.compact[to_size(Y)];
                 double* b = buf + lane_re(Y, 0);
                 if (r < 0) {
                     for (int l = 0; l < 2 * kLanes; ++l) b[l] = 0.0;
                     continue;
                 }
-                const double* sr = rows_re + idx(r) * w2 + idx(x0);
-                const double* si = rows_im + idx(r) * w2 + idx(x0);
+                const double* sr = rows_re + to_size(r) * w2 + to_size(x0);
+                const double* si = rows_im + to_size(r) * w2 + to_size(x0);
                 for (int l = 0; l < kLanes; ++l) {
                     b[l] = sr[std::min(l, cnt - 1)];
                     b[kLanes + l] = si[std::min(l, cnt - 1)];
@@ -293,8 +284,8 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
             }
             const double* res = lanes_inverse(p, buf);
             for (int l = 0; l < cnt; ++l) {
-                std::uint8_t* o = out + idx(x0 + l) * idx(H2);
-                for (int y = 0; y < H2; ++y) o[y] = to_byte(gain * res[lane_re(y, l)]);
+                std::uint8_t* o = out + to_size(x0 + l) * to_size(H2);
+                for (int y = 0; y < H2; ++y) o[y] = clamp_to_byte(gain * res[lane_re(y, l)]);
             }
         });
     }

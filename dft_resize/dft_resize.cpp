@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "base/alloc.h"
 #include "dft_resize/dft_interpolate.h"
-#include "image/alloc.h"
 #include "image/bmp.h"
 
 bool dft_resize_size_ok(int W, int H, int W2, int H2) {

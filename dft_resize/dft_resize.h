@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "image/status.h"
+#include "base/status.h"
 
 // Whether the method takes W x H to W2 x H2: W, H >= 1, W <= W2 <= 4096, H <= H2 <= 4096.
 bool dft_resize_size_ok(int W, int H, int W2, int H2);

@@ -3,7 +3,7 @@
 // translation units.
 #include "dft_resize/lane_kernels.h"
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#ifdef ENLARGE3_HAVE_X86_LANES
 #pragma GCC target("avx512f")
 #define ENLARGE3_LANE_NS lanes_avx512
 #define ENLARGE3_LANE_PARTS 1

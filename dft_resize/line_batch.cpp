@@ -1,25 +1,13 @@
 #include "dft_resize/line_batch.h"
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-#ifdef _WIN32
-#include <malloc.h>
-#endif
-
+#include "base/isa.h"
+#include "base/numeric.h"
 #include "dft_resize/chirp_dft.h"
 #include "dft_resize/line_transforms.h"
 
 namespace {
-
-std::size_t count_of(int n) {
-    return static_cast<std::size_t>(n);
-}
 
 // complex_fft's tables for the longest transform the DFT runs (n = 2L = 32768 doubles).
 constexpr std::size_t kIpEntries = 64;
@@ -42,34 +30,34 @@ void line_plan_build(LinePlan* plan, int n) {
     plan->n = n;
     plan->L = L;
     plan->inv_n = 1.0 / n;
-    plan->chirp_re = HeapArray<double>(count_of(n), "chirp");
-    plan->chirp_im = HeapArray<double>(count_of(n), "chirp");
-    plan->chirp_im_neg = HeapArray<double>(count_of(n), "chirp");
-    plan->kernel_re = HeapArray<double>(count_of(L), "kernel");
-    plan->kernel_im = HeapArray<double>(count_of(L), "kernel");
-    plan->kernel_im_neg = HeapArray<double>(count_of(L), "kernel");
+    plan->chirp_re = HeapArray<double>(to_size(n), "chirp");
+    plan->chirp_im = HeapArray<double>(to_size(n), "chirp");
+    plan->chirp_im_neg = HeapArray<double>(to_size(n), "chirp");
+    plan->kernel_re = HeapArray<double>(to_size(L), "kernel");
+    plan->kernel_im = HeapArray<double>(to_size(L), "kernel");
+    plan->kernel_im_neg = HeapArray<double>(to_size(L), "kernel");
     for (int j = 0; j < n; ++j) {
-        plan->chirp_re[count_of(j)] = cp.chirp_re[j];
-        plan->chirp_im[count_of(j)] = cp.chirp_im[j];
-        plan->chirp_im_neg[count_of(j)] = -cp.chirp_im[j];
+        plan->chirp_re[to_size(j)] = cp.chirp_re[j];
+        plan->chirp_im[to_size(j)] = cp.chirp_im[j];
+        plan->chirp_im_neg[to_size(j)] = -cp.chirp_im[j];
     }
     for (int k = 0; k < L; ++k) {
-        plan->kernel_re[count_of(k)] = cp.kernel_re[k];
-        plan->kernel_im[count_of(k)] = cp.kernel_im[k];
-        plan->kernel_im_neg[count_of(k)] = -cp.kernel_im[k];
+        plan->kernel_re[to_size(k)] = cp.kernel_re[k];
+        plan->kernel_im[to_size(k)] = cp.kernel_im[k];
+        plan->kernel_im_neg[to_size(k)] = -cp.kernel_im[k];
     }
     chirp_plan_destroy(&cp);
-    plan->fwd_c = HeapArray<double>(count_of(n), "rotation");
-    plan->fwd_s = HeapArray<double>(count_of(n), "rotation");
-    plan->inv_c = HeapArray<double>(count_of(n), "rotation");
-    plan->inv_s = HeapArray<double>(count_of(n), "rotation");
+    plan->fwd_c = HeapArray<double>(to_size(n), "rotation");
+    plan->fwd_s = HeapArray<double>(to_size(n), "rotation");
+    plan->inv_c = HeapArray<double>(to_size(n), "rotation");
+    plan->inv_s = HeapArray<double>(to_size(n), "rotation");
     for (int k = 0; k < n; ++k) {
-        shift_factors(n, k, false, &plan->fwd_c[count_of(k)], &plan->fwd_s[count_of(k)]);
-        shift_factors(n, k, true, &plan->inv_c[count_of(k)], &plan->inv_s[count_of(k)]);
+        shift_factors(n, k, false, &plan->fwd_c[to_size(k)], &plan->fwd_s[to_size(k)]);
+        shift_factors(n, k, true, &plan->inv_c[to_size(k)], &plan->inv_s[to_size(k)]);
     }
-    plan->plus_pos = HeapArray<int>(count_of(L), "order");
+    plan->plus_pos = HeapArray<int>(to_size(L), "order");
     {
-        HeapArray<double> scratch(2 * count_of(L), "order");
+        HeapArray<double> scratch(2 * to_size(L), "order");
         lanes_generic::plus_order(2 * L, plan->ip.get(), scratch.get(), plan->plus_pos.get());
     }
     LaneTables& t = plan->tables;
@@ -93,118 +81,12 @@ void line_plan_build(LinePlan* plan, int n) {
     t.plus_pos = plan->plus_pos.get();
 }
 
-namespace {
-
-// Windows' C library has no aligned_alloc; its own aligned blocks need their own free.
-void* aligned_block(std::size_t align, std::size_t size) {
-#ifdef _WIN32
-    return _aligned_malloc(size, align);
-#else
-    return std::aligned_alloc(align, size);
-#endif
-}
-
-void free_aligned_block(void* p) {
-#ifdef _WIN32
-    _aligned_free(p);
-#else
-    std::free(p);
-#endif
-}
-
-}  // namespace
-
-BigArray::BigArray(std::size_t count, const char* name) {
-    constexpr std::size_t kHugePage = std::size_t{1} << 21;
-    if (count > (SIZE_MAX - kHugePage) / sizeof(double)) die_no_memory(name);
-    const std::size_t bytes = count * sizeof(double);
-    // Huge pages only pay for blocks of a page or more; smaller ones are 64-byte aligned (a
-    // vector register). aligned_alloc wants a multiple of the alignment.
-    const std::size_t align = bytes >= kHugePage ? kHugePage : 64;
-    const std::size_t size = bytes == 0 ? align : (bytes + align - 1) / align * align;
-    data_ = static_cast<double*>(aligned_block(align, size));
-    if (data_ == nullptr) die_no_memory(name);
-#ifdef __linux__
-    // Only advice: without huge pages everything works the same, more slowly.
-    if (align == kHugePage) (void)madvise(data_, size, MADV_HUGEPAGE);
-#endif
-}
-
-BigArray::~BigArray() {
-    free_aligned_block(data_);
-}
-
-BigArray& BigArray::operator=(BigArray&& o) noexcept {
-    if (this != &o) {
-        free_aligned_block(data_);
-        data_ = o.data_;
-        o.data_ = nullptr;
-    }
-    return *this;
-}
-
-namespace {
-
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define ENLARGE3_LANE_DISPATCH 1
-#endif
-
-bool supported(LaneIsa isa) {
-    switch (isa) {
-        case LaneIsa::generic:
-            return true;
-#ifdef ENLARGE3_LANE_DISPATCH
-        case LaneIsa::avx2:
-            return __builtin_cpu_supports("avx2");
-        case LaneIsa::avx512:
-            return __builtin_cpu_supports("avx512f");
-#else
-        case LaneIsa::avx2:
-        case LaneIsa::avx512:
-            return false;
-#endif
-    }
-    return false;
-}
-
-LaneIsa chosen_at_start() {
-    LaneIsa best = supported(LaneIsa::avx512) ? LaneIsa::avx512
-                   : supported(LaneIsa::avx2) ? LaneIsa::avx2
-                                              : LaneIsa::generic;
-    if (const char* env = std::getenv("ENLARGE3_LANE_ISA")) {
-        const LaneIsa asked = std::strcmp(env, "generic") == 0 ? LaneIsa::generic
-                              : std::strcmp(env, "avx2") == 0  ? LaneIsa::avx2
-                                                               : LaneIsa::avx512;
-        if (supported(asked) && static_cast<int>(asked) < static_cast<int>(best)) best = asked;
-    }
-    return best;
-}
-
-std::atomic<int>& current() {
-    static std::atomic<int> isa{static_cast<int>(chosen_at_start())};
-    return isa;
-}
-
-}  // namespace
-
-LaneIsa lane_isa() {
-    return static_cast<LaneIsa>(current().load(std::memory_order_relaxed));
-}
-
-bool lane_isa_supported(LaneIsa isa) {
-    return supported(isa);
-}
-
-void set_lane_isa(LaneIsa isa) {
-    if (supported(isa)) current().store(static_cast<int>(isa), std::memory_order_relaxed);
-}
-
 double* lanes_forward(const LinePlan& plan, double* buf) {
-    switch (lane_isa()) {
-#ifdef ENLARGE3_LANE_DISPATCH
-        case LaneIsa::avx512:
+    switch (active_isa()) {
+#ifdef ENLARGE3_HAVE_X86_LANES
+        case Isa::avx512:
             return lanes_avx512::forward(plan.tables, buf);
-        case LaneIsa::avx2:
+        case Isa::avx2:
             return lanes_avx2::forward(plan.tables, buf);
 #endif
         default:
@@ -213,11 +95,11 @@ double* lanes_forward(const LinePlan& plan, double* buf) {
 }
 
 double* lanes_inverse(const LinePlan& plan, double* buf) {
-    switch (lane_isa()) {
-#ifdef ENLARGE3_LANE_DISPATCH
-        case LaneIsa::avx512:
+    switch (active_isa()) {
+#ifdef ENLARGE3_HAVE_X86_LANES
+        case Isa::avx512:
             return lanes_avx512::inverse(plan.tables, buf);
-        case LaneIsa::avx2:
+        case Isa::avx2:
             return lanes_avx2::inverse(plan.tables, buf);
 #endif
         default:
@@ -226,11 +108,11 @@ double* lanes_inverse(const LinePlan& plan, double* buf) {
 }
 
 void lanes_fft(int n, int sign, double* buf, const int* ip, const double* w) {
-    switch (lane_isa()) {
-#ifdef ENLARGE3_LANE_DISPATCH
-        case LaneIsa::avx512:
+    switch (active_isa()) {
+#ifdef ENLARGE3_HAVE_X86_LANES
+        case Isa::avx512:
             return lanes_avx512::fft(n, sign, buf, ip, ip[0], w);
-        case LaneIsa::avx2:
+        case Isa::avx2:
             return lanes_avx2::fft(n, sign, buf, ip, ip[0], w);
 #endif
         default:

@@ -8,8 +8,8 @@
 
 #include <cstddef>
 
+#include "base/alloc.h"
 #include "dft_resize/lane_kernels.h"
-#include "image/alloc.h"
 
 struct LinePlan {
     int n = 0;  // line length
@@ -28,26 +28,6 @@ struct LinePlan {
 // process like dft_forward ("failure!!!!", exit status 1).
 void line_plan_build(LinePlan* plan, int n);
 
-// A block of doubles for a grid or a lane buffer. Blocks of 2 MiB or more are aligned to 2 MiB
-// and, where the system offers transparent huge pages, advised to use them: the passes gather
-// and scatter across many rows, and with 4 KiB pages every row would cost a TLB miss (and
-// every page a fault on first touch). Smaller blocks are aligned to 64 bytes, a vector
-// register. A failed allocation ends the process with "<name> no memory!!".
-class BigArray {
-   public:
-    BigArray() = default;
-    BigArray(std::size_t count, const char* name);
-    ~BigArray();
-    BigArray(BigArray&& o) noexcept : data_(o.data_) { o.data_ = nullptr; }
-    BigArray& operator=(BigArray&& o) noexcept;
-    BigArray(const BigArray&) = delete;
-    BigArray& operator=(const BigArray&) = delete;
-    double* get() { return data_; }
-    const double* get() const { return data_; }
-
-   private:
-    double* data_ = nullptr;
-};
 
 // A lane buffer for lines of padded length L (lane_kernels.h gives the layout).
 inline BigArray lane_buffer(int L, const char* name) {
@@ -67,12 +47,3 @@ double* lanes_inverse(const LinePlan& plan, double* buf);
 
 // complex_fft(n, sign, ...) on each lane, with tables already built (nw = ip[0] >= n / 4).
 void lanes_fft(int n, int sign, double* buf, const int* ip, const double* w);
-
-enum class LaneIsa { generic, avx2, avx512 };
-// The instruction set the lane kernels run with: the widest the processor supports, unless
-// ENLARGE3_LANE_ISA=generic|avx2|avx512 names a narrower one (for tests and comparisons).
-LaneIsa lane_isa();
-// Whether this processor and build can run the kernels of isa.
-bool lane_isa_supported(LaneIsa isa);
-// Switches the instruction set for the rest of the process (tests); isa must be supported.
-void set_lane_isa(LaneIsa isa);

@@ -3,8 +3,9 @@
 #include <cmath>
 #include <cstddef>
 
+#include "base/alloc.h"
+#include "base/numeric.h"
 #include "dft_resize/chirp_dft.h"
-#include "image/alloc.h"
 
 namespace {
 
@@ -28,9 +29,8 @@ void plus_dft(int n, const double* in_re, const double* in_im, double* out_re, d
 }  // namespace
 
 void shift_factors(int n, int k, bool inverse, double* c, double* s) {
-    const double pi = 4 * std::atan(1.0);
     // (k * pi) / n in this order; the inverse negates the quotient.
-    const double q = (static_cast<double>(k) * pi) / static_cast<double>(n);
+    const double q = (static_cast<double>(k) * kPi) / static_cast<double>(n);
     const double theta = inverse ? -q : q;
     *c = std::cos(theta);
     *s = std::sin(theta);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/numeric.h"
 #include "fft/fft_kernels.h"
 
 void complex_fft(int n, int sign, double* a, int* ip, double* w) {
@@ -22,7 +23,7 @@ void make_twiddle_table(int nw, int* ip, double* w) {
     ip[1] = 1;
     if (nw <= 2) return;
     int h = nw >> 1;
-    const double d = std::atan(1.0) / h;
+    const double d = (kPi / 4) / h;
     const double c4 = std::cos(d * h);
     w[0] = 1.0;
     w[1] = c4;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/file_io.h"
+#include "base/file_io.h"
 
 #ifdef _WIN32
 #include <process.h>

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string>
 
-#include "image/alloc.h"
-#include "image/status.h"
+#include "base/alloc.h"
+#include "base/status.h"
 
 constexpr int kBmpHeaderBytes = 54;
 

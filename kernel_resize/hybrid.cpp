@@ -4,15 +4,14 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/numeric.h"
+#include "base/parallel.h"
 #include "image/bmp.h"
-#include "image/parallel.h"
 #include "kernel_resize/lanczos3.h"
 #include "kernel_resize/passes.h"
 #include "kernel_resize/tap_sums.h"
 
 namespace {
-
-std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 int iabs(int v) { return v < 0 ? -v : v; }
 
@@ -21,11 +20,11 @@ int iabs(int v) { return v < 0 ? -v : v; }
 EdgeMask::EdgeMask(int w, int h, bool keep_channels)
     : width(w),
       height(h),
-      combined(sz(w) * sz(h), "edge mask"),
-      widened(sz(w) * sz(h), "widened edge mask") {
+      combined(to_size(w) * to_size(h), "edge mask"),
+      widened(to_size(w) * to_size(h), "widened edge mask") {
     if (keep_channels) {
         const char* names[3] = {"edge mask red", "edge mask green", "edge mask blue"};
-        for (int c = 0; c < 3; ++c) channel[c] = HeapArray<std::uint8_t>(sz(w) * sz(h), names[c]);
+        for (int c = 0; c < 3; ++c) channel[c] = HeapArray<std::uint8_t>(to_size(w) * to_size(h), names[c]);
     }
 }
 
@@ -58,13 +57,13 @@ void flag_differences(const T* a, const T* b, std::size_t n, std::uint8_t* flag,
 void row_edge_mask(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
                    int W, int H, EdgeMask* mask) {
     const std::uint8_t* planes[3] = {red, green, blue};
-    const std::size_t h = sz(H);
-    parallel_for(sz(W), 16, [&](std::size_t x0, std::size_t x1) {
+    const std::size_t h = to_size(H);
+    parallel_for(to_size(W), 16, [&](std::size_t x0, std::size_t x1) {
         for (std::size_t x = x0; x < x1; ++x) {
             const int xi = static_cast<int>(x);
             // A picture one pixel wide compares its only column with itself.
-            const std::size_t left = sz(mirror_index(xi - 1, W)) * h;
-            const std::size_t right = sz(mirror_index(xi + 1, W)) * h;
+            const std::size_t left = to_size(mirror_index(xi - 1, W)) * h;
+            const std::size_t right = to_size(mirror_index(xi + 1, W)) * h;
             const std::size_t at = x * h;
             std::memset(mask->combined.get() + at, 0, h);
             for (int c = 0; c < 3; ++c) {
@@ -142,14 +141,14 @@ void column_edge_mask(const double* red, const double* green, const double* blue
     const double* rows[3] = {red, green, blue};
     std::uint8_t* channel[3] = {mask->channel[0].get(), mask->channel[1].get(),
                                 mask->channel[2].get()};
-    parallel_for(sz(W2), 16, [&](std::size_t x0, std::size_t x1) {
-        column_mask_range(rows, sz(H), x0, x1, mask->combined.get(), channel);
+    parallel_for(to_size(W2), 16, [&](std::size_t x0, std::size_t x1) {
+        column_mask_range(rows, to_size(H), x0, x1, mask->combined.get(), channel);
     });
 }
 
 void dilate_mask(EdgeMask* mask, MaskDirection direction) {
-    parallel_for(sz(mask->width), 16, [&](std::size_t x0, std::size_t x1) {
-        dilate_range(mask->combined.get(), sz(mask->width), sz(mask->height), direction, x0, x1,
+    parallel_for(to_size(mask->width), 16, [&](std::size_t x0, std::size_t x1) {
+        dilate_range(mask->combined.get(), to_size(mask->width), to_size(mask->height), direction, x0, x1,
                      mask->widened.get());
     });
 }
@@ -157,8 +156,8 @@ void dilate_mask(EdgeMask* mask, MaskDirection direction) {
 void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uint8_t* mask,
                  double* out) {
     HeapArray<OutputTaps> taps = taps_of(N, M);
-    const std::size_t nl = sz(lines);
-    parallel_for(sz(M), 8, [&](std::size_t k0, std::size_t k1) {
+    const std::size_t nl = to_size(lines);
+    parallel_for(to_size(M), 8, [&](std::size_t k0, std::size_t k1) {
         rows_range(taps.get(), k0, k1, in, nl, mask, out + k0 * nl);
     });
 }
@@ -177,11 +176,11 @@ struct HybridScratch {
     HeapArray<std::uint8_t> combined, widened;
     BandScratch band;
     HybridScratch(int H, int H2)
-        : rows{HeapArray<double>(sz(H) * kBandLines, "hybrid band red"),
-               HeapArray<double>(sz(H) * kBandLines, "hybrid band green"),
-               HeapArray<double>(sz(H) * kBandLines, "hybrid band blue")},
-          combined(sz(H) * kBandLines, "hybrid band mask"),
-          widened(sz(H) * kBandLines, "hybrid band widened mask"),
+        : rows{HeapArray<double>(to_size(H) * kBandLines, "hybrid band red"),
+               HeapArray<double>(to_size(H) * kBandLines, "hybrid band green"),
+               HeapArray<double>(to_size(H) * kBandLines, "hybrid band blue")},
+          combined(to_size(H) * kBandLines, "hybrid band mask"),
+          widened(to_size(H) * kBandLines, "hybrid band widened mask"),
           band(H, H2, true) {}
 };
 
@@ -197,7 +196,7 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
 
     HeapArray<OutputTaps> row_taps = taps_of(W, W2);
     HeapArray<OutputTaps> col_taps = taps_of(H, H2);
-    const std::size_t n = sz(W2) * sz(H2), h = sz(H);
+    const std::size_t n = to_size(W2) * to_size(H2), h = to_size(H);
     HeapArray<std::uint8_t> out[3] = {HeapArray<std::uint8_t>(n, "hybrid red"),
                                       HeapArray<std::uint8_t>(n, "hybrid green"),
                                       HeapArray<std::uint8_t>(n, "hybrid blue")};
@@ -205,7 +204,7 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
     // them: the row pass, the column mask of the band's columns (each flag depends on its own
     // column only), then the column pass.
     for_bands<HybridScratch>(
-        sz(W2), [&] { return HybridScratch(H, H2); },
+        to_size(W2), [&] { return HybridScratch(H, H2); },
         [&](std::size_t l0, std::size_t l1, HybridScratch& s) {
             const std::size_t B = l1 - l0;
             const double* rows[3];
@@ -221,7 +220,7 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
             gather_band_flags(B, H, s.widened.get(), &s.band);
             for (int c = 0; c < 3; ++c) {
                 column_sums_band(B, H, H2, col_taps.get(), rows[c], true, &s.band);
-                store_band(B, H2, s.band, l0, sz(W2), out[c].get(), PlaneOrder::by_row);
+                store_band(B, H2, s.band, l0, to_size(W2), out[c].get(), PlaneOrder::by_row);
             }
         });
     return write_result_bmp(path, "%s_hybrid.bmp", W2, H2, out[0].get(), out[1].get(),

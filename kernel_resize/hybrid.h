@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <string>
 
-#include "image/alloc.h"
+#include "base/alloc.h"
+#include "base/status.h"
 #include "image/bmp.h"
-#include "image/status.h"
 
 constexpr int kEdgeThreshold = 13;
 

@@ -4,15 +4,11 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "image/alloc.h"
+#include "base/alloc.h"
+#include "base/parallel.h"
 #include "image/bmp.h"
-#include "image/parallel.h"
 #include "kernel_resize/passes.h"
 #include "kernel_resize/tap_sums.h"
-
-namespace {
-const double kPi = 4.0 * std::atan(1.0);
-}
 
 double source_position(int k, int N, int M) {
     // k * N is exact in 64 bits, also on long lines where a 32-bit running sum would overflow.
@@ -48,12 +44,6 @@ int mirror_index(int i, int N) {
     i %= period;
     if (i < 0) i += period;
     return i < N ? i : period - i;
-}
-
-std::uint8_t clamp_to_byte(double v) {
-    if (!(v > 0.0)) return 0;  // also NaN, which no finite input produces
-    if (v > 255.0) return 255;
-    return static_cast<std::uint8_t>(static_cast<int>(v));
 }
 
 void line_taps(int N, int M, OutputTaps* taps) {

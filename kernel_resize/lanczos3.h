@@ -13,8 +13,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/numeric.h"
+#include "base/status.h"
 #include "image/bmp.h"
-#include "image/status.h"
 
 // Everything a line resampler needs for one output index: the source position f, its
 // truncation t, floor b and fraction h, the eight taps b - 3 .. b + 4 as already mirrored
@@ -46,9 +47,6 @@ void lanczos3_weights(double h, double w[8]);
 // N - 2. For N >= 5 every tap of a line needs one reflection at most; shorter lines reflect
 // again (period 2N - 2), and a line of one sample reads that sample at every tap.
 int mirror_index(int i, int N);
-
-// Below 0 gives 0, above 255 gives 255, everything else is truncated toward zero.
-std::uint8_t clamp_to_byte(double v);
 
 // The taps of all M output indices of a line of N inputs; taps must hold M entries.
 void line_taps(int N, int M, OutputTaps* taps);

@@ -9,8 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/parallel.h"
 #include "image/bmp.h"
-#include "image/parallel.h"
 #include "kernel_resize/lanczos3.h"
 
 // line_taps of a line of N inputs to M outputs, in a block of its own.

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image/file_io.h"
+#include "base/file_io.h"
 
 namespace {
 

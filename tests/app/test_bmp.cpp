@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/file_io.h"
 #include "image/bmp.h"
-#include "image/file_io.h"
 
 std::uint32_t test_pixel_rgb(int x, int t) {
     const auto r = static_cast<std::uint32_t>((x * 37 + t * 11 + 5) & 0xFF);

@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "image/file_io.h"
+#include "base/file_io.h"
 #include "tests/app/test_bmp.h"
 #include "tests/support/malformed.h"
 

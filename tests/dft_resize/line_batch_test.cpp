@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/isa.h"
 #include "dft_resize/chirp_dft.h"
 #include "dft_resize/line_transforms.h"
 #include "fft/complex_fft.h"
@@ -20,21 +21,18 @@ using dft_test::FftTables;
 using dft_test::Line;
 using dft_test::random_line;
 
-const char* isa_name(LaneIsa isa) {
-    return isa == LaneIsa::avx512 ? "avx512" : isa == LaneIsa::avx2 ? "avx2" : "generic";
-}
 
 // Runs the test body once per instruction set this processor supports, restoring the choice.
 template <class F>
 void for_each_isa(F body) {
-    const LaneIsa before = lane_isa();
-    for (LaneIsa isa : {LaneIsa::generic, LaneIsa::avx2, LaneIsa::avx512}) {
-        if (!lane_isa_supported(isa)) continue;
-        set_lane_isa(isa);
+    const Isa before = active_isa();
+    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512}) {
+        if (!isa_supported(isa)) continue;
+        set_active_isa(isa);
         SCOPED_TRACE(isa_name(isa));
         body();
     }
-    set_lane_isa(before);
+    set_active_isa(before);
 }
 
 // Same bits, zeros' signs included: the lanes do the very operations of the scalar code.
@@ -197,19 +195,6 @@ TEST(LinePlan, HoldsTheChirpKernelAndTablesOfAOneLinePlan) {
             same_bits(plan.w[static_cast<std::size_t>(i)], t.w[static_cast<std::size_t>(i)]))
             << i;
     chirp_plan_destroy(&cp);
-}
-
-TEST(BigArray, SmallBlocksFitVectorsAndLargeOnesHugePages) {
-    for (std::size_t count : {std::size_t{1}, std::size_t{100}, std::size_t{262143}}) {
-        BigArray a(count, "test");
-        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(a.get()) % 64, 0u) << count;
-        a.get()[count - 1] = 1.0;  // the whole block is usable (a sanitizer build checks)
-    }
-    BigArray big(std::size_t{1} << 18, "test");  // 2 MiB
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(big.get()) % (std::size_t{1} << 21), 0u);
-    BigArray moved = std::move(big);
-    EXPECT_EQ(big.get(), nullptr);
-    EXPECT_NE(moved.get(), nullptr);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "base/alloc.h"
 #include "dft_resize/line_transforms.h"
-#include "image/alloc.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/isa.h"
 #include "dft_resize/dft_interpolate.h"
 #include "dft_resize/line_batch.h"
 #include "tests/dft_resize/dft_reference.h"
@@ -54,10 +55,10 @@ TEST_P(ScheduleBySize, GivesTheBytesOfTheStepByStepProcedureWithEveryInstruction
     for (const Plane& in :
          {smooth, random_plane(s.W, s.H, static_cast<unsigned>(s.W + 13 * s.H))}) {
         const std::vector<std::uint8_t> want = run_reference(in, s.W2, s.H2);
-        const LaneIsa before = lane_isa();
-        for (LaneIsa isa : {LaneIsa::generic, LaneIsa::avx2, LaneIsa::avx512}) {
-            if (!lane_isa_supported(isa)) continue;
-            set_lane_isa(isa);
+        const Isa before = active_isa();
+        for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512}) {
+            if (!isa_supported(isa)) continue;
+            set_active_isa(isa);
             const std::vector<std::uint8_t> got = run_library(in, s.W2, s.H2);
             for (std::size_t i = 0; i < want.size(); ++i)
                 ASSERT_EQ(int(got[i]), int(want[i]))
@@ -65,7 +66,7 @@ TEST_P(ScheduleBySize, GivesTheBytesOfTheStepByStepProcedureWithEveryInstruction
                     << i / static_cast<std::size_t>(s.H2) << ", "
                     << i % static_cast<std::size_t>(s.H2) << ")";
         }
-        set_lane_isa(before);
+        set_active_isa(before);
     }
 }
 

@@ -83,18 +83,6 @@ TEST(MirrorIndex, ShortLinesStayInsideForEveryTap) {
         }
 }
 
-TEST(ClampToByte, ClampsThenTruncates) {
-    EXPECT_EQ(clamp_to_byte(-0.5), 0);
-    EXPECT_EQ(clamp_to_byte(-300.0), 0);
-    EXPECT_EQ(clamp_to_byte(0.7), 0);
-    EXPECT_EQ(clamp_to_byte(12.999999), 12);
-    EXPECT_EQ(clamp_to_byte(254.99), 254);
-    EXPECT_EQ(clamp_to_byte(255.0), 255);
-    EXPECT_EQ(clamp_to_byte(255.5), 255);
-    EXPECT_EQ(clamp_to_byte(1e300), 255);
-    EXPECT_EQ(clamp_to_byte(std::nan("")), 0);
-}
-
 TEST(Lanczos3Rows, SameSizeLineCanComeOutOneLower) {
     const std::vector<double> line = {52, 162, 15, 11, 13, 4, 195, 110};
     std::vector<double> out(8);

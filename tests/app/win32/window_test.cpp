@@ -17,7 +17,7 @@
 
 #include "app/resize_run.h"
 #include "app/win32/main_window.h"
-#include "image/file_io.h"
+#include "base/file_io.h"
 #include "tests/app/test_bmp.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "image/file_io.h"
+#include "base/file_io.h"
 
 #include <cerrno>
 #include <cstring>

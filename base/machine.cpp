@@ -1,4 +1,4 @@
-#include "image/machine.h"
+#include "base/machine.h"
 
 #include <cstdio>
 #include <cstdlib>

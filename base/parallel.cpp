@@ -1,4 +1,4 @@
-#include "image/parallel.h"
+#include "base/parallel.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -60,3 +60,24 @@ private:
     T* data_ = nullptr;
     std::size_t size_ = 0;
 };
+
+// A block of doubles for a grid or a lane buffer. Blocks of 2 MiB or more are aligned to 2 MiB
+// and, where the system offers transparent huge pages, advised to use them: the passes gather
+// and scatter across many rows, and with 4 KiB pages every row would cost a TLB miss (and
+// every page a fault on first touch). Smaller blocks are aligned to 64 bytes, a vector
+// register. A failed allocation ends the process with "<name> no memory!!".
+class BigArray {
+   public:
+    BigArray() = default;
+    BigArray(std::size_t count, const char* name);
+    ~BigArray();
+    BigArray(BigArray&& o) noexcept : data_(o.data_) { o.data_ = nullptr; }
+    BigArray& operator=(BigArray&& o) noexcept;
+    BigArray(const BigArray&) = delete;
+    BigArray& operator=(const BigArray&) = delete;
+    double* get() { return data_; }
+    const double* get() const { return data_; }
+
+   private:
+    double* data_ = nullptr;
+};

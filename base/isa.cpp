@@ -1,0 +1,77 @@
+#include "base/isa.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+namespace {
+
+bool cpu_has(Isa isa) {
+    switch (isa) {
+        case Isa::generic:
+            return true;
+#if defined(ENLARGE3_HAVE_X86_LANES)
+        case Isa::avx2:
+            return __builtin_cpu_supports("avx2");
+        case Isa::avx512:
+            return __builtin_cpu_supports("avx512f");
+#else
+        case Isa::avx2:
+        case Isa::avx512:
+            return false;
+#endif
+    }
+    return false;
+}
+
+Isa chosen_at_start() {
+    Isa best = cpu_has(Isa::avx512) ? Isa::avx512 : cpu_has(Isa::avx2) ? Isa::avx2 : Isa::generic;
+    Isa asked;
+    if (const char* env = std::getenv("ENLARGE3_LANE_ISA"))
+        if (isa_from_name(env, &asked) && cpu_has(asked) &&
+            static_cast<int>(asked) < static_cast<int>(best))
+            best = asked;
+    return best;
+}
+
+std::atomic<int>& current() {
+    static std::atomic<int> isa{static_cast<int>(chosen_at_start())};
+    return isa;
+}
+
+}  // namespace
+
+Isa active_isa() {
+    return static_cast<Isa>(current().load(std::memory_order_relaxed));
+}
+
+bool isa_supported(Isa isa) {
+    return cpu_has(isa);
+}
+
+void set_active_isa(Isa isa) {
+    if (cpu_has(isa)) current().store(static_cast<int>(isa), std::memory_order_relaxed);
+}
+
+const char* isa_name(Isa isa) {
+    switch (isa) {
+        case Isa::avx2:
+            return "avx2";
+        case Isa::avx512:
+            return "avx512";
+        case Isa::generic:
+            break;
+    }
+    return "generic";
+}
+
+bool isa_from_name(const char* name, Isa* out) {
+    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512}) {
+        if (std::strcmp(name, isa_name(isa)) == 0) {
+            *out = isa;
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The instruction set the vector code runs with, chosen once per process. Every vector entry
+// point exists once per set, in a translation unit of its own compiled for that set
+// (name_generic, name_avx2, name_avx512), and its caller switches on active_isa() to call one
+// of them by name. Each lane of a vector does exactly the scalar operations of its own line, so
+// the choice changes the speed and never a byte.
+//
+// Off x86-64 only the generic set is built: the plain C++ body, which the compiler may still
+// vectorise for the baseline of that processor.
+
+enum class Isa { generic, avx2, avx512 };
+
+// The set in use: the widest the processor and the build support, unless ENLARGE3_LANE_ISA
+// names a narrower one (for comparisons and tests).
+Isa active_isa();
+
+// Whether this processor and build can run the code of isa.
+bool isa_supported(Isa isa);
+
+// Switches the set for the rest of the process (tests); isa must be supported, else nothing
+// changes.
+void set_active_isa(Isa isa);
+
+// "generic", "avx2", "avx512".
+const char* isa_name(Isa isa);
+// The set a name gives; false for a name that is none of the above.
+bool isa_from_name(const char* name, Isa* out);
