@@ -9,7 +9,7 @@
 #include "base/alloc.h"
 #include "base/numeric.h"
 #include "base/parallel.h"
-#include "dft_resize/line_batch.h"
+#include "fft/line_batch.h"
 
 // The method is defined line by line: a chirp-z plan per line, FFT tables rebuilt per pass,
 // full 2W2 x 2H2 grids for the zero insertion. This schedule computes the same values with

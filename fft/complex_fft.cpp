@@ -3,19 +3,20 @@
 #include <cmath>
 
 #include "base/numeric.h"
-#include "fft/fft_kernels.h"
+#include "fft/fft_template.h"
 
 void complex_fft(int n, int sign, double* a, int* ip, double* w) {
-    int nw = ip[0];
-    if (n > 4 * nw) {
-        nw = n >> 2;
-        make_twiddle_table(nw, ip, w);
-    }
+    const int nw = prepare_fft_tables(n, ip, w);
     if (sign >= 0) {
         fft_plus(n, a, ip, nw, w);
     } else {
         fft_minus(n, a, ip, nw, w);
     }
+}
+
+int prepare_fft_tables(int n, int* ip, double* w) {
+    if (n > 4 * ip[0]) make_twiddle_table(n >> 2, ip, w);
+    return ip[0];
 }
 
 void make_twiddle_table(int nw, int* ip, double* w) {
@@ -85,65 +86,9 @@ void make_bitrev_table(int nw, int* ip) {
 }
 
 void fft_plus(int n, double* a, const int* ip, int nw, const double* w) {
-    if (n <= 8) {
-        if (n == 8) {
-            dft4_plus(a);
-        } else if (n == 4) {
-            dft2(a);
-        }
-        return;
-    }
-    if (n <= 32) {
-        if (n == 32) {
-            kernel16_a(a, w + nw - 8);
-            bitrev16(a);
-        } else {
-            kernel8_a(a, w);
-            bitrev8(a);
-        }
-        return;
-    }
-    first_pass_plus(n, a, w + nw - (n >> 2));
-    if (n > 512) {
-        recursive_pass(n, a, nw, w);
-    } else if (n > 128) {
-        leaf_kernel(n, 1, a, nw, w);
-    } else {
-        quad_kernel(n, a, nw, w);
-    }
-    bitrev_permute(n, ip, a);
+    fft_template::fft_plus(n, a, ip, nw, w);
 }
 
 void fft_minus(int n, double* a, const int* ip, int nw, const double* w) {
-    if (n <= 8) {
-        if (n == 8) {
-            dft4_minus(a);
-        } else if (n == 4) {
-            dft2(a);
-        }
-        return;
-    }
-    // The small kernels compute the plus transform; X-[k] = X+[(N - k) mod N] turns it into
-    // the minus transform by a different permutation alone.
-    if (n <= 32) {
-        if (n == 32) {
-            kernel16_a(a, w + nw - 8);
-            bitrev16_neg(a);
-        } else {
-            kernel8_a(a, w);
-            bitrev8_neg(a);
-        }
-        return;
-    }
-    // X- = conj(X+(conj x)): conjugate on the way into the first pass and on the way out of
-    // the permutation; every pass in between is shared with the plus direction.
-    first_pass_minus(n, a, w + nw - (n >> 2));
-    if (n > 512) {
-        recursive_pass(n, a, nw, w);
-    } else if (n > 128) {
-        leaf_kernel(n, 1, a, nw, w);
-    } else {
-        quad_kernel(n, a, nw, w);
-    }
-    bitrev_permute_conj(n, ip, a);
+    fft_template::fft_minus(n, a, ip, nw, w);
 }

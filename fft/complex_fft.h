@@ -23,12 +23,18 @@
 //   one pair must not run at the same time. There is no other state.
 // - No allocation and no failure: every cosine and sine is computed while building the
 //   tables, never inside a transform.
-// - Arithmetic is IEEE double in the order written in fft_kernels.cpp; the build keeps
-//   multiply-adds unfused, so results are reproducible to the last bit.
+// - Arithmetic is IEEE double in the order written in fft_template.h, the one code of the
+//   transform for doubles and for vectors of lines; the build keeps multiply-adds unfused, so
+//   results are reproducible to the last bit.
 
 // The transform above: builds or reuses the tables, then runs fft_plus (sign >= 0) or
 // fft_minus (sign < 0).
 void complex_fft(int n, int sign, double* a, int* ip, double* w);
+
+// complex_fft's first step alone, for callers that run fft_plus or fft_minus themselves:
+// builds the tables for a transform of n doubles when n > 4 * ip[0] (with nw = n / 4) and
+// returns ip[0], the size nw of the table now built.
+int prepare_fft_tables(int n, int* ip, double* w);
 
 // Writes ip[0] = nw, ip[1] = 1, the twiddle table of nw doubles (nw - 2 written) and, for
 // nw >= 16, the bit-reversal offsets from ip[2] on. The table is a chain of twiddle blocks

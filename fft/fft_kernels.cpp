@@ -1,515 +1,89 @@
 #include "fft/fft_kernels.h"
 
-// Every butterfly below is written once, as an inline helper, and used by the passes and the
-// kernels alike, so a twiddle product is rounded the same way wherever it happens. The
-// order of operations inside the helpers is part of the results: do not regroup.
+#include "fft/fft_template.h"
 
-namespace {
-
-struct Cx {
-    double re;
-    double im;
-};
-
-// Reads a point, negated in its imaginary part when Conj (the minus direction's first pass).
-template <bool Conj = false>
-inline Cx load(const double* p) {
-    if (Conj) return {p[0], -p[1]};
-    return {p[0], p[1]};
-}
-
-inline void store(double* p, Cx v) {
-    p[0] = v.re;
-    p[1] = v.im;
-}
-
-inline Cx add(Cx x, Cx y) {
-    return {x.re + y.re, x.im + y.im};
-}
-inline Cx sub(Cx x, Cx y) {
-    return {x.re - y.re, x.im - y.im};
-}
-// x + i y and x - i y: only signs move, so these are exact rearrangements.
-inline Cx add_i(Cx x, Cx y) {
-    return {x.re - y.im, x.im + y.re};
-}
-inline Cx sub_i(Cx x, Cx y) {
-    return {x.re + y.im, x.im - y.re};
-}
-// Data times twiddle.
-inline Cx mul(Cx x, Cx t) {
-    return {x.re * t.re - x.im * t.im, x.re * t.im + x.im * t.re};
-}
-// x exp(i pi / 4) and x exp(3 i pi / 4), with c4 = cos(pi / 4) applied once to a sum.
-inline Cx rot45(Cx x, double c4) {
-    return {c4 * (x.re - x.im), c4 * (x.re + x.im)};
-}
-inline Cx rot135(Cx x, double c4) {
-    return {-(c4 * (x.re + x.im)), c4 * (x.re - x.im)};
-}
-
-// One j of the plain pass: x0 .. x3 are the points at j in the four quarters.
-//   quarter 0: (x0 + x2) + (x1 + x3)       quarter 1: (x0 + x2) - (x1 + x3)
-//   quarter 2: ((x0 - x2) + i (x1 - x3)) w1   quarter 3: ((x0 - x2) - i (x1 - x3)) w3
-// with w1 = omega^j, w3 = omega^(3j). plain_unit is j = 0, plain_c4 is j = M / 8.
-template <bool Conj = false>
-inline void plain_step(double* p0, double* p1, double* p2, double* p3, Cx w1, Cx w3) {
-    const Cx x0 = load<Conj>(p0), x1 = load<Conj>(p1), x2 = load<Conj>(p2), x3 = load<Conj>(p3);
-    const Cx s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
-    store(p0, add(s02, s13));
-    store(p1, sub(s02, s13));
-    store(p2, mul(add_i(d02, d13), w1));
-    store(p3, mul(sub_i(d02, d13), w3));
-}
-
-template <bool Conj = false>
-inline void plain_unit(double* p0, double* p1, double* p2, double* p3) {
-    const Cx x0 = load<Conj>(p0), x1 = load<Conj>(p1), x2 = load<Conj>(p2), x3 = load<Conj>(p3);
-    const Cx s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
-    store(p0, add(s02, s13));
-    store(p1, sub(s02, s13));
-    store(p2, add_i(d02, d13));
-    store(p3, sub_i(d02, d13));
-}
-
-template <bool Conj = false>
-inline void plain_c4(double* p0, double* p1, double* p2, double* p3, double c4) {
-    const Cx x0 = load<Conj>(p0), x1 = load<Conj>(p1), x2 = load<Conj>(p2), x3 = load<Conj>(p3);
-    const Cx s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
-    store(p0, add(s02, s13));
-    store(p1, sub(s02, s13));
-    store(p2, rot45(add_i(d02, d13), c4));
-    store(p3, rot135(sub_i(d02, d13), c4));
-}
-
-// The plain pass at j and at its mirror Q - j (offsets in doubles from the block start, q
-// doubles per quarter), from the group (cos, sin, cos 3, -sin 3) of omega^j. The mirror's
-// twiddles follow exactly: omega^(Q - j) = i conj(omega^j), omega^(3(Q - j)) =
-// -i conj(omega^(3j)).
-template <bool Conj = false>
-inline void plain_pair(double* a, int q, int j, double c1, double s1, double c3, double ns3) {
-    plain_step<Conj>(a + j, a + q + j, a + 2 * q + j, a + 3 * q + j, {c1, s1}, {c3, -ns3});
-    const int k = q - j;
-    plain_step<Conj>(a + k, a + q + k, a + 2 * q + k, a + 3 * q + k, {s1, c1}, {ns3, -c3});
-}
-
-// One j of the twisted pass. With a = x0 + i x2, b = x1 + i x3, c = x0 - i x2, e = x1 - i x3
-// the pending rotations fold into two factors per output pair:
-//   quarter 0: r1 a + f1 b   quarter 1: r1 a - f1 b   (r1 = rho^j, f1 = exp(i pi/4) rho^j)
-//   quarter 2: r3 c + f3 e   quarter 3: r3 c - f3 e   (r3 = rho^3j, f3 = exp(3i pi/4) rho^3j)
-// which is (y0 + y2) + (y1 + y3) and so on for the rotated points y; quarter 3 keeps the
-// rotation omega^(2j) pending, so it stays twisted.
-inline void twisted_step(double* p0, double* p1, double* p2, double* p3, Cx r1, Cx f1, Cx r3,
-                         Cx f3) {
-    const Cx x0 = load(p0), x1 = load(p1), x2 = load(p2), x3 = load(p3);
-    const Cx ra = mul(add_i(x0, x2), r1), fb = mul(add_i(x1, x3), f1);
-    const Cx rc = mul(sub_i(x0, x2), r3), fe = mul(sub_i(x1, x3), f3);
-    store(p0, add(ra, fb));
-    store(p1, sub(ra, fb));
-    store(p2, add(rc, fe));
-    store(p3, sub(rc, fe));
-}
-
-// j = 0 of the twisted pass: r1 = r3 = 1, f1 = exp(i pi / 4), f3 = exp(3 i pi / 4).
-inline void twisted_unit(double* p0, double* p1, double* p2, double* p3, double c4) {
-    const Cx x0 = load(p0), x1 = load(p1), x2 = load(p2), x3 = load(p3);
-    const Cx ra = add_i(x0, x2), fb = rot45(add_i(x1, x3), c4);
-    const Cx rc = sub_i(x0, x2), fe = rot135(sub_i(x1, x3), c4);
-    store(p0, add(ra, fb));
-    store(p1, sub(ra, fb));
-    store(p2, add(rc, fe));
-    store(p3, sub(rc, fe));
-}
-
-// Plain and twisted blocks of 2 and 4 points (at p, consecutive), bit-reversed order.
-inline void plain2(double* p) {
-    const Cx x0 = load(p), x1 = load(p + 2);
-    store(p, add(x0, x1));
-    store(p + 2, sub(x0, x1));
-}
-
-inline void twisted2(double* p) {
-    const Cx x0 = load(p), x1 = load(p + 2);
-    store(p, add_i(x0, x1));
-    store(p + 2, sub_i(x0, x1));
-}
-
-inline void plain4(double* p) {
-    plain_unit(p, p + 2, p + 4, p + 6);
-}
-
-inline void twisted4(double* p, double c4) {
-    twisted_unit(p, p + 2, p + 4, p + 6, c4);
-}
-
-inline void swap_points(double* a, int i, int j) {
-    const double re = a[i], im = a[i + 1];
-    a[i] = a[j];
-    a[i + 1] = a[j + 1];
-    a[j] = re;
-    a[j + 1] = im;
-}
-
-inline void swap_points_conj(double* a, int i, int j) {
-    const double re = a[i], im = a[i + 1];
-    a[i] = a[j];
-    a[i + 1] = -a[j + 1];
-    a[j] = re;
-    a[j + 1] = -im;
-}
-
-template <bool Conj>
-void first_pass(int n, double* a, const double* w) {
-    const int q = n >> 2;     // doubles per quarter
-    const int half = q >> 1;  // offset of point N / 8
-    const double c4 = w[1], f1 = w[2], f3 = w[3];
-    plain_unit<Conj>(a, a + q, a + 2 * q, a + 3 * q);
-    // j is the double offset of an odd point p = j / 2; prev holds omega^(p - 1) and
-    // conj(omega^(3(p - 1))), starting from omega^0 = 1.
-    Cx prev1 = {1.0, 0.0}, prev3 = {1.0, 0.0};
-    for (int j = 2; j < half; j += 4) {
-        // The even neighbour is stored, except omega^(N / 8) = exp(i pi / 4) at the end.
-        Cx next1, next3;
-        if (j + 2 < half) {
-            next1 = {w[j + 2], w[j + 3]};
-            next3 = {w[j + 4], w[j + 5]};
-        } else {
-            next1 = {c4, c4};
-            next3 = {-c4, -c4};
-        }
-        // Half-angle rule: omega^p = (omega^(p-1) + omega^(p+1)) * 0.5 / cos(2 pi / N), and
-        // the same for the cubes with 0.5 / cos(6 pi / N).
-        const Cx odd1 = {(prev1.re + next1.re) * f1, (prev1.im + next1.im) * f1};
-        const Cx odd3 = {(prev3.re + next3.re) * f3, (prev3.im + next3.im) * f3};
-        plain_pair<Conj>(a, q, j, odd1.re, odd1.im, odd3.re, odd3.im);
-        if (j + 2 < half) plain_pair<Conj>(a, q, j + 2, next1.re, next1.im, next3.re, next3.im);
-        prev1 = next1;
-        prev3 = next3;
-    }
-    plain_c4<Conj>(a + half, a + q + half, a + 2 * q + half, a + 3 * q + half, c4);
-}
-
-// The leaf of leaf_kernel for one kernel size: quarters of qd doubles, passes on blocks of
-// qd doubles, sub-quarters of qd / 4 doubles finished by Ka / Kb.
-template <void (*Ka)(double*, const double*), void (*Kb)(double*, const double*)>
-void leaf(int qd, int split, double* a, const double* wpa, const double* wpb, const double* wka,
-          const double* wkb) {
-    const int s = qd >> 2;
-    middle_pass_a(qd, a, wpa);
-    Ka(a, wka);
-    Kb(a + s, wkb);
-    Ka(a + 2 * s, wka);
-    Ka(a + 3 * s, wka);
-    double* b = a + qd;
-    middle_pass_b(qd, b, wpb);
-    Ka(b, wka);
-    Kb(b + s, wkb);
-    Ka(b + 2 * s, wka);
-    Kb(b + 3 * s, wkb);
-    b = a + 2 * qd;
-    middle_pass_a(qd, b, wpa);
-    Ka(b, wka);
-    Kb(b + s, wkb);
-    Ka(b + 2 * s, wka);
-    Ka(b + 3 * s, wka);
-    b = a + 3 * qd;
-    if (split) {
-        middle_pass_a(qd, b, wpa);
-        Ka(b + 3 * s, wka);
-    } else {
-        middle_pass_b(qd, b, wpb);
-        Kb(b + 3 * s, wkb);
-    }
-    Ka(b, wka);
-    Kb(b + s, wkb);
-    Ka(b + 2 * s, wka);
-}
-
-// Exchanges of bit_reversal: point (x, mid, y) of an array of N = 2 l g^2 points, with x and
-// y of t bits (g = 2^t) and mid of one more bit than l has, sits at double
-// 2x + 2g mid + (l / 2) ip[g + rev(y)]; its reversal is (rev(y), rev(mid), rev(x)). Pairs
-// with x < rev(y) exchange every mid; on the diagonal only the mids that reverse to another.
-template <int MidBits, bool Conj>
-void bit_reversal(int n, const int* ip, double* a) {
-    constexpr int kMids = 1 << MidBits;
-    static constexpr int kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-    static constexpr int kRev4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
-    const int* rev = MidBits == 3 ? kRev3 : kRev4;
-    int l = n >> 2, g = 1;
-    while (l > 8) {
-        l >>= 2;
-        g <<= 1;
-    }
-    const int* off = ip + g;
-    const int scale = kMids / 4;  // l / 2
-    const int step = 2 * g;
-    for (int v = 0; v < g; ++v) {
-        for (int x = 0; x < v; ++x) {
-            const int b1 = 2 * x + scale * off[v];
-            const int b2 = 2 * v + scale * off[x];
-            for (int mid = 0; mid < kMids; ++mid) {
-                if (Conj) {
-                    swap_points_conj(a, b1 + step * mid, b2 + step * rev[mid]);
-                } else {
-                    swap_points(a, b1 + step * mid, b2 + step * rev[mid]);
-                }
-            }
-        }
-        const int b = 2 * v + scale * off[v];
-        for (int mid = 0; mid < kMids; ++mid) {
-            if (mid < rev[mid]) {
-                if (Conj) {
-                    swap_points_conj(a, b + step * mid, b + step * rev[mid]);
-                } else {
-                    swap_points(a, b + step * mid, b + step * rev[mid]);
-                }
-            } else if (Conj && mid == rev[mid]) {
-                a[b + step * mid + 1] = -a[b + step * mid + 1];
-            }
-        }
-    }
-}
-
-template <bool Conj>
-void permute(int n, const int* ip, double* a) {
-    int l = n >> 2;
-    while (l > 8) l >>= 2;
-    if (l == 8) {
-        bit_reversal<4, Conj>(n, ip, a);
-    } else {
-        bit_reversal<3, Conj>(n, ip, a);
-    }
-}
-
-}  // namespace
+// The double case of the one FFT code in fft_template.h.
 
 void first_pass_plus(int n, double* a, const double* w) {
-    first_pass<false>(n, a, w);
+    fft_template::first_pass<double, false>(n, a, w);
 }
 
 void first_pass_minus(int n, double* a, const double* w) {
-    first_pass<true>(n, a, w);
+    fft_template::first_pass<double, true>(n, a, w);
 }
 
 void middle_pass_a(int m, double* a, const double* w) {
-    const int q = m >> 2;
-    const int half = q >> 1;
-    plain_unit(a, a + q, a + 2 * q, a + 3 * q);
-    // Point j (offset 2j) reads the group at entry 4j = 2 * offset.
-    for (int j = 2; j < half; j += 2) {
-        const double* g = w + 2 * j;
-        plain_pair(a, q, j, g[0], g[1], g[2], g[3]);
-    }
-    plain_c4(a + half, a + q + half, a + 2 * q + half, a + 3 * q + half, w[1]);
+    fft_template::middle_pass_a(m, a, w);
 }
 
 void middle_pass_b(int m, double* a, const double* w) {
-    const int q = m >> 2;
-    const int half = q >> 1;
-    const int size = m >> 1;  // the twiddle block's size, M
-    twisted_unit(a, a + q, a + 2 * q, a + 3 * q, w[1]);
-    // Point j reads the group g of rho^j at entry 4j and the mirrored group h at M - 4j
-    // (rho^(Q - j) = exp(i pi / 4) conj(rho^j)); the mirror point Q - j reads the same two
-    // groups the other way round.
-    for (int j = 2; j < half; j += 2) {
-        const double* g = w + 2 * j;
-        const double* h = w + size - 2 * j;
-        twisted_step(a + j, a + q + j, a + 2 * q + j, a + 3 * q + j, {g[0], g[1]}, {h[1], h[0]},
-                     {g[2], -g[3]}, {h[3], -h[2]});
-        const int k = q - j;
-        twisted_step(a + k, a + q + k, a + 2 * q + k, a + 3 * q + k, {h[0], h[1]}, {g[1], g[0]},
-                     {h[2], -h[3]}, {g[3], -g[2]});
-    }
-    // j = Q / 2 is its own mirror.
-    const double* g = w + 2 * half;
-    twisted_step(a + half, a + q + half, a + 2 * q + half, a + 3 * q + half, {g[0], g[1]},
-                 {g[1], g[0]}, {g[2], -g[3]}, {g[3], -g[2]});
+    fft_template::middle_pass_b(m, a, w);
 }
 
 void quad_kernel(int n, double* a, int nw, const double* w) {
-    const int q = n >> 2;
-    const double* w4 = w + nw - 8;
-    if (n == 128) {
-        const double* w16 = w + nw - 32;
-        kernel16_a(a, w4);
-        kernel16_b(a + q, w16);
-        kernel16_a(a + 2 * q, w4);
-        kernel16_a(a + 3 * q, w4);
-    } else {
-        kernel8_a(a, w4);
-        kernel8_b(a + q, w4);
-        kernel8_a(a + 2 * q, w4);
-        kernel8_a(a + 3 * q, w4);
-    }
+    fft_template::quad_kernel(n, a, nw, w);
 }
 
 void leaf_kernel(int n, int split, double* a, int nw, const double* w) {
-    if (n == 512) {
-        leaf<kernel16_a, kernel16_b>(128, split, a, w + nw - 64, w + nw - 128, w + nw - 8,
-                                     w + nw - 32);
-    } else {
-        leaf<kernel8_a, kernel8_b>(64, split, a, w + nw - 32, w + nw - 64, w + nw - 8, w + nw - 8);
-    }
+    fft_template::leaf_kernel(n, split, a, nw, w);
 }
 
 void recursive_pass(int n, double* a, int nw, const double* w) {
-    // The last quarter of a plain block is plain, so the chain of last quarters down to the
-    // leaf size all take plain passes.
-    int m = n;
-    while (m > 512) {
-        m >>= 2;
-        middle_pass_a(m, a + n - m, w + nw - (m >> 1));
-    }
-    leaf_kernel(m, 1, a + n - m, nw, w);
-    int k = 0;
-    for (int j = n - m; j > 0; j -= m) {
-        ++k;
-        const int split = tree_step(m, j, k, a, nw, w);
-        leaf_kernel(m, split, a + j - m, nw, w);
-    }
+    fft_template::recursive_pass(n, a, nw, w);
 }
 
 int tree_step(int m, int j, int k, double* a, int nw, const double* w) {
-    if (k % 4 != 0) {
-        // Counted from the end, k mod 4 = 1, 2, 3 is quarter 2, 1, 0 of a parent already
-        // passed: plain, twisted, plain.
-        const int split = k & 1;
-        if (split) {
-            middle_pass_a(m, a + j - m, w + nw - (m >> 1));
-        } else {
-            middle_pass_b(m, a + j - m, w + nw - m);
-        }
-        return split;
-    }
-    // The leaf is the last quarter of a block not yet passed; climb to the first ancestor
-    // that is not a last quarter. Last quarters inherit their parent's kind, so that
-    // ancestor's kind is the kind of every block on the way down.
-    int i = k, size = m;
-    do {
-        i >>= 2;
-        size <<= 2;
-    } while (i % 4 == 0);
-    const int split = i & 1;
-    for (; size > 128; size >>= 2) {
-        if (split) {
-            middle_pass_a(size, a + j - size, w + nw - (size >> 1));
-        } else {
-            middle_pass_b(size, a + j - size, w + nw - size);
-        }
-    }
-    return split;
+    return fft_template::tree_step(m, j, k, a, nw, w);
 }
 
 void kernel8_a(double* a, const double* w) {
-    const double c4 = w[1];
-    plain_unit(a, a + 4, a + 8, a + 12);
-    plain_c4(a + 2, a + 6, a + 10, a + 14, c4);
-    plain2(a);
-    twisted2(a + 4);
-    plain2(a + 8);
-    plain2(a + 12);
+    fft_template::kernel8_a(a, w);
 }
 
 void kernel8_b(double* a, const double* w) {
-    const double c4 = w[1], c8 = w[2], s8 = w[3];
-    twisted_unit(a, a + 4, a + 8, a + 12, c4);
-    // rho = exp(i pi / 8); exp(i pi / 4) rho = rho^3 = exp(3 i pi / 8);
-    // exp(3 i pi / 4) rho^3 = exp(9 i pi / 8).
-    twisted_step(a + 2, a + 6, a + 10, a + 14, {c8, s8}, {s8, c8}, {s8, c8}, {-c8, -s8});
-    plain2(a);
-    twisted2(a + 4);
-    plain2(a + 8);
-    twisted2(a + 12);
+    fft_template::kernel8_b(a, w);
 }
 
 void kernel16_a(double* a, const double* w) {
-    const double c4 = w[1], c8 = w[2], s8 = w[3];
-    plain_unit(a, a + 8, a + 16, a + 24);
-    // omega = exp(i pi / 8): j = 1 and its mirror j = 3.
-    plain_pair(a, 8, 2, c8, s8, s8, -c8);
-    plain_c4(a + 4, a + 12, a + 20, a + 28, c4);
-    plain4(a);
-    twisted4(a + 8, c4);
-    plain4(a + 16);
-    plain4(a + 24);
+    fft_template::kernel16_a(a, w);
 }
 
 void kernel16_b(double* a, const double* w) {
-    const double c4 = w[1];
-    // cos, sin of pi / 16 and cos, -sin of 3 pi / 16; cos, sin of pi / 8.
-    const double c1 = w[4], s1 = w[5], c3 = w[6], ns3 = w[7];
-    const double c8 = w[8], s8 = w[9];
-    twisted_unit(a, a + 8, a + 16, a + 24, c4);
-    // rho = exp(i pi / 16); every factor is one of the stored values up to order and sign.
-    twisted_step(a + 2, a + 10, a + 18, a + 26, {c1, s1}, {-ns3, c3}, {c3, -ns3}, {-c1, s1});
-    twisted_step(a + 4, a + 12, a + 20, a + 28, {c8, s8}, {s8, c8}, {s8, c8}, {-c8, -s8});
-    twisted_step(a + 6, a + 14, a + 22, a + 30, {c3, -ns3}, {s1, c1}, {-s1, c1}, {ns3, -c3});
-    plain4(a);
-    twisted4(a + 8, c4);
-    plain4(a + 16);
-    twisted4(a + 24, c4);
+    fft_template::kernel16_b(a, w);
 }
 
 void dft4_plus(double* a) {
-    const Cx x0 = load(a), x1 = load(a + 2), x2 = load(a + 4), x3 = load(a + 6);
-    const Cx s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
-    store(a, add(s02, s13));
-    store(a + 2, add_i(d02, d13));
-    store(a + 4, sub(s02, s13));
-    store(a + 6, sub_i(d02, d13));
+    fft_template::dft4_plus(a);
 }
 
 void dft4_minus(double* a) {
-    const Cx x0 = load(a), x1 = load(a + 2), x2 = load(a + 4), x3 = load(a + 6);
-    const Cx s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
-    store(a, add(s02, s13));
-    store(a + 2, sub_i(d02, d13));
-    store(a + 4, sub(s02, s13));
-    store(a + 6, add_i(d02, d13));
+    fft_template::dft4_minus(a);
 }
 
 void dft2(double* a) {
-    plain2(a);
+    fft_template::dft2(a);
 }
 
 void bitrev8(double* a) {
-    swap_points(a, 2, 8);
-    swap_points(a, 6, 12);
+    fft_template::bitrev8(a);
 }
 
 void bitrev8_neg(double* a) {
-    static constexpr int kFrom[8] = {0, 7, 3, 5, 1, 6, 2, 4};
-    double t[16];
-    for (int i = 0; i < 16; ++i) t[i] = a[i];
-    for (int k = 0; k < 8; ++k) {
-        a[2 * k] = t[2 * kFrom[k]];
-        a[2 * k + 1] = t[2 * kFrom[k] + 1];
-    }
+    fft_template::bitrev8_neg(a);
 }
 
 void bitrev16(double* a) {
-    swap_points(a, 2, 16);
-    swap_points(a, 4, 8);
-    swap_points(a, 6, 24);
-    swap_points(a, 10, 20);
-    swap_points(a, 14, 28);
-    swap_points(a, 22, 26);
+    fft_template::bitrev16(a);
 }
 
 void bitrev16_neg(double* a) {
-    static constexpr int kFrom[16] = {0, 15, 7, 11, 3, 13, 5, 9, 1, 14, 6, 10, 2, 12, 4, 8};
-    double t[32];
-    for (int i = 0; i < 32; ++i) t[i] = a[i];
-    for (int k = 0; k < 16; ++k) {
-        a[2 * k] = t[2 * kFrom[k]];
-        a[2 * k + 1] = t[2 * kFrom[k] + 1];
-    }
+    fft_template::bitrev16_neg(a);
 }
 
 void bitrev_permute(int n, const int* ip, double* a) {
-    permute<false>(n, ip, a);
+    fft_template::permute<double, false>(n, ip, a);
 }
 
 void bitrev_permute_conj(int n, const int* ip, double* a) {
-    permute<true>(n, ip, a);
+    fft_template::permute<double, true>(n, ip, a);
 }

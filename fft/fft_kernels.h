@@ -2,7 +2,8 @@
 // Building blocks of complex_fft (complex_fft.h): radix-4 decimation-in-frequency passes,
 // fixed-size kernels, the block schedule for long transforms and the bit-reversal
 // permutations. All work in place on the interleaved layout of complex_fft.h, allocate
-// nothing and cannot fail.
+// nothing and cannot fail. Each is the double case of the one code in fft_template.h, which
+// the lanes (lanes.h) run on vectors of lines.
 //
 // Terms. A block is a contiguous run of M complex points (m = 2M doubles), M a power of two,
 // split by a pass into four quarters of M / 4 points. With omega = exp(+2 pi i / M):

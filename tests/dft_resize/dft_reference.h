@@ -1,5 +1,5 @@
 #pragma once
-// Slow, plainly written references for the DFT resize tests, in long double.
+// Slow, plainly written references for the DCT resize tests, in long double.
 
 #include <cmath>
 #include <cstddef>
@@ -7,72 +7,12 @@
 #include <random>
 #include <vector>
 
+#include "tests/fft/fft_reference.h"
+#include "tests/support/tolerances.h"
+
 namespace dft_test {
 
-inline const long double kPi = 3.141592653589793238462643383279502884L;
-
-// Tables of complex_fft for the longest transform (n = 32768 doubles): exactly the sizes the
-// DFT promises to need, so that a sanitizer build catches any use beyond them.
-struct FftTables {
-    std::vector<int> ip = std::vector<int>(64, 0);
-    std::vector<double> w = std::vector<double>(8192, 0.0);
-};
-
-struct Line {
-    std::vector<double> re, im;
-};
-
-struct LongLine {
-    std::vector<long double> re, im;
-};
-
-inline Line random_line(int n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> dist(-1.0, 1.0);
-    Line x{std::vector<double>(static_cast<std::size_t>(n)),
-           std::vector<double>(static_cast<std::size_t>(n))};
-    for (int i = 0; i < n; ++i) {
-        x.re[static_cast<std::size_t>(i)] = dist(gen);
-        x.im[static_cast<std::size_t>(i)] = dist(gen);
-    }
-    return x;
-}
-
-// X[k] = scale * sum_j x[j] exp(sign 2 pi i j k / N). The angle is taken of j k mod N, so
-// every root is accurate whatever the length.
-inline LongLine direct_dft(const Line& x, int sign, long double scale) {
-    const std::size_t N = x.re.size();
-    std::vector<long double> cs(N), sn(N);
-    for (std::size_t r = 0; r < N; ++r) {
-        const long double a = 2 * kPi * static_cast<long double>(r) / static_cast<long double>(N);
-        cs[r] = std::cos(a);
-        sn[r] = sign * std::sin(a);
-    }
-    LongLine out{std::vector<long double>(N), std::vector<long double>(N)};
-    for (std::size_t k = 0; k < N; ++k) {
-        long double re = 0, im = 0;
-        for (std::size_t j = 0; j < N; ++j) {
-            const std::size_t r = j * k % N;
-            re += x.re[j] * cs[r] - x.im[j] * sn[r];
-            im += x.re[j] * sn[r] + x.im[j] * cs[r];
-        }
-        out.re[k] = scale * re;
-        out.im[k] = scale * im;
-    }
-    return out;
-}
-
-// ||got - want|| / ||want|| over real and imaginary parts.
-inline double relative_error(const std::vector<double>& got_re, const std::vector<double>& got_im,
-                             const LongLine& want) {
-    long double err = 0, norm = 0;
-    for (std::size_t i = 0; i < got_re.size(); ++i) {
-        const long double dr = got_re[i] - want.re[i], di = got_im[i] - want.im[i];
-        err += dr * dr + di * di;
-        norm += want.re[i] * want.re[i] + want.im[i] * want.im[i];
-    }
-    return static_cast<double>(std::sqrt(err / norm));
-}
+using fft_test::kPi;
 
 // A W x H plane (column-major, sample (x, y) at x * H + y).
 struct Plane {
@@ -156,14 +96,11 @@ inline int to_byte(long double v) {
     return static_cast<int>(v);
 }
 
-// The computed values differ from the closed form by rounding alone, far below 1e-9 for these
-// sizes; a value this close to a whole number m in 1 .. 255 may truncate to m or m - 1. (Near 0
-// and beyond 255 the clamp gives one byte either way.)
-constexpr long double kNearWhole = 1e-6L;
-
+// Whether the closed form lies so near a whole number m in 1 .. 255 that the byte may be m or
+// m - 1 (tol::kNearWhole). Near 0 and beyond 255 the clamp gives one byte either way.
 inline bool near_whole(long double v) {
     const long double m = std::round(v);
-    return std::fabs(v - m) < kNearWhole && m >= 1 && m <= 255;
+    return std::fabs(v - m) < tol::kNearWhole && m >= 1 && m <= 255;
 }
 
 }  // namespace dft_test

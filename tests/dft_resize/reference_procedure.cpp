@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "base/alloc.h"
-#include "dft_resize/line_transforms.h"
+#include "fft/line_transforms.h"
 
 namespace {
 

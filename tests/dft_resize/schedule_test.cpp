@@ -10,7 +10,6 @@
 
 #include "base/isa.h"
 #include "dft_resize/dft_interpolate.h"
-#include "dft_resize/line_batch.h"
 #include "tests/dft_resize/dft_reference.h"
 #include "tests/dft_resize/reference_procedure.h"
 

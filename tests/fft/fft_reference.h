@@ -1,10 +1,12 @@
 #pragma once
-// Slow, plainly written references for the FFT tests.
+// Slow, plainly written references for the transform tests, in long double.
 
 #include <cmath>
 #include <cstddef>
 #include <random>
 #include <vector>
+
+#include "tests/support/tolerances.h"
 
 namespace fft_test {
 
@@ -13,16 +15,30 @@ constexpr int kMaxN = 32768;
 constexpr int kIpLength = 64;
 constexpr int kWLength = kMaxN / 4;
 
-// Rounding of one double operation is 2^-53; a radix-4 transform of N points does about
-// log2(N) / 2 rounds of butterflies, each adding a few roundings to every output relative to
-// the output's norm, and the twiddles carry their own few ulps. Two unit roundoffs per
-// binary level stay far above what is measured (under half a roundoff per level, 2.7e-16
-// at N = 16384) while a single wrong or single-precision twiddle (1e-8 or worse) fails.
-constexpr double kUnitRoundoff = 1.1102230246251565e-16;
-constexpr double kRoundoffsPerLevel = 2.0;
-
+// Relative error allowed for an FFT of this many points (tol::kFftRoundoffsPerLevel).
 inline double error_bound(int points) {
-    return kRoundoffsPerLevel * kUnitRoundoff * std::log2(static_cast<double>(points));
+    return tol::kFftRoundoffsPerLevel * tol::kUnitRoundoff *
+           std::log2(static_cast<double>(points));
+}
+
+// The padded length of the chirp-z DFT of N points: the smallest power of two >= 2N.
+inline int padded_length(int N) {
+    int L = 1;
+    while (L < 2 * N) L *= 2;
+    return L;
+}
+
+// Relative error allowed for the chirp-z DFT of N points (tol::kChirpRoundoffsPerLevel).
+inline double dft_error_bound(int N) {
+    return tol::kChirpRoundoffsPerLevel * tol::kUnitRoundoff *
+           std::log2(static_cast<double>(padded_length(N)));
+}
+
+// Relative error allowed for a line transform of n points: the DFT's and the rotation's
+// (tol::kRotationLevels).
+inline double line_error_bound(int n) {
+    return tol::kChirpRoundoffsPerLevel * tol::kUnitRoundoff *
+           (std::log2(static_cast<double>(padded_length(n))) + tol::kRotationLevels);
 }
 
 inline const long double kPi = 3.141592653589793238462643383279502884L;
@@ -69,6 +85,63 @@ inline std::vector<double> random_points(int n, unsigned seed) {
     std::vector<double> x(static_cast<std::size_t>(n));
     for (double& v : x) v = dist(gen);
     return x;
+}
+
+// Tables of complex_fft for the longest transform (n = 32768 doubles): exactly the sizes the
+// DFT promises to need, so that a sanitizer build catches any use beyond them.
+struct FftTables {
+    std::vector<int> ip = std::vector<int>(kIpLength, 0);
+    std::vector<double> w = std::vector<double>(kWLength, 0.0);
+};
+
+// A line of complex values in split arrays, as the DFT and the line transforms take them.
+struct Line {
+    std::vector<double> re, im;
+};
+
+struct LongLine {
+    std::vector<long double> re, im;
+};
+
+inline Line random_line(int n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    Line x{std::vector<double>(static_cast<std::size_t>(n)),
+           std::vector<double>(static_cast<std::size_t>(n))};
+    for (int i = 0; i < n; ++i) {
+        x.re[static_cast<std::size_t>(i)] = dist(gen);
+        x.im[static_cast<std::size_t>(i)] = dist(gen);
+    }
+    return x;
+}
+
+// X[k] = scale * sum_j x[j] exp(sign 2 pi i j k / N) of a split line.
+inline LongLine direct_dft(const Line& x, int sign, long double scale) {
+    const std::size_t N = x.re.size();
+    std::vector<double> interleaved(2 * N);
+    for (std::size_t j = 0; j < N; ++j) {
+        interleaved[2 * j] = x.re[j];
+        interleaved[2 * j + 1] = x.im[j];
+    }
+    const std::vector<long double> d = direct_dft(interleaved, sign);
+    LongLine out{std::vector<long double>(N), std::vector<long double>(N)};
+    for (std::size_t k = 0; k < N; ++k) {
+        out.re[k] = scale * d[2 * k];
+        out.im[k] = scale * d[2 * k + 1];
+    }
+    return out;
+}
+
+// ||got - want|| / ||want|| over real and imaginary parts.
+inline double relative_error(const std::vector<double>& got_re, const std::vector<double>& got_im,
+                             const LongLine& want) {
+    long double err = 0, norm = 0;
+    for (std::size_t i = 0; i < got_re.size(); ++i) {
+        const long double dr = got_re[i] - want.re[i], di = got_im[i] - want.im[i];
+        err += dr * dr + di * di;
+        norm += want.re[i] * want.re[i] + want.im[i] * want.im[i];
+    }
+    return static_cast<double>(std::sqrt(err / norm));
 }
 
 }  // namespace fft_test

@@ -29,20 +29,21 @@ struct ChirpPlan {
     double* chirp_im = nullptr;
     double* kernel_re = nullptr;  // spectrum of the conjugate chirp kernel, L entries; one
     double* kernel_im = nullptr;  // block of 2L
-    double* work_re = nullptr;    // convolution scratch, L entries; one block of 2L
-    double* work_im = nullptr;
-};
+    double* work_re = nullptr;    // convolution scratch, one block of 2L doubles (work_im is
+    double* work_im = nullptr;    // its second half) that the transforms use as L points
+};                                // interleaved, complex_fft's layout
 
 // Makes the plan for N inputs and M outputs (M < 2 or M > N means M = N): the chirp and the
-// kernel spectrum, by one complex_fft call of n = 2L. Returns 0 on success, 1 for N <= 1
-// (nothing allocated), 2 when a block cannot be allocated (everything taken released, the
-// lengths cleared).
+// kernel spectrum, by one complex_fft call of n = 2L in the work block. Returns 0 on success,
+// 1 for N <= 1 (nothing allocated), 2 when a block cannot be allocated (everything taken
+// released, the lengths cleared).
 [[nodiscard]] int chirp_plan_create(ChirpPlan* plan, int N, int M, int* ip, double* w);
 
 // Transforms N points in re, im in place and writes M points back: conjugate = 0 gives the
 // sign-minus transform scaled by 1/N, conjugate = 1 the sign-plus transform, unscaled. Two
-// complex_fft calls. The temporary buffer of 2L doubles is checked: failure ends the process
-// with "chirp buffer no memory!!".
+// transforms of complex_fft (n = 2L, tables built first if ip[0] is too small for it) in the
+// plan's work block; nothing is allocated. The steps are chirp_template.h's, which the lanes
+// share.
 void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, int* ip, double* w);
 
 // Frees the plan's blocks and sets N, M and L to 0. A cleared plan may be destroyed again.

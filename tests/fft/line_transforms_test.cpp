@@ -1,4 +1,4 @@
-#include "dft_resize/line_transforms.h"
+#include "fft/line_transforms.h"
 
 #include <gtest/gtest.h>
 
@@ -6,29 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "tests/dft_resize/dft_reference.h"
+#include "tests/fft/fft_reference.h"
+#include "tests/support/tolerances.h"
 
 namespace {
 
-using dft_test::FftTables;
-using dft_test::kPi;
-using dft_test::Line;
-using dft_test::LongLine;
-using dft_test::random_line;
-using dft_test::relative_error;
-
-constexpr double kUnitRoundoff = 1.1102230246251565e-16;
-
-// As for the DFT itself (chirp_dft_test.cpp), plus a few roundings of the rotation.
-double line_error_bound(int n) {
-    int L = 1;
-    while (L < 2 * n) L *= 2;
-    return 4.0 * kUnitRoundoff * (std::log2(static_cast<double>(L)) + 2);
-}
+using fft_test::FftTables;
+using fft_test::kPi;
+using fft_test::Line;
+using fft_test::line_error_bound;
+using fft_test::LongLine;
+using fft_test::random_line;
+using fft_test::relative_error;
 
 // Y[k] = 0.5 exp(i pi k / n) sum_m x[m] exp(2 pi i k m / n).
 LongLine forward_definition(const Line& x) {
-    const LongLine d = dft_test::direct_dft(x, +1, 1.0L);
+    const LongLine d = fft_test::direct_dft(x, +1, 1.0L);
     const std::size_t n = x.re.size();
     LongLine y = d;
     for (std::size_t k = 0; k < n; ++k) {
@@ -201,20 +194,22 @@ TEST(ShiftedIdftContiguous, LeavesTheRotatedValuesInItsInput) {
         const long double a = -kPi * k / n;
         EXPECT_NEAR(in.re[i],
                     static_cast<double>(2 * (y.re[i] * std::cos(a) - y.im[i] * std::sin(a))),
-                    1e-15);
+                    tol::kFewRoundings);
         EXPECT_NEAR(in.im[i],
                     static_cast<double>(2 * (y.im[i] * std::cos(a) + y.re[i] * std::sin(a))),
-                    1e-15);
+                    tol::kFewRoundings);
     }
 }
 
 TEST(ShiftedDft, TwoEqualPointsGiveTheValueAndZero) {
     FftTables t;
     const Line y = forward_contiguous(Line{{5.5, 5.5}, {0.0, 0.0}}, t);
-    EXPECT_NEAR(y.re[0], 5.5, 1e-14);
-    EXPECT_NEAR(y.im[0], 0.0, 1e-14);
-    EXPECT_NEAR(y.re[1], 0.0, 1e-14);
-    EXPECT_NEAR(y.im[1], 0.0, 1e-14);
+    // Errors relative to the line's norm, 5.5 sqrt(2).
+    const double tol = 5.5 * std::sqrt(2.0) * line_error_bound(2);
+    EXPECT_NEAR(y.re[0], 5.5, tol);
+    EXPECT_NEAR(y.im[0], 0.0, tol);
+    EXPECT_NEAR(y.re[1], 0.0, tol);
+    EXPECT_NEAR(y.im[1], 0.0, tol);
 }
 
 class MirroredLine : public ::testing::TestWithParam<int> {};

@@ -1,4 +1,4 @@
-#include "dft_resize/chirp_dft.h"
+#include "fft/chirp_dft.h"
 
 #include <cmath>
 #include <cstddef>
@@ -6,6 +6,7 @@
 
 #include "base/alloc.h"
 #include "base/numeric.h"
+#include "fft/chirp_template.h"
 #include "fft/complex_fft.h"
 
 namespace {
@@ -30,13 +31,6 @@ void deinterleave_scaled(int L, const double* buf, double* re, double* im) {
     for (int k = 0; k < L; ++k) {
         re[k] = buf[2 * k] / l;
         im[k] = buf[2 * k + 1] / l;
-    }
-}
-
-void deinterleave(int L, const double* buf, double* re, double* im) {
-    for (int k = 0; k < L; ++k) {
-        re[k] = buf[2 * k];
-        im[k] = buf[2 * k + 1];
     }
 }
 
@@ -89,11 +83,7 @@ int chirp_plan_create(ChirpPlan* plan, int N, int M, int* ip, double* w) {
     plan->chirp_re = chirp;
     plan->kernel_re = kernel;
     plan->work_re = work;
-    // The interleaved buffer of the kernel transform counts as one of the plan's arrays: its
-    // failure is reported the same way.
-    double* buf = static_cast<double*>(std::malloc(2 * to_size(L) * sizeof(double)));
-    if (chirp == nullptr || kernel == nullptr || work == nullptr || buf == nullptr) {
-        std::free(buf);
+    if (chirp == nullptr || kernel == nullptr || work == nullptr) {
         clear_plan(plan);
         return 2;
     }
@@ -101,60 +91,44 @@ int chirp_plan_create(ChirpPlan* plan, int N, int M, int* ip, double* w) {
     plan->kernel_im = kernel + L;
     plan->work_im = work + L;
     make_chirp(N, M, L, plan->chirp_re, plan->chirp_im, plan->kernel_re, plan->kernel_im);
-    interleave(L, plan->kernel_re, plan->kernel_im, buf);
-    complex_fft(2 * L, -1, buf, ip, w);
-    deinterleave_scaled(L, buf, plan->kernel_re, plan->kernel_im);
-    std::free(buf);
+    // The kernel is transformed in the work block, which is free until execution.
+    interleave(L, plan->kernel_re, plan->kernel_im, work);
+    complex_fft(2 * L, -1, work, ip, w);
+    deinterleave_scaled(L, work, plan->kernel_re, plan->kernel_im);
     return 0;
 }
 
 void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, int* ip,
                         double* w) {
-    const int N = plan->N, M = plan->M, L = plan->L;
-    const double* cr = plan->chirp_re;
-    const double* ci = plan->chirp_im;
-    const double* kr = plan->kernel_re;
-    const double* ki = plan->kernel_im;
-    double* wr = plan->work_re;
-    double* wi = plan->work_im;
-    // The sign-plus transform uses the conjugate chirp and conj(K), the spectrum of the
-    // conjugate kernel (the kernel is symmetric): imaginary parts are read negated.
-    const bool conj = conjugate != 0;
-    for (int j = 0; j < N; ++j) {
-        const double xr = re[j], xi = im[j];
-        const double c_re = cr[j], c_im = conj ? -ci[j] : ci[j];
-        wr[j] = xr * c_re - xi * c_im;
-        wi[j] = xr * c_im + xi * c_re;
-    }
-    for (int j = N; j < L; ++j) {
-        wr[j] = 0.0;
-        wi[j] = 0.0;
-    }
-    HeapArray<double> buf(2 * to_size(L), "chirp buffer");
-    interleave(L, wr, wi, buf.get());
-    complex_fft(2 * L, -1, buf.get(), ip, w);
-    deinterleave_scaled(L, buf.get(), wr, wi);
-    for (int k = 0; k < L; ++k) {
-        const double xr = wr[k], xi = wi[k];
-        const double k_re = kr[k], k_im = conj ? -ki[k] : ki[k];
-        wr[k] = xr * k_re - xi * k_im;
-        wi[k] = xr * k_im + xi * k_re;
-    }
-    interleave(L, wr, wi, buf.get());
-    complex_fft(2 * L, +1, buf.get(), ip, w);
-    deinterleave(L, buf.get(), wr, wi);
-    for (int k = 0; k < M; ++k) {
-        const double xr = wr[k], xi = wi[k];
-        const double c_re = cr[k], c_im = conj ? -ci[k] : ci[k];
-        re[k] = xr * c_re - xi * c_im;
-        im[k] = xr * c_im + xi * c_re;
-    }
-    if (!conj) {
+    const int N = plan->N, M = plan->M;
+    ChirpTables t;
+    t.N = N;
+    t.L = plan->L;
+    t.nw = prepare_fft_tables(2 * plan->L, ip, w);
+    t.inv_L = 1.0 / plan->L;
+    t.chirp_re = plan->chirp_re;
+    t.chirp_im = plan->chirp_im;
+    t.kernel_re = plan->kernel_re;
+    t.kernel_im = plan->kernel_im;
+    t.ip = ip;
+    t.w = w;
+    // The convolution runs in the work block, its L points interleaved as complex_fft takes
+    // them.
+    double* a = plan->work_re;
+    interleave(N, re, im, a);
+    if (conjugate != 0) {
+        chirp_template::transform<double, true>(t, a, M, nullptr,
+                                                [&](int k, fft_template::Cx<double> x) {
+                                                    re[k] = x.re;
+                                                    im[k] = x.im;
+                                                });
+    } else {
         const double inv = 1.0 / N;
-        for (int k = 0; k < M; ++k) {
-            re[k] = re[k] * inv;
-            im[k] = im[k] * inv;
-        }
+        chirp_template::transform<double, false>(t, a, M, nullptr,
+                                                 [&](int k, fft_template::Cx<double> x) {
+                                                     re[k] = x.re * inv;
+                                                     im[k] = x.im * inv;
+                                                 });
     }
 }
 

@@ -1,17 +1,21 @@
-#include "dft_resize/line_batch.h"
-
-#include <cstdint>
+#include "fft/line_batch.h"
 
 #include "base/isa.h"
 #include "base/numeric.h"
-#include "dft_resize/chirp_dft.h"
-#include "dft_resize/line_transforms.h"
+#include "fft/chirp_dft.h"
+#include "fft/fft_template.h"
+#include "fft/line_transforms.h"
 
 namespace {
 
 // complex_fft's tables for the longest transform the DFT runs (n = 2L = 32768 doubles).
 constexpr std::size_t kIpEntries = 64;
 constexpr std::size_t kWEntries = 8192;
+
+template <class T>
+void copy(int count, const T* from, HeapArray<T>& to) {
+    for (int i = 0; i < count; ++i) to[to_size(i)] = from[i];
+}
 
 }  // namespace
 
@@ -29,23 +33,14 @@ void line_plan_build(LinePlan* plan, int n) {
     const int L = cp.L;
     plan->n = n;
     plan->L = L;
-    plan->inv_n = 1.0 / n;
     plan->chirp_re = HeapArray<double>(to_size(n), "chirp");
     plan->chirp_im = HeapArray<double>(to_size(n), "chirp");
-    plan->chirp_im_neg = HeapArray<double>(to_size(n), "chirp");
     plan->kernel_re = HeapArray<double>(to_size(L), "kernel");
     plan->kernel_im = HeapArray<double>(to_size(L), "kernel");
-    plan->kernel_im_neg = HeapArray<double>(to_size(L), "kernel");
-    for (int j = 0; j < n; ++j) {
-        plan->chirp_re[to_size(j)] = cp.chirp_re[j];
-        plan->chirp_im[to_size(j)] = cp.chirp_im[j];
-        plan->chirp_im_neg[to_size(j)] = -cp.chirp_im[j];
-    }
-    for (int k = 0; k < L; ++k) {
-        plan->kernel_re[to_size(k)] = cp.kernel_re[k];
-        plan->kernel_im[to_size(k)] = cp.kernel_im[k];
-        plan->kernel_im_neg[to_size(k)] = -cp.kernel_im[k];
-    }
+    copy(n, cp.chirp_re, plan->chirp_re);
+    copy(n, cp.chirp_im, plan->chirp_im);
+    copy(L, cp.kernel_re, plan->kernel_re);
+    copy(L, cp.kernel_im, plan->kernel_im);
     chirp_plan_destroy(&cp);
     plan->fwd_c = HeapArray<double>(to_size(n), "rotation");
     plan->fwd_s = HeapArray<double>(to_size(n), "rotation");
@@ -55,29 +50,33 @@ void line_plan_build(LinePlan* plan, int n) {
         shift_factors(n, k, false, &plan->fwd_c[to_size(k)], &plan->fwd_s[to_size(k)]);
         shift_factors(n, k, true, &plan->inv_c[to_size(k)], &plan->inv_s[to_size(k)]);
     }
+    // The final permutation of the sign +1 FFT applied to point numbers tells where each
+    // output lies before it.
     plan->plus_pos = HeapArray<int>(to_size(L), "order");
     {
-        HeapArray<double> scratch(2 * to_size(L), "order");
-        lanes_generic::plus_order(2 * L, plan->ip.get(), scratch.get(), plan->plus_pos.get());
+        HeapArray<double> index(2 * to_size(L), "order");
+        for (int j = 0; j < L; ++j) index[2 * to_size(j)] = index[2 * to_size(j) + 1] = j;
+        fft_template::plus_permute(2 * L, plan->ip.get(), index.get());
+        for (int k = 0; k < L; ++k)
+            plan->plus_pos[to_size(k)] = static_cast<int>(index[2 * to_size(k)]);
     }
     LaneTables& t = plan->tables;
     t.n = n;
-    t.L = L;
-    t.nw = plan->ip[0];
-    t.inv_n = plan->inv_n;
-    t.inv_L = 1.0 / L;
-    t.chirp_re = plan->chirp_re.get();
-    t.chirp_im = plan->chirp_im.get();
-    t.chirp_im_neg = plan->chirp_im_neg.get();
-    t.kernel_re = plan->kernel_re.get();
-    t.kernel_im = plan->kernel_im.get();
-    t.kernel_im_neg = plan->kernel_im_neg.get();
+    t.inv_n = 1.0 / n;
+    t.chirp.N = n;
+    t.chirp.L = L;
+    t.chirp.nw = plan->ip[0];
+    t.chirp.inv_L = 1.0 / L;
+    t.chirp.chirp_re = plan->chirp_re.get();
+    t.chirp.chirp_im = plan->chirp_im.get();
+    t.chirp.kernel_re = plan->kernel_re.get();
+    t.chirp.kernel_im = plan->kernel_im.get();
+    t.chirp.ip = plan->ip.get();
+    t.chirp.w = plan->w.get();
     t.fwd_c = plan->fwd_c.get();
     t.fwd_s = plan->fwd_s.get();
     t.inv_c = plan->inv_c.get();
     t.inv_s = plan->inv_s.get();
-    t.ip = plan->ip.get();
-    t.w = plan->w.get();
     t.plus_pos = plan->plus_pos.get();
 }
 
@@ -85,12 +84,12 @@ double* lanes_forward(const LinePlan& plan, double* buf) {
     switch (active_isa()) {
 #ifdef ENLARGE3_HAVE_X86_LANES
         case Isa::avx512:
-            return lanes_avx512::forward(plan.tables, buf);
+            return lanes_forward_avx512(plan.tables, buf);
         case Isa::avx2:
-            return lanes_avx2::forward(plan.tables, buf);
+            return lanes_forward_avx2(plan.tables, buf);
 #endif
         default:
-            return lanes_generic::forward(plan.tables, buf);
+            return lanes_forward_generic(plan.tables, buf);
     }
 }
 
@@ -98,12 +97,12 @@ double* lanes_inverse(const LinePlan& plan, double* buf) {
     switch (active_isa()) {
 #ifdef ENLARGE3_HAVE_X86_LANES
         case Isa::avx512:
-            return lanes_avx512::inverse(plan.tables, buf);
+            return lanes_inverse_avx512(plan.tables, buf);
         case Isa::avx2:
-            return lanes_avx2::inverse(plan.tables, buf);
+            return lanes_inverse_avx2(plan.tables, buf);
 #endif
         default:
-            return lanes_generic::inverse(plan.tables, buf);
+            return lanes_inverse_generic(plan.tables, buf);
     }
 }
 
@@ -111,11 +110,11 @@ void lanes_fft(int n, int sign, double* buf, const int* ip, const double* w) {
     switch (active_isa()) {
 #ifdef ENLARGE3_HAVE_X86_LANES
         case Isa::avx512:
-            return lanes_avx512::fft(n, sign, buf, ip, ip[0], w);
+            return lanes_fft_avx512(n, sign, buf, ip, ip[0], w);
         case Isa::avx2:
-            return lanes_avx2::fft(n, sign, buf, ip, ip[0], w);
+            return lanes_fft_avx2(n, sign, buf, ip, ip[0], w);
 #endif
         default:
-            return lanes_generic::fft(n, sign, buf, ip, ip[0], w);
+            return lanes_fft_generic(n, sign, buf, ip, ip[0], w);
     }
 }

@@ -2,23 +2,22 @@
 // The line transforms of line_transforms.h for many lines of one length, with everything that
 // depends only on the length computed once: the chirp and its kernel spectrum (made by
 // chirp_plan_create itself), the rotation factors (by shift_factors) and the FFT tables. The
-// lines run kLanes at a time in the lanes of vector registers (lane_kernels.h), with the
-// widest instruction set the processor offers. Every result has the bits of the one-line
-// transform; the plan is read-only once built, so threads may share it.
+// lines run kLanes at a time in the lanes of vector registers (lanes.h), with the widest
+// instruction set the processor offers. Every result has the bits of the one-line transform;
+// the plan is read-only once built, so threads may share it.
 
 #include <cstddef>
 
 #include "base/alloc.h"
-#include "dft_resize/lane_kernels.h"
+#include "fft/lanes.h"
 
 struct LinePlan {
     int n = 0;  // line length
     int L = 0;  // padded length of the chirp-z convolution
-    double inv_n = 0.0;
-    HeapArray<double> chirp_re, chirp_im, chirp_im_neg;     // n each
-    HeapArray<double> kernel_re, kernel_im, kernel_im_neg;  // L each
-    HeapArray<double> fwd_c, fwd_s, inv_c, inv_s;           // n each
-    HeapArray<int> ip;                                      // complex_fft's tables for 2L
+    HeapArray<double> chirp_re, chirp_im;    // n each
+    HeapArray<double> kernel_re, kernel_im;  // L each
+    HeapArray<double> fwd_c, fwd_s, inv_c, inv_s;  // n each
+    HeapArray<int> ip;                             // complex_fft's tables for 2L
     HeapArray<double> w;
     HeapArray<int> plus_pos;  // L
     LaneTables tables{};      // the above as plain pointers
@@ -28,8 +27,7 @@ struct LinePlan {
 // process like dft_forward ("failure!!!!", exit status 1).
 void line_plan_build(LinePlan* plan, int n);
 
-
-// A lane buffer for lines of padded length L (lane_kernels.h gives the layout).
+// A lane buffer for lines of padded length L (lanes.h gives the layout).
 inline BigArray lane_buffer(int L, const char* name) {
     return BigArray(2 * static_cast<std::size_t>(lane_buffer_points(L)) * kLanes, name);
 }

@@ -1,11 +1,12 @@
-#include "dft_resize/line_transforms.h"
+#include "fft/line_transforms.h"
 
 #include <cmath>
 #include <cstddef>
 
 #include "base/alloc.h"
 #include "base/numeric.h"
-#include "dft_resize/chirp_dft.h"
+#include "fft/chirp_dft.h"
+#include "fft/line_template.h"
 
 namespace {
 
@@ -13,10 +14,10 @@ namespace {
 struct LineScratch {
     HeapArray<double> re, im, out_re, out_im;
     explicit LineScratch(int n)
-        : re(static_cast<std::size_t>(n), "R"),
-          im(static_cast<std::size_t>(n), "I1"),
-          out_re(static_cast<std::size_t>(n), "OR"),
-          out_im(static_cast<std::size_t>(n), "OI") {}
+        : re(to_size(n), "R"),
+          im(to_size(n), "I1"),
+          out_re(to_size(n), "OR"),
+          out_im(to_size(n), "OI") {}
 };
 
 // The positive-exponent DFT of the forward pair. Its failure would leave the output
@@ -24,6 +25,20 @@ struct LineScratch {
 void plus_dft(int n, const double* in_re, const double* in_im, double* out_re, double* out_im,
               int* ip, double* w) {
     if (dft_inverse(n, in_re, in_im, out_re, out_im, ip, w) != 0) die_with_line("failure!!!!\n");
+}
+
+// The rotation of a whole line with factor f (0.5 forward, 2 inverse): element k read at
+// in + k * in_stride, written to out + k * out_stride. in and out may be the same line.
+void rotate_line(int n, bool inverse, double f, const double* in_re, const double* in_im,
+                 std::size_t in_stride, double* out_re, double* out_im, std::size_t out_stride) {
+    for (int k = 0; k < n; ++k) {
+        double c, s;
+        shift_factors(n, k, inverse, &c, &s);
+        const std::size_t i = to_size(k) * in_stride, o = to_size(k) * out_stride;
+        const fft_template::Cx<double> y = line_template::rotate<double>({in_re[i], in_im[i]}, c, s, f);
+        out_re[o] = y.re;
+        out_im[o] = y.im;
+    }
 }
 
 }  // namespace
@@ -39,20 +54,13 @@ void shift_factors(int n, int k, bool inverse, double* c, double* s) {
 void shifted_dft_strided(int n, int stride, const double* in_re, const double* in_im,
                          double* out_re, double* out_im, int* ip, double* w) {
     LineScratch s(n);
-    const std::size_t st = static_cast<std::size_t>(stride);
+    const std::size_t st = to_size(stride);
     for (int i = 0; i < n; ++i) {
-        s.re[static_cast<std::size_t>(i)] = in_re[static_cast<std::size_t>(i) * st];
-        s.im[static_cast<std::size_t>(i)] = in_im[static_cast<std::size_t>(i) * st];
+        s.re[to_size(i)] = in_re[to_size(i) * st];
+        s.im[to_size(i)] = in_im[to_size(i) * st];
     }
     plus_dft(n, s.re.get(), s.im.get(), s.out_re.get(), s.out_im.get(), ip, w);
-    for (int k = 0; k < n; ++k) {
-        double c, sn;
-        shift_factors(n, k, false, &c, &sn);
-        const double xr = s.out_re[static_cast<std::size_t>(k)];
-        const double xi = s.out_im[static_cast<std::size_t>(k)];
-        out_re[static_cast<std::size_t>(k) * st] = (xr * c - xi * sn) * 0.5;
-        out_im[static_cast<std::size_t>(k) * st] = (xi * c + xr * sn) * 0.5;
-    }
+    rotate_line(n, false, 0.5, s.out_re.get(), s.out_im.get(), 1, out_re, out_im, st);
 }
 
 void shifted_dft_contiguous(int n, const double* in_re, const double* in_im, double* out_re,
@@ -62,42 +70,23 @@ void shifted_dft_contiguous(int n, const double* in_re, const double* in_im, dou
         out_im[k] = 0.0;
     }
     plus_dft(n, in_re, in_im, out_re, out_im, ip, w);
-    for (int k = 0; k < n; ++k) {
-        double c, sn;
-        shift_factors(n, k, false, &c, &sn);
-        const double xr = out_re[k], xi = out_im[k];
-        out_re[k] = (xr * c - xi * sn) * 0.5;
-        out_im[k] = (xi * c + xr * sn) * 0.5;
-    }
+    rotate_line(n, false, 0.5, out_re, out_im, 1, out_re, out_im, 1);
 }
 
 void shifted_idft_strided(int n, int stride, const double* in_re, const double* in_im,
                           double* out_re, double* out_im, int* ip, double* w) {
     LineScratch s(n);
-    const std::size_t st = static_cast<std::size_t>(stride);
-    for (int k = 0; k < n; ++k) {
-        double c, sn;
-        shift_factors(n, k, true, &c, &sn);
-        const double yr = in_re[static_cast<std::size_t>(k) * st];
-        const double yi = in_im[static_cast<std::size_t>(k) * st];
-        s.re[static_cast<std::size_t>(k)] = (yr * c - yi * sn) * 2;
-        s.im[static_cast<std::size_t>(k)] = (yi * c + yr * sn) * 2;
-    }
+    const std::size_t st = to_size(stride);
+    rotate_line(n, true, 2.0, in_re, in_im, st, s.re.get(), s.im.get(), 1);
     dft_forward(n, s.re.get(), s.im.get(), s.out_re.get(), s.out_im.get(), ip, w);
     for (int m = 0; m < n; ++m) {
-        out_re[static_cast<std::size_t>(m) * st] = s.out_re[static_cast<std::size_t>(m)];
-        out_im[static_cast<std::size_t>(m) * st] = s.out_im[static_cast<std::size_t>(m)];
+        out_re[to_size(m) * st] = s.out_re[to_size(m)];
+        out_im[to_size(m) * st] = s.out_im[to_size(m)];
     }
 }
 
 void shifted_idft_contiguous(int n, double* in_re, double* in_im, double* out_re, double* out_im,
                              int* ip, double* w) {
-    for (int k = 0; k < n; ++k) {
-        double c, sn;
-        shift_factors(n, k, true, &c, &sn);
-        const double yr = in_re[k], yi = in_im[k];
-        in_re[k] = (yr * c - yi * sn) * 2;
-        in_im[k] = (yi * c + yr * sn) * 2;
-    }
+    rotate_line(n, true, 2.0, in_re, in_im, 1, in_re, in_im, 1);
     dft_forward(n, in_re, in_im, out_re, out_im, ip, w);
 }

@@ -1,4 +1,4 @@
-#include "dft_resize/chirp_dft.h"
+#include "fft/chirp_dft.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,29 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "tests/dft_resize/dft_reference.h"
+#include "tests/fft/fft_reference.h"
+#include "tests/support/tolerances.h"
 
 namespace {
 
-using dft_test::direct_dft;
-using dft_test::FftTables;
-using dft_test::Line;
-using dft_test::LongLine;
-using dft_test::random_line;
-using dft_test::relative_error;
-
-constexpr double kUnitRoundoff = 1.1102230246251565e-16;
-
-// The chirp-z transform is three FFTs of length L plus the chirp products, each adding a few
-// roundings per binary level of L relative to the output's norm; the chirp itself is accurate
-// to an ulp because its angle is reduced before it is formed. Four unit roundoffs per level
-// stays well above the measured error (about one per level at the longest lengths) while a
-// chirp formed from unreduced angles (1e-12 at N = 8192) or any wrong index fails.
-double dft_error_bound(int N) {
-    int L = 1;
-    while (L < 2 * N) L *= 2;
-    return 4.0 * kUnitRoundoff * std::log2(static_cast<double>(L));
-}
+using fft_test::dft_error_bound;
+using fft_test::direct_dft;
+using fft_test::FftTables;
+using fft_test::Line;
+using fft_test::LongLine;
+using fft_test::padded_length;
+using fft_test::random_line;
+using fft_test::relative_error;
 
 Line forward(const Line& x, FftTables& t) {
     const int n = static_cast<int>(x.re.size());
@@ -104,8 +94,8 @@ TEST(ChirpPlan, FirstMOutputsOfAShortenedPlanAreTheDftsFirstOutputs) {
     chirp_plan_execute(&plan, 0, y.re.data(), y.im.data(), t.ip.data(), t.w.data());
     chirp_plan_destroy(&plan);
     for (int k = 0; k < 5; ++k) {
-        EXPECT_NEAR(y.re[static_cast<std::size_t>(k)], static_cast<double>(want.re[k]), 1e-15);
-        EXPECT_NEAR(y.im[static_cast<std::size_t>(k)], static_cast<double>(want.im[k]), 1e-15);
+        EXPECT_NEAR(y.re[static_cast<std::size_t>(k)], static_cast<double>(want.re[k]), tol::kFewRoundings);
+        EXPECT_NEAR(y.im[static_cast<std::size_t>(k)], static_cast<double>(want.im[k]), tol::kFewRoundings);
     }
     // Points from M on are not outputs: they keep the input.
     for (std::size_t k = 5; k < 12; ++k) {
@@ -114,25 +104,19 @@ TEST(ChirpPlan, FirstMOutputsOfAShortenedPlanAreTheDftsFirstOutputs) {
     }
 }
 
-// The angle is exact up to the rounding of pi / N and of one product, under 2 pi * 2^-52 in
-// all; the cosine and sine add half an ulp. Angles formed from unreduced j^2 would be off by
-// up to j^2 / N * pi * 2^-53, 1e-12 for the longest lines.
-constexpr double kChirpTolerance = 1.5e-15;
-
 TEST(MakeChirp, ChirpIsExpOfMinusIPiJSquaredOverNWithReducedAngle) {
     for (int N : {2, 3, 7, 1000, 8191, 8192}) {
-        int L = 1;
-        while (L < 2 * N) L *= 2;
+        const int L = padded_length(N);
         std::vector<double> c(2 * static_cast<std::size_t>(N)), k(2 * static_cast<std::size_t>(L));
         make_chirp(N, N, L, c.data(), c.data() + N, k.data(), k.data() + L);
         for (long long j = 0; j < N; ++j) {
             // exp(-i pi j^2 / N) has period 2N in j^2.
-            const long double a = dft_test::kPi * static_cast<long double>(j * j % (2LL * N)) / N;
+            const long double a = fft_test::kPi * static_cast<long double>(j * j % (2LL * N)) / N;
             ASSERT_NEAR(c[static_cast<std::size_t>(j)], static_cast<double>(std::cos(a)),
-                        kChirpTolerance)
+                        tol::kChirpValue)
                 << "N = " << N << ", j = " << j;
             ASSERT_NEAR(c[static_cast<std::size_t>(N + j)], static_cast<double>(-std::sin(a)),
-                        kChirpTolerance)
+                        tol::kChirpValue)
                 << "N = " << N << ", j = " << j;
         }
     }
@@ -176,7 +160,7 @@ TEST(ChirpPlan, KernelSpectrumIsTheDftOfTheConjugateChirp) {
         h.re[0] = 1.0;
         for (int k = 1; k < N; ++k) {
             const long double a =
-                dft_test::kPi * static_cast<long double>(1LL * k * k % (2 * N)) / N;
+                fft_test::kPi * static_cast<long double>(1LL * k * k % (2 * N)) / N;
             h.re[static_cast<std::size_t>(k)] = h.re[static_cast<std::size_t>(L - k)] =
                 static_cast<double>(std::cos(a));
             h.im[static_cast<std::size_t>(k)] = h.im[static_cast<std::size_t>(L - k)] =
@@ -194,15 +178,15 @@ TEST(DftEntries, TwoPointsGiveHalfSumAndHalfDifferenceForwardAndSumAndDifference
     FftTables t;
     const Line x{{3.0, 1.0}, {-2.0, 0.5}};
     const Line f = forward(x, t);
-    EXPECT_NEAR(f.re[0], 2.0, 1e-15);
-    EXPECT_NEAR(f.im[0], -0.75, 1e-15);
-    EXPECT_NEAR(f.re[1], 1.0, 1e-15);
-    EXPECT_NEAR(f.im[1], -1.25, 1e-15);
+    EXPECT_NEAR(f.re[0], 2.0, tol::kFewRoundings);
+    EXPECT_NEAR(f.im[0], -0.75, tol::kFewRoundings);
+    EXPECT_NEAR(f.re[1], 1.0, tol::kFewRoundings);
+    EXPECT_NEAR(f.im[1], -1.25, tol::kFewRoundings);
     const Line i = inverse(x, t);
-    EXPECT_NEAR(i.re[0], 4.0, 1e-15);
-    EXPECT_NEAR(i.im[0], -1.5, 1e-15);
-    EXPECT_NEAR(i.re[1], 2.0, 1e-15);
-    EXPECT_NEAR(i.im[1], -2.5, 1e-15);
+    EXPECT_NEAR(i.re[0], 4.0, tol::kFewRoundings);
+    EXPECT_NEAR(i.im[0], -1.5, tol::kFewRoundings);
+    EXPECT_NEAR(i.re[1], 2.0, tol::kFewRoundings);
+    EXPECT_NEAR(i.im[1], -2.5, tol::kFewRoundings);
 }
 
 class DftByLength : public ::testing::TestWithParam<int> {};

@@ -1,4 +1,4 @@
-#include "dft_resize/line_batch.h"
+#include "fft/line_batch.h"
 
 #include <gtest/gtest.h>
 
@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "base/isa.h"
-#include "dft_resize/chirp_dft.h"
-#include "dft_resize/line_transforms.h"
+#include "fft/chirp_dft.h"
+#include "fft/line_transforms.h"
 #include "fft/complex_fft.h"
-#include "tests/dft_resize/dft_reference.h"
+#include "tests/fft/fft_reference.h"
 
 namespace {
 
-using dft_test::FftTables;
-using dft_test::Line;
-using dft_test::random_line;
+using fft_test::FftTables;
+using fft_test::Line;
+using fft_test::random_line;
 
 
 // Runs the test body once per instruction set this processor supports, restoring the choice.
@@ -182,10 +182,10 @@ TEST(LinePlan, HoldsTheChirpKernelAndTablesOfAOneLinePlan) {
     LinePlan plan;
     line_plan_build(&plan, 202);
     EXPECT_EQ(plan.L, cp.L);
-    EXPECT_EQ(plan.tables.nw, t.ip[0]);
+    EXPECT_EQ(plan.tables.chirp.nw, t.ip[0]);
     for (int j = 0; j < 202; ++j) {
         EXPECT_TRUE(same_bits(plan.chirp_re[static_cast<std::size_t>(j)], cp.chirp_re[j]));
-        EXPECT_TRUE(same_bits(plan.chirp_im_neg[static_cast<std::size_t>(j)], -cp.chirp_im[j]));
+        EXPECT_TRUE(same_bits(plan.chirp_im[static_cast<std::size_t>(j)], cp.chirp_im[j]));
     }
     for (int k = 0; k < cp.L; ++k)
         EXPECT_TRUE(same_bits(plan.kernel_im[static_cast<std::size_t>(k)], cp.kernel_im[k]));

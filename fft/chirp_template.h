@@ -1,0 +1,72 @@
+#pragma once
+// The chirp-z steps of chirp_plan_execute (chirp_dft.h) written once over a sample type T, as
+// fft_template.h writes the FFT: chirp_dft.cpp runs them on doubles, the lanes (lanes.h) on
+// vectors of lines, with the same operations in the same order.
+
+#include "fft/fft_template.h"
+
+// What the chirp-z transform of one length reads. Every array is owned elsewhere. A plain
+// record with no member functions, so that no code of it is compiled into the lane files.
+struct ChirpTables {
+    int N;          // input points
+    int L;          // padded length, a power of two
+    int nw;         // size of the FFT table in w (ip[0]), built for n = 2L doubles or more
+    double inv_L;   // 1.0 / L
+    const double* chirp_re;  // c[j] = exp(-i pi j^2 / N), N entries
+    const double* chirp_im;
+    const double* kernel_re;  // spectrum of the conjugate chirp kernel, L entries
+    const double* kernel_im;
+    const int* ip;  // complex_fft's tables
+    const double* w;
+};
+
+namespace chirp_template {
+
+using fft_template::Cx;
+
+// x times c, c's imaginary part negated when Conj: (xr cr - xi ci, xr ci + xi cr).
+template <class T, bool Conj>
+[[gnu::always_inline]] inline Cx<T> times(Cx<T> x, double c_re, double c_im) {
+    const double ci = Conj ? -c_im : c_im;
+    return {x.re * c_re - x.im * ci, x.re * ci + x.im * c_re};
+}
+
+// Steps 1 to 5 of chirp_plan_execute. a holds L points of T in complex_fft's layout, the N
+// inputs at points 0 .. N - 1; all L points are overwritten. Then out(k, X[k]) is called for
+// k = 0 .. count - 1 in order (count <= N), with X[k] = c[k] sum_j x[j] c[j] conj(c[k - j]),
+// the sign-minus DFT unscaled; with Conj every chirp and kernel value is read conjugated,
+// which gives the sign-plus DFT.
+// order: nullptr runs the last FFT whole and reads X[k] at point k; otherwise the last FFT
+// skips its final permutation and X[k] is read at point order[k] (where that permutation
+// would take it from), leaving the other points unmoved.
+// The spectrum is divided by L as a product with the exact power of two inv_L, which rounds
+// to the same value as the division and costs far less on vectors.
+template <class T, bool Conj, class Out>
+void transform(const ChirpTables& t, T* a, int count, const int* order, Out out) {
+    const int N = t.N, L = t.L;
+    for (int j = 0; j < N; ++j) {
+        const Cx<T> x = fft_template::load(a + 2 * j);
+        fft_template::store(a + 2 * j, times<T, Conj>(x, t.chirp_re[j], t.chirp_im[j]));
+    }
+    const T zero{};
+    for (int j = N; j < L; ++j) {
+        a[2 * j] = zero;
+        a[2 * j + 1] = zero;
+    }
+    fft_template::fft_minus(2 * L, a, t.ip, t.nw, t.w);
+    for (int k = 0; k < L; ++k) {
+        const Cx<T> x = {a[2 * k] * t.inv_L, a[2 * k + 1] * t.inv_L};
+        fft_template::store(a + 2 * k, times<T, Conj>(x, t.kernel_re[k], t.kernel_im[k]));
+    }
+    if (order == nullptr) {
+        fft_template::fft_plus(2 * L, a, t.ip, t.nw, t.w);
+    } else {
+        fft_template::fft_plus_bitrev(2 * L, a, t.nw, t.w);
+    }
+    for (int k = 0; k < count; ++k) {
+        const Cx<T> x = fft_template::load(a + 2 * (order == nullptr ? k : order[k]));
+        out(k, times<T, Conj>(x, t.chirp_re[k], t.chirp_im[k]));
+    }
+}
+
+}  // namespace chirp_template
