@@ -135,160 +135,201 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
 
 DftPlaneWork::~DftPlaneWork() = default;
 
-void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out) {
-    DftPlaneWork::Impl& m = *work.impl_;
-    const int W = m.W, H = m.H, W2 = m.W2, H2 = m.H2, dx = m.dx, dy = m.dy;
-    double* spec_re = m.spec_re.get();
-    double* spec_im = m.spec_im.get();
+namespace {
+
+using Impl = DftPlaneWork::Impl;
+
+// Index in the forward spectrum (n wide, n = W or H) of index i of the stuffed spectrum grown
+// by d (n + 2d wide), or -1 inside the band of zeros: i < n keeps its place, the band
+// n .. n + 2d - 1 is zero, and the upper half moves up by 2d (the Nyquist index n to n + 2d).
+int stuffed_source(int i, int n, int d) {
+    return i < n ? i : i < n + 2 * d ? -1 : i - 2 * d;
+}
+
+// Forward row pass: rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again),
+// 2W long with imaginary parts 0, transformed into rows_re/rows_im as H rows of 2W.
+void forward_rows(Impl& m, const std::uint8_t* in) {
+    const int W = m.W, H = m.H;
+    const std::size_t width = 2 * to_size(W);
     double* rows_re = m.rows_re.get();
     double* rows_im = m.rows_im.get();
-
-    stage("horizontal DFT start!!\n");
-    // Rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again), imaginary parts
-    // 0, into rows_re/rows_im as H rows of 2W.
-    const std::size_t w1 = 2 * to_size(W);  // width of the forward grids
-    {
-        const LinePlan& p = *m.fwd_rows;
-        for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
-            const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
-            for (int X = 0; X < 2 * W; ++X) {
-                const std::uint8_t* src = in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
-                double* b = buf + lane_re(X, 0);
-                for (int l = 0; l < kLanes; ++l) {
-                    b[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
-                    b[kLanes + l] = 0.0;
-                }
-            }
-            const double* res = lanes_forward(p, buf);
-            for (int l = 0; l < cnt; ++l) {
-                double* dr = rows_re + to_size(y0 + l) * w1;
-                double* di = rows_im + to_size(y0 + l) * w1;
-                for (int X = 0; X < 2 * W; ++X) {
-                    dr[X] = res[lane_re(X, l)];
-                    di[X] = res[lane_re(X, l) + kLanes];
-                }
-            }
-        });
-    }
-    stage("horizontal DFT end\n");
-
-    stage("vertical DFT start!!\n");
-    {
-        const LinePlan& p = *m.fwd_cols;
-        for_line_groups(group_count(2 * W), m.buffers, [&](int g, double* buf) {
-            const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
-            for (int Y = 0; Y < 2 * H; ++Y) {
-                const std::size_t row = to_size(mirror_repeat(Y, H)) * w1;
-                double* b = buf + lane_re(Y, 0);
-                for (int l = 0; l < kLanes; ++l) {
-                    const std::size_t at = row + to_size(x0 + std::min(l, cnt - 1));
-                    b[l] = rows_re[at];
-                    b[kLanes + l] = rows_im[at];
-                }
-            }
-            const double* res = lanes_forward(p, buf);
-            for (int Y = 0; Y < 2 * H; ++Y) {
-                double* dr = spec_re + to_size(Y) * w1 + to_size(x0);
-                double* di = spec_im + to_size(Y) * w1 + to_size(x0);
-                const double* b = res + lane_re(Y, 0);
-                for (int l = 0; l < cnt; ++l) {
-                    dr[l] = b[l];
-                    di[l] = b[kLanes + l];
-                }
-            }
-        });
-    }
-    stage("vertical DFT end!!\n");
-
-    // The stuffed spectrum is not formed; the inverse row pass reads it through these maps.
-    stage("high frequency 0 staffing start!!\n");
-    const int nyq_col = W + 2 * dx, nyq_row = H + 2 * dy;
-    // Column X of the stuffed spectrum comes from spectrum column from_col(X), or is zero.
-    auto from_col = [&](int X) { return X < W ? X : X < W + 2 * dx ? -1 : X - 2 * dx; };
-    auto from_row = [&](int Y) { return Y < H ? Y : Y < H + 2 * dy ? -1 : Y - 2 * dy; };
-    stage("high frequency 0 staffing end!!\n");
-
-    stage("horizontal IDFT start!!\n");
-    const std::size_t w2 = to_size(W2);  // width of the kept rows
-    {
-        const LinePlan& p = *m.inv_rows;
-        const int R = static_cast<int>(m.rows.size());
-        for_line_groups(group_count(R), m.buffers, [&](int g, double* buf) {
-            const int r0 = g * kLanes, cnt = std::min(kLanes, R - r0);
-            // The Nyquist split, real parts only: column nyq_col and row nyq_row halved, in
-            // this order, then column nyq_col copied into column W and row nyq_row into row H.
-            // So real part (X, Y) is that of (x, y) = (X == W ? nyq_col : X, Y == H ? nyq_row
-            // : Y), times 0.5 if x is nyq_col, then times 0.5 if y is nyq_row. Imaginary parts
-            // are those of the insertion alone.
-            const double* re_row[kLanes];
-            const double* im_row[kLanes];
-            bool halve_row[kLanes];
+    for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
+        const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
+        for (int X = 0; X < 2 * W; ++X) {
+            const std::uint8_t* src = in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
+            double* b = buf + lane_re(X, 0);
             for (int l = 0; l < kLanes; ++l) {
-                const int Y = m.rows[to_size(r0 + std::min(l, cnt - 1))];
-                const int y = Y == H ? nyq_row : Y;
-                const int fr = from_row(y), fi = from_row(Y);
-                re_row[l] = fr < 0 ? nullptr : spec_re + to_size(fr) * w1;
-                im_row[l] = fi < 0 ? nullptr : spec_im + to_size(fi) * w1;
-                halve_row[l] = y == nyq_row;
+                b[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
+                b[kLanes + l] = 0.0;
             }
-            for (int X = 0; X < 2 * W2; ++X) {
-                const int x = X == W ? nyq_col : X;
-                const int re_col = from_col(x), im_col = from_col(X);
-                const bool halve_col = x == nyq_col;
-                double* b = buf + lane_re(X, 0);
-                for (int l = 0; l < kLanes; ++l) {
-                    double re = 0.0, im = 0.0;
-                    if (re_col >= 0 && re_row[l] != nullptr) re = re_row[l][re_col];
-                    if (halve_col) re = re * 0.5;
-                    if (halve_row[l]) re = re * 0.5;
-                    if (im_col >= 0 && im_row[l] != nullptr) im = im_row[l][im_col];
-                    b[l] = re;
-                    b[kLanes + l] = im;
-                }
+        }
+        const double* res = lanes_forward(*m.fwd_rows, buf);
+        for (int l = 0; l < cnt; ++l) {
+            double* dr = rows_re + to_size(y0 + l) * width;
+            double* di = rows_im + to_size(y0 + l) * width;
+            for (int X = 0; X < 2 * W; ++X) {
+                dr[X] = res[lane_re(X, l)];
+                di[X] = res[lane_re(X, l) + kLanes];
             }
-            const double* res = lanes_inverse(p, buf);
-            for (int l = 0; l < cnt; ++l) {
-                double* dr = rows_re + to_size(r0 + l) * w2;
-                double* di = rows_im + to_size(r0 + l) * w2;
-                for (int X = 0; X < W2; ++X) {
-                    dr[X] = res[lane_re(X, l)];
-                    di[X] = res[lane_re(X, l) + kLanes];
-                }
-            }
-        });
-    }
-    stage("horizontal IDFT end!!\n");
+        }
+    });
+}
 
-    stage("vertical IDFT start!!\n");
-    {
-        const LinePlan& p = *m.inv_cols;
-        // The inverse transforms divide by the new lengths while the spectrum was taken at the
-        // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
-        const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
-        for_line_groups(group_count(W2), m.buffers, [&](int g, double* buf) {
-            const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
-            // Rows never stored are zeros; lanes past the last column repeat it.
-            for (int Y = 0; Y < 2 * H2; ++Y) {
-                const int r = m.compact[to_size(Y)];
-                double* b = buf + lane_re(Y, 0);
-                if (r < 0) {
-                    for (int l = 0; l < 2 * kLanes; ++l) b[l] = 0.0;
-                    continue;
-                }
-                const double* sr = rows_re + to_size(r) * w2 + to_size(x0);
-                const double* si = rows_im + to_size(r) * w2 + to_size(x0);
-                for (int l = 0; l < kLanes; ++l) {
-                    b[l] = sr[std::min(l, cnt - 1)];
-                    b[kLanes + l] = si[std::min(l, cnt - 1)];
-                }
+// Forward column pass: the 2W columns of the mirrored forward rows (2H long, row Y read from
+// row mirror_repeat(Y, H)) transformed into the spectrum spec_re/spec_im, 2H rows of 2W.
+void forward_columns(Impl& m) {
+    const int W = m.W, H = m.H;
+    const std::size_t width = 2 * to_size(W);
+    const double* rows_re = m.rows_re.get();
+    const double* rows_im = m.rows_im.get();
+    double* spec_re = m.spec_re.get();
+    double* spec_im = m.spec_im.get();
+    for_line_groups(group_count(2 * W), m.buffers, [&](int g, double* buf) {
+        const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
+        for (int Y = 0; Y < 2 * H; ++Y) {
+            const std::size_t row = to_size(mirror_repeat(Y, H)) * width;
+            double* b = buf + lane_re(Y, 0);
+            // Lanes past the last column repeat it.
+            for (int l = 0; l < kLanes; ++l) {
+                const std::size_t at = row + to_size(x0 + std::min(l, cnt - 1));
+                b[l] = rows_re[at];
+                b[kLanes + l] = rows_im[at];
             }
-            const double* res = lanes_inverse(p, buf);
+        }
+        const double* res = lanes_forward(*m.fwd_cols, buf);
+        for (int Y = 0; Y < 2 * H; ++Y) {
+            double* dr = spec_re + to_size(Y) * width + to_size(x0);
+            double* di = spec_im + to_size(Y) * width + to_size(x0);
+            const double* b = res + lane_re(Y, 0);
             for (int l = 0; l < cnt; ++l) {
-                std::uint8_t* o = out + to_size(x0 + l) * to_size(H2);
-                for (int y = 0; y < H2; ++y) o[y] = clamp_to_byte(gain * res[lane_re(y, l)]);
+                dr[l] = b[l];
+                di[l] = b[kLanes + l];
             }
-        });
+        }
+    });
+}
+
+// Zero insertion and Nyquist split on the way into the inverse row pass: loads rows
+// rows[r0 .. r0 + cnt - 1] of the stuffed 2W2 x 2H2 spectrum into the lanes of buf (lanes past
+// cnt repeat the last row), reading the forward spectrum through stuffed_source.
+// The split, real parts only: column nyq_col and row nyq_row halved, in this order, then
+// column nyq_col copied into column W and row nyq_row into row H. So real part (X, Y) is that
+// of (x, y) = (X == W ? nyq_col : X, Y == H ? nyq_row : Y) after the insertion, times 0.5 if x
+// is nyq_col, then times 0.5 if y is nyq_row: the same products in the same order as the
+// split on the full grid. Imaginary parts are those of the insertion alone.
+void gather_stuffed_rows(const Impl& m, int r0, int cnt, double* buf) {
+    const int W = m.W, H = m.H, W2 = m.W2;
+    const int nyq_col = W + 2 * m.dx, nyq_row = H + 2 * m.dy;
+    const std::size_t width = 2 * to_size(W);
+    const double* re_row[kLanes];
+    const double* im_row[kLanes];
+    bool halve_row[kLanes];
+    for (int l = 0; l < kLanes; ++l) {
+        const int Y = m.rows[to_size(r0 + std::min(l, cnt - 1))];
+        const int y = Y == H ? nyq_row : Y;
+        const int fr = stuffed_source(y, H, m.dy), fi = stuffed_source(Y, H, m.dy);
+        re_row[l] = fr < 0 ? nullptr : m.spec_re.get() + to_size(fr) * width;
+        im_row[l] = fi < 0 ? nullptr : m.spec_im.get() + to_size(fi) * width;
+        halve_row[l] = y == nyq_row;
     }
+    for (int X = 0; X < 2 * W2; ++X) {
+        const int x = X == W ? nyq_col : X;
+        const int re_col = stuffed_source(x, W, m.dx), im_col = stuffed_source(X, W, m.dx);
+        const bool halve_col = x == nyq_col;
+        double* b = buf + lane_re(X, 0);
+        for (int l = 0; l < kLanes; ++l) {
+            double re = 0.0, im = 0.0;
+            if (re_col >= 0 && re_row[l] != nullptr) re = re_row[l][re_col];
+            if (halve_col) re = re * 0.5;
+            if (halve_row[l]) re = re * 0.5;
+            if (im_col >= 0 && im_row[l] != nullptr) im = im_row[l][im_col];
+            b[l] = re;
+            b[kLanes + l] = im;
+        }
+    }
+}
+
+// Inverse row pass: the rows of the stuffed spectrum that are not all zero (m.rows), 2W2 long,
+// transformed into rows_re/rows_im, of which only columns 0 .. W2 - 1 are kept (W2 wide).
+void inverse_rows(Impl& m) {
+    const std::size_t width = to_size(m.W2);
+    const int W2 = m.W2, R = static_cast<int>(m.rows.size());
+    double* rows_re = m.rows_re.get();
+    double* rows_im = m.rows_im.get();
+    for_line_groups(group_count(R), m.buffers, [&](int g, double* buf) {
+        const int r0 = g * kLanes, cnt = std::min(kLanes, R - r0);
+        gather_stuffed_rows(m, r0, cnt, buf);
+        const double* res = lanes_inverse(*m.inv_rows, buf);
+        for (int l = 0; l < cnt; ++l) {
+            double* dr = rows_re + to_size(r0 + l) * width;
+            double* di = rows_im + to_size(r0 + l) * width;
+            for (int X = 0; X < W2; ++X) {
+                dr[X] = res[lane_re(X, l)];
+                di[X] = res[lane_re(X, l) + kLanes];
+            }
+        }
+    });
+}
+
+// The conversion of the last pass: samples y = 0 .. H2 - 1 of lanes 0 .. cnt - 1 of res (the
+// columns x0 ..) times gain, clamped to 0 .. 255 and truncated, into out (column length H2).
+void store_bytes(const double* res, int x0, int cnt, int H2, double gain, std::uint8_t* out) {
+    for (int l = 0; l < cnt; ++l) {
+        std::uint8_t* o = out + to_size(x0 + l) * to_size(H2);
+        for (int y = 0; y < H2; ++y) o[y] = clamp_to_byte(gain * res[lane_re(y, l)]);
+    }
+}
+
+// Inverse column pass: columns 0 .. W2 - 1 (the others are never used), 2H2 long, read from the
+// kept inverse rows (the rows never stored are zeros), transformed and converted to bytes.
+void inverse_columns(Impl& m, std::uint8_t* out) {
+    const int W = m.W, H = m.H, W2 = m.W2, H2 = m.H2;
+    const std::size_t width = to_size(W2);
+    const double* rows_re = m.rows_re.get();
+    const double* rows_im = m.rows_im.get();
+    // The inverse transforms divide by the new lengths while the spectrum was taken at the
+    // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
+    const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
+    for_line_groups(group_count(W2), m.buffers, [&](int g, double* buf) {
+        const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
+        // Lanes past the last column repeat it.
+        for (int Y = 0; Y < 2 * H2; ++Y) {
+            const int r = m.compact[to_size(Y)];
+            double* b = buf + lane_re(Y, 0);
+            if (r < 0) {
+                for (int l = 0; l < 2 * kLanes; ++l) b[l] = 0.0;
+                continue;
+            }
+            const double* sr = rows_re + to_size(r) * width + to_size(x0);
+            const double* si = rows_im + to_size(r) * width + to_size(x0);
+            for (int l = 0; l < kLanes; ++l) {
+                b[l] = sr[std::min(l, cnt - 1)];
+                b[kLanes + l] = si[std::min(l, cnt - 1)];
+            }
+        }
+        store_bytes(lanes_inverse(*m.inv_cols, buf), x0, cnt, H2, gain, out);
+    });
+}
+
+}  // namespace
+
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out) {
+    Impl& m = *work.impl_;
+    stage("horizontal DFT start!!\n");
+    forward_rows(m, in);
+    stage("horizontal DFT end\n");
+    stage("vertical DFT start!!\n");
+    forward_columns(m);
+    stage("vertical DFT end!!\n");
+    // The stuffed spectrum is never formed: the inverse row pass reads the forward spectrum
+    // through gather_stuffed_rows.
+    stage("high frequency 0 staffing start!!\n");
+    stage("high frequency 0 staffing end!!\n");
+    stage("horizontal IDFT start!!\n");
+    inverse_rows(m);
+    stage("horizontal IDFT end!!\n");
+    stage("vertical IDFT start!!\n");
+    inverse_columns(m, out);
     stage("vertical IDFT end!!\n");
 }
 
@@ -308,9 +349,9 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t d = sizeof(double);
     const std::uint64_t spectrum = 2 * 4 * w * h * d;
     const std::uint64_t kept = 2 * w2 * rows * d;
-    // Per plan: chirp and rotation tables (7 n), kernel spectra (3 L), output order (L ints),
+    // Per plan: chirp and rotation tables (6 n), kernel spectrum (2 L), output order (L ints),
     // FFT tables.
-    const std::uint64_t plans = 4 * ((7 * longest_n + 3 * longest) * d + longest * sizeof(int) +
+    const std::uint64_t plans = 4 * ((6 * longest_n + 2 * longest) * d + longest * sizeof(int) +
                                      8192 * d + 64 * sizeof(int));
     const std::uint64_t buffers =
         static_cast<std::uint64_t>(worker_count()) * 2 *

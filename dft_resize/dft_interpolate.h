@@ -15,14 +15,14 @@
 //   truncated toward zero. In exact arithmetic output (x, y) is the plane's cosine series at
 //   input position ((x + 1/2) W / W2 - 1/2, (y + 1/2) H / H2 - 1/2); a same-size result
 //   equals the input or lies one below it, never above.
-// - Every value is IEEE double in the order the line transforms (line_transforms.h) and the
-//   steps above define; dft_interpolate.cpp lists the shortcuts its schedule takes, each of
+// - Every value is IEEE double in the order the line transforms (fft/line_transforms.h) and
+//   the steps above define; dft_interpolate.cpp lists the shortcuts its schedule takes, each of
 //   which keeps every bit.
 // - Stage lines go to standard error, from "horizontal DFT start!!" to "vertical IDFT end!!".
 // - Working memory is taken from the heap and released by its owner; a failed allocation ends
 //   the process with "<array> no memory!!" (fourieR, fourieI: the forward spectrum; VOUTR,
 //   VOUTI: the inverse row pass's result; ww, ip: FFT tables; line buffer: one per thread).
-// - The work is spread over worker_count() threads (image/parallel.h); results do not depend
+// - The work is spread over worker_count() threads (base/parallel.h); results do not depend
 //   on their number or on the instruction set the lanes run with.
 
 #include <cstdint>
