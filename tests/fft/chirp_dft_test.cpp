@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fft/complex_fft.h"
 #include "tests/fft/fft_reference.h"
 #include "tests/support/tolerances.h"
 
@@ -21,6 +22,7 @@ using fft_test::LongLine;
 using fft_test::padded_length;
 using fft_test::random_line;
 using fft_test::relative_error;
+using fft_test::same_bits;
 
 Line forward(const Line& x, FftTables& t) {
     const int n = static_cast<int>(x.re.size());
@@ -171,6 +173,81 @@ TEST(ChirpPlan, KernelSpectrumIsTheDftOfTheConjugateChirp) {
         std::vector<double> ki(plan.kernel_im, plan.kernel_im + L);
         EXPECT_LT(relative_error(kr, ki, want), dft_error_bound(N)) << "N = " << N;
         chirp_plan_destroy(&plan);
+    }
+}
+
+// chirp_plan_execute's steps exactly as the method states them: split work arrays, an
+// interleaved buffer through complex_fft, a division by L, the chirp read conjugated for the
+// sign-plus transform, the 1 / N last. The library runs the same steps through the code it
+// shares with the lanes (a product with 1 / L, one buffer, reordered output reads); this
+// pins that code to the statement bit for bit.
+void execute_as_stated(const ChirpPlan& plan, int conjugate, Line& x, FftTables& t) {
+    const int N = plan.N, M = plan.M, L = plan.L;
+    const double sign = conjugate != 0 ? -1.0 : 1.0;
+    std::vector<double> wr(static_cast<std::size_t>(L)), wi(static_cast<std::size_t>(L));
+    std::vector<double> buf(2 * static_cast<std::size_t>(L));
+    auto times = [](double xr, double xi, double cr, double ci, double& re, double& im) {
+        re = xr * cr - xi * ci;
+        im = xr * ci + xi * cr;
+    };
+    for (std::size_t j = 0; j < static_cast<std::size_t>(L); ++j) {
+        if (j < static_cast<std::size_t>(N)) {
+            times(x.re[j], x.im[j], plan.chirp_re[j], sign * plan.chirp_im[j], wr[j], wi[j]);
+        } else {
+            wr[j] = wi[j] = 0.0;
+        }
+    }
+    auto fft = [&](int dir, bool divide) {
+        for (std::size_t k = 0; k < wr.size(); ++k) {
+            buf[2 * k] = wr[k];
+            buf[2 * k + 1] = wi[k];
+        }
+        complex_fft(2 * L, dir, buf.data(), t.ip.data(), t.w.data());
+        for (std::size_t k = 0; k < wr.size(); ++k) {
+            wr[k] = divide ? buf[2 * k] / L : buf[2 * k];
+            wi[k] = divide ? buf[2 * k + 1] / L : buf[2 * k + 1];
+        }
+    };
+    fft(-1, true);
+    for (std::size_t k = 0; k < wr.size(); ++k)
+        times(wr[k], wi[k], plan.kernel_re[k], sign * plan.kernel_im[k], wr[k], wi[k]);
+    fft(+1, false);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(M); ++k)
+        times(wr[k], wi[k], plan.chirp_re[k], sign * plan.chirp_im[k], x.re[k], x.im[k]);
+    if (conjugate == 0) {
+        const double inv = 1.0 / N;
+        for (std::size_t k = 0; k < static_cast<std::size_t>(M); ++k) {
+            x.re[k] = x.re[k] * inv;
+            x.im[k] = x.im[k] * inv;
+        }
+    }
+}
+
+TEST(ChirpPlanExecute, HasTheBitsOfItsStepsAsStated) {
+    const int cases[][2] = {{2, 2}, {3, 3}, {5, 5}, {12, 5}, {100, 100}, {1001, 1001},
+                            {4097, 4097}, {8192, 8192}};
+    for (const auto& c : cases) {
+        for (int conjugate : {0, 1}) {
+            FftTables t;
+            ChirpPlan plan;
+            ASSERT_EQ(chirp_plan_create(&plan, c[0], c[1], t.ip.data(), t.w.data()), 0);
+            // Tiny and huge values too, where a product with 1 / L and a division by L could
+            // only differ if 1 / L were inexact.
+            Line x = random_line(c[0], static_cast<unsigned>(c[0] * 2 + conjugate));
+            x.re[0] = 3e-310;
+            x.im[static_cast<std::size_t>(c[0] - 1)] = -1e300;
+            Line want = x;
+            execute_as_stated(plan, conjugate, want, t);
+            chirp_plan_execute(&plan, conjugate, x.re.data(), x.im.data(), t.ip.data(),
+                               t.w.data());
+            chirp_plan_destroy(&plan);
+            for (std::size_t k = 0; k < x.re.size(); ++k) {
+                ASSERT_TRUE(same_bits(x.re[k], want.re[k]) && same_bits(x.im[k], want.im[k]))
+                    << "N " << c[0] << ", conjugate " << conjugate << ", k " << k << ": ("
+                    << x.re[k] << ", " << x.im[k] << ") vs (" << want.re[k] << ", "
+                    << want.im[k] << ")";
+            }
+        }
     }
 }
 

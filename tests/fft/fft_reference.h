@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -77,6 +78,11 @@ inline double relative_error(const std::vector<double>& got, const std::vector<l
         norm += want[i] * want[i];
     }
     return static_cast<double>(std::sqrt(err / norm));
+}
+
+// Same bits, zeros' signs included: for code that must do the very operations of another.
+inline bool same_bits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 inline std::vector<double> random_points(int n, unsigned seed) {

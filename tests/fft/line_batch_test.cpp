@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -20,6 +19,7 @@ namespace {
 using fft_test::FftTables;
 using fft_test::Line;
 using fft_test::random_line;
+using fft_test::same_bits;
 
 
 // Runs the test body once per instruction set this processor supports, restoring the choice.
@@ -33,11 +33,6 @@ void for_each_isa(F body) {
         body();
     }
     set_active_isa(before);
-}
-
-// Same bits, zeros' signs included: the lanes do the very operations of the scalar code.
-bool same_bits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 class LaneFft : public ::testing::TestWithParam<std::tuple<int, int>> {};
