@@ -117,17 +117,16 @@ void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, 
     double* a = plan->work_re;
     interleave(N, re, im, a);
     if (conjugate != 0) {
-        chirp_template::transform<double, true>(t, a, M, nullptr,
-                                                [&](int k, fft_template::Cx<double> x) {
-                                                    re[k] = x.re;
-                                                    im[k] = x.im;
-                                                });
+        chirp_template::transform<double, true>(t, a, M, nullptr, [&](int k, double x, double y) {
+            re[k] = x;
+            im[k] = y;
+        });
     } else {
         const double inv = 1.0 / N;
         chirp_template::transform<double, false>(t, a, M, nullptr,
-                                                 [&](int k, fft_template::Cx<double> x) {
-                                                     re[k] = x.re * inv;
-                                                     im[k] = x.im * inv;
+                                                 [&](int k, double x, double y) {
+                                                     re[k] = x * inv;
+                                                     im[k] = y * inv;
                                                  });
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The chirp-z steps of chirp_plan_execute (chirp_dft.h) written once over a sample type T, as
 // fft_template.h writes the FFT: chirp_dft.cpp runs them on doubles, the lanes (lanes.h) on
-// vectors of lines, with the same operations in the same order.
+// vectors of lines, with the same operations in the same order. Like fft_template.h, the
+// templates lie in an anonymous namespace: every file has its own copy.
 
 #include "fft/fft_template.h"
 
@@ -21,19 +22,22 @@ struct ChirpTables {
 };
 
 namespace chirp_template {
+namespace {
 
-using fft_template::Cx;
-
-// x times c, c's imaginary part negated when Conj: (xr cr - xi ci, xr ci + xi cr).
+// (xr + i xi) times c, c's imaginary part negated when Conj, into re and im:
+// (xr cr - xi ci, xr ci + xi cr). The inputs are taken by value, so re and im may be where
+// they came from. (Plain T values, not a pair: on the wider lane types a pair is copied
+// through memory.)
 template <class T, bool Conj>
-[[gnu::always_inline]] inline Cx<T> times(Cx<T> x, double c_re, double c_im) {
+[[gnu::always_inline]] inline void times(T xr, T xi, double c_re, double c_im, T* re, T* im) {
     const double ci = Conj ? -c_im : c_im;
-    return {x.re * c_re - x.im * ci, x.re * ci + x.im * c_re};
+    *re = xr * c_re - xi * ci;
+    *im = xr * ci + xi * c_re;
 }
 
 // Steps 1 to 5 of chirp_plan_execute. a holds L points of T in complex_fft's layout, the N
-// inputs at points 0 .. N - 1; all L points are overwritten. Then out(k, X[k]) is called for
-// k = 0 .. count - 1 in order (count <= N), with X[k] = c[k] sum_j x[j] c[j] conj(c[k - j]),
+// inputs at points 0 .. N - 1; all L points are overwritten. Then out(k, re, im) is called for
+// k = 0 .. count - 1 in order (count <= N) with X[k] = c[k] sum_j x[j] c[j] conj(c[k - j]),
 // the sign-minus DFT unscaled; with Conj every chirp and kernel value is read conjugated,
 // which gives the sign-plus DFT.
 // order: nullptr runs the last FFT whole and reads X[k] at point k; otherwise the last FFT
@@ -44,29 +48,31 @@ template <class T, bool Conj>
 template <class T, bool Conj, class Out>
 void transform(const ChirpTables& t, T* a, int count, const int* order, Out out) {
     const int N = t.N, L = t.L;
-    for (int j = 0; j < N; ++j) {
-        const Cx<T> x = fft_template::load(a + 2 * j);
-        fft_template::store(a + 2 * j, times<T, Conj>(x, t.chirp_re[j], t.chirp_im[j]));
-    }
+    for (int j = 0; j < N; ++j)
+        times<T, Conj>(a[2 * j], a[2 * j + 1], t.chirp_re[j], t.chirp_im[j], &a[2 * j],
+                       &a[2 * j + 1]);
     const T zero{};
     for (int j = N; j < L; ++j) {
         a[2 * j] = zero;
         a[2 * j + 1] = zero;
     }
     fft_template::fft_minus(2 * L, a, t.ip, t.nw, t.w);
-    for (int k = 0; k < L; ++k) {
-        const Cx<T> x = {a[2 * k] * t.inv_L, a[2 * k + 1] * t.inv_L};
-        fft_template::store(a + 2 * k, times<T, Conj>(x, t.kernel_re[k], t.kernel_im[k]));
-    }
+    const double inv_L = t.inv_L;
+    for (int k = 0; k < L; ++k)
+        times<T, Conj>(a[2 * k] * inv_L, a[2 * k + 1] * inv_L, t.kernel_re[k], t.kernel_im[k],
+                       &a[2 * k], &a[2 * k + 1]);
     if (order == nullptr) {
         fft_template::fft_plus(2 * L, a, t.ip, t.nw, t.w);
     } else {
         fft_template::fft_plus_bitrev(2 * L, a, t.nw, t.w);
     }
     for (int k = 0; k < count; ++k) {
-        const Cx<T> x = fft_template::load(a + 2 * (order == nullptr ? k : order[k]));
-        out(k, times<T, Conj>(x, t.chirp_re[k], t.chirp_im[k]));
+        const int q = order == nullptr ? k : order[k];
+        T re, im;
+        times<T, Conj>(a[2 * q], a[2 * q + 1], t.chirp_re[k], t.chirp_im[k], &re, &im);
+        out(k, re, im);
     }
 }
 
+}  // namespace
 }  // namespace chirp_template

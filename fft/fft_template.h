@@ -10,11 +10,13 @@
 // real and imaginary parts of point j, each a T; twiddles and offsets are complex_fft's
 // double and int tables, built beforehand (nw = ip[0] >= n / 4) and only read here.
 //
-// Everything here is a template on T, so a translation unit compiled for a wider instruction
-// set and instantiating it with a type of its own shares no code with the others. The order
-// of operations inside the helpers is part of the results: do not regroup.
+// Everything here lies in an anonymous namespace, so every translation unit has a copy of its
+// own: code instantiated in a file compiled for a wider instruction set can never be merged by
+// the linker into another file's. The order of operations inside the helpers is part of the
+// results: do not regroup.
 
 namespace fft_template {
+namespace {
 
 template <class T>
 struct Cx {
@@ -645,4 +647,5 @@ void fft_minus(int n, T* a, const int* ip, int nw, const double* w) {
     permute<T, true>(n, ip, a);
 }
 
+}  // namespace
 }  // namespace fft_template

@@ -7,9 +7,8 @@
 
 namespace {
 
-struct ThisFile {};
 typedef double Part __attribute__((vector_size(kLanes / 2 * sizeof(double))));
-using V = LaneVector<Part, 2, ThisFile>;
+using V = LaneVector<Part, 2>;
 
 }  // namespace
 

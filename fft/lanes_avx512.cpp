@@ -2,15 +2,12 @@
 // (line_batch.cpp); this file alone is compiled for AVX-512F. Eight lanes in one 512-bit
 // register.
 
-#include "fft/lane_vector.h"
 #include "fft/lanes.h"
 #include "fft/line_template.h"
 
 namespace {
 
-struct ThisFile {};
-typedef double Part __attribute__((vector_size(kLanes / 1 * sizeof(double))));
-using V = LaneVector<Part, 1, ThisFile>;
+typedef double V __attribute__((vector_size(kLanes * sizeof(double))));
 
 }  // namespace
 

@@ -7,9 +7,8 @@
 
 namespace {
 
-struct ThisFile {};
 typedef double Part __attribute__((vector_size(kLanes / 4 * sizeof(double))));
-using V = LaneVector<Part, 4, ThisFile>;
+using V = LaneVector<Part, 4>;
 
 }  // namespace
 

@@ -35,9 +35,7 @@ void rotate_line(int n, bool inverse, double f, const double* in_re, const doubl
         double c, s;
         shift_factors(n, k, inverse, &c, &s);
         const std::size_t i = to_size(k) * in_stride, o = to_size(k) * out_stride;
-        const fft_template::Cx<double> y = line_template::rotate<double>({in_re[i], in_im[i]}, c, s, f);
-        out_re[o] = y.re;
-        out_im[o] = y.im;
+        line_template::rotate(in_re[i], in_im[i], c, s, f, &out_re[o], &out_im[o]);
     }
 }
 
