@@ -24,8 +24,9 @@ void interleave(int L, const double* re, const double* im, double* buf) {
     }
 }
 
-// The FFT's result back into split arrays, each value divided by L. L is a power of two, but
-// the division is what defines the values, so it stays a division.
+// The FFT's result back into split arrays, each value divided by L, as the kernel's spectrum
+// is defined. (The transforms multiply by the exact 1 / L instead, chirp_template.h: the same
+// values.)
 void deinterleave_scaled(int L, const double* buf, double* re, double* im) {
     const double l = static_cast<double>(L);
     for (int k = 0; k < L; ++k) {

@@ -15,7 +15,8 @@
 //   N <= 8192, 64 ints and 8192 doubles suffice.
 // - Not reentrant: the entries transform in process-wide staging buffers, one pair per entry,
 //   and may rewrite the tables, so no two calls of the same entry may run at once.
-// - Every value is IEEE double in the order written in chirp_dft.cpp.
+// - Every value is IEEE double in the order written in chirp_dft.cpp and, for the steps of a
+//   transform, chirp_template.h, which the lanes (lanes.h) share.
 
 // Longest transform the entries take (the size of their staging buffers).
 constexpr int kMaxDftLength = 8192;

@@ -13,7 +13,8 @@
 //   dft_forward (negative exponent, 1/n). The 2 is applied after the rotation, before the DFT.
 // - Rotation factors: pi = 4 atan(1.0) per call; theta = (k * pi) / n (k and n as doubles),
 //   negated for the inverse; c = cos(theta), s = sin(theta); rotated value
-//   ((Xr c - Xi s) f, (Xi c + Xr s) f) with f = 0.5 forward, 2 inverse.
+//   ((Xr c - Xi s) f, (Xi c + Xr s) f) with f = 0.5 forward, 2 inverse: line_template.h's
+//   rotate, which the lanes (lanes.h) share.
 // - ip and w are complex_fft's tables, owned by the caller, passed through unchanged.
 // - Scratch: the strided forms take four arrays of n values (R, I1, OR, OI) for the call; an
 //   allocation failure ends the process with "<name> no memory!!". The contiguous forms take
