@@ -124,11 +124,10 @@ void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, 
         });
     } else {
         const double inv = 1.0 / N;
-        chirp_template::transform<double, false>(t, a, M, nullptr,
-                                                 [&](int k, double x, double y) {
-                                                     re[k] = x * inv;
-                                                     im[k] = y * inv;
-                                                 });
+        chirp_template::transform<double, false>(t, a, M, nullptr, [&](int k, double x, double y) {
+            re[k] = x * inv;
+            im[k] = y * inv;
+        });
     }
 }
 

@@ -9,10 +9,10 @@
 // What the chirp-z transform of one length reads. Every array is owned elsewhere. A plain
 // record with no member functions, so that no code of it is compiled into the lane files.
 struct ChirpTables {
-    int N;          // input points
-    int L;          // padded length, a power of two
-    int nw;         // size of the FFT table in w (ip[0]), built for n = 2L doubles or more
-    double inv_L;   // 1.0 / L
+    int N;                   // input points
+    int L;                   // padded length, a power of two
+    int nw;                  // size of the FFT table in w (ip[0]), built for n = 2L doubles or more
+    double inv_L;            // 1.0 / L
     const double* chirp_re;  // c[j] = exp(-i pi j^2 / N), N entries
     const double* chirp_im;
     const double* kernel_re;  // spectrum of the conjugate chirp kernel, L entries

@@ -81,8 +81,7 @@ template <class T>
 //   quarter 2: ((x0 - x2) + i (x1 - x3)) w1   quarter 3: ((x0 - x2) - i (x1 - x3)) w3
 // with w1 = omega^j, w3 = omega^(3j). plain_unit is j = 0, plain_c4 is j = M / 8.
 template <class T, bool Conj = false>
-[[gnu::always_inline]] inline void plain_step(T* p0, T* p1, T* p2, T* p3, Twiddle w1,
-                                              Twiddle w3) {
+[[gnu::always_inline]] inline void plain_step(T* p0, T* p1, T* p2, T* p3, Twiddle w1, Twiddle w3) {
     const Cx<T> x0 = load<T, Conj>(p0), x1 = load<T, Conj>(p1), x2 = load<T, Conj>(p2),
                 x3 = load<T, Conj>(p3);
     const Cx<T> s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
@@ -118,8 +117,8 @@ template <class T, bool Conj = false>
 // quarter), from the group (cos, sin, cos 3, -sin 3) of omega^j. The mirror's twiddles follow
 // exactly: omega^(Q - j) = i conj(omega^j), omega^(3(Q - j)) = -i conj(omega^(3j)).
 template <class T, bool Conj = false>
-[[gnu::always_inline]] inline void plain_pair(T* a, int q, int j, double c1, double s1,
-                                              double c3, double ns3) {
+[[gnu::always_inline]] inline void plain_pair(T* a, int q, int j, double c1, double s1, double c3,
+                                              double ns3) {
     plain_step<T, Conj>(a + j, a + q + j, a + 2 * q + j, a + 3 * q + j, {c1, s1}, {c3, -ns3});
     const int k = q - j;
     plain_step<T, Conj>(a + k, a + q + k, a + 2 * q + k, a + 3 * q + k, {s1, c1}, {ns3, -c3});
@@ -132,8 +131,8 @@ template <class T, bool Conj = false>
 // which is (y0 + y2) + (y1 + y3) and so on for the rotated points y; quarter 3 keeps the
 // rotation omega^(2j) pending, so it stays twisted.
 template <class T>
-[[gnu::always_inline]] inline void twisted_step(T* p0, T* p1, T* p2, T* p3, Twiddle r1,
-                                                Twiddle f1, Twiddle r3, Twiddle f3) {
+[[gnu::always_inline]] inline void twisted_step(T* p0, T* p1, T* p2, T* p3, Twiddle r1, Twiddle f1,
+                                                Twiddle r3, Twiddle f3) {
     const Cx<T> x0 = load(p0), x1 = load(p1), x2 = load(p2), x3 = load(p3);
     const Cx<T> ra = mul(add_i(x0, x2), r1), fb = mul(add_i(x1, x3), f1);
     const Cx<T> rc = mul(sub_i(x0, x2), r3), fe = mul(sub_i(x1, x3), f3);
@@ -378,8 +377,8 @@ void quad_kernel(int n, T* a, int nw, const double* w) {
 template <class T>
 void leaf_kernel(int n, int split, T* a, int nw, const double* w) {
     if (n == 512) {
-        leaf<T, kernel16_a<T>, kernel16_b<T>>(128, split, a, w + nw - 64, w + nw - 128,
-                                              w + nw - 8, w + nw - 32);
+        leaf<T, kernel16_a<T>, kernel16_b<T>>(128, split, a, w + nw - 64, w + nw - 128, w + nw - 8,
+                                              w + nw - 32);
     } else {
         leaf<T, kernel8_a<T>, kernel8_b<T>>(64, split, a, w + nw - 32, w + nw - 64, w + nw - 8,
                                             w + nw - 8);

@@ -31,9 +31,9 @@ constexpr long lane_result_offset(int padded) {
 // What a line transform of one length reads, as plain pointers (see LinePlan in
 // line_batch.h). A plain record, like ChirpTables.
 struct LaneTables {
-    int n;         // line length
-    double inv_n;  // 1.0 / n
-    ChirpTables chirp;     // the chirp-z transform of n points
+    int n;                // line length
+    double inv_n;         // 1.0 / n
+    ChirpTables chirp;    // the chirp-z transform of n points
     const double* fwd_c;  // shift_factors(n, k, false)
     const double* fwd_s;
     const double* inv_c;  // shift_factors(n, k, true)

@@ -12,10 +12,10 @@
 #include "fft/lanes.h"
 
 struct LinePlan {
-    int n = 0;  // line length
-    int L = 0;  // padded length of the chirp-z convolution
-    HeapArray<double> chirp_re, chirp_im;    // n each
-    HeapArray<double> kernel_re, kernel_im;  // L each
+    int n = 0;                                     // line length
+    int L = 0;                                     // padded length of the chirp-z convolution
+    HeapArray<double> chirp_re, chirp_im;          // n each
+    HeapArray<double> kernel_re, kernel_im;        // L each
     HeapArray<double> fwd_c, fwd_s, inv_c, inv_s;  // n each
     HeapArray<int> ip;                             // complex_fft's tables for 2L
     HeapArray<double> w;

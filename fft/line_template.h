@@ -15,8 +15,7 @@ namespace {
 // (xi c + xr s) f). The factor comes after the rotation: 0.5 for the forward transforms, 2
 // for the inverse. The inputs are taken by value, so re and im may be where they came from.
 template <class T>
-[[gnu::always_inline]] inline void rotate(T xr, T xi, double c, double s, double f, T* re,
-                                          T* im) {
+[[gnu::always_inline]] inline void rotate(T xr, T xi, double c, double s, double f, T* re, T* im) {
     *re = (xr * c - xi * s) * f;
     *im = (xi * c + xr * s) * f;
 }

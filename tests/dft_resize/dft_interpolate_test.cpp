@@ -40,7 +40,8 @@ TEST(DftInterpolateWorkedExamples, ZeroAnd255ToWidthFour) {
     // The reference itself first: the values the example states.
     const std::vector<long double> v = closed_form(in, 4, 1);
     const double stated[4] = {-39.09, 58.50, 196.50, 294.09};
-    for (int x = 0; x < 4; ++x) EXPECT_NEAR(static_cast<double>(v[x]), stated[x], tol::kTwoDecimals) << x;
+    for (int x = 0; x < 4; ++x)
+        EXPECT_NEAR(static_cast<double>(v[x]), stated[x], tol::kTwoDecimals) << x;
     EXPECT_EQ(bytes_of(enlarge(in, 4, 1)), (std::vector<int>{0, 58, 196, 255}));
 }
 
@@ -48,7 +49,8 @@ TEST(DftInterpolateWorkedExamples, TenTwentyThirtyToWidthSix) {
     const Plane in = from_values(3, 1, {10, 20, 30});
     const std::vector<long double> v = closed_form(in, 6, 1);
     const double stated[6] = {8.85, 11.84, 17.01, 22.99, 28.16, 31.15};
-    for (int x = 0; x < 6; ++x) EXPECT_NEAR(static_cast<double>(v[x]), stated[x], tol::kTwoDecimals) << x;
+    for (int x = 0; x < 6; ++x)
+        EXPECT_NEAR(static_cast<double>(v[x]), stated[x], tol::kTwoDecimals) << x;
     EXPECT_EQ(bytes_of(enlarge(in, 6, 1)), (std::vector<int>{8, 11, 17, 22, 28, 31}));
 }
 

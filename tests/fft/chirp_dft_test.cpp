@@ -96,8 +96,10 @@ TEST(ChirpPlan, FirstMOutputsOfAShortenedPlanAreTheDftsFirstOutputs) {
     chirp_plan_execute(&plan, 0, y.re.data(), y.im.data(), t.ip.data(), t.w.data());
     chirp_plan_destroy(&plan);
     for (int k = 0; k < 5; ++k) {
-        EXPECT_NEAR(y.re[static_cast<std::size_t>(k)], static_cast<double>(want.re[k]), tol::kFewRoundings);
-        EXPECT_NEAR(y.im[static_cast<std::size_t>(k)], static_cast<double>(want.im[k]), tol::kFewRoundings);
+        EXPECT_NEAR(y.re[static_cast<std::size_t>(k)], static_cast<double>(want.re[k]),
+                    tol::kFewRoundings);
+        EXPECT_NEAR(y.im[static_cast<std::size_t>(k)], static_cast<double>(want.im[k]),
+                    tol::kFewRoundings);
     }
     // Points from M on are not outputs: they keep the input.
     for (std::size_t k = 5; k < 12; ++k) {
@@ -224,8 +226,8 @@ void execute_as_stated(const ChirpPlan& plan, int conjugate, Line& x, FftTables&
 }
 
 TEST(ChirpPlanExecute, HasTheBitsOfItsStepsAsStated) {
-    const int cases[][2] = {{2, 2}, {3, 3}, {5, 5}, {12, 5}, {100, 100}, {1001, 1001},
-                            {4097, 4097}, {8192, 8192}};
+    const int cases[][2] = {{2, 2},     {3, 3},       {5, 5},       {12, 5},
+                            {100, 100}, {1001, 1001}, {4097, 4097}, {8192, 8192}};
     for (const auto& c : cases) {
         for (int conjugate : {0, 1}) {
             FftTables t;
@@ -238,14 +240,13 @@ TEST(ChirpPlanExecute, HasTheBitsOfItsStepsAsStated) {
             x.im[static_cast<std::size_t>(c[0] - 1)] = -1e300;
             Line want = x;
             execute_as_stated(plan, conjugate, want, t);
-            chirp_plan_execute(&plan, conjugate, x.re.data(), x.im.data(), t.ip.data(),
-                               t.w.data());
+            chirp_plan_execute(&plan, conjugate, x.re.data(), x.im.data(), t.ip.data(), t.w.data());
             chirp_plan_destroy(&plan);
             for (std::size_t k = 0; k < x.re.size(); ++k) {
                 ASSERT_TRUE(same_bits(x.re[k], want.re[k]) && same_bits(x.im[k], want.im[k]))
                     << "N " << c[0] << ", conjugate " << conjugate << ", k " << k << ": ("
-                    << x.re[k] << ", " << x.im[k] << ") vs (" << want.re[k] << ", "
-                    << want.im[k] << ")";
+                    << x.re[k] << ", " << x.im[k] << ") vs (" << want.re[k] << ", " << want.im[k]
+                    << ")";
             }
         }
     }
@@ -300,12 +301,12 @@ TEST_P(DftByLength, ConstantInputGoesToPointZeroAlone) {
     Line x{std::vector<double>(static_cast<std::size_t>(N), 0.75),
            std::vector<double>(static_cast<std::size_t>(N), 0.0)};
     const Line y = forward(x, t);
-    const double tol = 0.75 * dft_error_bound(N) * std::sqrt(static_cast<double>(N));
-    EXPECT_NEAR(y.re[0], 0.75, tol);
-    EXPECT_NEAR(y.im[0], 0.0, tol);
+    const double bound = 0.75 * dft_error_bound(N) * std::sqrt(static_cast<double>(N));
+    EXPECT_NEAR(y.re[0], 0.75, bound);
+    EXPECT_NEAR(y.im[0], 0.0, bound);
     for (std::size_t k = 1; k < y.re.size(); ++k) {
-        ASSERT_NEAR(y.re[k], 0.0, tol) << "k = " << k;
-        ASSERT_NEAR(y.im[k], 0.0, tol) << "k = " << k;
+        ASSERT_NEAR(y.re[k], 0.0, bound) << "k = " << k;
+        ASSERT_NEAR(y.im[k], 0.0, bound) << "k = " << k;
     }
 }
 

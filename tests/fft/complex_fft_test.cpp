@@ -68,11 +68,11 @@ TEST_P(FftBySizeAndSign, ImpulseAtOneGivesRootsOfUnity) {
     std::vector<double> a(n, 0.0);
     a[2] = 1.0;
     transform(sign, a, t);
-    const double tol = error_bound(N);
+    const double bound = error_bound(N);
     for (int k = 0; k < N; ++k) {
         const long double angle = 2 * fft_test::kPi * k / N;
-        ASSERT_NEAR(a[2 * k], static_cast<double>(std::cos(angle)), tol) << "point " << k;
-        ASSERT_NEAR(a[2 * k + 1], static_cast<double>((sign < 0 ? -1 : 1) * std::sin(angle)), tol)
+        ASSERT_NEAR(a[2 * k], static_cast<double>(std::cos(angle)), bound) << "point " << k;
+        ASSERT_NEAR(a[2 * k + 1], static_cast<double>((sign < 0 ? -1 : 1) * std::sin(angle)), bound)
             << "point " << k;
     }
 }

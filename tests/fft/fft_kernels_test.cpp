@@ -184,7 +184,7 @@ TEST(TreeStep, ReturnsTheKindOfEachLeafCountedFromTheEnd) {
 }
 
 TEST(BitReversal, EightPointKernelOnAnImpulseGivesRootsOfUnityEitherWay) {
-    const double tol = error_bound(8);
+    const double bound = error_bound(8);
     for (bool neg : {false, true}) {
         std::vector<double> a(16, 0.0);
         a[2] = 1.0;
@@ -192,8 +192,8 @@ TEST(BitReversal, EightPointKernelOnAnImpulseGivesRootsOfUnityEitherWay) {
         neg ? bitrev8_neg(a.data()) : bitrev8(a.data());
         for (int k = 0; k < 8; ++k) {
             const long double angle = 2 * fft_test::kPi * k / 8;
-            EXPECT_NEAR(a[2 * k], static_cast<double>(std::cos(angle)), tol) << "k " << k;
-            EXPECT_NEAR(a[2 * k + 1], static_cast<double>((neg ? -1 : 1) * std::sin(angle)), tol)
+            EXPECT_NEAR(a[2 * k], static_cast<double>(std::cos(angle)), bound) << "k " << k;
+            EXPECT_NEAR(a[2 * k + 1], static_cast<double>((neg ? -1 : 1) * std::sin(angle)), bound)
                 << "k " << k;
         }
     }

@@ -18,8 +18,7 @@ constexpr int kWLength = kMaxN / 4;
 
 // Relative error allowed for an FFT of this many points (tol::kFftRoundoffsPerLevel).
 inline double error_bound(int points) {
-    return tol::kFftRoundoffsPerLevel * tol::kUnitRoundoff *
-           std::log2(static_cast<double>(points));
+    return tol::kFftRoundoffsPerLevel * tol::kUnitRoundoff * std::log2(static_cast<double>(points));
 }
 
 // The padded length of the chirp-z DFT of N points: the smallest power of two >= 2N.

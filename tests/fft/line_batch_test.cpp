@@ -10,8 +10,8 @@
 
 #include "base/isa.h"
 #include "fft/chirp_dft.h"
-#include "fft/line_transforms.h"
 #include "fft/complex_fft.h"
+#include "fft/line_transforms.h"
 #include "tests/fft/fft_reference.h"
 
 namespace {
@@ -20,7 +20,6 @@ using fft_test::FftTables;
 using fft_test::Line;
 using fft_test::random_line;
 using fft_test::same_bits;
-
 
 // Runs the test body once per instruction set this processor supports, restoring the choice.
 template <class F>

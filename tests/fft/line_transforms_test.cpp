@@ -205,11 +205,11 @@ TEST(ShiftedDft, TwoEqualPointsGiveTheValueAndZero) {
     FftTables t;
     const Line y = forward_contiguous(Line{{5.5, 5.5}, {0.0, 0.0}}, t);
     // Errors relative to the line's norm, 5.5 sqrt(2).
-    const double tol = 5.5 * std::sqrt(2.0) * line_error_bound(2);
-    EXPECT_NEAR(y.re[0], 5.5, tol);
-    EXPECT_NEAR(y.im[0], 0.0, tol);
-    EXPECT_NEAR(y.re[1], 0.0, tol);
-    EXPECT_NEAR(y.im[1], 0.0, tol);
+    const double bound = 5.5 * std::sqrt(2.0) * line_error_bound(2);
+    EXPECT_NEAR(y.re[0], 5.5, bound);
+    EXPECT_NEAR(y.im[0], 0.0, bound);
+    EXPECT_NEAR(y.re[1], 0.0, bound);
+    EXPECT_NEAR(y.im[1], 0.0, bound);
 }
 
 class MirroredLine : public ::testing::TestWithParam<int> {};
@@ -236,19 +236,19 @@ TEST_P(MirroredLine, TransformsToTheRealAntisymmetricDct) {
         dct[static_cast<std::size_t>(k)] = s;
         norm += s * s;
     }
-    const double tol = static_cast<double>(std::sqrt(norm)) * line_error_bound(2 * N);
+    const double bound = static_cast<double>(std::sqrt(norm)) * line_error_bound(2 * N);
     for (int k = 0; k < N; ++k) {
         const std::size_t i = static_cast<std::size_t>(k);
-        EXPECT_NEAR(y.re[i], static_cast<double>(dct[i]), tol) << "k = " << k;
-        EXPECT_NEAR(y.im[i], 0.0, tol) << "k = " << k;
+        EXPECT_NEAR(y.re[i], static_cast<double>(dct[i]), bound) << "k = " << k;
+        EXPECT_NEAR(y.im[i], 0.0, bound) << "k = " << k;
         if (k > 0) {
             const std::size_t m = static_cast<std::size_t>(2 * N - k);
-            EXPECT_NEAR(y.re[m], -static_cast<double>(dct[i]), tol) << "k = " << 2 * N - k;
-            EXPECT_NEAR(y.im[m], 0.0, tol) << "k = " << 2 * N - k;
+            EXPECT_NEAR(y.re[m], -static_cast<double>(dct[i]), bound) << "k = " << 2 * N - k;
+            EXPECT_NEAR(y.im[m], 0.0, bound) << "k = " << 2 * N - k;
         }
     }
-    EXPECT_NEAR(y.re[static_cast<std::size_t>(N)], 0.0, tol);
-    EXPECT_NEAR(y.im[static_cast<std::size_t>(N)], 0.0, tol);
+    EXPECT_NEAR(y.re[static_cast<std::size_t>(N)], 0.0, bound);
+    EXPECT_NEAR(y.im[static_cast<std::size_t>(N)], 0.0, bound);
 }
 
 INSTANTIATE_TEST_SUITE_P(HalfLengths, MirroredLine, ::testing::Values(1, 2, 3, 8, 41, 1080, 4096),
