@@ -1,7 +1,8 @@
 #pragma once
 // The power-of-two FFT (complex_fft.h) and its kernels (fft_kernels.h) written once, over a
-// sample type T. fft_kernels.cpp and complex_fft.cpp instantiate it with T = double; the lane
-// files (lanes.h) with a vector of doubles whose lanes hold separate lines. Every operation on
+// sample type T. The named double routines (fft_kernels.cpp, complex_fft.cpp) and the chirp-z
+// DFT (chirp_dft.cpp) instantiate it with T = double; the lane files (lanes.h) with a vector
+// of doubles whose lanes hold separate lines. Every operation on
 // a T is an elementwise +, -, unary - or a product with a double, so each lane of a vector
 // undergoes exactly the operations of the double code, in the same order, against the same
 // twiddles, and ends with the same bits.
