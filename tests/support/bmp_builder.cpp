@@ -31,7 +31,7 @@ std::uint32_t get_le32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return v;
 }
 
-static void put_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t v) {
+void put_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t v) {
     bytes[at] = static_cast<std::uint8_t>(v);
     bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }

@@ -35,6 +35,7 @@ struct BmpLayout {
 std::vector<std::uint8_t> encode_bmp(const TestPicture& pic, const BmpLayout& layout = {});
 
 void put_le32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v);
+void put_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t v);
 std::uint32_t get_le32(const std::vector<std::uint8_t>& bytes, std::size_t at);
 
 std::vector<std::uint8_t> read_file(const std::string& path);
