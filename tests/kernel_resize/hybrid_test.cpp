@@ -12,6 +12,7 @@
 #include "tests/support/bmp_builder.h"
 #include "tests/support/each_isa.h"
 #include "tests/support/naive_resample.h"
+#include "tests/support/tolerances.h"
 
 namespace {
 
@@ -156,15 +157,17 @@ TEST(HybridRows, StepRowEnlargesToStraightRamp) {
     dilate_mask(&m, MaskDirection::along_rows);
     std::vector<double> out(24);
     hybrid_rows(1, 12, 24, p.r.data(), m.widened.get(), out.data());
-    for (int k = 0; k < 11; ++k) EXPECT_NEAR(out[static_cast<size_t>(k)], 10.0, 1e-12) << k;
-    EXPECT_NEAR(out[11], 17.5, 1e-12);
-    EXPECT_NEAR(out[12], 32.5, 1e-12);
-    for (int k = 13; k < 24; ++k) EXPECT_NEAR(out[static_cast<size_t>(k)], 40.0, 1e-12) << k;
+    for (int k = 0; k < 11; ++k)
+        EXPECT_NEAR(out[static_cast<size_t>(k)], 10.0, tol::kTwoTapValue) << k;
+    EXPECT_NEAR(out[11], 17.5, tol::kTwoTapValue);
+    EXPECT_NEAR(out[12], 32.5, tol::kTwoTapValue);
+    for (int k = 13; k < 24; ++k)
+        EXPECT_NEAR(out[static_cast<size_t>(k)], 40.0, tol::kTwoTapValue) << k;
     // The plain Lanczos3 row overshoots next to the same step.
     std::vector<double> in(row.begin(), row.end()), plain(24);
     lanczos3_rows(1, 12, 24, in.data(), plain.data());
-    EXPECT_NEAR(plain[10], 6.9, 0.05);
-    EXPECT_NEAR(plain[13], 43.1, 0.05);
+    EXPECT_NEAR(plain[10], 6.9, tol::kOneDecimal);
+    EXPECT_NEAR(plain[13], 43.1, tol::kOneDecimal);
 }
 
 TEST(HybridRows, DoubledRowWithColumnZeroFlaggedStartsBetweenSamplesZeroAndOne) {

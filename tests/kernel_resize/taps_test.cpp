@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/support/tolerances.h"
+
 namespace {
 
 TEST(SourcePosition, DoublingFiveSamplesStartsAndEndsAQuarterOutside) {
@@ -15,7 +17,7 @@ TEST(SourcePosition, DoublingFiveSamplesStartsAndEndsAQuarterOutside) {
 TEST(SourcePosition, LongLinesDoNotOverflow) {
     // k * N passes 2^31 here; the position must still lie inside the line.
     double f = source_position(59999, 40000, 60000);
-    EXPECT_NEAR(f, (59999 + 0.5) * 40000.0 / 60000 - 0.5, 1e-9);
+    EXPECT_NEAR(f, (59999 + 0.5) * 40000.0 / 60000 - 0.5, tol::kLongLinePosition);
 }
 
 TEST(LineTaps, DoublingFiveSamplesMirrorsWithoutRepeatingTheEdge) {
@@ -35,7 +37,7 @@ TEST(Lanczos3Weights, HalfOffsetGivesNinthsOf368) {
     double w[8];
     lanczos3_weights(0.5, w);
     const double expected[8] = {0, 9, -50, 225, 225, -50, 9, 0};
-    for (int j = 0; j < 8; ++j) EXPECT_NEAR(w[j], expected[j] / 368, 1e-15) << "tap " << j;
+    for (int j = 0; j < 8; ++j) EXPECT_NEAR(w[j], expected[j] / 368, tol::kKernelValue) << "tap " << j;
 }
 
 TEST(Lanczos3Kernel, SupportEndsAtThreeInclusive) {
@@ -43,11 +45,11 @@ TEST(Lanczos3Kernel, SupportEndsAtThreeInclusive) {
     // Whole-number distances give the tiny residue of sin(k pi), not zero.
     for (double x : {1.0, 2.0, 3.0, -3.0}) {
         EXPECT_NE(lanczos3_kernel(x), 0.0) << x;
-        EXPECT_LT(std::fabs(lanczos3_kernel(x)), 1e-15) << x;
+        EXPECT_LT(std::fabs(lanczos3_kernel(x)), tol::kWholeNumberResidue) << x;
     }
     EXPECT_EQ(lanczos3_kernel(3.0000001), 0.0);
     EXPECT_EQ(lanczos3_kernel(-3.5), 0.0);
-    EXPECT_NEAR(lanczos3_kernel(0.5), 0.6079271018540267, 1e-15);
+    EXPECT_NEAR(lanczos3_kernel(0.5), 0.6079271018540267, tol::kKernelValue);
 }
 
 TEST(MirrorIndex, ReflectsOnceWithoutRepeatingTheEdge) {
