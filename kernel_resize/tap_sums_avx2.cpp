@@ -1,4 +1,4 @@
-// The tap sums compiled for AVX2 (-mavx2): a value of eight lines fills two 256-bit registers.
+// The tap sums compiled for AVX2 (-mavx2): four lines at a time fill a 256-bit register.
 
 #include "kernel_resize/tap_sums_body.h"
 #include "kernel_resize/tap_sums_lanes.h"
@@ -6,7 +6,7 @@
 namespace {
 
 struct Avx2;  // keeps every instantiation below private to this unit
-using Sums = tap_sums_body::TapSums<Avx2>;
+using Sums = tap_sums_body::TapSums<Avx2, 4>;
 
 }  // namespace
 

@@ -1,5 +1,4 @@
-// The tap sums compiled for AVX-512 (-mavx512f): a value of eight lines fills one 512-bit
-// register.
+// The tap sums compiled for AVX-512 (-mavx512f): eight lines at a time fill a 512-bit register.
 
 #include "kernel_resize/tap_sums_body.h"
 #include "kernel_resize/tap_sums_lanes.h"
@@ -7,7 +6,7 @@
 namespace {
 
 struct Avx512;  // keeps every instantiation below private to this unit
-using Sums = tap_sums_body::TapSums<Avx512>;
+using Sums = tap_sums_body::TapSums<Avx512, 8>;
 
 }  // namespace
 
