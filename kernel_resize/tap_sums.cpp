@@ -53,8 +53,8 @@ void sum_eight_taps(const unsigned char* const src[8], const double w[8], double
 }
 
 void sum_eight_taps_switched(const double* const src[8], const double w[8], const double* left,
-                             const double* right, double h, const unsigned char* flag,
-                             double* out, std::size_t n) {
+                             const double* right, double h, const unsigned char* flag, double* out,
+                             std::size_t n) {
     switched_sums(src, w, left, right, h, flag, out, n);
 }
 

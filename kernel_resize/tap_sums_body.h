@@ -91,9 +91,8 @@ struct TapSums {
     // All n lines, one per iteration; the separate unaliased pointers let the compiler run
     // the iterations in vector lanes.
     template <class T>
-    static void plain_run(const T* __restrict s0, const T* __restrict s1,
-                          const T* __restrict s2, const T* __restrict s3,
-                          const T* __restrict s4, const T* __restrict s5,
+    static void plain_run(const T* __restrict s0, const T* __restrict s1, const T* __restrict s2,
+                          const T* __restrict s3, const T* __restrict s4, const T* __restrict s5,
                           const T* __restrict s6, const T* __restrict s7, const double w[8],
                           double* __restrict o, std::size_t n) {
         const T* const s[8] = {s0, s1, s2, s3, s4, s5, s6, s7};
@@ -108,9 +107,8 @@ struct TapSums {
     // Flags come in runs along edges, so most groups of lines are all flagged or all clear;
     // those compute only the one value they take.
     template <class T>
-    static void switched(const T* const src[8], const double w[8], const T* left,
-                         const T* right, double h, const unsigned char* flag, double* out,
-                         std::size_t n) {
+    static void switched(const T* const src[8], const double w[8], const T* left, const T* right,
+                         double h, const unsigned char* flag, double* out, std::size_t n) {
         // Flags are 0 or 1: every byte 1.
         constexpr Flags kAllSet = static_cast<Flags>(0x0101010101010101u);
         const double g = 1 - h;

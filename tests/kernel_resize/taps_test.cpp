@@ -37,7 +37,8 @@ TEST(Lanczos3Weights, HalfOffsetGivesNinthsOf368) {
     double w[8];
     lanczos3_weights(0.5, w);
     const double expected[8] = {0, 9, -50, 225, 225, -50, 9, 0};
-    for (int j = 0; j < 8; ++j) EXPECT_NEAR(w[j], expected[j] / 368, tol::kKernelValue) << "tap " << j;
+    for (int j = 0; j < 8; ++j)
+        EXPECT_NEAR(w[j], expected[j] / 368, tol::kKernelValue) << "tap " << j;
 }
 
 TEST(Lanczos3Kernel, SupportEndsAtThreeInclusive) {
