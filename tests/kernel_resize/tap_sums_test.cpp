@@ -42,6 +42,7 @@ struct TapLines {
         h = static_cast<double>(rng() % 1000) / 1000.0;
         lanczos3_weights(h, w);
     }
+    TapLines(const TapLines&) = delete;  // tap points into line
     double taps_of(std::size_t l) const {
         double acc = 0.0;
         for (int j = 0; j < 8; ++j) acc = static_cast<double>(tap[j][l]) * w[j] + acc;
