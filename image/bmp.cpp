@@ -40,6 +40,29 @@ void put_u16(unsigned char* p, std::uint16_t v) {
     p[1] = static_cast<unsigned char>(v >> 8);
 }
 
+// Where each field lies in the header (BmpHeader names the same fields in the same order).
+constexpr std::size_t kAtSignature = 0;
+constexpr std::size_t kAtFileSize = 2;
+constexpr std::size_t kAtReserved1 = 6;
+constexpr std::size_t kAtReserved2 = 8;
+constexpr std::size_t kAtPixelOffset = 10;
+constexpr std::size_t kAtInfoSize = 14;
+constexpr std::size_t kAtWidth = 18;
+constexpr std::size_t kAtHeight = 22;
+constexpr std::size_t kAtPlanes = 26;
+constexpr std::size_t kAtBits = 28;
+constexpr std::size_t kAtCompression = 30;
+constexpr std::size_t kAtImageSize = 34;
+constexpr std::size_t kAtXPixelsPerMetre = 38;
+constexpr std::size_t kAtYPixelsPerMetre = 42;
+constexpr std::size_t kAtColoursUsed = 46;
+constexpr std::size_t kAtImportantColours = 50;
+
+// What a result's header says beyond its size: one colour plane (the only value the format
+// allows), no colour table, and 96 dots per inch, which is 3779.5 pixels per metre rounded.
+constexpr std::uint16_t kPlanes = 1;
+constexpr std::int32_t kPixelsPerMetreAt96Dpi = 3780;
+
 Status fail(StatusCode code, const std::string& name, const std::string& what) {
     return Status::failure(code, "'" + name + "' " + what);
 }
@@ -48,33 +71,81 @@ Status fail(StatusCode code, const std::string& name, const std::string& what) {
 
 BmpHeader bmp_header_fields(const unsigned char* head) {
     BmpHeader h;
-    h.file_size = get_i32(head + 2);
-    h.pixel_offset = get_u32(head + 10);
-    h.info_size = get_u32(head + 14);
-    h.width = get_i32(head + 18);
-    h.height = get_i32(head + 22);
-    h.bits = get_u16(head + 28);
-    h.compression = get_u32(head + 30);
+    h.file_size = get_i32(head + kAtFileSize);
+    h.reserved1 = get_u16(head + kAtReserved1);
+    h.reserved2 = get_u16(head + kAtReserved2);
+    h.pixel_offset = get_u32(head + kAtPixelOffset);
+    h.info_size = get_u32(head + kAtInfoSize);
+    h.width = get_i32(head + kAtWidth);
+    h.height = get_i32(head + kAtHeight);
+    h.planes = get_u16(head + kAtPlanes);
+    h.bits = get_u16(head + kAtBits);
+    h.compression = get_u32(head + kAtCompression);
+    h.image_size = get_u32(head + kAtImageSize);
+    h.x_pixels_per_metre = get_i32(head + kAtXPixelsPerMetre);
+    h.y_pixels_per_metre = get_i32(head + kAtYPixelsPerMetre);
+    h.colours_used = get_u32(head + kAtColoursUsed);
+    h.important_colours = get_u32(head + kAtImportantColours);
     return h;
+}
+
+BmpHeader bmp_result_header(int width, int height) {
+    const std::uint64_t rows = bmp_row_stride(static_cast<std::uint64_t>(width)) *
+                               static_cast<std::uint64_t>(height);
+    BmpHeader h;
+    h.file_size = static_cast<std::int32_t>(kBmpHeaderBytes + rows);
+    h.pixel_offset = kBmpHeaderBytes;
+    h.info_size = kBmpInfoHeaderBytes;
+    h.width = width;
+    h.height = height;  // positive: rows bottom-up
+    h.planes = kPlanes;
+    h.bits = kBmpBitsPerPixel;
+    h.compression = kBmpUncompressed;
+    h.image_size = 0;  // allowed for uncompressed pictures
+    h.x_pixels_per_metre = kPixelsPerMetreAt96Dpi;
+    h.y_pixels_per_metre = kPixelsPerMetreAt96Dpi;
+    h.colours_used = 0;       // no colour table
+    h.important_colours = 0;  // all are
+    return h;
+}
+
+void put_bmp_header(const BmpHeader& h, unsigned char head[kBmpHeaderBytes]) {
+    head[kAtSignature] = 'B';
+    head[kAtSignature + 1] = 'M';
+    put_u32(head + kAtFileSize, static_cast<std::uint32_t>(h.file_size));
+    put_u16(head + kAtReserved1, h.reserved1);
+    put_u16(head + kAtReserved2, h.reserved2);
+    put_u32(head + kAtPixelOffset, h.pixel_offset);
+    put_u32(head + kAtInfoSize, h.info_size);
+    put_u32(head + kAtWidth, static_cast<std::uint32_t>(h.width));
+    put_u32(head + kAtHeight, static_cast<std::uint32_t>(h.height));
+    put_u16(head + kAtPlanes, h.planes);
+    put_u16(head + kAtBits, h.bits);
+    put_u32(head + kAtCompression, h.compression);
+    put_u32(head + kAtImageSize, h.image_size);
+    put_u32(head + kAtXPixelsPerMetre, static_cast<std::uint32_t>(h.x_pixels_per_metre));
+    put_u32(head + kAtYPixelsPerMetre, static_cast<std::uint32_t>(h.y_pixels_per_metre));
+    put_u32(head + kAtColoursUsed, h.colours_used);
+    put_u32(head + kAtImportantColours, h.important_colours);
 }
 
 Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t file_length,
                  const std::string& display_name, BmpHeader* out) {
     const std::string& n = display_name;
-    if (head_len < 2 || head[0] != 'B' || head[1] != 'M')
+    if (head_len < 2 || head[kAtSignature] != 'B' || head[kAtSignature + 1] != 'M')
         return fail(StatusCode::not_bmp, n, "is not a BMP picture");
     if (head_len < static_cast<std::size_t>(kBmpHeaderBytes))
         return fail(StatusCode::not_bmp, n, "is too short to be a BMP picture (header cut off)");
     BmpHeader h = bmp_header_fields(head);
-    if (h.info_size < 40)
+    if (h.info_size < static_cast<std::uint32_t>(kBmpInfoHeaderBytes))
         return fail(StatusCode::unsupported, n,
                     "uses an old BMP header of " + std::to_string(h.info_size) +
                         " bytes; only 24-bit Windows BMP pictures are supported");
-    if (h.bits != 24)
+    if (h.bits != kBmpBitsPerPixel)
         return fail(StatusCode::unsupported, n,
                     "has " + std::to_string(h.bits) +
                         " bits per pixel; only 24-bit pictures are supported");
-    if (h.compression != 0)
+    if (h.compression != kBmpUncompressed)
         return fail(StatusCode::unsupported, n,
                     "is compressed (compression " + std::to_string(h.compression) +
                         "); only uncompressed pictures are supported");
@@ -92,7 +163,8 @@ Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t 
                         " bytes, less than its own 54-byte header");
     std::uint64_t size_field = static_cast<std::uint64_t>(h.file_size);
     if (h.pixel_offset < static_cast<std::uint64_t>(kBmpHeaderBytes) ||
-        h.pixel_offset < 14ull + h.info_size || h.pixel_offset > size_field)
+        h.pixel_offset < kBmpFileHeaderBytes + std::uint64_t{h.info_size} ||
+        h.pixel_offset > size_field)
         return fail(StatusCode::bad_header, n,
                     "has its pixel data at offset " + std::to_string(h.pixel_offset) +
                         ", outside the picture's " + std::to_string(size_field) + " bytes");
@@ -211,22 +283,9 @@ Status write_result_bmp(const std::string& input_path, const char* name_format, 
                                    std::to_string(height) + " pixels do not fit in a BMP file");
     const std::size_t w = static_cast<std::size_t>(width);
     const std::size_t h = static_cast<std::size_t>(height);
-    const std::size_t padding = static_cast<std::size_t>(bmp_row_padding(w));
-    const std::size_t stride = 3 * w + padding;
-    const std::uint32_t file_size = static_cast<std::uint32_t>(kBmpHeaderBytes + stride * h);
-
-    unsigned char head[kBmpHeaderBytes] = {};
-    head[0] = 0x42;
-    head[1] = 0x4D;
-    put_u32(head + 2, file_size);
-    put_u32(head + 10, kBmpHeaderBytes);
-    put_u32(head + 14, 40);
-    put_u32(head + 18, static_cast<std::uint32_t>(width));
-    put_u32(head + 22, static_cast<std::uint32_t>(height));
-    put_u16(head + 26, 1);
-    put_u16(head + 28, 24);
-    put_u32(head + 38, 3780);
-    put_u32(head + 42, 3780);
+    const std::size_t stride = static_cast<std::size_t>(bmp_row_stride(w));
+    unsigned char head[kBmpHeaderBytes];
+    put_bmp_header(bmp_result_header(width, height), head);
 
     static unsigned counter = 0;
     std::string temp = name + "." + std::to_string(getpid()) + "-" + std::to_string(++counter) +

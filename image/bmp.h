@@ -14,17 +14,33 @@
 #include "base/alloc.h"
 #include "base/status.h"
 
-constexpr int kBmpHeaderBytes = 54;
+// The file header ("BM", sizes and the pixel offset) and the information header that follows
+// it; the pixel rows of a result begin right after them.
+constexpr int kBmpFileHeaderBytes = 14;
+constexpr int kBmpInfoHeaderBytes = 40;
+constexpr int kBmpHeaderBytes = kBmpFileHeaderBytes + kBmpInfoHeaderBytes;
 
-// The header fields this tool looks at, by their fixed offsets.
+// The one pixel format: 24 bits, blue, green, red; and the "no compression" code (BI_RGB).
+constexpr std::uint16_t kBmpBitsPerPixel = 24;
+constexpr std::uint32_t kBmpUncompressed = 0;
+
+// Every field of the 54-byte header after the "BM" signature, by its fixed offset.
 struct BmpHeader {
-    std::int32_t file_size = 0;      // offset 2, S
-    std::uint32_t pixel_offset = 0;  // offset 10
-    std::uint32_t info_size = 0;     // offset 14
-    std::int32_t width = 0;          // offset 18, W
-    std::int32_t height = 0;         // offset 22, H; positive means bottom-up rows
-    std::uint16_t bits = 0;          // offset 28
-    std::uint32_t compression = 0;   // offset 30
+    std::int32_t file_size = 0;           // offset 2, S
+    std::uint16_t reserved1 = 0;          // offset 6
+    std::uint16_t reserved2 = 0;          // offset 8
+    std::uint32_t pixel_offset = 0;       // offset 10
+    std::uint32_t info_size = 0;          // offset 14
+    std::int32_t width = 0;               // offset 18, W
+    std::int32_t height = 0;              // offset 22, H; positive means bottom-up rows
+    std::uint16_t planes = 0;             // offset 26
+    std::uint16_t bits = 0;               // offset 28
+    std::uint32_t compression = 0;        // offset 30
+    std::uint32_t image_size = 0;         // offset 34; 0 is allowed when uncompressed
+    std::int32_t x_pixels_per_metre = 0;  // offset 38
+    std::int32_t y_pixels_per_metre = 0;  // offset 42
+    std::uint32_t colours_used = 0;       // offset 46
+    std::uint32_t important_colours = 0;  // offset 50
 };
 
 // Zero bytes after each row of width pixels: 0, 3, 2 or 1 for 3 * width mod 4 = 0, 1, 2, 3.
@@ -35,6 +51,13 @@ inline std::uint64_t bmp_row_stride(std::uint64_t width) {
 
 // Reads the fields from the first kBmpHeaderBytes bytes of a file.
 BmpHeader bmp_header_fields(const unsigned char* head);
+
+// The header of a result of width x height pixels (both at least 0, fitting bmp_size_fits):
+// pixels right after the 54 bytes, no compression, 96 dots per inch.
+BmpHeader bmp_result_header(int width, int height);
+
+// Lays out h as the first kBmpHeaderBytes bytes of a file, "BM" first.
+void put_bmp_header(const BmpHeader& h, unsigned char head[kBmpHeaderBytes]);
 
 // Decides whether a file is a picture this tool reads correctly. head holds the file's first
 // head_len bytes (at least the 54-byte header for a picture that can pass), file_length is the

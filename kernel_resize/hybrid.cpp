@@ -7,9 +7,8 @@
 #include "base/numeric.h"
 #include "base/parallel.h"
 #include "image/bmp.h"
-#include "kernel_resize/lanczos3.h"
 #include "kernel_resize/passes.h"
-#include "kernel_resize/tap_sums.h"
+#include "kernel_resize/taps.h"
 
 namespace {
 
@@ -164,7 +163,16 @@ void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uin
 
 void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_t* mask,
                     std::uint8_t* out, PlaneOrder order) {
-    column_pass_bytes(lines, N, M, in, mask, out, order);
+    HeapArray<OutputTaps> taps = taps_of(N, M);
+    const std::size_t n = to_size(N), nl = to_size(lines);
+    for_bands<BandScratch>(
+        nl, [&] { return BandScratch(N, M, true); },
+        [&](std::size_t l0, std::size_t l1, BandScratch& s) {
+            const std::size_t B = l1 - l0;
+            gather_band_flags(B, N, mask + l0 * n, &s);
+            column_sums_band(B, N, M, taps.get(), in + l0 * n, true, &s);
+            store_band(B, M, s, l0, nl, out, order);
+        });
 }
 
 namespace {

@@ -56,9 +56,11 @@ void dilate_mask(EdgeMask* mask, MaskDirection direction);
 void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uint8_t* mask,
                  double* out);
 
-// The column pass over lines columns of N doubles (column l at in[l * N]), N to M samples,
-// switched by flag (l, t) of mask (lines x N); results clamped to bytes into out, a lines x M
-// plane (column l at out[l * M] unless order is by_row).
+// The column pass of lanczos3_columns over lines columns of N doubles (column l at
+// in[l * N]), N to M samples, with every output sample k of column l whose truncated source
+// position t has flag (l, t) set in mask (lines x N, flag (l, i) at l * N + i) replaced by the
+// linear interpolation; results clamped by clamp_to_byte into out, a lines x M plane (column l
+// at out[l * M] unless order is by_row).
 void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_t* mask,
                     std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column);
 

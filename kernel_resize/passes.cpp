@@ -1,5 +1,6 @@
 #include "kernel_resize/passes.h"
 
+#include "base/numeric.h"
 #include "kernel_resize/tap_sums.h"
 
 namespace {

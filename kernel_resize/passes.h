@@ -9,12 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/alloc.h"
 #include "base/parallel.h"
 #include "image/bmp.h"
-#include "kernel_resize/lanczos3.h"
-
-// line_taps of a line of N inputs to M outputs, in a block of its own.
-HeapArray<OutputTaps> taps_of(int N, int M);
+#include "kernel_resize/taps.h"
 
 // Lines of a band: the column pass interleaves their samples so that all of them run in
 // vector lanes at once.

@@ -1,5 +1,7 @@
 #pragma once
-// The inner loop of both resizers: one output index over many interleaved lines at once.
+// The inner loop of both resizers: one output index over many interleaved lines at once. The
+// sums run the code of the instruction set active_isa() names (tap_sums_lanes.h), with the
+// same results on every set.
 
 #include <cstddef>
 

@@ -165,6 +165,23 @@ TEST(Driver, UnwritableResultIsNamedAndFailsTheRun) {
     EXPECT_NE(o.err.find("in_lanczos3.bmp"), std::string::npos) << o.err;
 }
 
+TEST(Driver, WriteFailingPartWayLeavesTheEarlierResultWholeAndNoTemporaryFile) {
+    // A file-size limit of 64 blocks (32 or 64 KiB, as the shell counts them) lets the result
+    // of 120054 bytes start and stops it part-way; with SIGXFSZ ignored the write then fails
+    // with EFBIG instead of killing the driver.
+    TempDir dir;
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(16, 16, 5)));
+    const std::vector<std::uint8_t> earlier(3000, 'e');
+    write_file(dir.file("in_lanczos3.bmp"), earlier);
+    Outcome o = run_program(dir, ENLARGE3_EXE,
+                            {"--method", "lanczos3", dir.file("in.bmp"), "200", "200"}, {},
+                            "ulimit -f 64; trap '' XFSZ;");
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_NE(o.err.find("cannot write"), std::string::npos) << o.err;
+    EXPECT_EQ(read_file(dir.file("in_lanczos3.bmp")), earlier);
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in.bmp", "in_lanczos3.bmp"}));
+}
+
 TEST(Driver, ZeroOutputSizeWritesAHeaderOnlyResult) {
     TempDir dir;
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(8, 6, 4)));

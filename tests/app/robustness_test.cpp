@@ -132,6 +132,27 @@ TEST(Robustness, MethodThatCannotFitInMemoryIsRefusedAndTheOthersStillRun) {
     EXPECT_FALSE(file_exists(dir.file("in_hybrid.bmp")));
 }
 
+TEST(Robustness, ResultsDoNotDependOnTheInstructionSet) {
+    // A set the processor lacks falls back to the widest it has, so this holds on any machine.
+    TempDir dir;
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(83, 41, 5)));
+    std::vector<std::vector<std::uint8_t>> first;
+    for (const char* isa : {"generic", "avx2", "avx512"}) {
+        Outcome o = run_program(dir, ENLARGE3_EXE, {dir.file("in.bmp"), "301", "127"},
+                                {{"ENLARGE3_LANE_ISA", isa}});
+        ASSERT_EQ(o.status, 0) << o.err;
+        std::vector<std::vector<std::uint8_t>> now;
+        for (const char* name : kResults) {
+            now.push_back(read_file(dir.file(name)));
+            ASSERT_FALSE(now.back().empty()) << name;
+        }
+        if (first.empty())
+            first = now;
+        else
+            EXPECT_EQ(now, first) << isa;
+    }
+}
+
 TEST(Robustness, ResultsDoNotDependOnTheNumberOfThreads) {
     TempDir dir;
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(83, 41, 4)));

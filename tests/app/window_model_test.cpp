@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "base/file_io.h"
-#include "tests/app/test_bmp.h"
+#include "tests/support/bmp_builder.h"
 #include "tests/support/malformed.h"
 
 namespace {
@@ -48,7 +48,7 @@ class WindowModelTest : public ::testing::Test {
         disk.files["/p/cat.bmp"] = make_bmp(5, 3);
         disk.files["/p/dog.bmp"] = make_bmp(7, 2);
         std::vector<unsigned char> eight = make_bmp(4, 4);
-        set_u16(&eight, 28, 8);
+        put_le16(eight, 28, 8);
         disk.files["/p/eight.bmp"] = eight;
         (void)window_create(&m);
     }
@@ -356,7 +356,7 @@ TEST_F(ReadWholeFile, ReadsNonAsciiAndLongPaths) {
     std::filesystem::create_directories(long_dir);
     for (const std::string& path : {dir + "/写真 ①.bmp", long_dir + "/写真の名前.bmp"}) {
         const std::vector<unsigned char> bytes = make_bmp(3, 2);
-        ASSERT_TRUE(write_bytes(path, bytes)) << path;
+        ASSERT_TRUE(write_file(path, bytes)) << path;
         FileBytes got;
         ASSERT_TRUE(read_whole_file(path, &got)) << path;
         ASSERT_EQ(got.size, bytes.size());
@@ -371,7 +371,7 @@ TEST_F(ReadWholeFile, CannotReadMissingFilesOrFolders) {
     EXPECT_FALSE(read_whole_file(dir + "/missing.bmp", &got));
     EXPECT_FALSE(read_whole_file(dir, &got));
     EXPECT_EQ(got.data, nullptr);
-    ASSERT_TRUE(write_bytes(dir + "/empty.bmp", {}));
+    ASSERT_TRUE(write_file(dir + "/empty.bmp", {}));
     EXPECT_TRUE(read_whole_file(dir + "/empty.bmp", &got));
     EXPECT_EQ(got.size, 0u);
 }

@@ -42,6 +42,52 @@ TEST(BmpRows, PaddingAndStrideForWidthsOneToFive) {
     }
 }
 
+TEST(BmpHeader, EveryFieldIsReadAndWrittenAtItsOwnOffset) {
+    // A distinct value in every field, laid out by the format's table of offsets.
+    std::vector<std::uint8_t> bytes(54, 0);
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    const std::size_t at32[] = {2, 10, 14, 18, 22, 30, 34, 38, 42, 46, 50};
+    for (std::size_t i = 0; i < std::size(at32); ++i)
+        put_le32(bytes, at32[i], 0x01020304u * static_cast<std::uint32_t>(i + 1));
+    const std::size_t at16[] = {6, 8, 26, 28};
+    for (std::size_t i = 0; i < std::size(at16); ++i)
+        put_le16(bytes, at16[i], static_cast<std::uint16_t>(0x0A0B * (i + 1)));
+    const BmpHeader h = bmp_header_fields(bytes.data());
+    EXPECT_EQ(h.file_size, 0x01020304);
+    EXPECT_EQ(h.reserved1, 0x0A0B);
+    EXPECT_EQ(h.reserved2, 2 * 0x0A0B);
+    EXPECT_EQ(h.pixel_offset, 2 * 0x01020304u);
+    EXPECT_EQ(h.info_size, 3 * 0x01020304u);
+    EXPECT_EQ(h.width, 4 * 0x01020304);
+    EXPECT_EQ(h.height, 5 * 0x01020304);
+    EXPECT_EQ(h.planes, 3 * 0x0A0B);
+    EXPECT_EQ(h.bits, 4 * 0x0A0B);
+    EXPECT_EQ(h.compression, 6 * 0x01020304u);
+    EXPECT_EQ(h.image_size, 7 * 0x01020304u);
+    EXPECT_EQ(h.x_pixels_per_metre, 8 * 0x01020304);
+    EXPECT_EQ(h.y_pixels_per_metre, 9 * 0x01020304);
+    EXPECT_EQ(h.colours_used, 10 * 0x01020304u);
+    EXPECT_EQ(h.important_colours, 11 * 0x01020304u);
+    unsigned char again[54];
+    put_bmp_header(h, again);
+    EXPECT_EQ(std::vector<std::uint8_t>(again, again + 54), bytes);
+}
+
+TEST(BmpHeader, ResultHeaderNamesItsSizesAnd96Dpi) {
+    const BmpHeader h = bmp_result_header(5, 3);
+    EXPECT_EQ(h.file_size, 54 + 16 * 3);
+    EXPECT_EQ(h.pixel_offset, 54u);
+    EXPECT_EQ(h.info_size, 40u);
+    EXPECT_EQ(h.width, 5);
+    EXPECT_EQ(h.height, 3);
+    EXPECT_EQ(h.planes, 1);
+    EXPECT_EQ(h.bits, 24);
+    EXPECT_EQ(h.compression, 0u);
+    EXPECT_EQ(h.x_pixels_per_metre, 3780);  // 96 / 0.0254, rounded
+    EXPECT_EQ(h.y_pixels_per_metre, 3780);
+}
+
 TEST(ResultName, CutsFourCharactersWhateverTheyAre) {
     EXPECT_EQ(result_name("C:\\pics\\cat.bmp", "%s_lanczos3.bmp"), "C:\\pics\\cat_lanczos3.bmp");
     EXPECT_EQ(result_name("C:\\pics\\cat.bmp", "%s_hybrid.bmp"), "C:\\pics\\cat_hybrid.bmp");

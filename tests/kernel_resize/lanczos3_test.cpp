@@ -1,5 +1,4 @@
 #include "kernel_resize/lanczos3.h"
-#include "kernel_resize/tap_sums.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "base/numeric.h"
+#include "tests/support/each_isa.h"
 #include "tests/support/naive_resample.h"
 
 namespace {
@@ -16,71 +17,6 @@ std::vector<double> random_values(size_t n, unsigned seed) {
     std::vector<double> v(n);
     for (double& x : v) x = static_cast<double>(rng() % 256);
     return v;
-}
-
-TEST(SourcePosition, DoublingFiveSamplesStartsAndEndsAQuarterOutside) {
-    const double expected[10] = {-0.25, 0.25, 0.75, 1.25, 1.75, 2.25, 2.75, 3.25, 3.75, 4.25};
-    for (int k = 0; k < 10; ++k) EXPECT_DOUBLE_EQ(source_position(k, 5, 10), expected[k]) << k;
-}
-
-TEST(SourcePosition, LongLinesDoNotOverflow) {
-    // k * N passes 2^31 here; the position must still lie inside the line.
-    double f = source_position(59999, 40000, 60000);
-    EXPECT_NEAR(f, (59999 + 0.5) * 40000.0 / 60000 - 0.5, 1e-9);
-}
-
-TEST(LineTaps, DoublingFiveSamplesMirrorsWithoutRepeatingTheEdge) {
-    OutputTaps taps[10];
-    line_taps(5, 10, taps);
-    EXPECT_EQ(taps[0].t, 0);
-    EXPECT_EQ(taps[0].b, -1);
-    EXPECT_DOUBLE_EQ(taps[0].h, 0.75);
-    EXPECT_EQ(std::vector<int>(taps[0].index, taps[0].index + 8),
-              (std::vector<int>{4, 3, 2, 1, 0, 1, 2, 3}));
-    EXPECT_EQ(taps[9].b, 4);
-    EXPECT_EQ(std::vector<int>(taps[9].index, taps[9].index + 8),
-              (std::vector<int>{1, 2, 3, 4, 3, 2, 1, 0}));
-}
-
-TEST(Lanczos3Weights, HalfOffsetGivesNinthsOf368) {
-    double w[8];
-    lanczos3_weights(0.5, w);
-    const double expected[8] = {0, 9, -50, 225, 225, -50, 9, 0};
-    for (int j = 0; j < 8; ++j) EXPECT_NEAR(w[j], expected[j] / 368, 1e-15) << "tap " << j;
-}
-
-TEST(Lanczos3Kernel, SupportEndsAtThreeInclusive) {
-    EXPECT_EQ(lanczos3_kernel(0.0), 1.0);
-    // Whole-number distances give the tiny residue of sin(k pi), not zero.
-    for (double x : {1.0, 2.0, 3.0, -3.0}) {
-        EXPECT_NE(lanczos3_kernel(x), 0.0) << x;
-        EXPECT_LT(std::fabs(lanczos3_kernel(x)), 1e-15) << x;
-    }
-    EXPECT_EQ(lanczos3_kernel(3.0000001), 0.0);
-    EXPECT_EQ(lanczos3_kernel(-3.5), 0.0);
-    EXPECT_NEAR(lanczos3_kernel(0.5), 0.6079271018540267, 1e-15);
-}
-
-TEST(MirrorIndex, ReflectsOnceWithoutRepeatingTheEdge) {
-    // N = 8: -4 .. 11.
-    const int expected[] = {4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6, 7, 6, 5, 4, 3};
-    for (int i = -4; i <= 11; ++i) EXPECT_EQ(mirror_index(i, 8), expected[i + 4]) << "index " << i;
-}
-
-TEST(MirrorIndex, ShortLinesStayInsideForEveryTap) {
-    EXPECT_EQ(mirror_index(-4, 1), 0);
-    EXPECT_EQ(mirror_index(4, 1), 0);
-    // N = 2 reflects with period 2; N = 3 with period 4.
-    EXPECT_EQ(mirror_index(5, 2), 1);
-    EXPECT_EQ(mirror_index(-3, 2), 1);
-    EXPECT_EQ(mirror_index(6, 3), 2);  // 6 -> -2 -> 2
-    EXPECT_EQ(mirror_index(7, 4), 1);  // 7 -> -1 -> 1
-    for (int N = 1; N <= 5; ++N)
-        for (int i = -8; i <= N + 8; ++i) {
-            int m = mirror_index(i, N);
-            EXPECT_GE(m, 0) << "N " << N << " index " << i;
-            EXPECT_LT(m, N) << "N " << N << " index " << i;
-        }
 }
 
 TEST(Lanczos3Rows, SameSizeLineCanComeOutOneLower) {
@@ -100,26 +36,31 @@ void PrintTo(const Sizes& s, std::ostream* os) { *os << s.N << " to " << s.M << 
 
 class PassesMatchTheNaiveResampler : public ::testing::TestWithParam<Sizes> {};
 
-TEST_P(PassesMatchTheNaiveResampler, BitForBit) {
+TEST_P(PassesMatchTheNaiveResampler, BitForBitOnEveryInstructionSet) {
     const Sizes s = GetParam();
     std::vector<double> in = random_values(static_cast<size_t>(s.N * s.lines), 7);
-    std::vector<double> rows(static_cast<size_t>(s.M * s.lines)), cols(rows.size());
-    lanczos3_rows(s.lines, s.N, s.M, in.data(), rows.data());
-    // The same data read as columns: line l is in[l * N .. l * N + N).
-    lanczos3_columns(s.lines, s.N, s.M, in.data(), cols.data());
-    for (int l = 0; l < s.lines; ++l) {
-        std::vector<double> row_line(static_cast<size_t>(s.N)), col_line(static_cast<size_t>(s.N));
-        for (int i = 0; i < s.N; ++i) {
-            row_line[static_cast<size_t>(i)] = in[static_cast<size_t>(i * s.lines + l)];
-            col_line[static_cast<size_t>(i)] = in[static_cast<size_t>(l * s.N + i)];
+    for_each_isa([&] {
+        std::vector<double> rows(static_cast<size_t>(s.M * s.lines)), cols(rows.size());
+        lanczos3_rows(s.lines, s.N, s.M, in.data(), rows.data());
+        // The same data read as columns: line l is in[l * N .. l * N + N).
+        lanczos3_columns(s.lines, s.N, s.M, in.data(), cols.data());
+        for (int l = 0; l < s.lines; ++l) {
+            std::vector<double> row_line(static_cast<size_t>(s.N)),
+                col_line(static_cast<size_t>(s.N));
+            for (int i = 0; i < s.N; ++i) {
+                row_line[static_cast<size_t>(i)] = in[static_cast<size_t>(i * s.lines + l)];
+                col_line[static_cast<size_t>(i)] = in[static_cast<size_t>(l * s.N + i)];
+            }
+            for (int k = 0; k < s.M; ++k) {
+                ASSERT_EQ(rows[static_cast<size_t>(k * s.lines + l)],
+                          naive_lanczos3_sample(row_line, k, s.M))
+                    << "row " << l << " sample " << k;
+                ASSERT_EQ(cols[static_cast<size_t>(l * s.M + k)],
+                          naive_lanczos3_sample(col_line, k, s.M))
+                    << "column " << l << " sample " << k;
+            }
         }
-        for (int k = 0; k < s.M; ++k) {
-            ASSERT_EQ(rows[static_cast<size_t>(k * s.lines + l)], naive_lanczos3_sample(row_line, k, s.M))
-                << "row " << l << " sample " << k;
-            ASSERT_EQ(cols[static_cast<size_t>(l * s.M + k)], naive_lanczos3_sample(col_line, k, s.M))
-                << "column " << l << " sample " << k;
-        }
-    }
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Lanczos3, PassesMatchTheNaiveResampler,
@@ -182,25 +123,6 @@ TEST(Lanczos3Plane, TinyPicturesReadOnlyInsideTheirLines) {
                         EXPECT_GE(v, 99) << W << "x" << H << " to " << W2 << "x" << H2;
                     }
                 }
-}
-
-}  // namespace
-
-namespace {
-
-TEST(ClampToBytes, VectorLoopEqualsClampToByteOnEveryKindOfValue) {
-    std::vector<double> v = {-1e300, -256.0, -1.0, -0.5, -0.0, 0.0, 1e-300, 0.4999, 0.5, 0.9999999,
-                             1.0, 12.5, 127.99999999, 128.0, 254.999999, 255.0, 255.0000001,
-                             256.0, 1e9, 1e300, std::nan(""), -std::nan("")};
-    std::mt19937 rng(5);
-    while (v.size() < 1000) v.push_back(static_cast<double>(rng() % 400000) / 1000.0 - 70.0);
-    // Every length, so both the vector loop and the tail see every value.
-    for (std::size_t start = 0; start < 40; ++start) {
-        std::vector<unsigned char> out(v.size() - start);
-        clamp_to_bytes(v.data() + start, out.data(), out.size());
-        for (std::size_t i = 0; i < out.size(); ++i)
-            ASSERT_EQ(out[i], clamp_to_byte(v[start + i])) << "value " << v[start + i];
-    }
 }
 
 }  // namespace

@@ -2,10 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <system_error>
+
+#include "base/file_io.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 TestPicture random_picture(int width, int height, std::uint32_t seed) {
     TestPicture pic;
@@ -21,6 +31,45 @@ TestPicture random_picture(int width, int height, std::uint32_t seed) {
     return pic;
 }
 
+std::uint32_t test_pixel_rgb(int x, int t) {
+    const auto r = static_cast<std::uint32_t>((x * 37 + t * 11 + 5) & 0xFF);
+    const auto g = static_cast<std::uint32_t>((x * 5 + t * 71 + 90) & 0xFF);
+    const auto b = static_cast<std::uint32_t>(((x * 13) ^ (t * 29)) & 0xFF);
+    return r << 16 | g << 8 | b;
+}
+
+TestPicture pattern_picture(int width, int height) {
+    TestPicture pic;
+    pic.width = width;
+    pic.height = height;
+    for (int t = 0; t < height; ++t)
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t rgb = test_pixel_rgb(x, t);
+            pic.pixels.push_back({static_cast<std::uint8_t>(rgb >> 16),
+                                  static_cast<std::uint8_t>(rgb >> 8),
+                                  static_cast<std::uint8_t>(rgb)});
+        }
+    return pic;
+}
+
+TestPicture demo_picture(int width, int height) {
+    TestPicture pic;
+    pic.width = width;
+    pic.height = height;
+    for (int t = 0; t < height; ++t)
+        for (int x = 0; x < width; ++x) {
+            const double u = static_cast<double>(x) / width, v = static_cast<double>(t) / height;
+            double r = 70 + 150 * v, g = 130 + 90 * v, bl = 230 - 40 * v;  // sky
+            const double dx = u - 0.72, dy = v - 0.3;
+            if (dx * dx + dy * dy < 0.012) r = 255, g = 215, bl = 80;  // sun
+            const double hill = 0.68 + 0.08 * std::sin(u * 9.0) + 0.05 * std::sin(u * 23.0 + 1.0);
+            if (v > hill) r = 50 + 60 * (v - hill), g = 140 - 50 * (v - hill), bl = 60;  // hills
+            pic.pixels.push_back({static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                                  static_cast<std::uint8_t>(bl)});
+        }
+    return pic;
+}
+
 void put_le32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -31,16 +80,14 @@ std::uint32_t get_le32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return v;
 }
 
-static void put_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t v) {
+void put_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t v) {
     bytes[at] = static_cast<std::uint8_t>(v);
     bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }
 
 std::vector<std::uint8_t> encode_bmp(const TestPicture& pic, const BmpLayout& layout) {
     size_t stride = (3 * static_cast<size_t>(pic.width) + 3) / 4 * 4;
-    std::vector<std::uint8_t> bytes(layout.pixel_offset, 0xEE);
-    bytes.resize(54, 0xEE);
-    std::fill(bytes.begin(), bytes.begin() + 54, 0);
+    std::vector<std::uint8_t> bytes(54, 0);
     bytes[0] = 'B';
     bytes[1] = 'M';
     put_le32(bytes, 10, layout.pixel_offset);
@@ -52,7 +99,7 @@ std::vector<std::uint8_t> encode_bmp(const TestPicture& pic, const BmpLayout& la
     put_le32(bytes, 30, layout.compression);
     put_le32(bytes, 38, 3780);
     put_le32(bytes, 42, 3780);
-    bytes.resize(layout.pixel_offset, 0xEE);
+    bytes.resize(layout.pixel_offset, layout.gap_byte);
     for (int r = 0; r < pic.height; ++r) {
         int y = layout.top_down ? r : pic.height - 1 - r;
         size_t start = bytes.size();
@@ -70,9 +117,17 @@ std::vector<std::uint8_t> encode_bmp(const TestPicture& pic, const BmpLayout& la
     return bytes;
 }
 
+std::vector<std::uint8_t> make_bmp(int width, int height, unsigned extra_info_bytes) {
+    BmpLayout layout;
+    layout.pixel_offset = 54 + extra_info_bytes;
+    layout.info_size = 40 + extra_info_bytes;
+    layout.gap_byte = 0;
+    return encode_bmp(pattern_picture(width, height), layout);
+}
+
 std::vector<std::uint8_t> read_file(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = open_file(path, "rb");
     if (!f) return bytes;
     std::uint8_t buf[65536];
     size_t n;
@@ -81,30 +136,87 @@ std::vector<std::uint8_t> read_file(const std::string& path) {
     return bytes;
 }
 
-void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    if (!bytes.empty()) {
-        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    }
-    std::fclose(f);
+bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    FILE* f = open_file(path, "wb");
+    bool good = f != nullptr &&
+                (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
+    if (f != nullptr) good = std::fclose(f) == 0 && good;
+    if (!good) ADD_FAILURE() << "cannot write " << path;
+    return good;
 }
 
-bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
+bool file_exists(const std::string& path) {
+    std::uint64_t length = 0;
+    int err = 0;
+    return file_kind(path, &length, &err) != FileKind::missing;
+}
 
 TempDir::TempDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "enlarge3-test-XXXXXX").string();
-    char* made = mkdtemp(templ.data());
-    if (made == nullptr) std::abort();
-    path_ = made;
+    // A name nobody else picks: creating the folder fails if it exists, so a clash only costs
+    // another try.
+    static std::atomic<unsigned> made{0};
+    std::random_device entropy;
+    std::mt19937_64 rng(entropy() ^ static_cast<std::uint64_t>(
+                                        std::chrono::steady_clock::now().time_since_epoch().count()));
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (;;) {
+        const std::filesystem::path dir =
+            base / ("enlarge3-test-" + std::to_string(rng() % 1000000000u) + "-" +
+                    std::to_string(made++));
+        std::error_code ec;
+        if (std::filesystem::create_directory(dir, ec)) {
+            path_ = dir.u8string();
+            return;
+        }
+        if (ec) {
+            // No test can run without its folder.
+            std::fprintf(stderr, "cannot make a folder in %s: %s\n", base.u8string().c_str(),
+                         ec.message().c_str());
+            std::abort();
+        }
+    }
 }
 
-TempDir::~TempDir() {
+namespace {
+
+#ifdef _WIN32
+// The wide calls, through windows_file_path, also reach what lies deeper than MAX_PATH, where
+// std::filesystem gives up here.
+void remove_tree(const std::string& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(windows_file_path(path + "\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::string child = path + "\\" + wide_to_utf8(name);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                remove_tree(child);
+            } else {
+                SetFileAttributesW(windows_file_path(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(windows_file_path(child).c_str());
+            }
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    RemoveDirectoryW(windows_file_path(path).c_str());
+}
+#else
+void remove_tree(const std::string& path) {
     std::error_code ec;
     // Tests may remove permissions to provoke errors; give them back before removing.
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(path, ec);
+}
+#endif
+
+}  // namespace
+
+TempDir::~TempDir() { remove_tree(path_); }
+
+std::string TempDir::file(const std::string& name) const {
+    return path_ + static_cast<char>(std::filesystem::path::preferred_separator) + name;
 }
 
 TestPicture decode_result_bmp(const std::vector<std::uint8_t>& bytes) {

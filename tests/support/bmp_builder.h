@@ -1,6 +1,7 @@
 #pragma once
-// Builds BMP files byte by byte for tests, independently of the code under test, so that a
-// fault in the reader or writer cannot hide itself.
+// Pictures and BMP files for tests, built byte by byte independently of the code under test, so
+// that a fault in the reader or writer cannot hide itself; and the files and folders they live
+// in. Portable: the Windows window tests use it as the native tests do. Paths are UTF-8.
 
 #include <cstdint>
 #include <string>
@@ -21,24 +22,44 @@ struct TestPicture {
 
 TestPicture random_picture(int width, int height, std::uint32_t seed);
 
+// The colour of the test pattern at column x, row t (0 = top), as 0xRRGGBB. Neighbouring
+// pixels differ in every channel, so a shifted, mirrored or scaled preview shows.
+std::uint32_t test_pixel_rgb(int x, int t);
+
+// A picture in the test pattern.
+TestPicture pattern_picture(int width, int height);
+
+// A smooth picture to look at (sky, sun, hills), for screenshots of the window.
+TestPicture demo_picture(int width, int height);
+
 // Options for the header fields a hostile or unusual file may set.
 struct BmpLayout {
-    std::uint32_t pixel_offset = 54;  // extra bytes between 54 and the offset are filled with 0xEE
+    std::uint32_t pixel_offset = 54;  // bytes between 54 and the offset are filled with gap_byte
     std::uint32_t info_size = 40;
     std::uint16_t bits = 24;
     std::uint32_t compression = 0;
     bool top_down = false;
     std::int64_t size_field = -1;   // -1: the true file length
     std::uint8_t padding_byte = 0;  // what fills the row padding
+    std::uint8_t gap_byte = 0xEE;
 };
 
 std::vector<std::uint8_t> encode_bmp(const TestPicture& pic, const BmpLayout& layout = {});
 
+// A 24-bit bottom-up BMP of width x height pixels in the test pattern. extra_info_bytes
+// lengthens the information header (zero-filled) and so moves the pixel data by that many
+// bytes.
+std::vector<std::uint8_t> make_bmp(int width, int height, unsigned extra_info_bytes = 0);
+
 void put_le32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v);
+void put_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t v);
 std::uint32_t get_le32(const std::vector<std::uint8_t>& bytes, std::size_t at);
 
+// A whole file, or nothing when it cannot be read.
 std::vector<std::uint8_t> read_file(const std::string& path);
-void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Writes bytes to path; a failure fails the running test and returns false.
+bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Whether path names a file or a folder.
 bool file_exists(const std::string& path);
 
 // A fresh empty folder under the system's temporary folder, removed with its contents when
@@ -50,7 +71,8 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // name inside the folder, joined with the platform's separator.
+    std::string file(const std::string& name) const;
 
 private:
     std::string path_;

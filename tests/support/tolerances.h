@@ -48,4 +48,23 @@ inline constexpr long double kNearWhole = 1e-6L;
 
 // Resamplers (tests/kernel_resize).
 
+// A kernel value or a normalised weight (magnitude below 1) against its exact value: a sine
+// from the maths library and a few divisions, each off by at most an ulp below 1.
+inline constexpr double kKernelValue = 8 * kUnitRoundoff;
+
+// The kernel at a whole-number distance is not zero: pi rounded to a double leaves sin(k pi)
+// at about k * 1.2e-16, which the kernel then divides by k pi. It stays far below this bound.
+inline constexpr double kWholeNumberResidue = 1e-15;
+
+// A source position below 2^16 by two algebraically equal formulas: each rounds a few times,
+// every rounding at most 2^16 * kUnitRoundoff (7.3e-12).
+inline constexpr double kLongLinePosition = 8 * 65536.0 * kUnitRoundoff;
+
+// A two-tap interpolation of samples below 256: two products and a sum, each rounding at most
+// 256 * kUnitRoundoff.
+inline constexpr double kTwoTapValue = 4 * 256.0 * kUnitRoundoff;
+
+// Overshoots quoted to one decimal ("about 6.9").
+inline constexpr double kOneDecimal = 0.05;
+
 }  // namespace tol

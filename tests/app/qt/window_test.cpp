@@ -19,7 +19,7 @@
 
 #include "app/qt/main_window.h"
 #include "app/resize_run.h"
-#include "tests/app/test_bmp.h"
+#include "tests/support/bmp_builder.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ class WindowTest : public QObject {
     QString picture(const QString& name, int w, int h) {
         QString path = dir_.path() + "/" + name;
         QDir().mkpath(QFileInfo(path).path());
-        if (!write_bytes(native(path), make_bmp(w, h))) return QString();
+        if (!write_file(native(path), make_bmp(w, h))) return QString();
         return path;
     }
 
@@ -154,7 +154,7 @@ class WindowTest : public QObject {
         if (!shots.isEmpty()) {
             // A picture to look at, for the documentation.
             const QString photo = dir_.path() + "/drop/photo.bmp";
-            QVERIFY(write_bytes(native(photo), make_demo_bmp(320, 200)));
+            QVERIFY(write_file(native(photo), encode_bmp(demo_picture(320, 200))));
             drop_files(&w, {photo});
             QVERIFY(w.grab().save(QString::fromLocal8Bit(shots) + "/window-qt.png"));
         }
@@ -196,8 +196,8 @@ class WindowTest : public QObject {
         QVERIFY(expected.contains("_lanczos3.bmp"));
         QCOMPARE(results_of(path), expected);
         for (const QString& suffix : expected)
-            QCOMPARE(read_bytes(native(dir_.path() + "/go/cat" + suffix)),
-                     read_bytes(native(dir_.path() + "/go-reference/cat" + suffix)));
+            QCOMPARE(read_file(native(dir_.path() + "/go/cat" + suffix)),
+                     read_file(native(dir_.path() + "/go-reference/cat" + suffix)));
 
         // Clicks on the disabled button start nothing.
         QFile::remove(dir_.path() + "/go/cat_lanczos3.bmp");
@@ -221,7 +221,7 @@ class WindowTest : public QObject {
         QCOMPARE(w.height_box()->text(), QString("9"));
         QTest::mouseClick(w.go_button(), Qt::LeftButton);
         const std::vector<unsigned char> result =
-            read_bytes(native(dir_.path() + "/typed/cat_lanczos3.bmp"));
+            read_file(native(dir_.path() + "/typed/cat_lanczos3.bmp"));
         QVERIFY(result.size() >= 54);
         QCOMPARE(int(result[18]), 12);
         QCOMPARE(int(result[22]), 9);
@@ -244,8 +244,8 @@ class WindowTest : public QObject {
         const QString cat = picture("refused/cat.bmp", 5, 3);
         const QString eight = dir_.path() + "/refused/eight.bmp";
         std::vector<unsigned char> bytes = make_bmp(4, 4);
-        set_u16(&bytes, 28, 8);
-        QVERIFY(write_bytes(native(eight), bytes));
+        put_le16(bytes, 28, 8);
+        QVERIFY(write_file(native(eight), bytes));
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -268,9 +268,9 @@ class WindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         drop_files(&w, {path});
         // The file shrinks on disk after the drop: the run finds it short.
-        std::vector<unsigned char> bytes = read_bytes(native(path));
+        std::vector<unsigned char> bytes = read_file(native(path));
         bytes.pop_back();
-        QVERIFY(write_bytes(native(path), bytes));
+        QVERIFY(write_file(native(path), bytes));
         QString shown;
         answer_next_message_box(&shown);
         QTest::mouseClick(w.go_button(), Qt::LeftButton);

@@ -13,12 +13,13 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "app/resize_run.h"
 #include "app/win32/main_window.h"
 #include "base/file_io.h"
-#include "tests/app/test_bmp.h"
+#include "tests/support/bmp_builder.h"
 
 namespace {
 
@@ -121,15 +122,6 @@ class MessageBoxAnswerer {
     std::thread thread_;
 };
 
-std::string temp_root() {
-    wchar_t buf[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, buf);
-    std::string root =
-        wide_to_utf8(buf) + "enlarge3-window-test-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryW(windows_file_path(root).c_str(), nullptr);
-    return root;
-}
-
 void make_dirs(const std::string& path) {
     std::size_t at = 0;
     while ((at = path.find('\\', at + 1)) != std::string::npos)
@@ -152,8 +144,11 @@ class Win32Window : public ::testing::Test {
     static void SetUpTestSuite() {
         instance_ = GetModuleHandleW(nullptr);
         registered_ = register_main_window_class(instance_) != 0;
-        root_ = temp_root();
+        folder_ = std::make_unique<TempDir>();
+        root_ = folder_->path();
     }
+
+    static void TearDownTestSuite() { folder_.reset(); }
 
     void SetUp() override {
         ASSERT_TRUE(registered_);
@@ -176,7 +171,7 @@ class Win32Window : public ::testing::Test {
     std::string picture(const std::string& name, int w, int h) {
         const std::string path = root_ + "\\" + name;
         make_dirs(path.substr(0, path.rfind('\\')));
-        EXPECT_TRUE(write_bytes(path, make_bmp(w, h))) << path;
+        EXPECT_TRUE(write_file(path, make_bmp(w, h))) << path;
         return path;
     }
 
@@ -199,7 +194,8 @@ class Win32Window : public ::testing::Test {
 
     static HINSTANCE instance_;
     static bool registered_;
-    static std::string root_;
+    static std::unique_ptr<TempDir> folder_;
+    static std::string root_;  // the folder's path
     HWND window = nullptr;
     HWND go = nullptr;
     HWND width_box = nullptr;
@@ -208,6 +204,7 @@ class Win32Window : public ::testing::Test {
 
 HINSTANCE Win32Window::instance_ = nullptr;
 bool Win32Window::registered_ = false;
+std::unique_ptr<TempDir> Win32Window::folder_;
 std::string Win32Window::root_;
 
 TEST_F(Win32Window, ClassTitleControlsAndStartState) {
@@ -309,7 +306,7 @@ TEST_F(Win32Window, DropShowsThePictureUnscaledAndFillsTheBoxes) {
 TEST_F(Win32Window, PictureBehindALargerHeaderAndLargerThanTheWindow) {
     const std::string path = root_ + "\\big\\v5.bmp";
     make_dirs(root_ + "\\big");
-    ASSERT_TRUE(write_bytes(path, make_bmp(900, 700, 84)));
+    ASSERT_TRUE(write_file(path, make_bmp(900, 700, 84)));
     drop_files(window, {path});
     RECT client;
     GetClientRect(window, &client);
@@ -338,7 +335,7 @@ TEST_F(Win32Window, GoWritesEveryResultLikeTheRunThenStaysDisabled) {
         const std::string expected = stem(reference) + suffix;
         EXPECT_EQ(exists(stem(path) + suffix), exists(expected)) << suffix;
         if (!exists(expected)) continue;
-        EXPECT_EQ(read_bytes(stem(path) + suffix), read_bytes(expected)) << suffix;
+        EXPECT_EQ(read_file(stem(path) + suffix), read_file(expected)) << suffix;
         ++compared;
     }
     EXPECT_GE(compared, 1);
@@ -359,7 +356,7 @@ TEST_F(Win32Window, BoxesTakeDigitsOnlyAndGoUsesThem) {
     EXPECT_EQ(text_of(width_box), L"12");
     SetWindowTextW(height_box, L"9");
     press_go();
-    const std::vector<unsigned char> result = read_bytes(stem(path) + "_lanczos3.bmp");
+    const std::vector<unsigned char> result = read_file(stem(path) + "_lanczos3.bmp");
     ASSERT_GE(result.size(), 54u);
     EXPECT_EQ(result[18], 12);
     EXPECT_EQ(result[22], 9);
@@ -381,8 +378,8 @@ TEST_F(Win32Window, RefusedDropKeepsGoOnTheAcceptedPicture) {
     const std::string cat = picture("refused\\cat.bmp", 5, 3);
     const std::string eight = root_ + "\\refused\\eight.bmp";
     std::vector<unsigned char> bytes = make_bmp(4, 4);
-    set_u16(&bytes, 28, 8);
-    ASSERT_TRUE(write_bytes(eight, bytes));
+    put_le16(bytes, 28, 8);
+    ASSERT_TRUE(write_file(eight, bytes));
     drop_files(window, {cat});
     SetWindowTextW(width_box, L"8");
     drop_files(window, {eight});
@@ -411,9 +408,9 @@ TEST_F(Win32Window, UnopenableDropKeepsThePicture) {
 TEST_F(Win32Window, FailedRunShowsItsMessageAndTheWindowStaysUsable) {
     const std::string path = picture("failed\\cat.bmp", 5, 3);
     drop_files(window, {path});
-    std::vector<unsigned char> bytes = read_bytes(path);
+    std::vector<unsigned char> bytes = read_file(path);
     bytes.pop_back();
-    ASSERT_TRUE(write_bytes(path, bytes));
+    ASSERT_TRUE(write_file(path, bytes));
     {
         MessageBoxAnswerer answer;
         press_go();
@@ -454,7 +451,7 @@ TEST_F(Win32Window, Screenshot) {
     if (folder[0] == '/') folder = "Z:" + folder;  // a Unix path as Wine's drive Z: sees it
     const std::string photo = root_ + "\\shot\\photo.bmp";
     make_dirs(root_ + "\\shot");
-    ASSERT_TRUE(write_bytes(photo, make_demo_bmp(320, 200)));
+    ASSERT_TRUE(write_file(photo, encode_bmp(demo_picture(320, 200))));
     drop_files(window, {photo});
     pump();
     RECT r;
@@ -474,7 +471,7 @@ TEST_F(Win32Window, Screenshot) {
     DeleteObject(bitmap);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
-    EXPECT_TRUE(write_bytes(folder + "/window-win32.bmp", file));
+    EXPECT_TRUE(write_file(folder + "/window-win32.bmp", file));
 }
 
 }  // namespace
