@@ -35,23 +35,18 @@ Isa chosen_at_start() {
     return best;
 }
 
-std::atomic<int>& current() {
-    static std::atomic<int> isa{static_cast<int>(chosen_at_start())};
-    return isa;
-}
-
 }  // namespace
 
-Isa active_isa() {
-    return static_cast<Isa>(current().load(std::memory_order_relaxed));
-}
+// Nothing reads it before main; a read during another file's static initialisation would see
+// 0, the generic set, which gives the same bytes, only more slowly.
+std::atomic<int> isa_detail::g_active{static_cast<int>(chosen_at_start())};
 
 bool isa_supported(Isa isa) {
     return cpu_has(isa);
 }
 
 void set_active_isa(Isa isa) {
-    if (cpu_has(isa)) current().store(static_cast<int>(isa), std::memory_order_relaxed);
+    if (cpu_has(isa)) isa_detail::g_active.store(static_cast<int>(isa), std::memory_order_relaxed);
 }
 
 const char* isa_name(Isa isa) {

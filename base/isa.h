@@ -8,11 +8,21 @@
 // Off x86-64 only the generic set is built: the plain C++ body, which the compiler may still
 // vectorise for the baseline of that processor.
 
+#include <atomic>
+
 enum class Isa { generic, avx2, avx512 };
+
+namespace isa_detail {
+// Set once when the program starts; an inline read, because the tap sums ask for every output
+// index.
+extern std::atomic<int> g_active;
+}  // namespace isa_detail
 
 // The set in use: the widest the processor and the build support, unless ENLARGE3_LANE_ISA
 // names a narrower one (for comparisons and tests).
-Isa active_isa();
+inline Isa active_isa() {
+    return static_cast<Isa>(isa_detail::g_active.load(std::memory_order_relaxed));
+}
 
 // Whether this processor and build can run the code of isa.
 bool isa_supported(Isa isa);

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "base/isa.h"
 #include "dft_resize/dft_interpolate.h"
 #include "tests/dft_resize/dft_reference.h"
 #include "tests/dft_resize/reference_procedure.h"
+#include "tests/support/each_isa.h"
 
 namespace {
 
@@ -54,18 +54,13 @@ TEST_P(ScheduleBySize, GivesTheBytesOfTheStepByStepProcedureWithEveryInstruction
     for (const Plane& in :
          {smooth, random_plane(s.W, s.H, static_cast<unsigned>(s.W + 13 * s.H))}) {
         const std::vector<std::uint8_t> want = run_reference(in, s.W2, s.H2);
-        const Isa before = active_isa();
-        for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512}) {
-            if (!isa_supported(isa)) continue;
-            set_active_isa(isa);
+        for_each_isa([&] {
             const std::vector<std::uint8_t> got = run_library(in, s.W2, s.H2);
             for (std::size_t i = 0; i < want.size(); ++i)
                 ASSERT_EQ(int(got[i]), int(want[i]))
-                    << "isa " << static_cast<int>(isa) << ", sample ("
-                    << i / static_cast<std::size_t>(s.H2) << ", "
+                    << "sample (" << i / static_cast<std::size_t>(s.H2) << ", "
                     << i % static_cast<std::size_t>(s.H2) << ")";
-        }
-        set_active_isa(before);
+        });
     }
 }
 

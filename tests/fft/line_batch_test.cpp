@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "base/isa.h"
 #include "fft/chirp_dft.h"
 #include "fft/complex_fft.h"
 #include "fft/line_transforms.h"
 #include "tests/fft/fft_reference.h"
+#include "tests/support/each_isa.h"
 
 namespace {
 
@@ -20,19 +20,6 @@ using fft_test::FftTables;
 using fft_test::Line;
 using fft_test::random_line;
 using fft_test::same_bits;
-
-// Runs the test body once per instruction set this processor supports, restoring the choice.
-template <class F>
-void for_each_isa(F body) {
-    const Isa before = active_isa();
-    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512}) {
-        if (!isa_supported(isa)) continue;
-        set_active_isa(isa);
-        SCOPED_TRACE(isa_name(isa));
-        body();
-    }
-    set_active_isa(before);
-}
 
 class LaneFft : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
