@@ -6,14 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/durable_file.h"
 #include "base/file_io.h"
-
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -287,14 +281,10 @@ Status write_result_bmp(const std::string& input_path, const char* name_format, 
     unsigned char head[kBmpHeaderBytes];
     put_bmp_header(bmp_result_header(width, height), head);
 
-    static unsigned counter = 0;
-    std::string temp = name + "." + std::to_string(getpid()) + "-" + std::to_string(++counter) +
-                       ".tmp";
-    FILE* f = open_file(temp, "wb");
-    if (f == nullptr)
-        return Status::failure(StatusCode::write_failed,
-                               "cannot write '" + name + "': " + error_text(errno));
-    bool good = std::fwrite(head, 1, sizeof head, f) == sizeof head;
+    DurableFile file;
+    Status created = file.create(name);
+    if (!created.ok()) return created;
+    bool good = file.write(head, sizeof head);
     // Rows are written in groups: in a column-major plane a column holds the group's samples
     // next to each other, so each column is read in one short run instead of one byte per row.
     constexpr std::size_t kGroup = 32;
@@ -326,21 +316,8 @@ Status write_result_bmp(const std::string& input_path, const char* name_format, 
                 }
             }
         }
-        good = stride == 0 || std::fwrite(rows.data(), 1, stride * count, f) == stride * count;
+        good = file.write(rows.data(), stride * count);
     }
-    int err = good ? 0 : errno;
-    if (std::fclose(f) != 0 && good) {
-        good = false;
-        err = errno;
-    }
-    if (good) {
-        err = replace_file(temp, name);
-        good = err == 0;
-    }
-    if (!good) {
-        remove_file(temp);
-        return Status::failure(StatusCode::write_failed,
-                               "cannot write '" + name + "': " + error_text(err ? err : EIO));
-    }
-    return Status::success();
+    // A failed write is reported by the commit, which also removes the temporary file.
+    return commit_or_defer(file);
 }
