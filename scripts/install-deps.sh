@@ -4,7 +4,8 @@
 set -euo pipefail
 
 build=(g++ cmake make pkg-config)
-test=(libgtest-dev)
+# strace: a test checks the order of the calls that make a result durable.
+test=(libgtest-dev strace)
 bench=(libbenchmark-dev libfftw3-dev)
 fuzz=(clang libclang-rt-14-dev)
 compare=(libbenchmark-dev libfftw3-dev imagemagick python3-pil time)
