@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,27 +22,76 @@ namespace {
 
 const char* const kSuffixes[] = {"_lanczos3.bmp", "_hybrid.bmp", "_dct.bmp"};
 
-std::vector<std::string> lines_of(const std::string& path) {
-    const std::vector<std::uint8_t> bytes = read_file(path);
-    std::istringstream in(std::string(bytes.begin(), bytes.end()));
-    std::vector<std::string> lines;
+// One line of strace -f -y: a system call, its arguments and its result.
+struct Call {
+    std::string name;                  // "openat", "write", "fsync", "rename", ...
+    std::string fd_path;               // the file behind the first argument, if a descriptor
+    std::string made_path;             // the file behind the descriptor returned, if one
+    std::vector<std::string> strings;  // the quoted arguments, in order
+    std::string text;                  // the whole line
+    bool succeeded = false;            // returned 0 or a descriptor
+};
+
+Call parse_call(const std::string& line) {
+    Call c;
     // strace -f starts each line with the thread's id.
-    const std::regex thread_id(R"(^\d+ +)");
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(std::regex_replace(line, thread_id, ""));
-    return lines;
+    std::size_t at = line.find_first_not_of("0123456789");
+    if (at != std::string::npos && at > 0 && line[at] == ' ')
+        at = line.find_first_not_of(' ', at);
+    else
+        at = 0;
+    c.text = line.substr(at);
+    const std::size_t paren = c.text.find('(');
+    if (paren == std::string::npos) return c;
+    c.name = c.text.substr(0, paren);
+    // -y shows a descriptor as 3</path/of/file>.
+    auto path_after_number = [&](std::size_t from) {
+        const std::size_t lt = c.text.find_first_not_of("0123456789", from);
+        if (lt == from || lt == std::string::npos || c.text[lt] != '<') return std::string();
+        const std::size_t gt = c.text.find('>', lt);
+        return gt == std::string::npos ? std::string() : c.text.substr(lt + 1, gt - lt - 1);
+    };
+    c.fd_path = path_after_number(paren + 1);
+    const std::size_t result = c.text.rfind(" = ");
+    if (result == std::string::npos) return c;
+    c.succeeded = c.text.compare(result + 3, 1, "-") != 0;
+    c.made_path = path_after_number(result + 3);
+    for (std::size_t q = c.text.find('"', paren); q < result; q = c.text.find('"', q + 1)) {
+        const std::size_t close = c.text.find('"', q + 1);
+        if (close == std::string::npos || close > result) break;
+        c.strings.push_back(c.text.substr(q + 1, close - q - 1));
+        q = close;
+    }
+    return c;
 }
 
-// The index of the first line at or after from that matches pattern, or lines.size().
-std::size_t find_line(const std::vector<std::string>& lines, const std::regex& pattern,
-                      std::size_t from = 0) {
-    for (std::size_t i = from; i < lines.size(); ++i)
-        if (std::regex_search(lines[i], pattern)) return i;
-    return lines.size();
+std::vector<Call> calls_in(const std::string& trace) {
+    const std::vector<std::uint8_t> bytes = read_file(trace);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::vector<Call> calls;
+    for (std::string line; std::getline(in, line);) calls.push_back(parse_call(line));
+    return calls;
 }
 
-std::string regex_quote(const std::string& s) {
-    return std::regex_replace(s, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+// The index of the first call at or after from for which match holds, or calls.size().
+template <class Match>
+std::size_t find_call(const std::vector<Call>& calls, Match match, std::size_t from = 0) {
+    for (std::size_t i = from; i < calls.size(); ++i)
+        if (match(calls[i])) return i;
+    return calls.size();
+}
+
+bool ends_with(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// Whether name is prefix + "." + 16 hexadecimal digits + ".tmp".
+bool is_temporary_name_of(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + 21 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name[prefix.size()] != '.' || !ends_with(name, ".tmp"))
+        return false;
+    const std::string digits = name.substr(prefix.size() + 1, 16);
+    return digits.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 TEST(DurableResults, EachResultIsSyncedBeforeItsRenameAndItsFolderAfter) {
@@ -57,7 +105,7 @@ TEST(DurableResults, EachResultIsSyncedBeforeItsRenameAndItsFolderAfter) {
                             "strace -f -qq -y -o " + shell_quote(trace) +
                                 " -e trace=openat,write,fsync,fdatasync,close,rename,renameat,"
                                 "renameat2");
-    const std::vector<std::string> lines = lines_of(trace);
+    const std::vector<Call> calls = calls_in(trace);
     std::filesystem::remove(trace);
     ASSERT_EQ(o.status, 0) << o.err;
     const std::string real_dir = std::filesystem::canonical(dir.path()).string();
@@ -65,38 +113,40 @@ TEST(DurableResults, EachResultIsSyncedBeforeItsRenameAndItsFolderAfter) {
     for (const char* suffix : kSuffixes) {
         SCOPED_TRACE(suffix);
         const std::string result = dir.file(std::string("in") + suffix);
-        const std::string real_result = real_dir + "/in" + suffix;
-        std::smatch m;
-        const std::size_t created =
-            find_line(lines, std::regex("^openat\\(.*O_CREAT.* = \\d+<(" +
-                                        regex_quote(real_result) + "\\.[0-9a-f]{16}\\.tmp)>$"));
-        ASSERT_LT(created, lines.size()) << "no temporary file was created for " << result;
-        std::regex_search(lines[created], m, std::regex("<([^<>]*\\.tmp)>$"));
-        const std::string temp = m[1];
-        EXPECT_NE(lines[created].find("O_EXCL"), std::string::npos) << lines[created];
-        EXPECT_NE(lines[created].find("O_NOFOLLOW"), std::string::npos) << lines[created];
+        const std::size_t created = find_call(calls, [&](const Call& c) {
+            return c.name == "openat" && c.succeeded &&
+                   is_temporary_name_of(c.made_path, real_dir + "/in" + suffix);
+        });
+        ASSERT_LT(created, calls.size()) << "no temporary file was created for " << result;
+        const std::string temp = calls[created].made_path;
+        for (const char* flag : {"O_CREAT", "O_EXCL", "O_NOFOLLOW"})
+            EXPECT_NE(calls[created].text.find(flag), std::string::npos) << calls[created].text;
 
         // The last write to the temporary file, then its sync, its rename, the folder's sync.
-        const std::regex write_to_temp("^write\\(\\d+<" + regex_quote(temp) + ">");
-        std::size_t last_write = lines.size();
-        for (std::size_t i = find_line(lines, write_to_temp); i < lines.size();
-             i = find_line(lines, write_to_temp, i + 1))
-            last_write = i;
-        ASSERT_LT(last_write, lines.size()) << "nothing was written to " << temp;
-        const std::size_t synced =
-            find_line(lines, std::regex("^f(data)?sync\\(\\d+<" + regex_quote(temp) + ">\\) = 0"));
-        const std::string temp_name = temp.substr(real_dir.size() + 1);
-        const std::size_t renamed =
-            find_line(lines, std::regex("^rename(at2?)?\\(.*\"[^\"]*" + regex_quote(temp_name) +
-                                        "\", .*\"" + regex_quote(result) + "\".* = 0"));
-        ASSERT_LT(synced, lines.size()) << temp << " was never synced";
-        ASSERT_LT(renamed, lines.size()) << temp << " was never renamed to " << result;
-        const std::size_t folder_synced = find_line(
-            lines, std::regex("^fsync\\(\\d+<" + regex_quote(real_dir) + ">\\) = 0"), renamed);
+        std::size_t last_write = calls.size();
+        for (std::size_t i = 0; i < calls.size(); ++i)
+            if (calls[i].name == "write" && calls[i].fd_path == temp) last_write = i;
+        ASSERT_LT(last_write, calls.size()) << "nothing was written to " << temp;
+        const std::size_t synced = find_call(calls, [&](const Call& c) {
+            return (c.name == "fsync" || c.name == "fdatasync") && c.fd_path == temp && c.succeeded;
+        });
+        const std::string temp_name = temp.substr(temp.rfind('/'));
+        const std::size_t renamed = find_call(calls, [&](const Call& c) {
+            return c.name.rfind("rename", 0) == 0 && c.succeeded && c.strings.size() == 2 &&
+                   ends_with(c.strings[0], temp_name) && c.strings[1] == result;
+        });
+        ASSERT_LT(synced, calls.size()) << temp << " was never synced";
+        ASSERT_LT(renamed, calls.size()) << temp << " was never renamed to " << result;
+        const std::size_t folder_synced = find_call(
+            calls,
+            [&](const Call& c) {
+                return c.name == "fsync" && c.fd_path == real_dir && c.succeeded;
+            },
+            renamed);
         EXPECT_LT(created, last_write);
         EXPECT_LT(last_write, synced) << "the data must be synced after its last byte";
         EXPECT_LT(synced, renamed) << "the data must be on the disk before the name points at it";
-        EXPECT_LT(folder_synced, lines.size()) << "the folder was not synced after the rename";
+        EXPECT_LT(folder_synced, calls.size()) << "the folder was not synced after the rename";
     }
     EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.bmp", "in_dct.bmp",
                                                               "in_hybrid.bmp", "in_lanczos3.bmp"}));
