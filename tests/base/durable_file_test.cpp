@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,29 +61,6 @@ TEST(TemporaryNames, AreThePathADotSixteenHexDigitsAndTmp) {
     EXPECT_EQ(temporary_name("/d/x_dct.bmp", 0x0123456789ABCDEFu),
               "/d/x_dct.bmp.0123456789abcdef.tmp");
     EXPECT_EQ(temporary_name("x.bmp", 10), "x.bmp.000000000000000a.tmp");
-}
-
-TEST(TemporaryNames, ASeedRepeatsItsSequenceAndNoDrawComesTwice) {
-    seed_temporary_names(7);
-    std::vector<std::uint64_t> first;
-    for (int i = 0; i < 1000; ++i) first.push_back(next_temporary_draw());
-    seed_temporary_names(7);
-    for (int i = 0; i < 1000; ++i) ASSERT_EQ(next_temporary_draw(), first[i]) << "draw " << i;
-    EXPECT_EQ(std::set<std::uint64_t>(first.begin(), first.end()).size(), first.size());
-}
-
-TEST(TemporaryNames, ThreadsDrawingAtOnceNeverShareADraw) {
-    constexpr int kThreads = 4, kEach = 20000;
-    std::vector<std::vector<std::uint64_t>> drawn(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&drawn, t] {
-            for (int i = 0; i < kEach; ++i) drawn[t].push_back(next_temporary_draw());
-        });
-    for (std::thread& t : threads) t.join();
-    std::set<std::uint64_t> all;
-    for (const auto& d : drawn) all.insert(d.begin(), d.end());
-    EXPECT_EQ(all.size(), static_cast<std::size_t>(kThreads * kEach));
 }
 
 TEST(DurableFile, TheEarlierFileStaysUntilCommitThenTheWholeNewOneIsThere) {
