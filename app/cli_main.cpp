@@ -5,8 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "app/resize_run.h"
 
@@ -27,6 +34,8 @@ const char kUsage[] =
     "Options:\n"
     "  --method NAME  run only this method: lanczos3, hybrid or dct (repeatable;\n"
     "                 without it all three run)\n"
+    "  --progress     show how far the run is on standard error: a bar rewritten in place\n"
+    "                 on a terminal, a line per tenth of the run otherwise\n"
     "  -h, --help     show this help and exit\n"
     "\n"
     "Exit status: 0 when every result was written; 1 when the picture could not be read, a\n"
@@ -50,10 +59,62 @@ bool parse_int(const char* text, int* out) {
     return true;
 }
 
+bool stderr_is_terminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+// The --progress display. show() is the run's observer, called on whichever thread finished a
+// unit of work; a thread that finds another one printing leaves the printing to it.
+class ProgressLine {
+   public:
+    explicit ProgressLine(bool terminal) : terminal_(terminal) {}
+
+    void show(const RunProgress& p) {
+        std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (lock.owns_lock()) print(p.fraction(), p.method());
+    }
+
+    // After the run: the bar at its final state, ended by a newline.
+    void finish(const RunProgress& p) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        print(p.fraction(), p.method());
+        if (terminal_ && shown_ >= 0) std::fputc('\n', stderr);
+    }
+
+   private:
+    void print(double fraction, int method) {
+        const int percent = static_cast<int>(fraction * 100.0);
+        // On a terminal every percent rewrites the line; elsewhere each tenth gets a line.
+        const int step = terminal_ ? percent : percent / 10 * 10;
+        if (step <= shown_) return;
+        shown_ = step;
+        const char* name = method_name(method);
+        if (!terminal_) {
+            std::fprintf(stderr, "enlarge3: %3d%% %s\n", step, name ? name : "");
+            return;
+        }
+        char bar[41];
+        const int filled = percent * 40 / 100;
+        for (int i = 0; i < 40; ++i) bar[i] = i < filled ? '#' : '.';
+        bar[40] = '\0';
+        std::fprintf(stderr, "\r[%s] %3d%% %-8s", bar, percent, name ? name : "");
+        std::fflush(stderr);
+    }
+
+    const bool terminal_;
+    std::mutex mutex_;
+    int shown_ = -1;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     unsigned methods = 0;
+    bool show_progress = false;
     std::vector<const char*> positional;
     bool options_done = false;
     for (int i = 1; i < argc; ++i) {
@@ -63,6 +124,8 @@ int main(int argc, char** argv) {
         } else if (!options_done && (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0)) {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (!options_done && std::strcmp(a, "--progress") == 0) {
+            show_progress = true;
         } else if (!options_done && (std::strcmp(a, "--method") == 0 ||
                                      std::strncmp(a, "--method=", 9) == 0)) {
             const char* name = nullptr;
@@ -96,7 +159,17 @@ int main(int argc, char** argv) {
                            "'");
     if (methods == 0) methods = kAllMethods;
 
-    RunReport report = resize_run(positional[0], width, height, methods);
+    RunReport report;
+    if (show_progress) {
+        RunProgress progress;
+        ProgressLine line(stderr_is_terminal());
+        progress.observer = [&line](const RunProgress& p) { line.show(p); };
+        report = resize_run(positional[0], width, height, methods, &progress);
+        std::fflush(stdout);
+        if (report.input.ok()) line.finish(progress);
+    } else {
+        report = resize_run(positional[0], width, height, methods);
+    }
     std::fflush(stdout);
     if (report.ok()) return 0;
     std::fprintf(stderr, "%s\n", report.failure_text().c_str());

@@ -67,6 +67,33 @@ TEST(Driver, WritesTheLanczos3ResultBesideThePicture) {
     EXPECT_EQ(result.height, 9);
 }
 
+TEST(Driver, ProgressOffATerminalIsALinePerTenthAndChangesNothingElse) {
+    TempDir plain, shown;
+    for (const TempDir* d : {&plain, &shown})
+        write_file(d->file("cat.bmp"), encode_bmp(random_picture(30, 20, 3)));
+    Outcome a = run_driver(plain, {plain.file("cat.bmp"), "90", "60"});
+    Outcome b = run_driver(shown, {"--progress", shown.file("cat.bmp"), "90", "60"});
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(b.out, a.out);
+    // Its lines come beside the DCT method's stage lines, which stay as they were.
+    std::string stages, bar;
+    std::size_t at = 0;
+    while (at < b.err.size()) {
+        const std::size_t end = b.err.find('\n', at);
+        const std::string line = b.err.substr(at, end - at);
+        (line.rfind("enlarge3: ", 0) == 0 ? bar : stages) += line + "\n";
+        at = end + 1;
+    }
+    EXPECT_EQ(stages, a.err);
+    EXPECT_EQ(b.err.find('\r'), std::string::npos);
+    EXPECT_EQ(bar.find("enlarge3:   0% lanczos3\n"), 0u) << bar;
+    EXPECT_NE(bar.find("% hybrid\n"), std::string::npos) << bar;
+    EXPECT_NE(bar.find("enlarge3: 100% dct\n"), std::string::npos) << bar;
+    for (const char* name : {"cat_lanczos3.bmp", "cat_hybrid.bmp", "cat_dct.bmp"})
+        EXPECT_EQ(read_file(shown.file(name)), read_file(plain.file(name))) << name;
+}
+
 TEST(Driver, SameSizeGreyPictureStaysGrey) {
     TempDir dir;
     TestPicture grey;
