@@ -684,6 +684,55 @@ class WindowTest : public QObject {
         c->close();
         QVERIFY(!c->isVisible());
     }
+
+    // Pictures of the window during a run and of the compare window, for the documentation,
+    // when ENLARGE3_SCREENSHOT_DIR names a folder; not a check.
+    void screenshots() {
+        const QByteArray shots = qgetenv("ENLARGE3_SCREENSHOT_DIR");
+        if (shots.isEmpty()) QSKIP("ENLARGE3_SCREENSHOT_DIR not set");
+        const QString folder = QString::fromLocal8Bit(shots);
+        const QString photo = dir_.path() + "/shots/photo.bmp";
+        QDir().mkpath(dir_.path() + "/shots");
+        QVERIFY(write_file(native(photo), encode_bmp(demo_picture(320, 200))));
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        MainWindow w;
+        w.set_run_function([release](const RunRequest& request, RunProgress* progress) {
+            auto units = std::make_shared<std::atomic<int>>(0);
+            progress->observer = [release, units](const RunProgress& p) {
+                if (p.method() != 2 || ++*units < 400) return;
+                while (!*release && !p.stop_requested())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            };
+            return run_request(request, progress);
+        });
+        w.set_opener([](const std::string&) {});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        drop_files(&w, {photo});
+        w.width_box()->setText("960");
+        w.height_box()->setText("600");
+        QTest::mouseClick(w.go_button(), Qt::LeftButton);
+        QTRY_VERIFY(w.model().progress_text.rfind("DCT", 0) == 0 && w.model().progress_steps > 400);
+        QTest::qWait(100);
+        QVERIFY(w.grab().save(folder + "/window-qt-run.png"));
+        *release = true;
+        WAIT_FOR_RUN(w);
+        CompareWindow* c = w.compare_window();
+        QVERIFY(c != nullptr);
+        c->resize(1000, 660);
+        QVERIFY(QTest::qWaitForWindowExposed(c));
+        // Near the hills' edge against the sky, two steps in: where the methods differ.
+        const PaneLayout p = compare_layout(c->view())[1];
+        const CompareView& v = c->view();
+        const double s = compare_scale(v);
+        const QPoint at(
+            static_cast<int>(p.picture.x + p.picture.width / 2.0 + (300 - v.center_x) * s),
+            static_cast<int>(p.picture.y + p.picture.height / 2.0 + (330 - v.center_y) * s));
+        QWheelEvent wheel(at, c->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(c, &wheel);
+        QVERIFY(c->grab().save(folder + "/compare-qt.png"));
+    }
 };
 
 QTEST_MAIN(WindowTest)
