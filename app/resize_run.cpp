@@ -146,7 +146,9 @@ RunReport resize_run(const std::string& path, int out_width, int out_height, uns
                                      pic.red.get(), pic.green.get(), pic.blue.get(), progress);
             if (report.method[i].ok()) report.result_path[i] = result_name(path, m.result_format);
         }
-        if (progress != nullptr) progress->end_method();
+        // A stopped method's bar stays where the stop found it.
+        if (progress != nullptr && report.method[i].code != StatusCode::stopped)
+            progress->end_method();
     }
     return report;
 }

@@ -121,8 +121,8 @@ void MainWindow::apply(const WindowEffects& e) {
 void MainWindow::start_run(const RunRequest& request) {
     progress_ = std::make_unique<RunProgress>();
     RunProgress* progress = progress_.get();
-    worker_ = std::thread([this, request, progress] {
-        RunReport report = run_(request, progress);
+    worker_ = std::thread([this, run = run_, request, progress] {
+        RunReport report = run(request, progress);
         // Queued to this window's thread; dropped by Qt if the window is gone by then.
         QMetaObject::invokeMethod(
             this, [this, report] { run_ended(report); }, Qt::QueuedConnection);

@@ -88,8 +88,8 @@ void start_run(const RunRequest& request) {
     g.progress = std::make_unique<RunProgress>();
     RunProgress* progress = g.progress.get();
     const HWND window = g.window;
-    g.worker = std::thread([request, progress, window] {
-        g.report = g.run(request, progress);
+    g.worker = std::thread([run = g.run, request, progress, window] {
+        g.report = run(request, progress);
         PostMessageW(window, kRunEndedMessage, 0, 0);
     });
     SetTimer(g.window, kProgressTimer, kProgressInterval, nullptr);

@@ -128,16 +128,24 @@ TEST(ResizeRunProgress, AStopBeforeTheRunRunsNoMethod) {
 TEST(ResizeRunProgress, AStoppedRunStaysWhereItStoppedAndSkipsEvenARefusal) {
     Scene s;
     RunProgress p;
-    // The DCT method would refuse to shrink; after the stop it is not even asked.
-    p.observer = [&p](const RunProgress& q) {
-        if (q.method() == 1) p.request_stop();
+    std::atomic<int> units{0};
+    p.observer = [&](const RunProgress& q) {
+        if (q.method() == 2 && ++units == 3) p.request_stop();
     };
-    RunReport r = resize_run(s.picture, 20, 15, kMethodHybrid | kMethodDct, &p);
+    RunReport r = resize_run(s.picture, 200, 150, kMethodDct, &p);
+    EXPECT_EQ(r.method[2].code, StatusCode::stopped);
+    EXPECT_GT(p.fraction(), 0.0);
+    EXPECT_LT(p.fraction(), 0.5);
+
+    // The DCT method would refuse to shrink; after a stop in the hybrid it is not even asked.
+    RunProgress q;
+    q.observer = [&q](const RunProgress& o) {
+        if (o.method() == 1) q.request_stop();
+    };
+    r = resize_run(s.picture, 20, 15, kMethodHybrid | kMethodDct, &q);
     EXPECT_EQ(r.method[1].code, StatusCode::stopped);
     EXPECT_EQ(r.method[2].code, StatusCode::stopped);
     EXPECT_EQ(r.failure_text(), "");
-    EXPECT_GT(p.fraction(), 0.0);
-    EXPECT_LT(p.fraction(), 1.0);
 }
 
 TEST(ResizeRunProgress, AMethodThatFailsStillEndsItsPart) {
