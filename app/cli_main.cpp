@@ -10,6 +10,13 @@
 
 #include "app/resize_run.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+
+#include "base/file_io.h"
+#endif
+
 namespace {
 
 const char kUsage[] =
@@ -33,8 +40,33 @@ const char kUsage[] =
     "method refused the size or a result could not be written (each reason on standard\n"
     "error); 2 for wrong arguments.\n";
 
+// Writes UTF-8 text to stream. A Windows console gets it in UTF-16: its code page may lack
+// characters of a file name, and UTF-8 bytes would show there as other characters. Files, pipes
+// and every stream elsewhere get the UTF-8 bytes.
+void put_text(std::FILE* stream, const std::string& text) {
+#ifdef _WIN32
+    HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode)) {
+        // Whatever the C library still holds goes first, so lines keep their order.
+        std::fflush(stream);
+        const std::wstring wide = utf8_to_wide(text);
+        const wchar_t* at = wide.data();
+        DWORD left = static_cast<DWORD>(wide.size());
+        while (left > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(console, at, left, &written, nullptr) || written == 0) break;
+            at += written;
+            left -= written;
+        }
+        return;
+    }
+#endif
+    std::fputs(text.c_str(), stream);
+}
+
 int usage_error(const std::string& why) {
-    std::fprintf(stderr, "enlarge3: %s\n\n%s", why.c_str(), kUsage);
+    put_text(stderr, "enlarge3: " + why + "\n\n" + kUsage);
     return 2;
 }
 
@@ -50,9 +82,8 @@ bool parse_int(const char* text, int* out) {
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program on every platform; argv holds UTF-8.
+int driver_main(int argc, char** argv) {
     unsigned methods = 0;
     std::vector<const char*> positional;
     bool options_done = false;
@@ -61,7 +92,7 @@ int main(int argc, char** argv) {
         if (!options_done && std::strcmp(a, "--") == 0) {
             options_done = true;
         } else if (!options_done && (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0)) {
-            std::fputs(kUsage, stdout);
+            put_text(stdout, kUsage);
             return 0;
         } else if (!options_done && (std::strcmp(a, "--method") == 0 ||
                                      std::strncmp(a, "--method=", 9) == 0)) {
@@ -99,6 +130,30 @@ int main(int argc, char** argv) {
     RunReport report = resize_run(positional[0], width, height, methods);
     std::fflush(stdout);
     if (report.ok()) return 0;
-    std::fprintf(stderr, "%s\n", report.failure_text().c_str());
+    put_text(stderr, report.failure_text() + "\n");
     return 1;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// A narrow main would get its arguments in the ANSI code page, which spells few of the names a
+// file may have (a Japanese name on a Western system arrives as question marks). The wide ones
+// become UTF-8 here, once, the form every path takes inside.
+extern "C" int wmain(int argc, wchar_t** wide_argv) {
+    // Windows' C library buffers standard error when it goes to a file; unbuffered, as the C
+    // standard has it start, its lines keep their place among standard output's in a shared
+    // file, and none is lost if the process ends abruptly.
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(wide_to_utf8(wide_argv[i]));
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    return driver_main(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) {
+    return driver_main(argc, argv);
+}
+#endif
