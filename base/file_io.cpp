@@ -67,7 +67,13 @@ FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
 }
 
 int replace_file(const std::string& from, const std::string& to) {
-    if (MoveFileExW(windows_file_path(from).c_str(), windows_file_path(to).c_str(),
+    const std::wstring target = windows_file_path(to);
+    // Windows keeps a read-only file from being replaced; asking first keeps that promise where
+    // it is emulated loosely (Wine running as root replaces one).
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return EACCES;
+    if (MoveFileExW(windows_file_path(from).c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;

@@ -14,7 +14,8 @@ enum class FileKind { missing, regular, directory, other };
 // path cannot be examined (FileKind::missing).
 FileKind file_kind(const std::string& path, std::uint64_t* length, int* err);
 
-// Renames from over to in one step, replacing an existing to. Returns 0 or an errno value.
+// Renames from over to in one step, replacing an existing to. Returns 0 or an errno value. On
+// Windows a read-only to is kept (EACCES), and so is one that another program holds open.
 int replace_file(const std::string& from, const std::string& to);
 
 void remove_file(const std::string& path);
