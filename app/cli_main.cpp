@@ -9,13 +9,7 @@
 #include <vector>
 
 #include "app/resize_run.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-
 #include "base/file_io.h"
-#endif
 
 namespace {
 
@@ -40,33 +34,8 @@ const char kUsage[] =
     "method refused the size or a result could not be written (each reason on standard\n"
     "error); 2 for wrong arguments.\n";
 
-// Writes UTF-8 text to stream. A Windows console gets it in UTF-16: its code page may lack
-// characters of a file name, and UTF-8 bytes would show there as other characters. Files, pipes
-// and every stream elsewhere get the UTF-8 bytes.
-void put_text(std::FILE* stream, const std::string& text) {
-#ifdef _WIN32
-    HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    DWORD mode = 0;
-    if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode)) {
-        // Whatever the C library still holds goes first, so lines keep their order.
-        std::fflush(stream);
-        const std::wstring wide = utf8_to_wide(text);
-        const wchar_t* at = wide.data();
-        DWORD left = static_cast<DWORD>(wide.size());
-        while (left > 0) {
-            DWORD written = 0;
-            if (!WriteConsoleW(console, at, left, &written, nullptr) || written == 0) break;
-            at += written;
-            left -= written;
-        }
-        return;
-    }
-#endif
-    std::fputs(text.c_str(), stream);
-}
-
 int usage_error(const std::string& why) {
-    put_text(stderr, "enlarge3: " + why + "\n\n" + kUsage);
+    print_text(stderr, "enlarge3: " + why + "\n\n" + kUsage);
     return 2;
 }
 
@@ -92,7 +61,7 @@ int driver_main(int argc, char** argv) {
         if (!options_done && std::strcmp(a, "--") == 0) {
             options_done = true;
         } else if (!options_done && (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0)) {
-            put_text(stdout, kUsage);
+            print_text(stdout, kUsage);
             return 0;
         } else if (!options_done && (std::strcmp(a, "--method") == 0 ||
                                      std::strncmp(a, "--method=", 9) == 0)) {
@@ -130,7 +99,7 @@ int driver_main(int argc, char** argv) {
     RunReport report = resize_run(positional[0], width, height, methods);
     std::fflush(stdout);
     if (report.ok()) return 0;
-    put_text(stderr, report.failure_text() + "\n");
+    print_text(stderr, report.failure_text() + "\n");
     return 1;
 }
 
