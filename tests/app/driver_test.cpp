@@ -304,10 +304,17 @@ INSTANTIATE_TEST_SUITE_P(Names, DriverUnicodeNames,
                                            UnicodeName{"Accents", "Bücher", "café crème"}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// A picture in.bmp and an earlier in_lanczos3.bmp that is no picture; returns the latter's bytes.
+std::vector<std::uint8_t> plant_picture_and_earlier_result(const TempDir& dir) {
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(8, 6, 4)));
+    const std::vector<std::uint8_t> earlier(5000, 'e');
+    write_file(dir.file("in_lanczos3.bmp"), earlier);
+    return earlier;
+}
+
 TEST(Driver, EarlierResultIsReplaced) {
     TempDir dir;
-    write_file(dir.file("in.bmp"), encode_bmp(random_picture(8, 6, 4)));
-    write_file(dir.file("in_lanczos3.bmp"), std::vector<std::uint8_t>(5000, 'e'));
+    plant_picture_and_earlier_result(dir);
     Outcome o = run_driver(dir, {"--method", "lanczos3", dir.file("in.bmp"), "16", "12"});
     EXPECT_EQ(o.status, 0) << o.err;
     const TestPicture result = decode_result_bmp(read_file(dir.file("in_lanczos3.bmp")));
@@ -320,12 +327,9 @@ TEST(Driver, EarlierResultIsReplaced) {
 // sharing, and keeps a read-only file as it is: the result fails by name, the earlier file
 // stays whole, no temporary file is left, and the next method still writes its result.
 #ifdef _WIN32
-const std::vector<std::string> kFirstTwoMethods = {"--method", "lanczos3", "--method", "hybrid"};
-
 Outcome run_first_two_methods(const TempDir& dir) {
-    std::vector<std::string> args = kFirstTwoMethods;
-    args.insert(args.end(), {dir.file("in.bmp"), "16", "12"});
-    return run_driver(dir, args);
+    return run_driver(
+        dir, {"--method", "lanczos3", "--method", "hybrid", dir.file("in.bmp"), "16", "12"});
 }
 
 void expect_result_kept(const TempDir& dir, const Outcome& o,
@@ -344,9 +348,7 @@ TEST(Driver, ResultHeldOpenByAnotherProgramFailsByNameAndStaysWhole) {
                     "like any other";
 #else
     TempDir dir;
-    write_file(dir.file("in.bmp"), encode_bmp(random_picture(8, 6, 4)));
-    const std::vector<std::uint8_t> earlier(5000, 'e');
-    write_file(dir.file("in_lanczos3.bmp"), earlier);
+    const std::vector<std::uint8_t> earlier = plant_picture_and_earlier_result(dir);
     HANDLE held = CreateFileW(windows_file_path(dir.file("in_lanczos3.bmp")).c_str(),
                               GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -363,9 +365,7 @@ TEST(Driver, ReadOnlyResultFailsByNameAndStaysWhole) {
                     "not the file's own";
 #else
     TempDir dir;
-    write_file(dir.file("in.bmp"), encode_bmp(random_picture(8, 6, 4)));
-    const std::vector<std::uint8_t> earlier(5000, 'e');
-    write_file(dir.file("in_lanczos3.bmp"), earlier);
+    const std::vector<std::uint8_t> earlier = plant_picture_and_earlier_result(dir);
     ASSERT_TRUE(SetFileAttributesW(windows_file_path(dir.file("in_lanczos3.bmp")).c_str(),
                                    FILE_ATTRIBUTE_READONLY));
     Outcome o = run_first_two_methods(dir);
