@@ -16,6 +16,7 @@
 #endif
 
 #include "app/resize_run.h"
+#include "base/file_io.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ const char kUsage[] =
     "error); 2 for wrong arguments.\n";
 
 int usage_error(const std::string& why) {
-    std::fprintf(stderr, "enlarge3: %s\n\n%s", why.c_str(), kUsage);
+    print_text(stderr, "enlarge3: " + why + "\n\n" + kUsage);
     return 2;
 }
 
@@ -110,9 +111,8 @@ class ProgressLine {
     int shown_ = -1;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program on every platform; argv holds UTF-8.
+int driver_main(int argc, char** argv) {
     unsigned methods = 0;
     bool show_progress = false;
     std::vector<const char*> positional;
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
         if (!options_done && std::strcmp(a, "--") == 0) {
             options_done = true;
         } else if (!options_done && (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0)) {
-            std::fputs(kUsage, stdout);
+            print_text(stdout, kUsage);
             return 0;
         } else if (!options_done && std::strcmp(a, "--progress") == 0) {
             show_progress = true;
@@ -172,6 +172,30 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
     if (report.ok()) return 0;
-    std::fprintf(stderr, "%s\n", report.failure_text().c_str());
+    print_text(stderr, report.failure_text() + "\n");
     return 1;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// A narrow main would get its arguments in the ANSI code page, which spells few of the names a
+// file may have (a Japanese name on a Western system arrives as question marks). The wide ones
+// become UTF-8 here, once, the form every path takes inside.
+extern "C" int wmain(int argc, wchar_t** wide_argv) {
+    // Windows' C library buffers standard error when it goes to a file; unbuffered, as the C
+    // standard has it start, its lines keep their place among standard output's in a shared
+    // file, and none is lost if the process ends abruptly.
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(wide_to_utf8(wide_argv[i]));
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    return driver_main(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) {
+    return driver_main(argc, argv);
+}
+#endif

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
 #include <sys/stat.h>
@@ -67,7 +68,13 @@ FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
 }
 
 int replace_file(const std::string& from, const std::string& to) {
-    if (MoveFileExW(windows_file_path(from).c_str(), windows_file_path(to).c_str(),
+    const std::wstring target = windows_file_path(to);
+    // Windows keeps a read-only file from being replaced; asking first keeps that promise where
+    // it is emulated loosely (Wine running as root replaces one).
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return EACCES;
+    if (MoveFileExW(windows_file_path(from).c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
@@ -104,4 +111,26 @@ void remove_file(const std::string& path) {
 
 std::string error_text(int err) {
     return std::strerror(err);
+}
+
+void print_text(std::FILE* stream, const std::string& text) {
+#ifdef _WIN32
+    HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode)) {
+        // Whatever the C library still holds goes first, so lines keep their order.
+        std::fflush(stream);
+        const std::wstring wide = utf8_to_wide(text);
+        const wchar_t* at = wide.data();
+        DWORD left = static_cast<DWORD>(wide.size());
+        while (left > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(console, at, left, &written, nullptr) || written == 0) break;
+            at += written;
+            left -= written;
+        }
+        return;
+    }
+#endif
+    std::fputs(text.c_str(), stream);
 }

@@ -14,13 +14,19 @@ enum class FileKind { missing, regular, directory, other };
 // path cannot be examined (FileKind::missing).
 FileKind file_kind(const std::string& path, std::uint64_t* length, int* err);
 
-// Renames from over to in one step, replacing an existing to. Returns 0 or an errno value.
+// Renames from over to in one step, replacing an existing to. Returns 0 or an errno value. On
+// Windows a read-only to is kept (EACCES), and so is one that another program holds open.
 int replace_file(const std::string& from, const std::string& to);
 
 void remove_file(const std::string& path);
 
 // The C library's text for an errno value.
 std::string error_text(int err);
+
+// Writes UTF-8 text to stream (stdout or stderr). A Windows console gets it in UTF-16, since
+// its code page may lack characters of a file name; files, pipes and every stream elsewhere
+// get the UTF-8 bytes.
+void print_text(std::FILE* stream, const std::string& text);
 
 #ifdef _WIN32
 // Conversions for Windows' wide-character calls.

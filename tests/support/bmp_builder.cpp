@@ -151,6 +151,17 @@ bool file_exists(const std::string& path) {
     return file_kind(path, &length, &err) != FileKind::missing;
 }
 
+bool make_folder(const std::string& path) {
+#ifdef _WIN32
+    const bool made = CreateDirectoryW(windows_file_path(path).c_str(), nullptr) != 0;
+#else
+    std::error_code ec;
+    const bool made = std::filesystem::create_directory(path, ec);
+#endif
+    if (!made) ADD_FAILURE() << "cannot make the folder " << path;
+    return made;
+}
+
 TempDir::TempDir() {
     // A name nobody else picks: creating the folder fails if it exists, so a clash only costs
     // another try.

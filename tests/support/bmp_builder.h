@@ -61,6 +61,9 @@ std::vector<std::uint8_t> read_file(const std::string& path);
 bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // Whether path names a file or a folder.
 bool file_exists(const std::string& path);
+// Makes the folder path (its parent must exist), at any length; a failure fails the running
+// test and returns false.
+bool make_folder(const std::string& path);
 
 // A fresh empty folder under the system's temporary folder, removed with its contents when
 // the object goes out of scope.
