@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "image/byte_order.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -17,16 +18,11 @@
 
 namespace {
 
-std::uint32_t get_u32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+std::uint32_t get_u32(const unsigned char* p) { return get_le32(p); }
 
-std::int32_t get_i32(const unsigned char* p) { return static_cast<std::int32_t>(get_u32(p)); }
+std::int32_t get_i32(const unsigned char* p) { return static_cast<std::int32_t>(get_le32(p)); }
 
-std::uint16_t get_u16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+std::uint16_t get_u16(const unsigned char* p) { return get_le16(p); }
 
 void put_u32(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v);

@@ -67,13 +67,17 @@ void put_bmp_header(const BmpHeader& h, unsigned char head[kBmpHeaderBytes]);
 Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t file_length,
                  const std::string& display_name, BmpHeader* out);
 
-// A picture split into its three colour planes, each width * height samples.
+// A picture split into its three colour planes, each width * height samples, and an alpha
+// plane (0 transparent to 255 opaque) of the same size when the picture has transparency; a
+// picture without any (every 24-bit BMP among them) leaves alpha empty.
 struct PlanarPicture {
     int width = 0;
     int height = 0;
     HeapArray<std::uint8_t> red;
     HeapArray<std::uint8_t> green;
     HeapArray<std::uint8_t> blue;
+    HeapArray<std::uint8_t> alpha;
+    bool has_alpha() const { return alpha.get() != nullptr; }
 };
 
 // Splits width x height pixels stored as bottom-up padded BGR rows into the three planes: the
