@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -72,4 +73,22 @@ inline ::testing::AssertionResult clear_refusal(const Status& st, const std::str
     if (st.message.find(says) == std::string::npos)
         return ::testing::AssertionFailure() << "does not say \"" << says << "\": " << st.message;
     return ::testing::AssertionSuccess();
+}
+
+// A file a reader must refuse: the status code and a part of the message it must give.
+struct Refusal {
+    const char* name;  // the test's name
+    StatusCode code;
+    const char* says;
+    std::vector<std::uint8_t> bytes;
+};
+
+inline void PrintTo(const Refusal& c, std::ostream* os) { *os << c.name; }
+
+// Checks what a reader did with c's bytes, read under the name file_name.
+inline void expect_refused(const Refusal& c, const Status& st, const PlanarPicture& got,
+                           const std::string& file_name) {
+    EXPECT_EQ(st.code, c.code) << st.message;
+    EXPECT_TRUE(clear_refusal(st, file_name, c.says));
+    EXPECT_EQ(got.red.get(), nullptr) << "a refused picture leaves no planes";
 }
