@@ -28,12 +28,11 @@ Status decode_png(const unsigned char* data, std::size_t size, const std::string
                   const DecodeLimits& limits, PlanarPicture* out);
 
 // JPEG: baseline and progressive, greyscale and colour (YCbCr or RGB), arithmetic coding
-// where the codec has it. CMYK and YCCK pictures are refused as unsupported. A file cut short
-// (no end-of-image marker after its first scan), a damaged entropy-coded stream, or a
-// progressive file of more than kMostJpegScans scans is refused. Linux gives libjpeg-turbo's
-// default decoding (accurate integer inverse DCT, smooth chroma upsampling); WIC's samples
-// may differ from it by a few levels.
-inline constexpr int kMostJpegScans = 500;
+// where the codec has it. The markers are checked first (check_jpeg_markers, image/
+// jpeg_markers.h: cut files, CMYK, too many scans). Linux gives libjpeg-turbo's default
+// decoding (accurate integer inverse DCT, smooth chroma upsampling) and refuses entropy-coded
+// data that the decoder finds damaged; WIC's samples may differ from libjpeg-turbo's by a few
+// levels, and WIC decodes damaged data as well as it can.
 Status decode_jpeg(const unsigned char* data, std::size_t size, const std::string& display_name,
                    const DecodeLimits& limits, PlanarPicture* out);
 

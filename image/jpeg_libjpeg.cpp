@@ -77,20 +77,9 @@ void on_message(j_common_ptr cinfo, int level) {
     }
 }
 
-// A progressive file may repeat scans without end, each costing a pass over the picture.
-void on_progress(j_common_ptr cinfo) {
-    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (d->input_scan_number > kMostJpegScans) {
-        auto* e = reinterpret_cast<Errors*>(cinfo->err);
-        std::snprintf(e->text, sizeof e->text, "it has more than %d scans", kMostJpegScans);
-        stop(cinfo);
-    }
-}
-
 struct Job {
     jpeg_decompress_struct cinfo;
     Errors errors;
-    jpeg_progress_mgr progress;
     const unsigned char* data;
     std::size_t size;
     std::uint64_t memory_left;  // for libjpeg's own arrays; 0: no limit
@@ -104,7 +93,6 @@ bool read_steps(Job* job) {
     j_decompress_ptr cinfo = &job->cinfo;
     if (setjmp(job->errors.jump)) return false;
     jpeg_create_decompress(cinfo);
-    cinfo->progress = &job->progress;
     if (job->memory_left != 0) cinfo->mem->max_memory_to_use = static_cast<long>(job->memory_left);
     jpeg_mem_src(cinfo, job->data, static_cast<unsigned long>(job->size));
     jpeg_read_header(cinfo, TRUE);
@@ -163,7 +151,6 @@ Status decode_jpeg(const unsigned char* data, std::size_t size, const std::strin
     job.cinfo.err = jpeg_std_error(&job.errors.pub);
     job.errors.pub.error_exit = on_error;
     job.errors.pub.emit_message = on_message;
-    job.progress.progress_monitor = on_progress;
     take_planes(facts.width, facts.height, false, &job.pic);
     job.out.emplace(&job.pic);
     job.row.resize(3 * static_cast<std::size_t>(facts.width));

@@ -26,17 +26,20 @@ bool frame_read(unsigned char m) {
     return m == 0xC0 || m == 0xC1 || m == 0xC2 || m == 0xC9 || m == 0xCA;
 }
 
-bool has_end_marker(const unsigned char* p, std::size_t n) {
-    const unsigned char* end = p + n;
-    while (n >= 2) {
-        const void* hit = std::memchr(p, 0xFF, n - 1);
-        if (hit == nullptr) return false;
-        p = static_cast<const unsigned char*>(hit);
-        if (p[1] == kEoi) return true;
-        ++p;
-        n = static_cast<std::size_t>(end - p);
+// Where the marker after entropy-coded data at `at` begins (its first FF), or size when there
+// is none. In the data FF 00 stands for a byte FF and FF D0 to FF D7 are restart markers.
+std::size_t next_marker(const unsigned char* data, std::size_t size, std::size_t at) {
+    while (at < size) {
+        const void* hit = std::memchr(data + at, 0xFF, size - at);
+        if (hit == nullptr) return size;
+        const std::size_t p = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - data);
+        std::size_t q = p + 1;
+        while (q < size && data[q] == 0xFF) ++q;  // fill bytes
+        if (q >= size) return size;
+        if (data[q] != 0x00 && !(data[q] >= 0xD0 && data[q] <= 0xD7)) return p;
+        at = q + 1;
     }
-    return false;
+    return size;
 }
 
 }  // namespace
@@ -46,13 +49,19 @@ Status check_jpeg_markers(const unsigned char* data, std::size_t size,
     const std::string& n = display_name;
     if (size < sizeof kJpegStart || std::memcmp(data, kJpegStart, sizeof kJpegStart) != 0)
         return fail(StatusCode::not_bmp, n, "is not a JPEG picture");
-    const Status cut = fail(StatusCode::short_file, n, "is cut short: it ends before its first scan");
     JpegFacts f;
     bool have_frame = false;
+    int scans = 0;
     std::size_t at = 2;
     for (;;) {
+        // After a scan's header come its entropy-coded data, then a marker.
+        if (scans > 0) at = next_marker(data, size, at);
+        if (at >= size)
+            return fail(StatusCode::short_file, n,
+                        scans == 0 ? "is cut short: it ends before its first scan"
+                                   : "is cut short: it has no end-of-image marker");
+        const Status cut = fail(StatusCode::short_file, n, "is cut short inside a marker segment");
         // A marker: FF, any number of fill FFs, then its code.
-        if (at >= size) return cut;
         if (data[at] != 0xFF)
             return fail(StatusCode::bad_header, n, "is damaged: a marker is missing at byte " +
                                                        std::to_string(at));
@@ -60,13 +69,17 @@ Status check_jpeg_markers(const unsigned char* data, std::size_t size,
         if (at >= size) return cut;
         const unsigned char m = data[at++];
         if (m == kSoi || m == kTem || (m >= 0xD0 && m <= 0xD7)) continue;  // no length
-        if (m == kEoi) return fail(StatusCode::bad_header, n, "is damaged: it ends before any scan");
+        if (m == kEoi) {
+            if (scans == 0) return fail(StatusCode::bad_header, n, "is damaged: it ends before any scan");
+            break;
+        }
         if (size - at < 2) return cut;
         const std::size_t length = get_be16(data + at);
         if (length < 2) return fail(StatusCode::bad_header, n, "is damaged: a marker segment is too short");
         if (size - at < length) return cut;
         const unsigned char* body = data + at + 2;
         if (is_frame(m)) {
+            if (have_frame) return fail(StatusCode::bad_header, n, "is damaged: it has two frame headers");
             if (!frame_read(m))
                 return fail(StatusCode::unsupported, n,
                             "is a lossless or hierarchical JPEG, which is not read");
@@ -92,12 +105,15 @@ Status check_jpeg_markers(const unsigned char* data, std::size_t size,
                                 std::to_string(f.height) + " pixels");
             have_frame = true;
         }
+        if (m == kSos) {
+            if (!have_frame) return fail(StatusCode::bad_header, n, "is damaged: a scan comes before its frame header");
+            if (++scans > kMostJpegScans)
+                return fail(StatusCode::unsupported, n,
+                            "has more than " + std::to_string(kMostJpegScans) +
+                                " scans, far more than encoders write");
+        }
         at += length;
-        if (m == kSos) break;
     }
-    if (!have_frame) return fail(StatusCode::bad_header, n, "is damaged: a scan comes before its frame header");
-    if (!has_end_marker(data + at, size - at))
-        return fail(StatusCode::short_file, n, "is cut short: it has no end-of-image marker");
     *facts = f;
     return Status::success();
 }

@@ -95,3 +95,23 @@ void RowsToPlanes::finish() {
     const std::uint8_t* a = out_->alpha.get();
     if (std::all_of(a, a + n, [](std::uint8_t v) { return v == 255; })) out_->alpha.reset();
 }
+
+void interleave_rows(const std::uint8_t* const* planes, int channels, int width, int height,
+                     PlaneOrder order, std::size_t t0, std::size_t count, std::uint8_t* rows) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::size_t h = static_cast<std::size_t>(height);
+    const std::size_t ch = static_cast<std::size_t>(channels);
+    const std::size_t stride = w * ch;
+    for (std::size_t c = 0; c < ch; ++c) {
+        const std::uint8_t* plane = planes[c];
+        if (order == PlaneOrder::by_row) {
+            for (std::size_t i = 0; i < count; ++i)
+                for (std::size_t x = 0; x < w; ++x)
+                    rows[i * stride + x * ch + c] = plane[(t0 + i) * w + x];
+        } else {
+            for (std::size_t x = 0; x < w; ++x)
+                for (std::size_t i = 0; i < count; ++i)
+                    rows[i * stride + x * ch + c] = plane[x * h + t0 + i];
+        }
+    }
+}

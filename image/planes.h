@@ -41,6 +41,13 @@ inline std::uint8_t sample_to_8(std::uint64_t v, std::uint64_t max) {
     return static_cast<std::uint8_t>((v * 255 + max / 2) / max);
 }
 
+// Interleaves rows t0 .. t0 + count - 1 of width x height planes, laid out as order says, into
+// count rows of width pixels of channels bytes: byte c of a pixel comes from planes[c]. The
+// writers take their rows in groups this way, so that each column of a column-major plane is
+// read in short runs.
+void interleave_rows(const std::uint8_t* const* planes, int channels, int width, int height,
+                     PlaneOrder order, std::size_t t0, std::size_t count, std::uint8_t* rows);
+
 // Takes a decoded picture's rows, each as red, green, blue, alpha bytes per pixel, and stores
 // them in the planes that take_planes gave out. Rows are held in groups of kGroup consecutive
 // rows and stored group by group, so that each column receives a short run at once instead of

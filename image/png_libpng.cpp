@@ -156,27 +156,6 @@ struct Planes {
     PlaneOrder order;
 };
 
-// Gathers rows t0 .. t0 + count - 1 into interleaved rows.
-void gather_rows(const Planes& p, std::size_t t0, std::size_t count, png_byte* rows) {
-    const std::size_t w = static_cast<std::size_t>(p.width);
-    const std::size_t h = static_cast<std::size_t>(p.height);
-    const std::size_t ch = static_cast<std::size_t>(p.channels);
-    const std::size_t stride = w * ch;
-    for (std::size_t c = 0; c < ch; ++c) {
-        const std::uint8_t* plane = p.planes[c];
-        if (p.order == PlaneOrder::by_row) {
-            for (std::size_t i = 0; i < count; ++i)
-                for (std::size_t x = 0; x < w; ++x)
-                    rows[i * stride + x * ch + c] = plane[(t0 + i) * w + x];
-        } else {
-            // Each column gives the group's samples in one short run.
-            for (std::size_t x = 0; x < w; ++x)
-                for (std::size_t i = 0; i < count; ++i)
-                    rows[i * stride + x * ch + c] = plane[x * h + t0 + i];
-        }
-    }
-}
-
 bool write_steps(WriteJob* job, const Planes& p) {
     if (setjmp(png_jmpbuf(job->png))) return false;
     png_structp png = job->png;
@@ -192,7 +171,8 @@ bool write_steps(WriteJob* job, const Planes& p) {
     const std::size_t h = static_cast<std::size_t>(p.height);
     for (std::size_t t0 = 0; t0 < h; t0 += RowsToPlanes::kGroup) {
         const std::size_t count = std::min<std::size_t>(RowsToPlanes::kGroup, h - t0);
-        gather_rows(p, t0, count, job->rows.data());
+        interleave_rows(p.planes, p.channels, p.width, p.height, p.order, t0, count,
+                        job->rows.data());
         for (std::size_t i = 0; i < count; ++i) png_write_row(png, job->rows.data() + i * stride);
     }
     png_write_end(png, job->info);

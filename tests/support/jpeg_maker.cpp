@@ -22,20 +22,6 @@ std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegSpec& spec
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, spec.quality, TRUE);
     if (spec.progressive) jpeg_simple_progression(&c);
-    // Both DC scans, then every AC coefficient of every component on its own, first at a
-    // quarter of its precision and refined three times: a valid progression, far longer than
-    // any encoder's.
-    std::vector<jpeg_scan_info> scans;
-    if (spec.many_scans) {
-        scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 1});
-        scans.push_back({3, {0, 1, 2, 0}, 0, 0, 1, 0});
-        for (int k = 1; k < 64; ++k)
-            for (int comp = 0; comp < 3; ++comp)
-                for (int al = 3; al >= 0; --al)
-                    scans.push_back({1, {comp, 0, 0, 0}, k, k, al == 3 ? 0 : al + 1, al});
-        c.scan_info = scans.data();
-        c.num_scans = static_cast<int>(scans.size());
-    }
     jpeg_start_compress(&c, TRUE);
     std::vector<JSAMPLE> row(static_cast<std::size_t>(pic.width * c.input_components));
     for (int y = 0; y < pic.height; ++y) {

@@ -13,15 +13,15 @@ struct JpegSpec {
     bool progressive = false;  // libjpeg only
     bool cmyk = false;         // four components: red, green, blue as C, M, Y and K = 0
     int quality = 90;
-    bool many_scans = false;   // libjpeg only: a colour progression of 758 scans
 };
 
-// An encoded picture; empty (and a test failure) when the encoder refuses.
+// An encoded picture; empty when the encoder refuses, which fails the test unless the file is
+// CMYK (an encoder need not write those).
 std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegSpec& spec);
 
 // The samples of a JPEG as the decoder gives them with its default settings, as RGB (grey
 // repeated in all three).
 TestPicture plain_jpeg_samples(const std::vector<std::uint8_t>& file);
 
-// Whether this platform's encoder writes progressive files (and scan scripts).
+// Whether this platform's encoder writes progressive files.
 bool progressive_jpeg_supported();
