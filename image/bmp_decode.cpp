@@ -78,8 +78,8 @@ bool make_field(std::uint32_t mask, int bits, Field* f) {
     return true;
 }
 
-Status read_masks(const unsigned char* data, const BmpHeader& h, const std::string& name,
-                  Layout* L, std::size_t* tables_end) {
+Status read_masks(const unsigned char* data, std::size_t size, const BmpHeader& h,
+                  const std::string& name, Layout* L, std::size_t* tables_end) {
     std::uint32_t masks[4] = {0, 0, 0, 0};
     if (L->compression == kRgb) {
         // The fixed layouts: X1R5G5B5 and X8R8G8B8; the free bits carry nothing.
@@ -96,6 +96,8 @@ Status read_masks(const unsigned char* data, const BmpHeader& h, const std::stri
         if (h.info_size < kInfoBytesWithColourMasks ||
             (count == 4 && h.info_size < kInfoBytesWithAlphaMask))
             *tables_end = kAtMasks + 4 * static_cast<std::size_t>(count);
+        if (*tables_end > size)
+            return fail(StatusCode::short_file, name, "is cut short inside its bit-field masks");
         for (int i = 0; i < count; ++i) masks[i] = get_le32(data + kAtMasks + 4 * i);
     }
     const char* names[4] = {"red", "green", "blue", "alpha"};
@@ -183,7 +185,7 @@ Status read_layout(const unsigned char* data, std::size_t size, const std::strin
 
     std::size_t tables_end = kBmpFileHeaderBytes + static_cast<std::size_t>(h.info_size);
     if (h.bits == 16 || h.bits == 32) {
-        Status st = read_masks(data, h, name, L, &tables_end);
+        Status st = read_masks(data, size, h, name, L, &tables_end);
         if (!st.ok()) return st;
     }
     std::uint64_t colours = 0;
@@ -259,13 +261,14 @@ Status bad_index(const std::string& name, unsigned index, std::size_t colours) {
 
 // One uncompressed stored row to red, green, blue, alpha bytes.
 bool expand_row(const Layout& L, const unsigned char* src, std::uint8_t* dst, unsigned* bad) {
-    const int w = L.width;
+    // Sizes are taken as sizes: 4 bytes for each of 700 million pixels pass int's range.
+    const std::size_t w = static_cast<std::size_t>(L.width);
     if (L.bits <= 8) {
-        const int per_byte = 8 / L.bits;
+        const std::size_t per_byte = static_cast<std::size_t>(8 / L.bits);
         const unsigned low = (1u << L.bits) - 1;
-        for (int x = 0; x < w; ++x) {
+        for (std::size_t x = 0; x < w; ++x) {
             // The leftmost pixel sits in the highest bits of its byte.
-            const int shift = L.bits * (per_byte - 1 - x % per_byte);
+            const unsigned shift = static_cast<unsigned>(L.bits) * static_cast<unsigned>(per_byte - 1 - x % per_byte);
             const unsigned index = (src[x / per_byte] >> shift) & low;
             if (index >= L.palette.size()) {
                 *bad = index;
@@ -274,7 +277,7 @@ bool expand_row(const Layout& L, const unsigned char* src, std::uint8_t* dst, un
             std::memcpy(dst + 4 * x, L.palette[index].data(), 4);
         }
     } else if (L.bits == 24) {
-        for (int x = 0; x < w; ++x) {
+        for (std::size_t x = 0; x < w; ++x) {
             const unsigned char* s = src + 3 * x;
             std::uint8_t* px = dst + 4 * x;
             px[0] = s[2];
@@ -284,7 +287,7 @@ bool expand_row(const Layout& L, const unsigned char* src, std::uint8_t* dst, un
         }
     } else {
         const bool wide = L.bits == 32;
-        for (int x = 0; x < w; ++x) {
+        for (std::size_t x = 0; x < w; ++x) {
             const std::uint32_t v = wide ? get_le32(src + 4 * x) : get_le16(src + 2 * x);
             std::uint8_t* px = dst + 4 * x;
             px[0] = L.red.of(v);

@@ -45,9 +45,10 @@ using ByteSink = std::function<bool(const unsigned char* bytes, std::size_t coun
 // in messages: a sink that returns false gives write_failed. Linux: libpng, no filtering and
 // zlib level kPngZlibLevel; WIC: the system's PNG encoder, no filtering.
 //
-// Level 0 stores the rows uncompressed: a 3840 x 2160 result takes about 0.03 s, against
-// 0.35 to 0.6 s for zlib's fastest compressing modes, which save 35 to 50 per cent of the
-// size on photographs (docs/PERFORMANCE.md).
+// Level 0 stores the rows uncompressed, in a file as large as the BMP result: writing a
+// 3840 x 2160 result then takes well under the Lanczos-3 method's time, where zlib's fastest
+// compressing settings take two to four times that method's time to save about 45 per cent
+// (docs/PERFORMANCE.md, bench/png_bench.cpp).
 inline constexpr int kPngZlibLevel = 0;
 Status encode_png(const std::string& display_name, int width, int height,
                   const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,

@@ -109,11 +109,12 @@ Status damaged(const std::string& name, HRESULT hr) {
 }
 
 void wide_to_rgba(const WideFormat& f, const BYTE* src, int width, std::uint8_t* dst) {
-    auto sample = [src, &f](int x, int c) {
-        const BYTE* s = src + 2 * (static_cast<std::size_t>(x) * f.channels + static_cast<std::size_t>(c));
+    const std::size_t channels = static_cast<std::size_t>(f.channels);
+    auto sample = [src, channels](std::size_t x, int c) {
+        const BYTE* s = src + 2 * (x * channels + static_cast<std::size_t>(c));
         return sample_to_8(static_cast<std::uint32_t>(s[0] | s[1] << 8), 65535);
     };
-    for (int x = 0; x < width; ++x) {
+    for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
         std::uint8_t* d = dst + 4 * x;
         d[0] = sample(x, f.red);
         d[1] = sample(x, f.green);

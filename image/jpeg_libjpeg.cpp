@@ -106,13 +106,13 @@ bool read_steps(Job* job) {
         stop(reinterpret_cast<j_common_ptr>(cinfo));
     }
     const bool grey = cinfo->output_components == 1;
-    const int w = job->pic.width;
+    const std::size_t w = static_cast<std::size_t>(job->pic.width);
     while (cinfo->output_scanline < cinfo->output_height) {
         const int t = static_cast<int>(cinfo->output_scanline);
         JSAMPROW rows[1] = {job->row.data()};
         jpeg_read_scanlines(cinfo, rows, 1);
         std::uint8_t* dst = job->out->row(t);
-        for (int x = 0; x < w; ++x) {
+        for (std::size_t x = 0; x < w; ++x) {
             const JSAMPLE* s = job->row.data() + (grey ? x : 3 * x);
             std::uint8_t* d = dst + 4 * x;
             d[0] = s[0];

@@ -71,11 +71,12 @@ struct ReadJob {
 
 void to_planes(ReadJob* job, const png_byte* src, int t) {
     std::uint8_t* dst = job->out->row(t);
-    const int w = job->pic.width;
+    const std::size_t w = static_cast<std::size_t>(job->pic.width);
     const int ch = job->channels;
     const bool wide = job->bytes_per_sample == 2;
-    for (int x = 0; x < w; ++x) {
-        const png_byte* s = src + static_cast<std::size_t>(x) * ch * job->bytes_per_sample;
+    const std::size_t pixel_bytes = static_cast<std::size_t>(ch * job->bytes_per_sample);
+    for (std::size_t x = 0; x < w; ++x) {
+        const png_byte* s = src + x * pixel_bytes;
         std::uint8_t* d = dst + 4 * x;
         for (int c = 0; c < ch; ++c)
             d[c] = wide ? sample_to_8(static_cast<std::uint32_t>(s[2 * c] << 8 | s[2 * c + 1]),
@@ -191,7 +192,7 @@ Status decode_png(const unsigned char* data, std::size_t size, const std::string
     // After the transformations: red, green, blue and perhaps alpha, of 8 or 16 bits.
     const bool alpha = f.transparency;
     const int bytes_per_sample = f.bit_depth == 16 ? 2 : 1;
-    job.row_bytes = static_cast<std::size_t>(f.width) * (alpha ? 4 : 3) * bytes_per_sample;
+    job.row_bytes = static_cast<std::size_t>(f.width) * static_cast<std::size_t>((alpha ? 4 : 3) * bytes_per_sample);
     const std::uint64_t row_count = f.interlaced ? f.height : 1;
     const std::uint64_t working = size + kCodecMemory + 3 * std::uint64_t{job.row_bytes} +
                                   row_count * (job.row_bytes + sizeof(png_bytep)) +

@@ -327,6 +327,10 @@ std::vector<Refusal> bad_bmps() {
     many.colours_used = 17;
     cases.push_back({"MoreColoursThanBitsCanChoose", StatusCode::bad_header, "17 colours",
                      assemble_bmp(4, 3, many, zeros(4, 3, 4))});
+    std::vector<std::uint8_t> no_masks = assemble_bmp(2, 2, mask_kind(16, {0xF800, 0x07E0, 0x001F}), {});
+    no_masks.resize(14 + 40 + 7);  // the masks that follow the header, cut short
+    put_le32(no_masks, 2, static_cast<std::uint32_t>(no_masks.size()));
+    cases.push_back({"CutInsideMasks", StatusCode::short_file, "masks", no_masks});
     cases.push_back({"MaskWithAHole", StatusCode::bad_header, "red mask",
                      assemble_bmp(2, 2, mask_kind(16, {0xF00F, 0x07E0, 0x0010}), zeros(2, 2, 16))});
     cases.push_back({"ZeroGreenMask", StatusCode::bad_header, "green mask",
