@@ -161,6 +161,8 @@ bool write_steps(WriteJob* job, const Planes& p) {
     if (setjmp(png_jmpbuf(job->png))) return false;
     png_structp png = job->png;
     png_set_write_fn(png, job, on_write, on_flush);
+    // libpng's own limit is a million pixels a side; the format's is 2^31 - 1.
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_set_IHDR(png, job->info, static_cast<png_uint_32>(p.width),
                  static_cast<png_uint_32>(p.height), 8,
                  p.channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,

@@ -366,6 +366,25 @@ TEST(EncodePng, RoundTripsRgbAndRgbaInEitherPlaneOrder) {
     }
 }
 
+TEST(EncodePng, SidesBeyondAMillionPixels) {
+    // A column of 1 000 001 pixels: beyond libpng's default limit, within the format's.
+    const int h = 1000001;
+    std::vector<std::uint8_t> plane(static_cast<std::size_t>(h));
+    for (std::size_t i = 0; i < plane.size(); ++i) plane[i] = static_cast<std::uint8_t>(i * 13);
+    std::vector<std::uint8_t> file;
+    Status st = encode_png("tall.png", 1, h, plane.data(), plane.data(), plane.data(), nullptr,
+                           PlaneOrder::by_column, [&file](const unsigned char* b, std::size_t n) {
+                               file.insert(file.end(), b, b + n);
+                               return true;
+                           });
+    ASSERT_TRUE(st.ok()) << st.message;
+    PlanarPicture got;
+    st = png(file, &got);
+    ASSERT_TRUE(st.ok()) << st.message;
+    ASSERT_EQ(got.height, h);
+    EXPECT_EQ(std::vector<std::uint8_t>(got.green.get(), got.green.get() + h), plane);
+}
+
 TEST(EncodePng, ASinkThatFailsStopsTheWritingWithAClearLine) {
     TestPicture pic = random_picture(64, 64, 7);
     std::vector<std::uint8_t> plane(64 * 64, 9);
