@@ -366,6 +366,9 @@ TEST(EncodePng, RoundTripsRgbAndRgbaInEitherPlaneOrder) {
     }
 }
 
+#ifndef _WIN32
+// Linux only: Wine's PNG encoder is libpng with its default limit, and refuses such a side
+// (in one clear line).
 TEST(EncodePng, SidesBeyondAMillionPixels) {
     // A column of 1 000 001 pixels: beyond libpng's default limit, within the format's.
     const int h = 1000001;
@@ -384,6 +387,7 @@ TEST(EncodePng, SidesBeyondAMillionPixels) {
     ASSERT_EQ(got.height, h);
     EXPECT_EQ(std::vector<std::uint8_t>(got.green.get(), got.green.get() + h), plane);
 }
+#endif
 
 TEST(EncodePng, ASinkThatFailsStopsTheWritingWithAClearLine) {
     TestPicture pic = random_picture(64, 64, 7);
