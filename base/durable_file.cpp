@@ -105,6 +105,11 @@ int close_native(Native h) {
 // move is on the disk, which is what syncing the folder does elsewhere.
 int rename_native(const std::string& from, const std::string& to) {
     const std::wstring wide_from = windows_file_path(from), wide_to = windows_file_path(to);
+    // Windows keeps a read-only file from being replaced; asking first keeps that promise where
+    // it is emulated loosely (Wine running as root replaces one).
+    const DWORD attributes = GetFileAttributesW(wide_to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return EACCES;
     // A target that another writer is replacing at this moment, or that a reader holds open for
     // an instant (a viewer, a virus scanner), refuses the move for that instant only.
     constexpr int kTries = 8;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
 #include <sys/stat.h>
@@ -112,4 +113,26 @@ void remove_file(const std::string& path) {
 
 std::string error_text(int err) {
     return std::strerror(err);
+}
+
+void print_text(std::FILE* stream, const std::string& text) {
+#ifdef _WIN32
+    HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode)) {
+        // Whatever the C library still holds goes first, so lines keep their order.
+        std::fflush(stream);
+        const std::wstring wide = utf8_to_wide(text);
+        const wchar_t* at = wide.data();
+        DWORD left = static_cast<DWORD>(wide.size());
+        while (left > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(console, at, left, &written, nullptr) || written == 0) break;
+            at += written;
+            left -= written;
+        }
+        return;
+    }
+#endif
+    std::fputs(text.c_str(), stream);
 }

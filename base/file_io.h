@@ -19,6 +19,11 @@ void remove_file(const std::string& path);
 // The C library's text for an errno value.
 std::string error_text(int err);
 
+// Writes UTF-8 text to stream (stdout or stderr). A Windows console gets it in UTF-16, since
+// its code page may lack characters of a file name; files, pipes and every stream elsewhere
+// get the UTF-8 bytes.
+void print_text(std::FILE* stream, const std::string& text);
+
 #ifdef _WIN32
 // The errno value closest to a Windows error code (GetLastError), EIO for the unusual ones.
 int errno_from_windows(unsigned long code);

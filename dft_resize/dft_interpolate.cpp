@@ -43,21 +43,31 @@ void stage(const char* line) {
 
 // Runs body(group, buffer) for groups 0 .. count - 1 on all workers, worker i with lane
 // buffer i. Groups are handed out one at a time, so a core slowed by other work takes fewer.
+// Each group done reports units to progress; after a stop no group starts.
 template <class Body>
-void for_line_groups(int count, std::vector<BigArray>& buffers, const Body& body) {
+void for_line_groups(int count, std::vector<BigArray>& buffers, RunProgress* progress,
+                     std::uint64_t units, const Body& body) {
     if (count <= 0) return;
     std::atomic<int> next{0};
     const std::size_t workers = std::min(buffers.size(), static_cast<std::size_t>(count));
     parallel_for(workers, 1, [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             double* buf = buffers[i].get();
-            for (int g = next.fetch_add(1); g < count; g = next.fetch_add(1)) body(g, buf);
+            for (int g = next.fetch_add(1); g < count && !stop_requested(progress);
+                 g = next.fetch_add(1)) {
+                body(g, buf);
+                add_units(progress, units);
+            }
         }
     });
 }
 
 int group_count(int lines) {
     return (lines + kLanes - 1) / kLanes;
+}
+
+std::uint64_t to_units(int n) {
+    return static_cast<std::uint64_t>(n);
 }
 
 }  // namespace
@@ -85,6 +95,8 @@ struct DftPlaneWork::Impl {
     BigArray rows_re, rows_im;
     // One lane buffer per worker, for the longest line.
     std::vector<BigArray> buffers;
+    // Where the plane being enlarged reports; may be null.
+    RunProgress* progress = nullptr;
 };
 
 DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
@@ -153,7 +165,7 @@ void forward_rows(Impl& m, const std::uint8_t* in) {
     const std::size_t width = 2 * to_size(W);
     double* rows_re = m.rows_re.get();
     double* rows_im = m.rows_im.get();
-    for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
+    for_line_groups(group_count(H), m.buffers, m.progress, to_units(m.fwd_rows->n), [&](int g, double* buf) {
         const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
         for (int X = 0; X < 2 * W; ++X) {
             const std::uint8_t* src = in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
@@ -184,7 +196,7 @@ void forward_columns(Impl& m) {
     const double* rows_im = m.rows_im.get();
     double* spec_re = m.spec_re.get();
     double* spec_im = m.spec_im.get();
-    for_line_groups(group_count(2 * W), m.buffers, [&](int g, double* buf) {
+    for_line_groups(group_count(2 * W), m.buffers, m.progress, to_units(m.fwd_cols->n), [&](int g, double* buf) {
         const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
         for (int Y = 0; Y < 2 * H; ++Y) {
             const std::size_t row = to_size(mirror_repeat(Y, H)) * width;
@@ -256,7 +268,7 @@ void inverse_rows(Impl& m) {
     const int W2 = m.W2, R = static_cast<int>(m.rows.size());
     double* rows_re = m.rows_re.get();
     double* rows_im = m.rows_im.get();
-    for_line_groups(group_count(R), m.buffers, [&](int g, double* buf) {
+    for_line_groups(group_count(R), m.buffers, m.progress, to_units(m.inv_rows->n), [&](int g, double* buf) {
         const int r0 = g * kLanes, cnt = std::min(kLanes, R - r0);
         gather_stuffed_rows(m, r0, cnt, buf);
         const double* res = lanes_inverse(*m.inv_rows, buf);
@@ -290,7 +302,7 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
     // The inverse transforms divide by the new lengths while the spectrum was taken at the
     // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
     const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
-    for_line_groups(group_count(W2), m.buffers, [&](int g, double* buf) {
+    for_line_groups(group_count(W2), m.buffers, m.progress, to_units(m.inv_cols->n), [&](int g, double* buf) {
         const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
         // Lanes past the last column repeat it.
         for (int Y = 0; Y < 2 * H2; ++Y) {
@@ -313,13 +325,17 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
 
 }  // namespace
 
-void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out) {
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out,
+                          RunProgress* progress) {
     Impl& m = *work.impl_;
+    m.progress = progress;
     stage("horizontal DFT start!!\n");
     forward_rows(m, in);
+    if (stop_requested(progress)) return;
     stage("horizontal DFT end\n");
     stage("vertical DFT start!!\n");
     forward_columns(m);
+    if (stop_requested(progress)) return;
     stage("vertical DFT end!!\n");
     // The stuffed spectrum is never formed: the inverse row pass reads the forward spectrum
     // through gather_stuffed_rows.
@@ -327,10 +343,21 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
     stage("high frequency 0 staffing end!!\n");
     stage("horizontal IDFT start!!\n");
     inverse_rows(m);
+    if (stop_requested(progress)) return;
     stage("horizontal IDFT end!!\n");
     stage("vertical IDFT start!!\n");
     inverse_columns(m, out);
+    if (stop_requested(progress)) return;
     stage("vertical IDFT end!!\n");
+}
+
+std::uint64_t dft_interpolate_units(const DftPlaneWork& work) {
+    const Impl& m = *work.impl_;
+    const int R = static_cast<int>(m.rows.size());
+    return static_cast<std::uint64_t>(group_count(m.H)) * to_units(m.fwd_rows->n) +
+           static_cast<std::uint64_t>(group_count(2 * m.W)) * to_units(m.fwd_cols->n) +
+           static_cast<std::uint64_t>(group_count(R)) * to_units(m.inv_rows->n) +
+           static_cast<std::uint64_t>(group_count(m.W2)) * to_units(m.inv_cols->n);
 }
 
 void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,

@@ -8,19 +8,15 @@
 
 #include "base/durable_file.h"
 #include "base/file_io.h"
+#include "image/byte_order.h"
 
 namespace {
 
-std::uint32_t get_u32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+std::uint32_t get_u32(const unsigned char* p) { return get_le32(p); }
 
-std::int32_t get_i32(const unsigned char* p) { return static_cast<std::int32_t>(get_u32(p)); }
+std::int32_t get_i32(const unsigned char* p) { return static_cast<std::int32_t>(get_le32(p)); }
 
-std::uint16_t get_u16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+std::uint16_t get_u16(const unsigned char* p) { return get_le16(p); }
 
 void put_u32(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v);
@@ -197,10 +193,9 @@ void split_pixel_rows(const unsigned char* rows, int width, int height, std::uin
     }
 }
 
-Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
-    std::uint64_t length = 0;
+Status open_picture_file(const std::string& path, FILE** f, std::uint64_t* length) {
     int err = 0;
-    switch (file_kind(path, &length, &err)) {
+    switch (file_kind(path, length, &err)) {
         case FileKind::missing:
             return Status::failure(StatusCode::cannot_open,
                                    "cannot open '" + path + "': " + error_text(err));
@@ -211,18 +206,20 @@ Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
         case FileKind::regular:
             break;
     }
-    FILE* f = open_file(path, "rb");
-    if (f == nullptr)
+    *f = open_file(path, "rb");
+    if (*f == nullptr)
         return Status::failure(StatusCode::cannot_open,
                                "cannot open '" + path + "': " + error_text(errno));
+    return Status::success();
+}
+
+Status read_bmp_planes_from(FILE* f, std::uint64_t length, const std::string& path,
+                            PlanarPicture* out) {
     unsigned char head[kBmpHeaderBytes];
     std::size_t got = std::fread(head, 1, sizeof head, f);
     BmpHeader h;
     Status st = bmp_check(head, got, length, path, &h);
-    if (!st.ok()) {
-        std::fclose(f);
-        return st;
-    }
+    if (!st.ok()) return st;
     // Only the rows the header announces are kept; bytes between them and the size field's end
     // are ignored, and so is anything after the first S bytes of the file.
     const std::size_t w = static_cast<std::size_t>(h.width);
@@ -231,7 +228,6 @@ Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
     HeapArray<unsigned char> pixels(data_len, "pixels");
     bool complete = std::fseek(f, static_cast<long>(h.pixel_offset), SEEK_SET) == 0 &&
                     std::fread(pixels.get(), 1, data_len, f) == data_len;
-    std::fclose(f);
     if (!complete) return Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
 
     out->width = h.width;
@@ -239,9 +235,20 @@ Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
     out->red = HeapArray<std::uint8_t>(w * ht, "red");
     out->green = HeapArray<std::uint8_t>(w * ht, "green");
     out->blue = HeapArray<std::uint8_t>(w * ht, "blue");
+    out->alpha = HeapArray<std::uint8_t>();
     split_pixel_rows(pixels.get(), h.width, h.height, out->red.get(), out->green.get(),
                      out->blue.get());
     return Status::success();
+}
+
+Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
+    FILE* f = nullptr;
+    std::uint64_t length = 0;
+    Status st = open_picture_file(path, &f, &length);
+    if (!st.ok()) return st;
+    st = read_bmp_planes_from(f, length, path, out);
+    std::fclose(f);
+    return st;
 }
 
 std::string result_name(const std::string& input_path, const char* name_format) {
@@ -252,7 +259,10 @@ std::string result_name(const std::string& input_path, const char* name_format) 
         --end;
         while (end > 0 && (static_cast<unsigned char>(input_path[end]) & 0xC0) == 0x80) --end;
     }
-    std::string stem = input_path.substr(0, end);
+    return name_from_stem(input_path.substr(0, end), name_format);
+}
+
+std::string name_from_stem(const std::string& stem, const char* name_format) {
     std::string fmt = name_format;
     std::size_t at = fmt.find("%s");
     if (at == std::string::npos) return fmt;
