@@ -280,7 +280,12 @@ bool bmp_size_fits(std::int64_t width, std::int64_t height) {
 Status write_result_bmp(const std::string& input_path, const char* name_format, int width,
                         int height, const std::uint8_t* red, const std::uint8_t* green,
                         const std::uint8_t* blue, PlaneOrder order) {
-    std::string name = result_name(input_path, name_format);
+    return write_bmp_file(result_name(input_path, name_format), width, height, red, green, blue,
+                          order);
+}
+
+Status write_bmp_file(const std::string& name, int width, int height, const std::uint8_t* red,
+                      const std::uint8_t* green, const std::uint8_t* blue, PlaneOrder order) {
     if (!bmp_size_fits(width, height))
         return Status::failure(StatusCode::bad_size,
                                "cannot write '" + name + "': " + std::to_string(width) + " x " +

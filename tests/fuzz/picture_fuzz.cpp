@@ -90,9 +90,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out_w = in_memory.width <= 40 ? in_memory.width + grow : static_cast<int>(size % 41);
         out_h = in_memory.height <= 40 ? in_memory.height + grow / 2 : static_cast<int>(size % 37);
     }
-    RunReport report = resize_run(path, out_w, out_h);
+    // Both formats, alternately: the PNG results carry the alpha plane through every method.
+    const FormatChoice format = size % 2 == 0 ? FormatChoice::bmp : FormatChoice::png;
+    RunReport report = resize_run(path, out_w, out_h, kAllMethods, nullptr, format);
     (void)report;
-    for (const char* name : {"%s_lanczos3.bmp", "%s_hybrid.bmp", "%s_dct.bmp"})
-        std::remove(result_name(path, name).c_str());
+    for (int m = 0; m < kMethodCount; ++m)
+        for (ResultFormat f : {ResultFormat::bmp, ResultFormat::png})
+            std::remove(method_result_name(path, method_name(m), f).c_str());
     return 0;
 }
