@@ -23,10 +23,11 @@ Status write_png_file(const std::string& name, int width, int height, const std:
                       const std::uint8_t* green, const std::uint8_t* blue,
                       const std::uint8_t* alpha, PlaneOrder order) {
     if (width < 1 || height < 1)
-        return Status::failure(StatusCode::bad_size,
-                               "cannot write '" + name + "': a PNG picture has at least 1 x 1 "
-                               "pixels, not " + std::to_string(width) + " x " +
-                                   std::to_string(height));
+        return Status::failure(StatusCode::bad_size, "cannot write '" + name +
+                                                         "': a PNG picture has at least 1 x 1 "
+                                                         "pixels, not " +
+                                                         std::to_string(width) + " x " +
+                                                         std::to_string(height));
     DurableFile file;
     Status created = file.create(name);
     if (!created.ok()) return created;

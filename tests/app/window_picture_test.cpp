@@ -33,7 +33,8 @@ std::vector<std::uint8_t> plain_rows(const TestPicture& pic) {
 
 std::vector<std::uint8_t> rows_of(const BmpPicture& p) {
     const std::size_t stride = (3 * static_cast<std::size_t>(p.width) + 3) / 4 * 4;
-    return std::vector<std::uint8_t>(p.rows(), p.rows() + stride * static_cast<std::size_t>(p.height));
+    return std::vector<std::uint8_t>(p.rows(),
+                                     p.rows() + stride * static_cast<std::size_t>(p.height));
 }
 
 PngSpec png_of(const TestPicture& pic, const std::vector<std::uint8_t>& alpha = {}) {
@@ -109,10 +110,10 @@ TEST(WindowPicture, TransparencyIsDrawnOverTheWindowsGrey) {
     ASSERT_TRUE(show(encode_png_file(png_of(pic, {255, 0, 128, 51})), &p).ok());
     // Blue, green, red per pixel; the grey is 192 in each: c * a / 255 + 192 * (255 - a) / 255,
     // rounded to the nearest.
-    const std::vector<std::uint8_t> want = {0,   100, 200,  // opaque: the colour itself
-                                            192, 192, 192,  // transparent: the grey
-                                            96,  146, 196,  // half: halfway
-                                            180, 204, 156}; // a fifth of 130, 250, 10
+    const std::vector<std::uint8_t> want = {0,   100, 200,   // opaque: the colour itself
+                                            192, 192, 192,   // transparent: the grey
+                                            96,  146, 196,   // half: halfway
+                                            180, 204, 156};  // a fifth of 130, 250, 10
     EXPECT_EQ(rows_of(p), want);
 }
 
