@@ -64,8 +64,8 @@ WindowEffects window_create(WindowModel* m) {
 }
 
 RunReport run_request(const RunRequest& request, RunProgress* progress) {
-    return resize_run(request.path, request.out_width, request.out_height, kAllMethods,
-                      progress, request.format);
+    return resize_run(request.path, request.out_width, request.out_height, kAllMethods, progress,
+                      request.format);
 }
 
 WindowEffects window_drop(WindowModel* m, const std::vector<std::string>& paths,
@@ -127,10 +127,9 @@ WindowEffects window_command(WindowModel* m, int control_id, unsigned notificati
             m->out_height = box_value(m->height_text);
             m->running = true;
             m->stop_requested = false;
-            m->run_request =
-                RunRequest{m->accepted_path, m->out_width, m->out_height,
-                           m->result_format == ResultFormat::png ? FormatChoice::png
-                                                                 : FormatChoice::bmp};
+            m->run_request = RunRequest{
+                m->accepted_path, m->out_width, m->out_height,
+                m->result_format == ResultFormat::png ? FormatChoice::png : FormatChoice::bmp};
             m->progress_shown = true;
             m->progress_steps = 0;
             m->progress_text = progress_text(0, 0);

@@ -190,8 +190,8 @@ WindowEffects window_run_finished(WindowModel* m, const RunReport& report);
 WindowEffects window_close(WindowModel* m);
 
 // Draw operations in order: a fill of the whole client area, the three labels (the two
-// sizes', then the format's), the progress text (once a run started) and the held picture at kPreviewX, kPreviewY at its own width x
-// height, never scaled.
+// sizes', then the format's), the progress text (once a run started) and the held picture at
+// kPreviewX, kPreviewY at its own width x height, never scaled.
 enum class PaintKind { fill, text, picture };
 struct PaintOp {
     PaintKind kind = PaintKind::fill;

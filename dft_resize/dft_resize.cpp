@@ -54,8 +54,7 @@ Status dft_resize_image(const std::string& path, int W, int H, int W2, int H2,
         }
     }
     if (stop_requested(progress)) return stopped_status("dct");
-    Status written =
-        write_result(path, "dct", format, W2, H2, r.get(), g.get(), b.get(), a.get());
+    Status written = write_result(path, "dct", format, W2, H2, r.get(), g.get(), b.get(), a.get());
     a.reset();
     b.reset();
     g.reset();

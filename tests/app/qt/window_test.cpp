@@ -242,8 +242,9 @@ class WindowTest : public QObject {
         spec.height = 4;
         spec.colour_type = 6;
         for (std::size_t i = 0; i < pic.pixels.size(); ++i)
-            spec.samples.insert(spec.samples.end(), {pic.pixels[i].r, pic.pixels[i].g,
-                                                     pic.pixels[i].b, std::uint16_t(i % 6 ? 255 : 0)});
+            spec.samples.insert(spec.samples.end(),
+                                {pic.pixels[i].r, pic.pixels[i].g, pic.pixels[i].b,
+                                 std::uint16_t(i % 6 ? 255 : 0)});
         const QString png = dir_.path() + "/kinds/shot.png";
         const QString jpeg = dir_.path() + "/kinds/photo.jpg";
         QDir().mkpath(dir_.path() + "/kinds");
@@ -263,7 +264,8 @@ class WindowTest : public QObject {
         for (int t = 0; t < 4; ++t)
             for (int x = 0; x < 6; ++x) {
                 const Rgb c = pic.at(x, t);
-                QCOMPARE(rgb_at(shot, 4 + x, 48 + t), x == 0 ? QRgb(0xC0C0C0) : qRgb(c.r, c.g, c.b) & 0xFFFFFFu);
+                QCOMPARE(rgb_at(shot, 4 + x, 48 + t),
+                         x == 0 ? QRgb(0xC0C0C0) : qRgb(c.r, c.g, c.b) & 0xFFFFFFu);
             }
         w.width_box()->setText("12");
         w.height_box()->setText("8");

@@ -417,13 +417,15 @@ TestPicture picture_in(const std::string& path) {
     pic.height = planes.height;
     for (int t = 0; t < planes.height; ++t)
         for (int x = 0; x < planes.width; ++x) {
-            const std::size_t i = static_cast<std::size_t>(x) * static_cast<std::size_t>(planes.height) +
-                                  static_cast<std::size_t>(t);
+            const std::size_t i =
+                static_cast<std::size_t>(x) * static_cast<std::size_t>(planes.height) +
+                static_cast<std::size_t>(t);
             const int a = planes.has_alpha() ? planes.alpha[i] : 255;
             auto over = [a](std::uint8_t c) {
                 return static_cast<std::uint8_t>((c * a + 0xC0 * (255 - a) + 127) / 255);
             };
-            pic.pixels.push_back({over(planes.red[i]), over(planes.green[i]), over(planes.blue[i])});
+            pic.pixels.push_back(
+                {over(planes.red[i]), over(planes.green[i]), over(planes.blue[i])});
         }
     return pic;
 }
@@ -438,15 +440,15 @@ TEST_F(Win32Window, PngAndJpegAreTakenShownRunAndCompared) {
     spec.height = 4;
     spec.colour_type = 6;
     for (std::size_t i = 0; i < pic.pixels.size(); ++i)
-        spec.samples.insert(spec.samples.end(),
-                            {pic.pixels[i].r, pic.pixels[i].g, pic.pixels[i].b,
-                             static_cast<std::uint16_t>(i % 6 ? 255 : 0)});
+        spec.samples.insert(spec.samples.end(), {pic.pixels[i].r, pic.pixels[i].g, pic.pixels[i].b,
+                                                 static_cast<std::uint16_t>(i % 6 ? 255 : 0)});
     make_dirs(root_ + "\\kinds");
     const std::string png = root_ + "\\kinds\\shot.png", jpeg = root_ + "\\kinds\\photo.jpg";
     ASSERT_TRUE(write_file(png, encode_png_file(spec)));
     const std::vector<std::uint8_t> jpeg_bytes = make_jpeg(pic, JpegSpec{});
     ASSERT_TRUE(write_file(jpeg, jpeg_bytes));
-    HWND bmp_button = GetDlgItem(window, kBmpFormatId), png_button = GetDlgItem(window, kPngFormatId);
+    HWND bmp_button = GetDlgItem(window, kBmpFormatId),
+         png_button = GetDlgItem(window, kPngFormatId);
 
     drop_files(window, {png});
     EXPECT_EQ(text_of(width_box), L"6");
@@ -471,7 +473,8 @@ TEST_F(Win32Window, PngAndJpegAreTakenShownRunAndCompared) {
     // The picture itself as the window shows it (its clear column over the grey), then the
     // results as written.
     TestPicture shown = pic;
-    for (int t = 0; t < 4; ++t) shown.pixels[static_cast<std::size_t>(t * 6)] = Rgb{0xC0, 0xC0, 0xC0};
+    for (int t = 0; t < 4; ++t)
+        shown.pixels[static_cast<std::size_t>(t * 6)] = Rgb{0xC0, 0xC0, 0xC0};
     std::vector<TestPicture> pictures = {shown};
     for (const char* name : {"shot_lanczos3.png", "shot_hybrid.png", "shot_dct.png"})
         pictures.push_back(picture_in(root_ + "\\kinds\\" + name));
