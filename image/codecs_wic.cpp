@@ -243,11 +243,14 @@ Status encode_png(const std::string& display_name, int width, int height,
     ComScope com;
     ComPtr<IWICImagingFactory> factory;
     WicEncoding e;
-    // No filtering, as on Linux: the rows go out as they are.
+    // The encoder always compresses, at a level of its own. The Sub filter (each byte less the
+    // one a pixel to its left) makes that both faster and smaller on photographs than no
+    // filter: under Wine a 3840 x 2160 result took 4.2 s and 14.0 MB with it, 7.1 s and
+    // 23.6 MB without (docs/PERFORMANCE.md).
     VARIANT filter;
     VariantInit(&filter);
     filter.vt = VT_UI1;
-    filter.bVal = WICPngFilterNone;
+    filter.bVal = WICPngFilterSub;
     HRESULT hr = wic_factory(&factory);
     if (SUCCEEDED(hr))
         hr = wic_begin_frame(factory.get(), GUID_ContainerFormatPng, L"FilterOption", filter,
