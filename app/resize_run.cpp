@@ -130,6 +130,8 @@ RunReport resize_run(const std::string& path, int out_width, int out_height, uns
                         "' is partly transparent, which BMP results cannot keep: they hold its "
                         "colours only";
     }
+    // A method that cannot fit is refused before it takes anything, rather than being killed
+    // by the system half-way; the other methods still run.
     const bool alpha = pic.has_alpha();
     const std::uint64_t held = (alpha ? 4 : 3) * static_cast<std::uint64_t>(pic.width) *
                                static_cast<std::uint64_t>(pic.height);

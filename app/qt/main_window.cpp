@@ -160,6 +160,8 @@ void MainWindow::run_ended(const RunReport& report) {
     if (closing_) return;
     poll_progress();
     progress_.reset();
+    // As a refused drop's line: for whoever started the window from a terminal.
+    if (!report.notice.empty()) std::fprintf(stderr, "%s\n", report.notice.c_str());
     apply(window_run_finished(&model_, report));
 }
 

@@ -142,6 +142,8 @@ void on_run_ended() {
     g.progress.reset();
     const RunReport report = std::move(g.report);
     g.report = RunReport{};
+    // As a refused drop's line: for whoever redirected the window's standard error.
+    if (!report.notice.empty()) std::fprintf(stderr, "%s\n", report.notice.c_str());
     apply(window_run_finished(&g.model, report));
 }
 
