@@ -18,7 +18,8 @@
 // A whole file's bytes as a front-end read them. The Win32 window reads into a global-heap
 // block and the others onto the C++ heap; the shared_ptr's deleter frees them the matching way.
 // size may be less than file_length: nothing past the largest size a BMP header can announce
-// (2^31 - 1 bytes) is ever needed, and a larger PNG or JPEG is more than the tool reads.
+// (2^31 - 1 bytes) is ever read, so the windows refuse a PNG or JPEG file larger than that as
+// cut short.
 struct FileBytes {
     std::shared_ptr<unsigned char> data;
     std::size_t size = 0;
