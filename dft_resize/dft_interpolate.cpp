@@ -153,23 +153,23 @@ void forward_rows(Impl& m, const std::uint8_t* in) {
     const std::size_t width = 2 * to_size(W);
     double* rows_re = m.rows_re.get();
     double* rows_im = m.rows_im.get();
+    const LaneLayout lay = lane_layout(m.fwd_rows->L);
     for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
         const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
         for (int X = 0; X < 2 * W; ++X) {
             const std::uint8_t* src = in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
-            double* b = buf + lane_re(X, 0);
             for (int l = 0; l < kLanes; ++l) {
-                b[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
-                b[kLanes + l] = 0.0;
+                buf[lay.re(X, l)] = l < cnt ? static_cast<double>(src[l]) : 0.0;
+                buf[lay.im(X, l)] = 0.0;
             }
         }
-        const double* res = lanes_forward(*m.fwd_rows, buf);
+        lanes_forward(*m.fwd_rows, buf);
         for (int l = 0; l < cnt; ++l) {
             double* dr = rows_re + to_size(y0 + l) * width;
             double* di = rows_im + to_size(y0 + l) * width;
             for (int X = 0; X < 2 * W; ++X) {
-                dr[X] = res[lane_re(X, l)];
-                di[X] = res[lane_re(X, l) + kLanes];
+                dr[X] = buf[lay.re(X, l)];
+                di[X] = buf[lay.im(X, l)];
             }
         }
     });
@@ -184,26 +184,25 @@ void forward_columns(Impl& m) {
     const double* rows_im = m.rows_im.get();
     double* spec_re = m.spec_re.get();
     double* spec_im = m.spec_im.get();
+    const LaneLayout lay = lane_layout(m.fwd_cols->L);
     for_line_groups(group_count(2 * W), m.buffers, [&](int g, double* buf) {
         const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
         for (int Y = 0; Y < 2 * H; ++Y) {
             const std::size_t row = to_size(mirror_repeat(Y, H)) * width;
-            double* b = buf + lane_re(Y, 0);
             // Lanes past the last column repeat it.
             for (int l = 0; l < kLanes; ++l) {
                 const std::size_t at = row + to_size(x0 + std::min(l, cnt - 1));
-                b[l] = rows_re[at];
-                b[kLanes + l] = rows_im[at];
+                buf[lay.re(Y, l)] = rows_re[at];
+                buf[lay.im(Y, l)] = rows_im[at];
             }
         }
-        const double* res = lanes_forward(*m.fwd_cols, buf);
+        lanes_forward(*m.fwd_cols, buf);
         for (int Y = 0; Y < 2 * H; ++Y) {
             double* dr = spec_re + to_size(Y) * width + to_size(x0);
             double* di = spec_im + to_size(Y) * width + to_size(x0);
-            const double* b = res + lane_re(Y, 0);
             for (int l = 0; l < cnt; ++l) {
-                dr[l] = b[l];
-                di[l] = b[kLanes + l];
+                dr[l] = buf[lay.re(Y, l)];
+                di[l] = buf[lay.im(Y, l)];
             }
         }
     });
@@ -217,7 +216,7 @@ void forward_columns(Impl& m) {
 // of (x, y) = (X == W ? nyq_col : X, Y == H ? nyq_row : Y) after the insertion, times 0.5 if x
 // is nyq_col, then times 0.5 if y is nyq_row: the same products in the same order as the
 // split on the full grid. Imaginary parts are those of the insertion alone.
-void gather_stuffed_rows(const Impl& m, int r0, int cnt, double* buf) {
+void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, double* buf) {
     const int W = m.W, H = m.H, W2 = m.W2;
     const int nyq_col = W + 2 * m.dx, nyq_row = H + 2 * m.dy;
     const std::size_t width = 2 * to_size(W);
@@ -236,15 +235,14 @@ void gather_stuffed_rows(const Impl& m, int r0, int cnt, double* buf) {
         const int x = X == W ? nyq_col : X;
         const int re_col = stuffed_source(x, W, m.dx), im_col = stuffed_source(X, W, m.dx);
         const bool halve_col = x == nyq_col;
-        double* b = buf + lane_re(X, 0);
         for (int l = 0; l < kLanes; ++l) {
             double re = 0.0, im = 0.0;
             if (re_col >= 0 && re_row[l] != nullptr) re = re_row[l][re_col];
             if (halve_col) re = re * 0.5;
             if (halve_row[l]) re = re * 0.5;
             if (im_col >= 0 && im_row[l] != nullptr) im = im_row[l][im_col];
-            b[l] = re;
-            b[kLanes + l] = im;
+            buf[lay.re(X, l)] = re;
+            buf[lay.im(X, l)] = im;
         }
     }
 }
@@ -256,16 +254,17 @@ void inverse_rows(Impl& m) {
     const int W2 = m.W2, R = static_cast<int>(m.rows.size());
     double* rows_re = m.rows_re.get();
     double* rows_im = m.rows_im.get();
+    const LaneLayout lay = lane_layout(m.inv_rows->L);
     for_line_groups(group_count(R), m.buffers, [&](int g, double* buf) {
         const int r0 = g * kLanes, cnt = std::min(kLanes, R - r0);
-        gather_stuffed_rows(m, r0, cnt, buf);
-        const double* res = lanes_inverse(*m.inv_rows, buf);
+        gather_stuffed_rows(m, lay, r0, cnt, buf);
+        lanes_inverse(*m.inv_rows, W2, buf);
         for (int l = 0; l < cnt; ++l) {
             double* dr = rows_re + to_size(r0 + l) * width;
             double* di = rows_im + to_size(r0 + l) * width;
             for (int X = 0; X < W2; ++X) {
-                dr[X] = res[lane_re(X, l)];
-                di[X] = res[lane_re(X, l) + kLanes];
+                dr[X] = buf[lay.re(X, l)];
+                di[X] = buf[lay.im(X, l)];
             }
         }
     });
@@ -273,10 +272,11 @@ void inverse_rows(Impl& m) {
 
 // The conversion of the last pass: samples y = 0 .. H2 - 1 of lanes 0 .. cnt - 1 of res (the
 // columns x0 ..) times gain, clamped to 0 .. 255 and truncated, into out (column length H2).
-void store_bytes(const double* res, int x0, int cnt, int H2, double gain, std::uint8_t* out) {
+void store_bytes(const double* res, const LaneLayout& lay, int x0, int cnt, int H2, double gain,
+                 std::uint8_t* out) {
     for (int l = 0; l < cnt; ++l) {
         std::uint8_t* o = out + to_size(x0 + l) * to_size(H2);
-        for (int y = 0; y < H2; ++y) o[y] = clamp_to_byte(gain * res[lane_re(y, l)]);
+        for (int y = 0; y < H2; ++y) o[y] = clamp_to_byte(gain * res[lay.re(y, l)]);
     }
 }
 
@@ -290,24 +290,25 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
     // The inverse transforms divide by the new lengths while the spectrum was taken at the
     // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
     const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
+    const LaneLayout lay = lane_layout(m.inv_cols->L);
     for_line_groups(group_count(W2), m.buffers, [&](int g, double* buf) {
         const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
         // Lanes past the last column repeat it.
         for (int Y = 0; Y < 2 * H2; ++Y) {
             const int r = m.compact[to_size(Y)];
-            double* b = buf + lane_re(Y, 0);
             if (r < 0) {
-                for (int l = 0; l < 2 * kLanes; ++l) b[l] = 0.0;
+                for (int l = 0; l < kLanes; ++l) buf[lay.re(Y, l)] = buf[lay.im(Y, l)] = 0.0;
                 continue;
             }
             const double* sr = rows_re + to_size(r) * width + to_size(x0);
             const double* si = rows_im + to_size(r) * width + to_size(x0);
             for (int l = 0; l < kLanes; ++l) {
-                b[l] = sr[std::min(l, cnt - 1)];
-                b[kLanes + l] = si[std::min(l, cnt - 1)];
+                buf[lay.re(Y, l)] = sr[std::min(l, cnt - 1)];
+                buf[lay.im(Y, l)] = si[std::min(l, cnt - 1)];
             }
         }
-        store_bytes(lanes_inverse(*m.inv_cols, buf), x0, cnt, H2, gain, out);
+        lanes_inverse(*m.inv_cols, H2, buf);
+        store_bytes(buf, lay, x0, cnt, H2, gain, out);
     });
 }
 
@@ -353,9 +354,8 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     // FFT tables.
     const std::uint64_t plans = 4 * ((6 * longest_n + 2 * longest) * d + longest * sizeof(int) +
                                      8192 * d + 64 * sizeof(int));
-    const std::uint64_t buffers =
-        static_cast<std::uint64_t>(worker_count()) * 2 *
-        static_cast<std::uint64_t>(lane_buffer_points(static_cast<int>(longest))) * kLanes * d;
+    const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * kLanes *
+                                  lane_block_doubles(static_cast<int>(longest), 1) * d;
     // Each large block is rounded up to a 2 MiB page.
     const std::uint64_t rounding = (4 + static_cast<std::uint64_t>(worker_count())) << 21;
     return spectrum + kept + plans + buffers + rounding;

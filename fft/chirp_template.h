@@ -74,5 +74,79 @@ void transform(const ChirpTables& t, T* a, int count, const int* order, Out out)
     }
 }
 
+// The same steps fused into fewer sweeps over the L points, for many lines at once (lanes.h);
+// every value still undergoes the operations of transform, in the same order:
+// - the product with the chirp (after pre, which may rotate the point first) is taken where
+//   the first pass of the sign-minus FFT reads its points, and the padding from N on is a
+//   zero there, never written; since N <= L / 2, quarters 2 and 3 of that pass are all zero;
+// - the sign-minus FFT stops before its final permutation; the first pass of the sign-plus
+//   FFT reads each point where that permutation would take it from, conjugated as it would
+//   be, and multiplies it by 1 / L and the kernel spectrum on the way. That pass cannot run
+//   in place, so it writes to b.
+// a and b hold L points each, the N inputs at points 0 .. N - 1 of a; both are overwritten.
+// out(k, re, im) is called for k = 0 .. count - 1 with what transform hands it. order is the
+// table of LaneTables::plus_pos. Needs L >= 32, the shortest transform with a first pass.
+
+// Point j of the line times the chirp, read conjugated (the minus direction's first pass),
+// zero from N on.
+template <class T, bool Conj, class Pre>
+struct ChirpedLine {
+    const T* a;
+    int end;  // 2N, the offset where the line ends
+    const double* c_re;
+    const double* c_im;
+    Pre pre;
+    [[gnu::always_inline]] fft_template::Cx<T> point(int o) const {
+        if (o >= end) return upper(o);
+        T re = a[o], im = a[o + 1];
+        pre(o >> 1, &re, &im);
+        times<T, Conj>(re, im, c_re[o >> 1], c_im[o >> 1], &re, &im);
+        return {re, -im};
+    }
+    // The zero padding read conjugated: +0 and -0.
+    [[gnu::always_inline]] fft_template::Cx<T> upper(int) const {
+        const T zero{};
+        return {zero, -zero};
+    }
+};
+
+// Point j of the sign-minus spectrum in natural order (from order[j], conjugated), divided by
+// L and multiplied by the kernel spectrum.
+template <class T, bool Conj>
+struct KernelProduct {
+    const T* a;
+    const int* order;
+    double inv_L;
+    const double* k_re;
+    const double* k_im;
+    [[gnu::always_inline]] fft_template::Cx<T> point(int o) const {
+        const int j = o >> 1;
+        const T* p = a + 2 * order[j];
+        T re, im;
+        times<T, Conj>(p[0] * inv_L, -p[1] * inv_L, k_re[j], k_im[j], &re, &im);
+        return {re, im};
+    }
+    [[gnu::always_inline]] fft_template::Cx<T> upper(int o) const { return point(o); }
+};
+
+template <class T, bool Conj, class Pre, class Out>
+void transform_fused(const ChirpTables& t, const int* order, T* a, T* b, int count, Pre pre,
+                     Out out) {
+    const int n = 2 * t.L;
+    const double* first = t.w + t.nw - (n >> 2);
+    fft_template::first_pass_from(
+        n, ChirpedLine<T, Conj, Pre>{a, 2 * t.N, t.chirp_re, t.chirp_im, pre}, a, first);
+    fft_template::passes_after_first(n, a, t.nw, t.w);
+    fft_template::first_pass_from(
+        n, KernelProduct<T, Conj>{a, order, t.inv_L, t.kernel_re, t.kernel_im}, b, first);
+    fft_template::passes_after_first(n, b, t.nw, t.w);
+    for (int k = 0; k < count; ++k) {
+        const int q = order[k];
+        T re, im;
+        times<T, Conj>(b[2 * q], b[2 * q + 1], t.chirp_re[k], t.chirp_im[k], &re, &im);
+        out(k, re, im);
+    }
+}
+
 }  // namespace
 }  // namespace chirp_template

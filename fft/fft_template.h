@@ -77,14 +77,14 @@ template <class T>
     return {-(c4 * (x.re + x.im)), c4 * (x.re - x.im)};
 }
 
-// One j of the plain pass: x0 .. x3 are the points at j in the four quarters.
+// One j of the plain pass on the points x0 .. x3 at j in the four quarters, results to
+// p0 .. p3:
 //   quarter 0: (x0 + x2) + (x1 + x3)       quarter 1: (x0 + x2) - (x1 + x3)
 //   quarter 2: ((x0 - x2) + i (x1 - x3)) w1   quarter 3: ((x0 - x2) - i (x1 - x3)) w3
-// with w1 = omega^j, w3 = omega^(3j). plain_unit is j = 0, plain_c4 is j = M / 8.
-template <class T, bool Conj = false>
-[[gnu::always_inline]] inline void plain_step(T* p0, T* p1, T* p2, T* p3, Twiddle w1, Twiddle w3) {
-    const Cx<T> x0 = load<T, Conj>(p0), x1 = load<T, Conj>(p1), x2 = load<T, Conj>(p2),
-                x3 = load<T, Conj>(p3);
+// with w1 = omega^j, w3 = omega^(3j). The _unit form is j = 0, the _c4 form j = M / 8.
+template <class T>
+[[gnu::always_inline]] inline void plain_butterfly(Cx<T> x0, Cx<T> x1, Cx<T> x2, Cx<T> x3, T* p0,
+                                                   T* p1, T* p2, T* p3, Twiddle w1, Twiddle w3) {
     const Cx<T> s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
     store(p0, add(s02, s13));
     store(p1, sub(s02, s13));
@@ -92,10 +92,9 @@ template <class T, bool Conj = false>
     store(p3, mul(sub_i(d02, d13), w3));
 }
 
-template <class T, bool Conj = false>
-[[gnu::always_inline]] inline void plain_unit(T* p0, T* p1, T* p2, T* p3) {
-    const Cx<T> x0 = load<T, Conj>(p0), x1 = load<T, Conj>(p1), x2 = load<T, Conj>(p2),
-                x3 = load<T, Conj>(p3);
+template <class T>
+[[gnu::always_inline]] inline void plain_butterfly_unit(Cx<T> x0, Cx<T> x1, Cx<T> x2, Cx<T> x3,
+                                                        T* p0, T* p1, T* p2, T* p3) {
     const Cx<T> s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
     store(p0, add(s02, s13));
     store(p1, sub(s02, s13));
@@ -103,10 +102,9 @@ template <class T, bool Conj = false>
     store(p3, sub_i(d02, d13));
 }
 
-template <class T, bool Conj = false>
-[[gnu::always_inline]] inline void plain_c4(T* p0, T* p1, T* p2, T* p3, double c4) {
-    const Cx<T> x0 = load<T, Conj>(p0), x1 = load<T, Conj>(p1), x2 = load<T, Conj>(p2),
-                x3 = load<T, Conj>(p3);
+template <class T>
+[[gnu::always_inline]] inline void plain_butterfly_c4(Cx<T> x0, Cx<T> x1, Cx<T> x2, Cx<T> x3,
+                                                      T* p0, T* p1, T* p2, T* p3, double c4) {
     const Cx<T> s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
     store(p0, add(s02, s13));
     store(p1, sub(s02, s13));
@@ -114,15 +112,34 @@ template <class T, bool Conj = false>
     store(p3, rot135(sub_i(d02, d13), c4));
 }
 
+// The same in place: the points are read from p0 .. p3 (Conj: imaginary parts negated).
+template <class T, bool Conj = false>
+[[gnu::always_inline]] inline void plain_step(T* p0, T* p1, T* p2, T* p3, Twiddle w1, Twiddle w3) {
+    plain_butterfly(load<T, Conj>(p0), load<T, Conj>(p1), load<T, Conj>(p2), load<T, Conj>(p3), p0,
+                    p1, p2, p3, w1, w3);
+}
+
+template <class T, bool Conj = false>
+[[gnu::always_inline]] inline void plain_unit(T* p0, T* p1, T* p2, T* p3) {
+    plain_butterfly_unit(load<T, Conj>(p0), load<T, Conj>(p1), load<T, Conj>(p2),
+                         load<T, Conj>(p3), p0, p1, p2, p3);
+}
+
+template <class T, bool Conj = false>
+[[gnu::always_inline]] inline void plain_c4(T* p0, T* p1, T* p2, T* p3, double c4) {
+    plain_butterfly_c4(load<T, Conj>(p0), load<T, Conj>(p1), load<T, Conj>(p2), load<T, Conj>(p3),
+                       p0, p1, p2, p3, c4);
+}
+
 // The plain pass at j and at its mirror Q - j (offsets in Ts from the block start, q Ts per
 // quarter), from the group (cos, sin, cos 3, -sin 3) of omega^j. The mirror's twiddles follow
 // exactly: omega^(Q - j) = i conj(omega^j), omega^(3(Q - j)) = -i conj(omega^(3j)).
-template <class T, bool Conj = false>
+template <class T>
 [[gnu::always_inline]] inline void plain_pair(T* a, int q, int j, double c1, double s1, double c3,
                                               double ns3) {
-    plain_step<T, Conj>(a + j, a + q + j, a + 2 * q + j, a + 3 * q + j, {c1, s1}, {c3, -ns3});
+    plain_step(a + j, a + q + j, a + 2 * q + j, a + 3 * q + j, {c1, s1}, {c3, -ns3});
     const int k = q - j;
-    plain_step<T, Conj>(a + k, a + q + k, a + 2 * q + k, a + 3 * q + k, {s1, c1}, {ns3, -c3});
+    plain_step(a + k, a + q + k, a + 2 * q + k, a + 3 * q + k, {s1, c1}, {ns3, -c3});
 }
 
 // One j of the twisted pass. With a = x0 + i x2, b = x1 + i x3, c = x0 - i x2, e = x1 - i x3
@@ -198,13 +215,42 @@ template <class T>
     a[j + 1] = -im;
 }
 
-// first_pass_plus (Conj false) and first_pass_minus (Conj true) of fft_kernels.h.
+// Where the first pass takes its points from. point(o) is the point at offset o (in Ts) of
+// quarters 0 and 1, upper(o) that of quarters 2 and 3; the pass writes to its own array,
+// which may be the one a source reads, since a butterfly reads its four points before it
+// writes. InPlace reads the array itself, imaginary parts negated when Conj (the minus
+// direction). A source whose upper half is known to hold zeros returns constants from upper:
+// the compiler then drops exactly the operations that leave every bit unchanged (x - 0,
+// x + -0) and keeps the rest (x + 0 turns -0 into +0).
 template <class T, bool Conj>
-void first_pass(int n, T* a, const double* w) {
+struct InPlace {
+    const T* a;
+    [[gnu::always_inline]] Cx<T> point(int o) const { return load<T, Conj>(a + o); }
+    [[gnu::always_inline]] Cx<T> upper(int o) const { return load<T, Conj>(a + o); }
+};
+
+// plain_pair from a source into d, with w1 = omega^j and w3 = omega^(3j).
+template <class T, class Src>
+[[gnu::always_inline]] inline void pair_from(const Src& src, T* d, int q, int j, Twiddle w1,
+                                             Twiddle w3) {
+    plain_butterfly(src.point(j), src.point(q + j), src.upper(2 * q + j), src.upper(3 * q + j),
+                    d + j, d + q + j, d + 2 * q + j, d + 3 * q + j, w1, w3);
+    const int k = q - j;
+    plain_butterfly(src.point(k), src.point(q + k), src.upper(2 * q + k), src.upper(3 * q + k),
+                    d + k, d + q + k, d + 2 * q + k, d + 3 * q + k, {w1.im, w1.re},
+                    {-w3.im, -w3.re});
+}
+
+// The plain pass over the whole array of n Ts (n >= 64) from src into d, w = w + nw - n / 4:
+// first_pass_plus (InPlace<T, false>) and first_pass_minus (InPlace<T, true>) of fft_kernels.h,
+// and the same pass fused with the steps before it (chirp_template.h).
+template <class T, class Src>
+void first_pass_from(int n, const Src& src, T* d, const double* w) {
     const int q = n >> 2;     // Ts per quarter
     const int half = q >> 1;  // offset of point N / 8
     const double c4 = w[1], f1 = w[2], f3 = w[3];
-    plain_unit<T, Conj>(a, a + q, a + 2 * q, a + 3 * q);
+    plain_butterfly_unit(src.point(0), src.point(q), src.upper(2 * q), src.upper(3 * q), d, d + q,
+                         d + 2 * q, d + 3 * q);
     // j is the offset of an odd point p = j / 2; prev holds omega^(p - 1) and
     // conj(omega^(3(p - 1))), starting from omega^0 = 1.
     Twiddle prev1 = {1.0, 0.0}, prev3 = {1.0, 0.0};
@@ -222,12 +268,19 @@ void first_pass(int n, T* a, const double* w) {
         // the same for the cubes with 0.5 / cos(6 pi / N).
         const Twiddle odd1 = {(prev1.re + next1.re) * f1, (prev1.im + next1.im) * f1};
         const Twiddle odd3 = {(prev3.re + next3.re) * f3, (prev3.im + next3.im) * f3};
-        plain_pair<T, Conj>(a, q, j, odd1.re, odd1.im, odd3.re, odd3.im);
-        if (j + 2 < half) plain_pair<T, Conj>(a, q, j + 2, next1.re, next1.im, next3.re, next3.im);
+        pair_from(src, d, q, j, odd1, {odd3.re, -odd3.im});
+        if (j + 2 < half) pair_from(src, d, q, j + 2, next1, {next3.re, -next3.im});
         prev1 = next1;
         prev3 = next3;
     }
-    plain_c4<T, Conj>(a + half, a + q + half, a + 2 * q + half, a + 3 * q + half, c4);
+    plain_butterfly_c4(src.point(half), src.point(q + half), src.upper(2 * q + half),
+                       src.upper(3 * q + half), d + half, d + q + half, d + 2 * q + half,
+                       d + 3 * q + half, c4);
+}
+
+template <class T, bool Conj>
+void first_pass(int n, T* a, const double* w) {
+    first_pass_from(n, InPlace<T, Conj>{a}, a, w);
 }
 
 template <class T>

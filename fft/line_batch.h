@@ -9,6 +9,7 @@
 #include <cstddef>
 
 #include "base/alloc.h"
+#include "base/isa.h"
 #include "fft/lanes.h"
 
 struct LinePlan {
@@ -27,21 +28,37 @@ struct LinePlan {
 // process like dft_forward ("failure!!!!", exit status 1).
 void line_plan_build(LinePlan* plan, int n);
 
-// A lane buffer for lines of padded length L (lanes.h gives the layout).
+// Lanes per block (lanes.h) of an instruction set: the doubles one of its registers holds.
+int lane_width(Isa isa);
+
+// Where the values of a lane buffer lie (lanes.h) with the instruction set in use.
+struct LaneLayout {
+    int shift;          // log2 of the lanes per block
+    std::size_t block;  // doubles per block
+
+    // Index of the real part of point j of lane l; the imaginary part is at im(j, l).
+    std::size_t re(int j, int l) const {
+        const std::size_t lane = static_cast<std::size_t>(l);
+        return (lane >> shift) * block + (static_cast<std::size_t>(j) << (shift + 1)) +
+               (lane & ((std::size_t{1} << shift) - 1));
+    }
+    std::size_t im(int j, int l) const { return re(j, l) + (std::size_t{1} << shift); }
+};
+
+// The layout of a lane buffer for lines of padded length L under active_isa().
+LaneLayout lane_layout(int L);
+
+// A lane buffer for lines of padded length L, whatever the instruction set.
 inline BigArray lane_buffer(int L, const char* name) {
-    return BigArray(2 * static_cast<std::size_t>(lane_buffer_points(L)) * kLanes, name);
+    return BigArray(kLanes * lane_block_doubles(L, 1), name);
 }
 
-// Index of the real part of point j of lane l in a lane buffer; the imaginary part follows
-// kLanes doubles later.
-inline std::size_t lane_re(int j, int l) {
-    return static_cast<std::size_t>(2 * j) * kLanes + static_cast<std::size_t>(l);
-}
+// shifted_dft_* (forward, all n outputs) and shifted_idft_* (inverse, outputs 0 .. count - 1,
+// count <= n) on the kLanes lines of buf, laid out as lane_layout(plan.L) says. The result
+// replaces the line at points 0 .. count - 1.
+void lanes_forward(const LinePlan& plan, double* buf);
+void lanes_inverse(const LinePlan& plan, int count, double* buf);
 
-// shifted_dft_* (forward) and shifted_idft_* (inverse) on the kLanes lines of buf. The result
-// comes back at the returned pointer (inside buf), in the layout of the input.
-double* lanes_forward(const LinePlan& plan, double* buf);
-double* lanes_inverse(const LinePlan& plan, double* buf);
-
-// complex_fft(n, sign, ...) on each lane, with tables already built (nw = ip[0] >= n / 4).
+// complex_fft(n, sign, ...) on each lane, with tables already built (nw = ip[0] >= n / 4),
+// laid out as lanes.h says for lanes_fft_*.
 void lanes_fft(int n, int sign, double* buf, const int* ip, const double* w);

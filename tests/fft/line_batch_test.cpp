@@ -10,6 +10,7 @@
 
 #include "fft/chirp_dft.h"
 #include "fft/complex_fft.h"
+#include "base/numeric.h"
 #include "fft/line_transforms.h"
 #include "tests/fft/fft_reference.h"
 #include "tests/support/each_isa.h"
@@ -42,16 +43,21 @@ TEST_P(LaneFft, EveryLaneHasTheBitsOfComplexFft) {
     for (auto& a : want) complex_fft(n, sign, a.data(), t.ip.data(), t.w.data());
     const int nw_before = t.ip[0];
     for_each_isa([&] {
-        BigArray buf = lane_buffer(n / 2 < 1 ? 1 : n / 2, "test");
+        // Blocks of `width` lanes, n doubles of each.
+        const std::size_t width = static_cast<std::size_t>(lane_width(active_isa()));
+        const auto at = [&](int i, int l) {
+            const std::size_t lane = static_cast<std::size_t>(l);
+            return lane / width * width * static_cast<std::size_t>(n) +
+                   static_cast<std::size_t>(i) * width + lane % width;
+        };
+        BigArray buf(static_cast<std::size_t>(n) * kLanes, "test");
         for (int i = 0; i < n; ++i)
             for (int l = 0; l < kLanes; ++l)
-                buf.get()[static_cast<std::size_t>(i) * kLanes + static_cast<std::size_t>(l)] =
-                    lines[static_cast<std::size_t>(l)][static_cast<std::size_t>(i)];
+                buf.get()[at(i, l)] = lines[static_cast<std::size_t>(l)][static_cast<std::size_t>(i)];
         lanes_fft(n, sign, buf.get(), t.ip.data(), t.w.data());
         for (int i = 0; i < n; ++i)
             for (int l = 0; l < kLanes; ++l) {
-                const double got =
-                    buf.get()[static_cast<std::size_t>(i) * kLanes + static_cast<std::size_t>(l)];
+                const double got = buf.get()[at(i, l)];
                 const double exp = want[static_cast<std::size_t>(l)][static_cast<std::size_t>(i)];
                 ASSERT_TRUE(same_bits(got, exp)) << "n " << n << ", double " << i << ", lane " << l
                                                  << ": " << got << " vs " << exp;
@@ -76,22 +82,24 @@ INSTANTIATE_TEST_SUITE_P(AllLengths, LaneFft,
 
 class LaneLineTransforms : public ::testing::TestWithParam<int> {};
 
-void load_lanes(const std::vector<Line>& lines, double* buf) {
+void load_lanes(const std::vector<Line>& lines, const LaneLayout& lay, double* buf) {
     for (int l = 0; l < kLanes; ++l) {
         const Line& x = lines[static_cast<std::size_t>(l)];
         for (std::size_t j = 0; j < x.re.size(); ++j) {
-            buf[lane_re(static_cast<int>(j), l)] = x.re[j];
-            buf[lane_re(static_cast<int>(j), l) + kLanes] = x.im[j];
+            buf[lay.re(static_cast<int>(j), l)] = x.re[j];
+            buf[lay.im(static_cast<int>(j), l)] = x.im[j];
         }
     }
 }
 
-void expect_lanes_equal(const std::vector<Line>& want, const double* buf) {
+// Outputs 0 .. count - 1 of every lane against the one-line results.
+void expect_lanes_equal(const std::vector<Line>& want, std::size_t count, const LaneLayout& lay,
+                        const double* buf) {
     for (int l = 0; l < kLanes; ++l) {
         const Line& y = want[static_cast<std::size_t>(l)];
-        for (std::size_t k = 0; k < y.re.size(); ++k) {
-            const double re = buf[lane_re(static_cast<int>(k), l)];
-            const double im = buf[lane_re(static_cast<int>(k), l) + kLanes];
+        for (std::size_t k = 0; k < count; ++k) {
+            const double re = buf[lay.re(static_cast<int>(k), l)];
+            const double im = buf[lay.im(static_cast<int>(k), l)];
             ASSERT_TRUE(same_bits(re, y.re[k]) && same_bits(im, y.im[k]))
                 << "lane " << l << ", k " << k << ": (" << re << ", " << im << ") vs (" << y.re[k]
                 << ", " << y.im[k] << ")";
@@ -125,8 +133,10 @@ TEST_P(LaneLineTransforms, ForwardHasTheBitsOfShiftedDftContiguous) {
     line_plan_build(&plan, n);
     for_each_isa([&] {
         BigArray buf = lane_buffer(plan.L, "test");
-        load_lanes(lines, buf.get());
-        expect_lanes_equal(want, lanes_forward(plan, buf.get()));
+        const LaneLayout lay = lane_layout(plan.L);
+        load_lanes(lines, lay, buf.get());
+        lanes_forward(plan, buf.get());
+        expect_lanes_equal(want, to_size(n), lay, buf.get());
     });
 }
 
@@ -143,11 +153,17 @@ TEST_P(LaneLineTransforms, InverseHasTheBitsOfShiftedIdftContiguous) {
     }
     LinePlan plan;
     line_plan_build(&plan, n);
-    for_each_isa([&] {
-        BigArray buf = lane_buffer(plan.L, "test");
-        load_lanes(lines, buf.get());
-        expect_lanes_equal(want, lanes_inverse(plan, buf.get()));
-    });
+    // All outputs, and the first half alone as the resize asks for.
+    for (const int count : {n, (n + 1) / 2}) {
+        for_each_isa([&] {
+            BigArray buf = lane_buffer(plan.L, "test");
+            const LaneLayout lay = lane_layout(plan.L);
+            load_lanes(lines, lay, buf.get());
+            lanes_inverse(plan, count, buf.get());
+            SCOPED_TRACE("count " + std::to_string(count));
+            expect_lanes_equal(want, to_size(count), lay, buf.get());
+        });
+    }
 }
 
 // Every padded length L from 4 to 16384, odd and prime lengths, the longest.
