@@ -28,7 +28,12 @@
 //   reaches a nonzero value, and a zero becomes the byte 0 either way). They are neither
 //   transformed nor stored; the column pass reads them as zeros.
 // - Columns at or beyond W2 of the last pass and rows at or beyond H2 of its result are never
-//   used, so only W2 columns are transformed and kept.
+//   used, so only W2 columns are transformed and kept, and the inverse transforms compute
+//   only the outputs that are kept.
+// Between the passes the grids live in tiles of kTile x kTile values taken from one pool, and
+// each pass gives back the tiles of its input as soon as no later line needs them: the forward
+// rows' result shrinks while the spectrum grows, the spectrum while the inverse rows' result
+// grows, so at most the largest of the three grids is held instead of two at once.
 
 namespace {
 
@@ -60,6 +65,106 @@ int group_count(int lines) {
     return (lines + kLanes - 1) / kLanes;
 }
 
+// A tile holds kTile columns of kTile values of a grid: value (x, y), x and y counted from the
+// tile's corner, has its real part at x * kTile + y and its imaginary part kTile * kTile
+// later. A group of kLanes lines fills one band of tiles.
+constexpr int kTile = kLanes;
+constexpr std::size_t kTileDoubles = 2 * kTile * kTile;
+constexpr std::size_t kTileIm = kTile * kTile;
+// Tiles per block the pool takes from the heap: 4 MiB.
+constexpr std::size_t kSlabTiles = 4096;
+
+std::size_t tile_at(int x, int y) {
+    return to_size(x % kTile * kTile + y % kTile);
+}
+
+// Asks for a tile to be brought into the cache. A band of tiles lies wherever the pool had
+// room, so the processor cannot guess which comes next; the gathers ask two bands ahead.
+void prefetch_tile(const double* t) {
+    if (t == nullptr) return;
+    for (std::size_t i = 0; i < kTileDoubles; i += 8) __builtin_prefetch(t + i);
+}
+
+// Holds off other threads for the few instructions of a pool operation (the Windows build may
+// have no std::mutex).
+class SpinLock {
+public:
+    void lock() {
+        while (flag_.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    void unlock() { flag_.clear(std::memory_order_release); }
+
+private:
+    std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
+};
+
+class Locked {
+public:
+    explicit Locked(SpinLock& l) : l_(l) { l_.lock(); }
+    ~Locked() { l_.unlock(); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    SpinLock& l_;
+};
+
+// Tiles for the grids, taken from the heap in slabs that are kept for the next plane. A tile
+// given back is the next one taken, so memory that was touched is used again first.
+class TilePool {
+public:
+    // Makes room for count tiles in all, so that the passes need no allocation of their own.
+    void reserve(std::size_t count) {
+        while (slabs_.size() * kSlabTiles < count) add_slab();
+    }
+
+    void take(std::size_t count, double** out) {
+        Locked hold(lock_);
+        while (free_.size() < count) add_slab();
+        for (std::size_t i = 0; i < count; ++i) {
+            out[i] = free_.back();
+            free_.pop_back();
+        }
+    }
+
+    void give(double* const* tiles, std::size_t count) {
+        Locked hold(lock_);
+        for (std::size_t i = count; i-- > 0;) free_.push_back(tiles[i]);
+    }
+
+private:
+    void add_slab() {
+        slabs_.emplace_back(kSlabTiles * kTileDoubles, "tiles");
+        // Pushed last to first, so the slab is handed out from its start.
+        for (std::size_t i = kSlabTiles; i-- > 0;)
+            free_.push_back(slabs_.back().get() + i * kTileDoubles);
+    }
+
+    SpinLock lock_;
+    std::vector<BigArray> slabs_;
+    std::vector<double*> free_;
+};
+
+// A grid of complex values in tiles: the tile of column band c (columns c kTile ..) and row
+// band r at tiles[c * row_bands + r], null while the grid does not hold it.
+struct TiledGrid {
+    int col_bands = 0, row_bands = 0;
+    std::vector<double*> tiles;
+
+    void shape(int cols, int rows) {
+        col_bands = (cols + kTile - 1) / kTile;
+        row_bands = (rows + kTile - 1) / kTile;
+        tiles.assign(to_size(col_bands) * to_size(row_bands), nullptr);
+    }
+    std::size_t count() const { return tiles.size(); }
+    double*& at(int c, int r) { return tiles[to_size(c) * to_size(row_bands) + to_size(r)]; }
+    // The tile that holds (x, y).
+    double* of(int x, int y) const {
+        return tiles[to_size(x / kTile) * to_size(row_bands) + to_size(y / kTile)];
+    }
+};
+
 }  // namespace
 
 struct DftPlaneWork::Impl {
@@ -75,17 +180,68 @@ struct DftPlaneWork::Impl {
     const LinePlan* fwd_cols;
     const LinePlan* inv_rows;
     const LinePlan* inv_cols;
-    // The grids are stored row by row (element (X, Y) of a grid of width w at Y * w + X), so
-    // that a group of eight lines is gathered and scattered either as eight neighbouring
-    // values or as eight sequential streams, never across thousands of pages.
-    // The forward spectrum, 2H rows of 2W.
-    BigArray spec_re, spec_im;
-    // The inverse row pass's result: the rows in `rows`, each W2 wide (columns from W2 on are
-    // never used). Before that it holds the forward row pass's result (H rows of 2W).
-    BigArray rows_re, rows_im;
+    TilePool pool;
+    // The forward row pass's result (H rows of 2W), the spectrum (2H rows of 2W) and the
+    // inverse row pass's result (the R rows of `rows`, W2 wide: columns from W2 on are never
+    // used).
+    TiledGrid rows_fwd, spectrum, rows_inv;
+    // For each row band of the spectrum, how many row bands of the inverse row pass read it;
+    // the pass counts them down and gives the band back at zero.
+    std::vector<int> spectrum_readers;
+    std::vector<int> readers_left;
+    SpinLock readers_lock;
     // One lane buffer per worker, for the longest line.
     std::vector<BigArray> buffers;
 };
+
+namespace {
+
+using Impl = DftPlaneWork::Impl;
+
+// Index in the forward spectrum (n wide, n = W or H) of index i of the stuffed spectrum grown
+// by d (n + 2d wide), or -1 inside the band of zeros: i < n keeps its place, the band
+// n .. n + 2d - 1 is zero, and the upper half moves up by 2d (the Nyquist index n to n + 2d).
+int stuffed_source(int i, int n, int d) {
+    return i < n ? i : i < n + 2 * d ? -1 : i - 2 * d;
+}
+
+// The spectrum rows that stuffed row Y reads: its real parts from row fr, after the Nyquist
+// row's copy into row H, and its imaginary parts from row fi (-1: none, all zero).
+void stuffed_row_sources(const Impl& m, int Y, int* fr, int* fi) {
+    const int y = Y == m.H ? m.H + 2 * m.dy : Y;
+    *fr = stuffed_source(y, m.H, m.dy);
+    *fi = stuffed_source(Y, m.H, m.dy);
+}
+
+// Spectrum tiles that no longer have a reader go back to the pool: row band b of the inverse
+// rows has gathered its input.
+void release_spectrum_rows(Impl& m, int b) {
+    const int first = b * kTile, last = std::min(first + kTile, static_cast<int>(m.rows.size()));
+    int lo = m.spectrum.row_bands, hi = -1;
+    for (int r = first; r < last; ++r) {
+        int fr, fi;
+        stuffed_row_sources(m, m.rows[to_size(r)], &fr, &fi);
+        for (int f : {fr, fi}) {
+            if (f < 0) continue;
+            lo = std::min(lo, f / kTile);
+            hi = std::max(hi, f / kTile);
+        }
+    }
+    std::vector<double*> done;
+    {
+        Locked hold(m.readers_lock);
+        for (int sb = lo; sb <= hi; ++sb) {
+            if (--m.readers_left[to_size(sb)] != 0) continue;
+            for (int c = 0; c < m.spectrum.col_bands; ++c) {
+                done.push_back(m.spectrum.at(c, sb));
+                m.spectrum.at(c, sb) = nullptr;
+            }
+        }
+    }
+    m.pool.give(done.data(), done.size());
+}
+
+}  // namespace
 
 DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     Impl& m = *impl_;
@@ -121,12 +277,27 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.fwd_cols = chosen[1];
     m.inv_rows = chosen[2];
     m.inv_cols = chosen[3];
-    const std::size_t spectrum = 4 * to_size(W) * to_size(H);
-    m.spec_re = BigArray(spectrum, "fourieR");
-    m.spec_im = BigArray(spectrum, "fourieI");
-    const std::size_t kept = to_size(W2) * m.rows.size();
-    m.rows_re = BigArray(kept, "VOUTR");
-    m.rows_im = BigArray(kept, "VOUTI");
+    const int R = static_cast<int>(m.rows.size());
+    m.rows_fwd.shape(2 * W, H);
+    m.spectrum.shape(2 * W, 2 * H);
+    m.rows_inv.shape(W2, R);
+    m.spectrum_readers.assign(to_size(m.spectrum.row_bands), 0);
+    for (int b = 0; b < m.rows_inv.row_bands; ++b) {
+        std::vector<bool> reads(to_size(m.spectrum.row_bands), false);
+        for (int r = b * kTile; r < std::min(R, (b + 1) * kTile); ++r) {
+            int fr, fi;
+            stuffed_row_sources(m, m.rows[to_size(r)], &fr, &fi);
+            if (fr >= 0) reads[to_size(fr / kTile)] = true;
+            if (fi >= 0) reads[to_size(fi / kTile)] = true;
+        }
+        for (std::size_t sb = 0; sb < reads.size(); ++sb) m.spectrum_readers[sb] += reads[sb];
+    }
+    // The pool's slabs are taken here, before any thread starts, so that a lack of memory
+    // ends the process from this thread: room for the largest grid and the groups in flight.
+    const std::size_t in_flight =
+        to_size(worker_count() + 2) *
+        to_size(std::max({m.spectrum.row_bands, m.spectrum.col_bands, m.rows_inv.col_bands}));
+    m.pool.reserve(std::max(m.spectrum.count(), m.rows_inv.count()) + in_flight);
     int longest = 0;
     for (const LinePlan& p : m.plans) longest = std::max(longest, p.L);
     for (int i = 0; i < worker_count(); ++i)
@@ -137,73 +308,68 @@ DftPlaneWork::~DftPlaneWork() = default;
 
 namespace {
 
-using Impl = DftPlaneWork::Impl;
-
-// Index in the forward spectrum (n wide, n = W or H) of index i of the stuffed spectrum grown
-// by d (n + 2d wide), or -1 inside the band of zeros: i < n keeps its place, the band
-// n .. n + 2d - 1 is zero, and the upper half moves up by 2d (the Nyquist index n to n + 2d).
-int stuffed_source(int i, int n, int d) {
-    return i < n ? i : i < n + 2 * d ? -1 : i - 2 * d;
-}
-
 // Forward row pass: rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again),
-// 2W long with imaginary parts 0, transformed into rows_re/rows_im as H rows of 2W.
+// 2W long with imaginary parts 0, transformed into rows_fwd. Group g is its row band g.
 void forward_rows(Impl& m, const std::uint8_t* in) {
     const int W = m.W, H = m.H;
-    const std::size_t width = 2 * to_size(W);
-    double* rows_re = m.rows_re.get();
-    double* rows_im = m.rows_im.get();
     const LaneLayout lay = lane_layout(m.fwd_rows->L);
     for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
         const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
+        const double zero[kLanes] = {};
         for (int X = 0; X < 2 * W; ++X) {
             const std::uint8_t* src = in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
-            for (int l = 0; l < kLanes; ++l) {
-                buf[lay.re(X, l)] = l < cnt ? static_cast<double>(src[l]) : 0.0;
-                buf[lay.im(X, l)] = 0.0;
-            }
+            double re[kLanes];
+            for (int l = 0; l < kLanes; ++l) re[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
+            lane_put(lay, buf, X, re, zero, 1);
         }
         lanes_forward(*m.fwd_rows, buf);
-        for (int l = 0; l < cnt; ++l) {
-            double* dr = rows_re + to_size(y0 + l) * width;
-            double* di = rows_im + to_size(y0 + l) * width;
-            for (int X = 0; X < 2 * W; ++X) {
-                dr[X] = buf[lay.re(X, l)];
-                di[X] = buf[lay.im(X, l)];
-            }
+        std::vector<double*> band(to_size(m.rows_fwd.col_bands));
+        m.pool.take(band.size(), band.data());
+        for (int c = 0; c < m.rows_fwd.col_bands; ++c) m.rows_fwd.at(c, g) = band[to_size(c)];
+        for (int X = 0; X < 2 * W; ++X) {
+            // Rows past H in the last band are never read.
+            double* t = m.rows_fwd.of(X, y0) + tile_at(X, 0);
+            lane_get(lay, buf, X, t, t + kTileIm, 1);
         }
     });
 }
 
 // Forward column pass: the 2W columns of the mirrored forward rows (2H long, row Y read from
-// row mirror_repeat(Y, H)) transformed into the spectrum spec_re/spec_im, 2H rows of 2W.
+// row mirror_repeat(Y, H)) transformed into the spectrum. Group c is column band c; it gives
+// back its band of the forward rows once gathered.
 void forward_columns(Impl& m) {
     const int W = m.W, H = m.H;
-    const std::size_t width = 2 * to_size(W);
-    const double* rows_re = m.rows_re.get();
-    const double* rows_im = m.rows_im.get();
-    double* spec_re = m.spec_re.get();
-    double* spec_im = m.spec_im.get();
     const LaneLayout lay = lane_layout(m.fwd_cols->L);
-    for_line_groups(group_count(2 * W), m.buffers, [&](int g, double* buf) {
-        const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
+    for_line_groups(group_count(2 * W), m.buffers, [&](int c, double* buf) {
+        const int x0 = c * kLanes, cnt = std::min(kLanes, 2 * W - x0);
         for (int Y = 0; Y < 2 * H; ++Y) {
-            const std::size_t row = to_size(mirror_repeat(Y, H)) * width;
-            // Lanes past the last column repeat it.
-            for (int l = 0; l < kLanes; ++l) {
-                const std::size_t at = row + to_size(x0 + std::min(l, cnt - 1));
-                buf[lay.re(Y, l)] = rows_re[at];
-                buf[lay.im(Y, l)] = rows_im[at];
+            const int y = mirror_repeat(Y, H);
+            if (y % kTile == 0) {
+                const int ahead = mirror_repeat(std::min(Y + 2 * kTile, 2 * H - 1), H);
+                prefetch_tile(m.rows_fwd.of(x0, ahead));
+            }
+            const double* t = m.rows_fwd.of(x0, y) + tile_at(0, y);
+            if (cnt == kLanes) {
+                lane_put(lay, buf, Y, t, t + kTileIm, kTile);
+            } else {
+                // Lanes past the last column repeat it.
+                double re[kLanes], im[kLanes];
+                for (int l = 0; l < kLanes; ++l) {
+                    const std::size_t at = to_size(std::min(l, cnt - 1) * kTile);
+                    re[l] = t[at];
+                    im[l] = t[kTileIm + at];
+                }
+                lane_put(lay, buf, Y, re, im, 1);
             }
         }
+        m.pool.give(&m.rows_fwd.at(c, 0), to_size(m.rows_fwd.row_bands));
+        for (int r = 0; r < m.rows_fwd.row_bands; ++r) m.rows_fwd.at(c, r) = nullptr;
         lanes_forward(*m.fwd_cols, buf);
+        m.pool.take(to_size(m.spectrum.row_bands), &m.spectrum.at(c, 0));
         for (int Y = 0; Y < 2 * H; ++Y) {
-            double* dr = spec_re + to_size(Y) * width + to_size(x0);
-            double* di = spec_im + to_size(Y) * width + to_size(x0);
-            for (int l = 0; l < cnt; ++l) {
-                dr[l] = buf[lay.re(Y, l)];
-                di[l] = buf[lay.im(Y, l)];
-            }
+            // Columns past 2W in the last band are never read.
+            double* t = m.spectrum.of(x0, Y) + tile_at(0, Y);
+            lane_get(lay, buf, Y, t, t + kTileIm, kTile);
         }
     });
 }
@@ -219,94 +385,127 @@ void forward_columns(Impl& m) {
 void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, double* buf) {
     const int W = m.W, H = m.H, W2 = m.W2;
     const int nyq_col = W + 2 * m.dx, nyq_row = H + 2 * m.dy;
-    const std::size_t width = 2 * to_size(W);
-    const double* re_row[kLanes];
-    const double* im_row[kLanes];
+    int re_row[kLanes], im_row[kLanes];
     bool halve_row[kLanes];
     for (int l = 0; l < kLanes; ++l) {
         const int Y = m.rows[to_size(r0 + std::min(l, cnt - 1))];
-        const int y = Y == H ? nyq_row : Y;
-        const int fr = stuffed_source(y, H, m.dy), fi = stuffed_source(Y, H, m.dy);
-        re_row[l] = fr < 0 ? nullptr : m.spec_re.get() + to_size(fr) * width;
-        im_row[l] = fi < 0 ? nullptr : m.spec_im.get() + to_size(fi) * width;
-        halve_row[l] = y == nyq_row;
+        stuffed_row_sources(m, Y, &re_row[l], &im_row[l]);
+        halve_row[l] = (Y == H ? nyq_row : Y) == nyq_row;
     }
+    // Where each lane's row meets the column band last read (null: a zero row), for the real
+    // and the imaginary parts.
+    const double* re_at[kLanes];
+    const double* im_at[kLanes];
+    int re_band = -1, im_band = -1;
+    const auto tile = [&](int c, int row) {
+        return m.spectrum.tiles[to_size(c) * to_size(m.spectrum.row_bands) + to_size(row / kTile)];
+    };
+    const auto band_of = [&](int c, const int* row, const double** at, std::size_t part) {
+        for (int l = 0; l < kLanes; ++l) {
+            at[l] = row[l] < 0 ? nullptr : tile(c, row[l]) + part + to_size(row[l] % kTile);
+            // The lanes' rows lie in one or two bands: the first and the last lane's.
+            if ((l == 0 || l == kLanes - 1) && row[l] >= 0 && c + 2 < m.spectrum.col_bands)
+                prefetch_tile(tile(c + 2, row[l]));
+        }
+    };
     for (int X = 0; X < 2 * W2; ++X) {
         const int x = X == W ? nyq_col : X;
         const int re_col = stuffed_source(x, W, m.dx), im_col = stuffed_source(X, W, m.dx);
         const bool halve_col = x == nyq_col;
-        for (int l = 0; l < kLanes; ++l) {
-            double re = 0.0, im = 0.0;
-            if (re_col >= 0 && re_row[l] != nullptr) re = re_row[l][re_col];
-            if (halve_col) re = re * 0.5;
-            if (halve_row[l]) re = re * 0.5;
-            if (im_col >= 0 && im_row[l] != nullptr) im = im_row[l][im_col];
-            buf[lay.re(X, l)] = re;
-            buf[lay.im(X, l)] = im;
+        if (re_col >= 0 && re_col / kTile != re_band) {
+            re_band = re_col / kTile;
+            band_of(re_band, re_row, re_at, 0);
         }
+        if (im_col >= 0 && im_col / kTile != im_band) {
+            im_band = im_col / kTile;
+            band_of(im_band, im_row, im_at, kTileIm);
+        }
+        const std::size_t re_off = to_size(re_col % kTile * kTile);
+        const std::size_t im_off = to_size(im_col % kTile * kTile);
+        double re[kLanes], im[kLanes];
+        for (int l = 0; l < kLanes; ++l) {
+            re[l] = re_col >= 0 && re_at[l] != nullptr ? re_at[l][re_off] : 0.0;
+            if (halve_col) re[l] = re[l] * 0.5;
+            if (halve_row[l]) re[l] = re[l] * 0.5;
+            im[l] = im_col >= 0 && im_at[l] != nullptr ? im_at[l][im_off] : 0.0;
+        }
+        lane_put(lay, buf, X, re, im, 1);
     }
 }
 
 // Inverse row pass: the rows of the stuffed spectrum that are not all zero (m.rows), 2W2 long,
-// transformed into rows_re/rows_im, of which only columns 0 .. W2 - 1 are kept (W2 wide).
+// transformed into rows_inv, of which only columns 0 .. W2 - 1 are computed and kept. Group b
+// is row band b of rows_inv; the spectrum's row bands go back to the pool as their last reader
+// has gathered them.
 void inverse_rows(Impl& m) {
-    const std::size_t width = to_size(m.W2);
     const int W2 = m.W2, R = static_cast<int>(m.rows.size());
-    double* rows_re = m.rows_re.get();
-    double* rows_im = m.rows_im.get();
     const LaneLayout lay = lane_layout(m.inv_rows->L);
-    for_line_groups(group_count(R), m.buffers, [&](int g, double* buf) {
-        const int r0 = g * kLanes, cnt = std::min(kLanes, R - r0);
+    m.readers_left = m.spectrum_readers;
+    for_line_groups(group_count(R), m.buffers, [&](int b, double* buf) {
+        const int r0 = b * kLanes, cnt = std::min(kLanes, R - r0);
         gather_stuffed_rows(m, lay, r0, cnt, buf);
+        release_spectrum_rows(m, b);
         lanes_inverse(*m.inv_rows, W2, buf);
-        for (int l = 0; l < cnt; ++l) {
-            double* dr = rows_re + to_size(r0 + l) * width;
-            double* di = rows_im + to_size(r0 + l) * width;
-            for (int X = 0; X < W2; ++X) {
-                dr[X] = buf[lay.re(X, l)];
-                di[X] = buf[lay.im(X, l)];
-            }
+        std::vector<double*> band(to_size(m.rows_inv.col_bands));
+        m.pool.take(band.size(), band.data());
+        for (int c = 0; c < m.rows_inv.col_bands; ++c) m.rows_inv.at(c, b) = band[to_size(c)];
+        for (int X = 0; X < W2; ++X) {
+            // Rows past R in the last band are never read.
+            double* t = m.rows_inv.of(X, r0) + tile_at(X, 0);
+            lane_get(lay, buf, X, t, t + kTileIm, 1);
         }
     });
 }
 
-// The conversion of the last pass: samples y = 0 .. H2 - 1 of lanes 0 .. cnt - 1 of res (the
-// columns x0 ..) times gain, clamped to 0 .. 255 and truncated, into out (column length H2).
-void store_bytes(const double* res, const LaneLayout& lay, int x0, int cnt, int H2, double gain,
+// The conversion of the last pass: samples y = 0 .. H2 - 1 of lanes 0 .. cnt - 1 of the lane
+// buffer (the columns x0 ..) times gain, clamped to 0 .. 255 and truncated, into out (column
+// length H2).
+void store_bytes(const double* buf, const LaneLayout& lay, int x0, int cnt, int H2, double gain,
                  std::uint8_t* out) {
-    for (int l = 0; l < cnt; ++l) {
-        std::uint8_t* o = out + to_size(x0 + l) * to_size(H2);
-        for (int y = 0; y < H2; ++y) o[y] = clamp_to_byte(gain * res[lay.re(y, l)]);
+    for (int y = 0; y < H2; ++y) {
+        double re[kLanes], im[kLanes];
+        lane_get(lay, buf, y, re, im, 1);
+        for (int l = 0; l < cnt; ++l)
+            out[to_size(x0 + l) * to_size(H2) + to_size(y)] = clamp_to_byte(gain * re[l]);
     }
 }
 
 // Inverse column pass: columns 0 .. W2 - 1 (the others are never used), 2H2 long, read from the
 // kept inverse rows (the rows never stored are zeros), transformed and converted to bytes.
+// Group c is column band c of rows_inv, given back once gathered.
 void inverse_columns(Impl& m, std::uint8_t* out) {
     const int W = m.W, H = m.H, W2 = m.W2, H2 = m.H2;
-    const std::size_t width = to_size(W2);
-    const double* rows_re = m.rows_re.get();
-    const double* rows_im = m.rows_im.get();
+    const LaneLayout lay = lane_layout(m.inv_cols->L);
     // The inverse transforms divide by the new lengths while the spectrum was taken at the
     // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
     const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
-    const LaneLayout lay = lane_layout(m.inv_cols->L);
-    for_line_groups(group_count(W2), m.buffers, [&](int g, double* buf) {
-        const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
-        // Lanes past the last column repeat it.
+    for_line_groups(group_count(W2), m.buffers, [&](int c, double* buf) {
+        const int x0 = c * kLanes, cnt = std::min(kLanes, W2 - x0);
+        const double zero[kLanes] = {};
         for (int Y = 0; Y < 2 * H2; ++Y) {
             const int r = m.compact[to_size(Y)];
             if (r < 0) {
-                for (int l = 0; l < kLanes; ++l) buf[lay.re(Y, l)] = buf[lay.im(Y, l)] = 0.0;
+                lane_put(lay, buf, Y, zero, zero, 0);
                 continue;
             }
-            const double* sr = rows_re + to_size(r) * width + to_size(x0);
-            const double* si = rows_im + to_size(r) * width + to_size(x0);
-            for (int l = 0; l < kLanes; ++l) {
-                buf[lay.re(Y, l)] = sr[std::min(l, cnt - 1)];
-                buf[lay.im(Y, l)] = si[std::min(l, cnt - 1)];
+            if (r % kTile == 0 && r + 2 * kTile < m.rows_inv.row_bands * kTile)
+                prefetch_tile(m.rows_inv.of(x0, r + 2 * kTile));
+            const double* t = m.rows_inv.of(x0, r) + tile_at(0, r);
+            if (cnt == kLanes) {
+                lane_put(lay, buf, Y, t, t + kTileIm, kTile);
+            } else {
+                // Lanes past the last column repeat it.
+                double re[kLanes], im[kLanes];
+                for (int l = 0; l < kLanes; ++l) {
+                    const std::size_t at = to_size(std::min(l, cnt - 1) * kTile);
+                    re[l] = t[at];
+                    im[l] = t[kTileIm + at];
+                }
+                lane_put(lay, buf, Y, re, im, 1);
             }
         }
+        m.pool.give(&m.rows_inv.at(c, 0), to_size(m.rows_inv.row_bands));
+        for (int r = 0; r < m.rows_inv.row_bands; ++r) m.rows_inv.at(c, r) = nullptr;
         lanes_inverse(*m.inv_cols, H2, buf);
         store_bytes(buf, lay, x0, cnt, H2, gain, out);
     });
@@ -343,20 +542,28 @@ void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
 std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t w = static_cast<std::uint64_t>(W), h = static_cast<std::uint64_t>(H);
     const std::uint64_t w2 = static_cast<std::uint64_t>(W2), h2 = static_cast<std::uint64_t>(H2);
+    const std::uint64_t t = kTile;
     const std::uint64_t rows = 2 * h + (h2 > h ? 1 : 0);
     const std::uint64_t longest_n = 2 * std::max(w2, h2);
     std::uint64_t longest = 1;
     while (longest < 2 * longest_n) longest *= 2;  // L of the longest line
     const std::uint64_t d = sizeof(double);
-    const std::uint64_t spectrum = 2 * 4 * w * h * d;
-    const std::uint64_t kept = 2 * w2 * rows * d;
+    // The pool: the larger of the spectrum and the inverse rows' result, in whole tiles, and
+    // the groups in flight; whole slabs.
+    const std::uint64_t spectrum = (2 * w + t - 1) / t * ((2 * h + t - 1) / t);
+    const std::uint64_t kept = (w2 + t - 1) / t * ((rows + t - 1) / t);
+    const std::uint64_t flight = static_cast<std::uint64_t>(worker_count() + 2) *
+                                 std::max((2 * w + t - 1) / t, std::max((2 * h + t - 1) / t,
+                                                                        (w2 + t - 1) / t));
+    const std::uint64_t tiles = (std::max(spectrum, kept) + flight + kSlabTiles - 1) /
+                                kSlabTiles * kSlabTiles;
     // Per plan: chirp and rotation tables (6 n), kernel spectrum (2 L), output order (L ints),
     // FFT tables.
     const std::uint64_t plans = 4 * ((6 * longest_n + 2 * longest) * d + longest * sizeof(int) +
                                      8192 * d + 64 * sizeof(int));
     const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * kLanes *
                                   lane_block_doubles(static_cast<int>(longest), 1) * d;
-    // Each large block is rounded up to a 2 MiB page.
-    const std::uint64_t rounding = (4 + static_cast<std::uint64_t>(worker_count())) << 21;
-    return spectrum + kept + plans + buffers + rounding;
+    // Each slab and buffer is rounded up to a 2 MiB page.
+    const std::uint64_t rounding = static_cast<std::uint64_t>(worker_count()) << 21;
+    return tiles * kTileDoubles * d + plans + buffers + rounding;
 }

@@ -48,6 +48,49 @@ struct LaneLayout {
 // The layout of a lane buffer for lines of padded length L under active_isa().
 LaneLayout lane_layout(int L);
 
+namespace lane_detail {
+template <int Width, class Copy>
+inline void each_block(const LaneLayout& lay, int j, Copy copy) {
+    const std::size_t at = static_cast<std::size_t>(j) * 2 * Width;
+    for (int b = 0; b < kLanes / Width; ++b)
+        for (int i = 0; i < Width; ++i)
+            copy(at + static_cast<std::size_t>(b) * lay.block + static_cast<std::size_t>(i),
+                 at + static_cast<std::size_t>(b) * lay.block + Width + static_cast<std::size_t>(i),
+                 b * Width + i);
+}
+
+// copy(index of the real part, index of the imaginary part, lane) for every lane of point j.
+template <class Copy>
+inline void each_lane(const LaneLayout& lay, int j, Copy copy) {
+    switch (lay.shift) {
+        case 3:
+            return each_block<8>(lay, j, copy);
+        case 2:
+            return each_block<4>(lay, j, copy);
+        default:
+            return each_block<2>(lay, j, copy);
+    }
+}
+}  // namespace lane_detail
+
+// Point j of the kLanes lanes of buf from re[l * stride] and im[l * stride], l = 0 .. kLanes - 1.
+inline void lane_put(const LaneLayout& lay, double* buf, int j, const double* re, const double* im,
+                     std::size_t stride) {
+    lane_detail::each_lane(lay, j, [&](std::size_t r, std::size_t i, int l) {
+        buf[r] = re[static_cast<std::size_t>(l) * stride];
+        buf[i] = im[static_cast<std::size_t>(l) * stride];
+    });
+}
+
+// Point j of every lane of buf to re[l * stride] and im[l * stride].
+inline void lane_get(const LaneLayout& lay, const double* buf, int j, double* re, double* im,
+                     std::size_t stride) {
+    lane_detail::each_lane(lay, j, [&](std::size_t r, std::size_t i, int l) {
+        re[static_cast<std::size_t>(l) * stride] = buf[r];
+        im[static_cast<std::size_t>(l) * stride] = buf[i];
+    });
+}
+
 // A lane buffer for lines of padded length L, whatever the instruction set.
 inline BigArray lane_buffer(int L, const char* name) {
     return BigArray(kLanes * lane_block_doubles(L, 1), name);
