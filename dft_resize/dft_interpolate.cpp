@@ -205,6 +205,17 @@ int stuffed_source(int i, int n, int d) {
     return i < n ? i : i < n + 2 * d ? -1 : i - 2 * d;
 }
 
+// The band of zeros of a line of the stuffed spectrum, n + 1 .. n + 2d - 1 (the Nyquist
+// index n + 2d, and index n where its half is copied, hold values).
+KnownZeros stuffed_zeros(int n, int d) {
+    KnownZeros z;
+    if (d > 0) {
+        z.from = n + 1;
+        z.to = n + 2 * d;
+    }
+    return z;
+}
+
 // The spectrum rows that stuffed row Y reads: its real parts from row fr, after the Nyquist
 // row's copy into row H, and its imaginary parts from row fi (-1: none, all zero).
 void stuffed_row_sources(const Impl& m, int Y, int* fr, int* fi) {
@@ -315,14 +326,15 @@ void forward_rows(Impl& m, const std::uint8_t* in) {
     const LaneLayout lay = lane_layout(m.fwd_rows->L);
     for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
         const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
-        const double zero[kLanes] = {};
         for (int X = 0; X < 2 * W; ++X) {
             const std::uint8_t* src = in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
             double re[kLanes];
             for (int l = 0; l < kLanes; ++l) re[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
-            lane_put(lay, buf, X, re, zero, 1);
+            lane_put_real(lay, buf, X, re);
         }
-        lanes_forward(*m.fwd_rows, buf);
+        KnownZeros real;
+        real.real = true;
+        lanes_forward(*m.fwd_rows, real, buf);
         std::vector<double*> band(to_size(m.rows_fwd.col_bands));
         m.pool.take(band.size(), band.data());
         for (int c = 0; c < m.rows_fwd.col_bands; ++c) m.rows_fwd.at(c, g) = band[to_size(c)];
@@ -364,7 +376,7 @@ void forward_columns(Impl& m) {
         }
         m.pool.give(&m.rows_fwd.at(c, 0), to_size(m.rows_fwd.row_bands));
         for (int r = 0; r < m.rows_fwd.row_bands; ++r) m.rows_fwd.at(c, r) = nullptr;
-        lanes_forward(*m.fwd_cols, buf);
+        lanes_forward(*m.fwd_cols, KnownZeros{}, buf);
         m.pool.take(to_size(m.spectrum.row_bands), &m.spectrum.at(c, 0));
         for (int Y = 0; Y < 2 * H; ++Y) {
             // Columns past 2W in the last band are never read.
@@ -381,7 +393,8 @@ void forward_columns(Impl& m) {
 // column nyq_col copied into column W and row nyq_row into row H. So real part (X, Y) is that
 // of (x, y) = (X == W ? nyq_col : X, Y == H ? nyq_row : Y) after the insertion, times 0.5 if x
 // is nyq_col, then times 0.5 if y is nyq_row: the same products in the same order as the
-// split on the full grid. Imaginary parts are those of the insertion alone.
+// split on the full grid. Imaginary parts are those of the insertion alone. The band of zeros,
+// stuffed_zeros(W, dx), is not written.
 void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, double* buf) {
     const int W = m.W, H = m.H, W2 = m.W2;
     const int nyq_col = W + 2 * m.dx, nyq_row = H + 2 * m.dy;
@@ -408,7 +421,9 @@ void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, 
                 prefetch_tile(tile(c + 2, row[l]));
         }
     };
+    const KnownZeros band = stuffed_zeros(W, m.dx);
     for (int X = 0; X < 2 * W2; ++X) {
+        if (X == band.from) X = band.to;
         const int x = X == W ? nyq_col : X;
         const int re_col = stuffed_source(x, W, m.dx), im_col = stuffed_source(X, W, m.dx);
         const bool halve_col = x == nyq_col;
@@ -445,7 +460,7 @@ void inverse_rows(Impl& m) {
         const int r0 = b * kLanes, cnt = std::min(kLanes, R - r0);
         gather_stuffed_rows(m, lay, r0, cnt, buf);
         release_spectrum_rows(m, b);
-        lanes_inverse(*m.inv_rows, W2, buf);
+        lanes_inverse(*m.inv_rows, stuffed_zeros(m.W, m.dx), W2, buf);
         std::vector<double*> band(to_size(m.rows_inv.col_bands));
         m.pool.take(band.size(), band.data());
         for (int c = 0; c < m.rows_inv.col_bands; ++c) m.rows_inv.at(c, b) = band[to_size(c)];
@@ -481,13 +496,10 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
     const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
     for_line_groups(group_count(W2), m.buffers, [&](int c, double* buf) {
         const int x0 = c * kLanes, cnt = std::min(kLanes, W2 - x0);
-        const double zero[kLanes] = {};
         for (int Y = 0; Y < 2 * H2; ++Y) {
+            // The rows never stored are the band of zeros, which is not read.
             const int r = m.compact[to_size(Y)];
-            if (r < 0) {
-                lane_put(lay, buf, Y, zero, zero, 0);
-                continue;
-            }
+            if (r < 0) continue;
             if (r % kTile == 0 && r + 2 * kTile < m.rows_inv.row_bands * kTile)
                 prefetch_tile(m.rows_inv.of(x0, r + 2 * kTile));
             const double* t = m.rows_inv.of(x0, r) + tile_at(0, r);
@@ -506,7 +518,7 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
         }
         m.pool.give(&m.rows_inv.at(c, 0), to_size(m.rows_inv.row_bands));
         for (int r = 0; r < m.rows_inv.row_bands; ++r) m.rows_inv.at(c, r) = nullptr;
-        lanes_inverse(*m.inv_cols, H2, buf);
+        lanes_inverse(*m.inv_cols, stuffed_zeros(H, m.dy), H2, buf);
         store_bytes(buf, lay, x0, cnt, H2, gain, out);
     });
 }

@@ -21,6 +21,16 @@ struct ChirpTables {
     const double* w;
 };
 
+// What a caller knows of every line's input without it being read: points from .. to - 1 are
+// zero, and with real set every imaginary part is zero. Those values are neither read nor
+// need they be stored; the transforms take +0 for them, the value a store of them would
+// hold. A plain record, like ChirpTables.
+struct KnownZeros {
+    int from = 0;
+    int to = 0;
+    bool real = false;
+};
+
 namespace chirp_template {
 namespace {
 
@@ -83,24 +93,32 @@ void transform(const ChirpTables& t, T* a, int count, const int* order, Out out)
 //   FFT reads each point where that permutation would take it from, conjugated as it would
 //   be, and multiplies it by 1 / L and the kernel spectrum on the way. That pass cannot run
 //   in place, so it writes to b.
-// a and b hold L points each, the N inputs at points 0 .. N - 1 of a; both are overwritten.
+// a and b hold L points each, the N inputs at points 0 .. N - 1 of a, except those that in
+// says are zeros; both are overwritten.
 // out(k, re, im) is called for k = 0 .. count - 1 with what transform hands it. order is the
 // table of LaneTables::plus_pos. Needs L >= 32, the shortest transform with a first pass.
 
 // Point j of the line times the chirp, read conjugated (the minus direction's first pass),
-// zero from N on.
+// zero from N on. Points zero_from .. zero_to - 1, and every imaginary part when real, are
+// zeros that were never stored: the chirp product is taken of the +0 a store would hold.
 template <class T, bool Conj, class Pre>
 struct ChirpedLine {
     const T* a;
     int end;  // 2N, the offset where the line ends
+    int zero_from, zero_to;
+    bool real;
     const double* c_re;
     const double* c_im;
     Pre pre;
     [[gnu::always_inline]] fft_template::Cx<T> point(int o) const {
         if (o >= end) return upper(o);
-        T re = a[o], im = a[o + 1];
-        pre(o >> 1, &re, &im);
-        times<T, Conj>(re, im, c_re[o >> 1], c_im[o >> 1], &re, &im);
+        const int j = o >> 1;
+        const T zero{};
+        const bool stored = j < zero_from || j >= zero_to;
+        T re = stored ? a[o] : zero;
+        T im = stored && !real ? a[o + 1] : zero;
+        pre(j, &re, &im);
+        times<T, Conj>(re, im, c_re[j], c_im[j], &re, &im);
         return {re, -im};
     }
     // The zero padding read conjugated: +0 and -0.
@@ -130,12 +148,14 @@ struct KernelProduct {
 };
 
 template <class T, bool Conj, class Pre, class Out>
-void transform_fused(const ChirpTables& t, const int* order, T* a, T* b, int count, Pre pre,
-                     Out out) {
+void transform_fused(const ChirpTables& t, const int* order, const KnownZeros& in, T* a, T* b,
+                     int count, Pre pre, Out out) {
     const int n = 2 * t.L;
     const double* first = t.w + t.nw - (n >> 2);
-    fft_template::first_pass_from(
-        n, ChirpedLine<T, Conj, Pre>{a, 2 * t.N, t.chirp_re, t.chirp_im, pre}, a, first);
+    fft_template::first_pass_from(n,
+                                  ChirpedLine<T, Conj, Pre>{a, 2 * t.N, in.from, in.to, in.real,
+                                                            t.chirp_re, t.chirp_im, pre},
+                                  a, first);
     fft_template::passes_after_first(n, a, t.nw, t.w);
     fft_template::first_pass_from(
         n, KernelProduct<T, Conj>{a, order, t.inv_L, t.kernel_re, t.kernel_im}, b, first);

@@ -46,15 +46,15 @@ struct LaneTables {
 
 // shifted_dft_*: dft_inverse, then the rotation with factor 0.5, on the lanes of buf; all n
 // outputs.
-void lanes_forward_generic(const LaneTables& t, double* buf);
-void lanes_forward_avx2(const LaneTables& t, double* buf);
-void lanes_forward_avx512(const LaneTables& t, double* buf);
+void lanes_forward_generic(const LaneTables& t, const KnownZeros& in, double* buf);
+void lanes_forward_avx2(const LaneTables& t, const KnownZeros& in, double* buf);
+void lanes_forward_avx512(const LaneTables& t, const KnownZeros& in, double* buf);
 
 // shifted_idft_*: the rotation with factor 2, then dft_forward; outputs 0 .. count - 1 only
 // (count <= n).
-void lanes_inverse_generic(const LaneTables& t, int count, double* buf);
-void lanes_inverse_avx2(const LaneTables& t, int count, double* buf);
-void lanes_inverse_avx512(const LaneTables& t, int count, double* buf);
+void lanes_inverse_generic(const LaneTables& t, const KnownZeros& in, int count, double* buf);
+void lanes_inverse_avx2(const LaneTables& t, const KnownZeros& in, int count, double* buf);
+void lanes_inverse_avx512(const LaneTables& t, const KnownZeros& in, int count, double* buf);
 
 // complex_fft's fft_plus (sign >= 0) or fft_minus on n doubles per lane, in place, with the
 // tables already built (nw = ip[0] >= n / 4). The lanes lie in blocks as in a lane buffer,

@@ -11,12 +11,12 @@ typedef double V __attribute__((vector_size(4 * sizeof(double))));
 
 }  // namespace
 
-void lanes_forward_avx2(const LaneTables& t, double* buf) {
-    line_template::forward_blocks<V, 4>(t, buf);
+void lanes_forward_avx2(const LaneTables& t, const KnownZeros& in, double* buf) {
+    line_template::forward_blocks<V, 4>(t, in, buf);
 }
 
-void lanes_inverse_avx2(const LaneTables& t, int count, double* buf) {
-    line_template::inverse_blocks<V, 4>(t, count, buf);
+void lanes_inverse_avx2(const LaneTables& t, const KnownZeros& in, int count, double* buf) {
+    line_template::inverse_blocks<V, 4>(t, in, count, buf);
 }
 
 void lanes_fft_avx2(int n, int sign, double* buf, const int* ip, int nw, const double* w) {

@@ -11,12 +11,12 @@ typedef double V __attribute__((vector_size(8 * sizeof(double))));
 
 }  // namespace
 
-void lanes_forward_avx512(const LaneTables& t, double* buf) {
-    line_template::forward_blocks<V, 8>(t, buf);
+void lanes_forward_avx512(const LaneTables& t, const KnownZeros& in, double* buf) {
+    line_template::forward_blocks<V, 8>(t, in, buf);
 }
 
-void lanes_inverse_avx512(const LaneTables& t, int count, double* buf) {
-    line_template::inverse_blocks<V, 8>(t, count, buf);
+void lanes_inverse_avx512(const LaneTables& t, const KnownZeros& in, int count, double* buf) {
+    line_template::inverse_blocks<V, 8>(t, in, count, buf);
 }
 
 void lanes_fft_avx512(int n, int sign, double* buf, const int* ip, int nw, const double* w) {

@@ -10,12 +10,12 @@ typedef double V __attribute__((vector_size(2 * sizeof(double))));
 
 }  // namespace
 
-void lanes_forward_generic(const LaneTables& t, double* buf) {
-    line_template::forward_blocks<V, 2>(t, buf);
+void lanes_forward_generic(const LaneTables& t, const KnownZeros& in, double* buf) {
+    line_template::forward_blocks<V, 2>(t, in, buf);
 }
 
-void lanes_inverse_generic(const LaneTables& t, int count, double* buf) {
-    line_template::inverse_blocks<V, 2>(t, count, buf);
+void lanes_inverse_generic(const LaneTables& t, const KnownZeros& in, int count, double* buf) {
+    line_template::inverse_blocks<V, 2>(t, in, count, buf);
 }
 
 void lanes_fft_generic(int n, int sign, double* buf, const int* ip, int nw, const double* w) {

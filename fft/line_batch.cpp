@@ -99,29 +99,29 @@ LaneLayout lane_layout(int L) {
     return {shift, lane_block_doubles(L, width)};
 }
 
-void lanes_forward(const LinePlan& plan, double* buf) {
+void lanes_forward(const LinePlan& plan, const KnownZeros& in, double* buf) {
     switch (active_isa()) {
 #ifdef ENLARGE3_HAVE_X86_LANES
         case Isa::avx512:
-            return lanes_forward_avx512(plan.tables, buf);
+            return lanes_forward_avx512(plan.tables, in, buf);
         case Isa::avx2:
-            return lanes_forward_avx2(plan.tables, buf);
+            return lanes_forward_avx2(plan.tables, in, buf);
 #endif
         default:
-            return lanes_forward_generic(plan.tables, buf);
+            return lanes_forward_generic(plan.tables, in, buf);
     }
 }
 
-void lanes_inverse(const LinePlan& plan, int count, double* buf) {
+void lanes_inverse(const LinePlan& plan, const KnownZeros& in, int count, double* buf) {
     switch (active_isa()) {
 #ifdef ENLARGE3_HAVE_X86_LANES
         case Isa::avx512:
-            return lanes_inverse_avx512(plan.tables, count, buf);
+            return lanes_inverse_avx512(plan.tables, in, count, buf);
         case Isa::avx2:
-            return lanes_inverse_avx2(plan.tables, count, buf);
+            return lanes_inverse_avx2(plan.tables, in, count, buf);
 #endif
         default:
-            return lanes_inverse_generic(plan.tables, count, buf);
+            return lanes_inverse_generic(plan.tables, in, count, buf);
     }
 }
 

@@ -82,6 +82,13 @@ inline void lane_put(const LaneLayout& lay, double* buf, int j, const double* re
     });
 }
 
+// The real parts alone of point j, for a line whose imaginary parts are known zeros.
+inline void lane_put_real(const LaneLayout& lay, double* buf, int j, const double* re) {
+    lane_detail::each_lane(lay, j, [&](std::size_t r, std::size_t, int l) {
+        buf[r] = re[static_cast<std::size_t>(l)];
+    });
+}
+
 // Point j of every lane of buf to re[l * stride] and im[l * stride].
 inline void lane_get(const LaneLayout& lay, const double* buf, int j, double* re, double* im,
                      std::size_t stride) {
@@ -97,10 +104,11 @@ inline BigArray lane_buffer(int L, const char* name) {
 }
 
 // shifted_dft_* (forward, all n outputs) and shifted_idft_* (inverse, outputs 0 .. count - 1,
-// count <= n) on the kLanes lines of buf, laid out as lane_layout(plan.L) says. The result
-// replaces the line at points 0 .. count - 1.
-void lanes_forward(const LinePlan& plan, double* buf);
-void lanes_inverse(const LinePlan& plan, int count, double* buf);
+// count <= n) on the kLanes lines of buf, laid out as lane_layout(plan.L) says; the values
+// that in names (chirp_template.h) are zeros and are not read. The result replaces the line
+// at points 0 .. count - 1.
+void lanes_forward(const LinePlan& plan, const KnownZeros& in, double* buf);
+void lanes_inverse(const LinePlan& plan, const KnownZeros& in, int count, double* buf);
 
 // complex_fft(n, sign, ...) on each lane, with tables already built (nw = ip[0] >= n / 4),
 // laid out as lanes.h says for lanes_fft_*.
