@@ -92,7 +92,9 @@ void transform(const ChirpTables& t, T* a, int count, const int* order, Out out)
 // - the sign-minus FFT stops before its final permutation; the first pass of the sign-plus
 //   FFT reads each point where that permutation would take it from, conjugated as it would
 //   be, and multiplies it by 1 / L and the kernel spectrum on the way. That pass cannot run
-//   in place, so it writes to b.
+//   in place, so it writes to b;
+// - of the sign-plus FFT's outputs only k < count are read, so its last kernels leave out
+//   those from L / 2 on (count <= N <= L / 2), and those from L / 4 on when count <= L / 4.
 // a and b hold L points each, the N inputs at points 0 .. N - 1 of a, except those that in
 // says are zeros; both are overwritten.
 // out(k, re, im) is called for k = 0 .. count - 1 with what transform hands it. order is the
@@ -159,7 +161,13 @@ void transform_fused(const ChirpTables& t, const int* order, const KnownZeros& i
     fft_template::passes_after_first(n, a, t.nw, t.w);
     fft_template::first_pass_from(
         n, KernelProduct<T, Conj>{a, order, t.inv_L, t.kernel_re, t.kernel_im}, b, first);
-    fft_template::passes_after_first(n, b, t.nw, t.w);
+    // count <= N <= L / 2: the outputs from L / 2 on, and from L / 4 on when count allows,
+    // are never read, so the last kernels do not compute them.
+    if (count <= t.L / 4) {
+        fft_template::passes_after_first<T, 1>(n, b, t.nw, t.w);
+    } else {
+        fft_template::passes_after_first<T, 2>(n, b, t.nw, t.w);
+    }
     for (int k = 0; k < count; ++k) {
         const int q = order[k];
         T re, im;
