@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/resize_run.h"
+#include "base/isa.h"
 
 namespace {
 
@@ -95,6 +96,11 @@ int main(int argc, char** argv) {
         return usage_error(std::string("HEIGHT must be a whole number, not '") + positional[2] +
                            "'");
     if (methods == 0) methods = kAllMethods;
+    const Status isa = lane_isa_setting();
+    if (!isa.ok()) {
+        std::fprintf(stderr, "enlarge3: %s\n", isa.message.c_str());
+        return 2;
+    }
 
     RunReport report = resize_run(positional[0], width, height, methods);
     std::fflush(stdout);
