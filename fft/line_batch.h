@@ -2,9 +2,9 @@
 // The line transforms of line_transforms.h for many lines of one length, with everything that
 // depends only on the length computed once: the chirp and its kernel spectrum (made by
 // chirp_plan_create itself), the rotation factors (by shift_factors) and the FFT tables. The
-// lines run kLanes at a time in the lanes of vector registers (lanes.h), with the widest
-// instruction set the processor offers. Every result has the bits of the one-line transform;
-// the plan is read-only once built, so threads may share it.
+// lines run kLanes at a time in the lanes of vector registers (lanes.h), with the instruction
+// set active_isa() names. Every result has the bits of the one-line transform; the plan is
+// read-only once built, so threads may share it.
 
 #include <cstddef>
 
