@@ -78,13 +78,6 @@ std::size_t tile_at(int x, int y) {
     return to_size(x % kTile * kTile + y % kTile);
 }
 
-// Asks for a tile to be brought into the cache. A band of tiles lies wherever the pool had
-// room, so the processor cannot guess which comes next; the gathers ask two bands ahead.
-void prefetch_tile(const double* t) {
-    if (t == nullptr) return;
-    for (std::size_t i = 0; i < kTileDoubles; i += 8) __builtin_prefetch(t + i);
-}
-
 // Holds off other threads for the few instructions of a pool operation (the Windows build may
 // have no std::mutex).
 class SpinLock {
@@ -356,10 +349,6 @@ void forward_columns(Impl& m) {
         const int x0 = c * kLanes, cnt = std::min(kLanes, 2 * W - x0);
         for (int Y = 0; Y < 2 * H; ++Y) {
             const int y = mirror_repeat(Y, H);
-            if (y % kTile == 0) {
-                const int ahead = mirror_repeat(std::min(Y + 2 * kTile, 2 * H - 1), H);
-                prefetch_tile(m.rows_fwd.of(x0, ahead));
-            }
             const double* t = m.rows_fwd.of(x0, y) + tile_at(0, y);
             if (cnt == kLanes) {
                 lane_put(lay, buf, Y, t, t + kTileIm, kTile);
@@ -414,12 +403,8 @@ void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, 
         return m.spectrum.tiles[to_size(c) * to_size(m.spectrum.row_bands) + to_size(row / kTile)];
     };
     const auto band_of = [&](int c, const int* row, const double** at, std::size_t part) {
-        for (int l = 0; l < kLanes; ++l) {
+        for (int l = 0; l < kLanes; ++l)
             at[l] = row[l] < 0 ? nullptr : tile(c, row[l]) + part + to_size(row[l] % kTile);
-            // The lanes' rows lie in one or two bands: the first and the last lane's.
-            if ((l == 0 || l == kLanes - 1) && row[l] >= 0 && c + 2 < m.spectrum.col_bands)
-                prefetch_tile(tile(c + 2, row[l]));
-        }
     };
     const KnownZeros band = stuffed_zeros(W, m.dx);
     for (int X = 0; X < 2 * W2; ++X) {
@@ -500,8 +485,6 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
             // The rows never stored are the band of zeros, which is not read.
             const int r = m.compact[to_size(Y)];
             if (r < 0) continue;
-            if (r % kTile == 0 && r + 2 * kTile < m.rows_inv.row_bands * kTile)
-                prefetch_tile(m.rows_inv.of(x0, r + 2 * kTile));
             const double* t = m.rows_inv.of(x0, r) + tile_at(0, r);
             if (cnt == kLanes) {
                 lane_put(lay, buf, Y, t, t + kTileIm, kTile);
