@@ -30,10 +30,11 @@
 // - Columns at or beyond W2 of the last pass and rows at or beyond H2 of its result are never
 //   used, so only W2 columns are transformed and kept, and the inverse transforms compute
 //   only the outputs that are kept.
-// Between the passes the grids live in tiles of kTile x kTile values taken from one pool, and
-// each pass gives back the tiles of its input as soon as no later line needs them: the forward
-// rows' result shrinks while the spectrum grows, the spectrum while the inverse rows' result
-// grows, so at most the largest of the three grids is held instead of two at once.
+// Between the passes the grids live in tiles of kTile x kTile values, and each pass frees the
+// tiles of its input as soon as no later line needs them: the spectrum takes the place of the
+// forward rows' result as it grows, and the inverse rows' result takes the spectrum's tiles
+// from a pool as the spectrum is read, so at most the largest of the three grids is held
+// instead of two at once.
 
 namespace {
 
@@ -126,6 +127,14 @@ public:
         for (std::size_t i = count; i-- > 0;) free_.push_back(tiles[i]);
     }
 
+    // Forgets the tiles given that are not its own, keeping all of its slabs' free.
+    void reset() {
+        free_.clear();
+        for (std::size_t s = slabs_.size(); s-- > 0;)
+            for (std::size_t i = kSlabTiles; i-- > 0;)
+                free_.push_back(slabs_[s].get() + i * kTileDoubles);
+    }
+
 private:
     void add_slab() {
         slabs_.emplace_back(kSlabTiles * kTileDoubles, "tiles");
@@ -139,8 +148,32 @@ private:
     std::vector<double*> free_;
 };
 
-// A grid of complex values in tiles: the tile of column band c (columns c kTile ..) and row
-// band r at tiles[c * row_bands + r], null while the grid does not hold it.
+// The forward rows' result and the spectrum, in one block of tiles laid out row band after row
+// band: tile (c, r) of either, column band c (columns c kTile ..) and row band r, is tile
+// r * col_bands + c. The spectrum's first row bands take the place of the forward rows' as
+// the column pass goes: its group c reads column band c of the forward rows whole before it
+// writes column band c of the spectrum, and no other group reads that column band. Each row
+// band of the spectrum then lies in one piece, as the inverse row pass reads it.
+struct RowBandTiles {
+    int col_bands = 0, row_bands = 0;
+    BigArray block;
+    double* base = nullptr;
+
+    void shape(int cols, int rows) {
+        col_bands = (cols + kTile - 1) / kTile;
+        row_bands = (rows + kTile - 1) / kTile;
+        block = BigArray(to_size(col_bands) * to_size(row_bands) * kTileDoubles, "tiles");
+        base = block.get();
+    }
+    double* at(int c, int r) const {
+        return base + (to_size(r) * to_size(col_bands) + to_size(c)) * kTileDoubles;
+    }
+    // The tile that holds (x, y).
+    double* of(int x, int y) const { return at(x / kTile, y / kTile); }
+};
+
+// A grid of complex values in tiles from the pool: the tile of column band c and row band r at
+// tiles[c * row_bands + r], null while the grid does not hold it.
 struct TiledGrid {
     int col_bands = 0, row_bands = 0;
     std::vector<double*> tiles;
@@ -173,11 +206,13 @@ struct DftPlaneWork::Impl {
     const LinePlan* fwd_cols;
     const LinePlan* inv_rows;
     const LinePlan* inv_cols;
+    // The forward row pass's result (H rows of 2W), then the spectrum (2H rows of 2W).
+    RowBandTiles spectrum;
+    // The inverse row pass's result (the R rows of `rows`, W2 wide: columns from W2 on are
+    // never used), in tiles of the spectrum given back and, where those do not suffice, of
+    // the pool's own.
     TilePool pool;
-    // The forward row pass's result (H rows of 2W), the spectrum (2H rows of 2W) and the
-    // inverse row pass's result (the R rows of `rows`, W2 wide: columns from W2 on are never
-    // used).
-    TiledGrid rows_fwd, spectrum, rows_inv;
+    TiledGrid rows_inv;
     // For each row band of the spectrum, how many row bands of the inverse row pass read it;
     // the pass counts them down and gives the band back at zero.
     std::vector<int> spectrum_readers;
@@ -236,10 +271,7 @@ void release_spectrum_rows(Impl& m, int b) {
         Locked hold(m.readers_lock);
         for (int sb = lo; sb <= hi; ++sb) {
             if (--m.readers_left[to_size(sb)] != 0) continue;
-            for (int c = 0; c < m.spectrum.col_bands; ++c) {
-                done.push_back(m.spectrum.at(c, sb));
-                m.spectrum.at(c, sb) = nullptr;
-            }
+            for (int c = 0; c < m.spectrum.col_bands; ++c) done.push_back(m.spectrum.at(c, sb));
         }
     }
     m.pool.give(done.data(), done.size());
@@ -282,7 +314,8 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.inv_rows = chosen[2];
     m.inv_cols = chosen[3];
     const int R = static_cast<int>(m.rows.size());
-    m.rows_fwd.shape(2 * W, H);
+    // Taken here, before any thread starts, so that a lack of memory ends the process from this
+    // thread.
     m.spectrum.shape(2 * W, 2 * H);
     m.rows_inv.shape(W2, R);
     m.spectrum_readers.assign(to_size(m.spectrum.row_bands), 0);
@@ -296,12 +329,14 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
         }
         for (std::size_t sb = 0; sb < reads.size(); ++sb) m.spectrum_readers[sb] += reads[sb];
     }
-    // The pool's slabs are taken here, before any thread starts, so that a lack of memory
-    // ends the process from this thread: room for the largest grid and the groups in flight.
+    // The pool holds what the inverse rows' result needs beyond the spectrum's tiles, and
+    // room for the groups in flight, whose tiles may be taken before the spectrum's row bands
+    // they follow are given back.
+    const std::size_t spectrum_tiles =
+        to_size(m.spectrum.col_bands) * to_size(m.spectrum.row_bands);
     const std::size_t in_flight =
-        to_size(worker_count() + 2) *
-        to_size(std::max({m.spectrum.row_bands, m.spectrum.col_bands, m.rows_inv.col_bands}));
-    m.pool.reserve(std::max(m.spectrum.count(), m.rows_inv.count()) + in_flight);
+        to_size(worker_count() + 2) * to_size(std::max(m.spectrum.col_bands, m.rows_inv.col_bands));
+    m.pool.reserve(m.rows_inv.count() - std::min(m.rows_inv.count(), spectrum_tiles) + in_flight);
     int longest = 0;
     for (const LinePlan& p : m.plans) longest = std::max(longest, p.L);
     for (int i = 0; i < worker_count(); ++i)
@@ -313,7 +348,8 @@ DftPlaneWork::~DftPlaneWork() = default;
 namespace {
 
 // Forward row pass: rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again),
-// 2W long with imaginary parts 0, transformed into rows_fwd. Group g is its row band g.
+// 2W long with imaginary parts 0, transformed into the first row bands of m.spectrum. Group g
+// is its row band g.
 void forward_rows(Impl& m, const std::uint8_t* in) {
     const int W = m.W, H = m.H;
     const LaneLayout lay = lane_layout(m.fwd_rows->L);
@@ -328,20 +364,17 @@ void forward_rows(Impl& m, const std::uint8_t* in) {
         KnownZeros real;
         real.real = true;
         lanes_forward(*m.fwd_rows, real, buf);
-        std::vector<double*> band(to_size(m.rows_fwd.col_bands));
-        m.pool.take(band.size(), band.data());
-        for (int c = 0; c < m.rows_fwd.col_bands; ++c) m.rows_fwd.at(c, g) = band[to_size(c)];
         for (int X = 0; X < 2 * W; ++X) {
             // Rows past H in the last band are never read.
-            double* t = m.rows_fwd.of(X, y0) + tile_at(X, 0);
+            double* t = m.spectrum.of(X, y0) + tile_at(X, 0);
             lane_get(lay, buf, X, t, t + kTileIm, 1);
         }
     });
 }
 
 // Forward column pass: the 2W columns of the mirrored forward rows (2H long, row Y read from
-// row mirror_repeat(Y, H)) transformed into the spectrum. Group c is column band c; it gives
-// back its band of the forward rows once gathered.
+// row mirror_repeat(Y, H)) transformed into the spectrum. Group c is column band c; the
+// spectrum's column band c takes the place of the forward rows' once that is gathered.
 void forward_columns(Impl& m) {
     const int W = m.W, H = m.H;
     const LaneLayout lay = lane_layout(m.fwd_cols->L);
@@ -349,7 +382,7 @@ void forward_columns(Impl& m) {
         const int x0 = c * kLanes, cnt = std::min(kLanes, 2 * W - x0);
         for (int Y = 0; Y < 2 * H; ++Y) {
             const int y = mirror_repeat(Y, H);
-            const double* t = m.rows_fwd.of(x0, y) + tile_at(0, y);
+            const double* t = m.spectrum.of(x0, y) + tile_at(0, y);
             if (cnt == kLanes) {
                 lane_put(lay, buf, Y, t, t + kTileIm, kTile);
             } else {
@@ -363,10 +396,7 @@ void forward_columns(Impl& m) {
                 lane_put(lay, buf, Y, re, im, 1);
             }
         }
-        m.pool.give(&m.rows_fwd.at(c, 0), to_size(m.rows_fwd.row_bands));
-        for (int r = 0; r < m.rows_fwd.row_bands; ++r) m.rows_fwd.at(c, r) = nullptr;
         lanes_forward(*m.fwd_cols, KnownZeros{}, buf);
-        m.pool.take(to_size(m.spectrum.row_bands), &m.spectrum.at(c, 0));
         for (int Y = 0; Y < 2 * H; ++Y) {
             // Columns past 2W in the last band are never read.
             double* t = m.spectrum.of(x0, Y) + tile_at(0, Y);
@@ -399,12 +429,10 @@ void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, 
     const double* re_at[kLanes];
     const double* im_at[kLanes];
     int re_band = -1, im_band = -1;
-    const auto tile = [&](int c, int row) {
-        return m.spectrum.tiles[to_size(c) * to_size(m.spectrum.row_bands) + to_size(row / kTile)];
-    };
     const auto band_of = [&](int c, const int* row, const double** at, std::size_t part) {
         for (int l = 0; l < kLanes; ++l)
-            at[l] = row[l] < 0 ? nullptr : tile(c, row[l]) + part + to_size(row[l] % kTile);
+            at[l] = row[l] < 0 ? nullptr
+                               : m.spectrum.at(c, row[l] / kTile) + part + to_size(row[l] % kTile);
     };
     const KnownZeros band = stuffed_zeros(W, m.dx);
     for (int X = 0; X < 2 * W2; ++X) {
@@ -441,6 +469,7 @@ void inverse_rows(Impl& m) {
     const int W2 = m.W2, R = static_cast<int>(m.rows.size());
     const LaneLayout lay = lane_layout(m.inv_rows->L);
     m.readers_left = m.spectrum_readers;
+    m.pool.reset();
     for_line_groups(group_count(R), m.buffers, [&](int b, double* buf) {
         const int r0 = b * kLanes, cnt = std::min(kLanes, R - r0);
         gather_stuffed_rows(m, lay, r0, cnt, buf);
@@ -543,15 +572,16 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     std::uint64_t longest = 1;
     while (longest < 2 * longest_n) longest *= 2;  // L of the longest line
     const std::uint64_t d = sizeof(double);
-    // The pool: the larger of the spectrum and the inverse rows' result, in whole tiles, and
-    // the groups in flight; whole slabs.
     const std::uint64_t spectrum = (2 * w + t - 1) / t * ((2 * h + t - 1) / t);
     const std::uint64_t kept = (w2 + t - 1) / t * ((rows + t - 1) / t);
     const std::uint64_t flight = static_cast<std::uint64_t>(worker_count() + 2) *
                                  std::max((2 * w + t - 1) / t, std::max((2 * h + t - 1) / t,
                                                                         (w2 + t - 1) / t));
-    const std::uint64_t tiles = (std::max(spectrum, kept) + flight + kSlabTiles - 1) /
-                                kSlabTiles * kSlabTiles;
+    // The spectrum's block, and the pool's slabs for what the inverse rows' result needs beyond
+    // it and for the groups in flight.
+    const std::uint64_t pool = (kept - std::min(kept, spectrum) + flight + kSlabTiles - 1) /
+                               kSlabTiles * kSlabTiles;
+    const std::uint64_t tiles = spectrum + pool;
     // Per plan: chirp and rotation tables (6 n), kernel spectrum (2 L), output order (L ints),
     // FFT tables.
     const std::uint64_t plans = 4 * ((6 * longest_n + 2 * longest) * d + longest * sizeof(int) +
