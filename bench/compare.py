@@ -2,9 +2,12 @@
 """Times enlarge3 against the tools a user would otherwise reach for, as whole processes.
 
 Every command of a case runs once per round, the rounds interleaved so that a slow moment of
-the machine hits all of them alike; the table shows the median wall time and the largest peak
-memory (maximum resident set) of each, and the ratios the targets are stated in. Peak memory
-is the kernel's own count for each process (wait4), as /usr/bin/time -v reports it.
+the machine hits all of them alike; the table shows the median wall time, the median processor
+time (user and system, all threads) and the largest peak memory (maximum resident set) of each,
+and the ratios the targets are stated in. Processor time and peak memory are the kernel's own
+counts for each process (wait4), as /usr/bin/time -v reports them. On a machine that other
+work keeps busy the wall times of a program on two threads suffer more than those of a program
+on one; the processor times show the work itself.
 
     bench/compare.py --enlarge3 build/enlarge3 --dct-fftw build/bench/dct_fftw --rounds 5 WORKDIR
 
@@ -35,7 +38,8 @@ def make_input(path, w, h, seed):
 
 
 def timed(cmd, env=None):
-    """Wall seconds and peak resident kilobytes of one run, from the child's own accounting."""
+    """Wall seconds, processor seconds and peak resident kilobytes of one run, from the
+    child's own accounting."""
     start = time.perf_counter()
     child = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                              env=None if env is None else {**os.environ, **env})
@@ -45,7 +49,7 @@ def timed(cmd, env=None):
     child.stderr.close()
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"failed ({os.waitstatus_to_exitcode(status)}): {' '.join(cmd)}\n{err}")
-    return wall, usage.ru_maxrss
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
 
 
 def main():
@@ -86,18 +90,21 @@ def main():
         if args.dct_fftw:
             commands["FFTW DCT program"] = [args.dct_fftw, src, str(w2), str(h2)]
         walls = {k: [] for k in commands}
+        cpus = {k: [] for k in commands}
         rss = {k: 0 for k in commands}
         for _ in range(args.rounds):
             for key, cmd in commands.items():
-                t, m = timed(cmd, envs.get(key))
+                t, c, m = timed(cmd, envs.get(key))
                 walls[key].append(t)
+                cpus[key].append(c)
                 rss[key] = max(rss[key], m)
         med = {k: statistics.median(v) for k, v in walls.items()}
-        rows.append((name, w, h, w2, h2, med, rss))
+        cpu = {k: statistics.median(v) for k, v in cpus.items()}
+        rows.append((name, w, h, w2, h2, med, cpu, rss))
 
-    print(f"| input | command | median wall s | peak RSS MiB | ratio |")
-    print(f"|---|---|---|---|---|")
-    for name, w, h, w2, h2, med, rss in rows:
+    print(f"| input | command | median wall s | median CPU s | peak RSS MiB | ratio |")
+    print(f"|---|---|---|---|---|---|")
+    for name, w, h, w2, h2, med, cpu, rss in rows:
         refs = {
             "enlarge3 lanczos3": ("Pillow LANCZOS", "x Pillow"),
             "enlarge3 hybrid": ("enlarge3 lanczos3", "x lanczos3"),
@@ -113,7 +120,8 @@ def main():
                 ratio = f"{med[key] / med[refs[key][0]]:.2f}{refs[key][1]}"
             if key.startswith("enlarge3 dct"):
                 ratio += f"; RSS {rss[key] * 1024 / (w2 * h2):.1f} B per output pixel"
-            print(f"| {label} | {key} | {med[key]:.4f} | {rss[key] / 1024:.1f} | {ratio} |")
+            print(f"| {label} | {key} | {med[key]:.4f} | {cpu[key]:.4f} | {rss[key] / 1024:.1f} "
+                  f"| {ratio} |")
 
 
 if __name__ == "__main__":
