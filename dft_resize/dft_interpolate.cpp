@@ -72,7 +72,7 @@ int group_count(int lines) {
 constexpr int kTile = kLanes;
 constexpr std::size_t kTileDoubles = 2 * kTile * kTile;
 constexpr std::size_t kTileIm = kTile * kTile;
-// Tiles per block the pool takes from the heap: 4 MiB.
+// Tiles per slab the pool takes from the heap: 4 MiB.
 constexpr std::size_t kSlabTiles = 4096;
 
 std::size_t tile_at(int x, int y) {
@@ -104,8 +104,9 @@ private:
     SpinLock& l_;
 };
 
-// Tiles for the grids, taken from the heap in slabs that are kept for the next plane. A tile
-// given back is the next one taken, so memory that was touched is used again first.
+// Tiles for the inverse rows' result: the spectrum's, given back as they are read, and slabs of
+// its own, taken from the heap and kept for the next plane. A tile given back is the next one
+// taken, so memory that was touched is used again first.
 class TilePool {
 public:
     // Makes room for count tiles in all, so that the passes need no allocation of their own.
