@@ -95,8 +95,8 @@ void transform(const ChirpTables& t, T* a, int count, const int* order, Out out)
 //   in place, so it writes to b;
 // - of the sign-plus FFT's outputs only k < count are read, so its last kernels leave out
 //   those from L / 2 on (count <= N <= L / 2), and those from L / 4 on when count <= L / 4.
-// a and b hold L points each, the N inputs at points 0 .. N - 1 of a, except those that in
-// says are zeros; both are overwritten.
+// a and b hold L points each, the N inputs at points 0 .. N - 1 of a (those that `in` names as
+// zeros need not be there); both are overwritten.
 // out(k, re, im) is called for k = 0 .. count - 1 with what transform hands it. order is the
 // table of LaneTables::plus_pos. Needs L >= 32, the shortest transform with a first pass.
 
@@ -154,10 +154,10 @@ void transform_fused(const ChirpTables& t, const int* order, const KnownZeros& i
                      int count, Pre pre, Out out) {
     const int n = 2 * t.L;
     const double* first = t.w + t.nw - (n >> 2);
-    fft_template::first_pass_from(n,
-                                  ChirpedLine<T, Conj, Pre>{a, 2 * t.N, in.from, in.to, in.real,
-                                                            t.chirp_re, t.chirp_im, pre},
-                                  a, first);
+    fft_template::first_pass_from(
+        n,
+        ChirpedLine<T, Conj, Pre>{a, 2 * t.N, in.from, in.to, in.real, t.chirp_re, t.chirp_im, pre},
+        a, first);
     fft_template::passes_after_first(n, a, t.nw, t.w);
     fft_template::first_pass_from(
         n, KernelProduct<T, Conj>{a, order, t.inv_L, t.kernel_re, t.kernel_im}, b, first);

@@ -105,8 +105,8 @@ template <class T, int Kept = 4>
 }
 
 template <class T>
-[[gnu::always_inline]] inline void plain_butterfly_c4(Cx<T> x0, Cx<T> x1, Cx<T> x2, Cx<T> x3,
-                                                      T* p0, T* p1, T* p2, T* p3, double c4) {
+[[gnu::always_inline]] inline void plain_butterfly_c4(Cx<T> x0, Cx<T> x1, Cx<T> x2, Cx<T> x3, T* p0,
+                                                      T* p1, T* p2, T* p3, double c4) {
     const Cx<T> s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
     store(p0, add(s02, s13));
     store(p1, sub(s02, s13));
@@ -123,8 +123,8 @@ template <class T, bool Conj = false>
 
 template <class T, bool Conj = false>
 [[gnu::always_inline]] inline void plain_unit(T* p0, T* p1, T* p2, T* p3) {
-    plain_butterfly_unit(load<T, Conj>(p0), load<T, Conj>(p1), load<T, Conj>(p2),
-                         load<T, Conj>(p3), p0, p1, p2, p3);
+    plain_butterfly_unit(load<T, Conj>(p0), load<T, Conj>(p1), load<T, Conj>(p2), load<T, Conj>(p3),
+                         p0, p1, p2, p3);
 }
 
 template <class T, bool Conj = false>

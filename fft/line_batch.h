@@ -105,8 +105,8 @@ inline BigArray lane_buffer(int L, const char* name) {
 
 // shifted_dft_* (forward, all n outputs) and shifted_idft_* (inverse, outputs 0 .. count - 1,
 // count <= n) on the kLanes lines of buf, laid out as lane_layout(plan.L) says; the values
-// that in names (chirp_template.h) are zeros and are not read. The result replaces the line
-// at points 0 .. count - 1.
+// `in` names as zeros (chirp_template.h) are not read. The result replaces the line at points
+// 0 .. count - 1.
 void lanes_forward(const LinePlan& plan, const KnownZeros& in, double* buf);
 void lanes_inverse(const LinePlan& plan, const KnownZeros& in, int count, double* buf);
 

@@ -48,8 +48,8 @@ void forward(const LaneTables& t, const KnownZeros& in, T* a) {
         store_zeros(in, t.n, a);
         chirp_template::transform<T, true>(t.chirp, a, t.n, nullptr, rotated);
     } else {
-        chirp_template::transform_fused<T, true>(t.chirp, t.plus_pos, in, a, a + 2 * t.chirp.L,
-                                                 t.n, NoRotation{}, rotated);
+        chirp_template::transform_fused<T, true>(t.chirp, t.plus_pos, in, a, a + 2 * t.chirp.L, t.n,
+                                                 NoRotation{}, rotated);
     }
 }
 
@@ -68,8 +68,8 @@ void inverse(const LaneTables& t, const KnownZeros& in, int count, T* a) {
         for (int k = 0; k < t.n; ++k) rotation(k, &a[2 * k], &a[2 * k + 1]);
         chirp_template::transform<T, false>(t.chirp, a, count, nullptr, scaled);
     } else {
-        chirp_template::transform_fused<T, false>(t.chirp, t.plus_pos, in, a,
-                                                  a + 2 * t.chirp.L, count, rotation, scaled);
+        chirp_template::transform_fused<T, false>(t.chirp, t.plus_pos, in, a, a + 2 * t.chirp.L,
+                                                  count, rotation, scaled);
     }
 }
 
@@ -83,8 +83,7 @@ void forward_blocks(const LaneTables& t, const KnownZeros& in, double* buf) {
 template <class T, int Width>
 void inverse_blocks(const LaneTables& t, const KnownZeros& in, int count, double* buf) {
     for (int b = 0; b < kLanes / Width; ++b)
-        inverse(t, in, count,
-                reinterpret_cast<T*>(buf + b * lane_block_doubles(t.chirp.L, Width)));
+        inverse(t, in, count, reinterpret_cast<T*>(buf + b * lane_block_doubles(t.chirp.L, Width)));
 }
 
 template <class T, int Width>
