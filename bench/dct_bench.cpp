@@ -45,8 +45,9 @@ void fill(const LinePlan& plan, double* buf) {
         }
 }
 
-// The forward transform as the column pass runs it (the row pass's lines are real).
-void BM_lanes_forward(benchmark::State& state) {
+// Times run on a plan of the benchmark's first argument, refilling the lines before each.
+template <class Run>
+void time_lines(benchmark::State& state, Run run) {
     if (!use_set(state)) return;
     LinePlan plan;
     line_plan_build(&plan, static_cast<int>(state.range(0)));
@@ -55,24 +56,22 @@ void BM_lanes_forward(benchmark::State& state) {
         state.PauseTiming();
         fill(plan, buf.get());
         state.ResumeTiming();
-        lanes_forward(plan, KnownZeros{}, buf.get());
+        run(plan, buf.get());
         benchmark::ClobberMemory();
     }
 }
 
+// The forward transform as the column pass runs it (the row pass's lines are real).
+void BM_lanes_forward(benchmark::State& state) {
+    time_lines(state,
+               [](const LinePlan& plan, double* buf) { lanes_forward(plan, KnownZeros{}, buf); });
+}
+
 // The inverse transform as the resize runs it: half the outputs.
 void BM_lanes_inverse(benchmark::State& state) {
-    if (!use_set(state)) return;
-    LinePlan plan;
-    line_plan_build(&plan, static_cast<int>(state.range(0)));
-    BigArray buf = lane_buffer(plan.L, "bench");
-    for (auto _ : state) {
-        state.PauseTiming();
-        fill(plan, buf.get());
-        state.ResumeTiming();
-        lanes_inverse(plan, KnownZeros{}, plan.n / 2, buf.get());
-        benchmark::ClobberMemory();
-    }
+    time_lines(state, [](const LinePlan& plan, double* buf) {
+        lanes_inverse(plan, KnownZeros{}, plan.n / 2, buf);
+    });
 }
 
 // One colour plane of B, all four passes with their gathers and scatters; the grids' memory is

@@ -348,6 +348,22 @@ DftPlaneWork::~DftPlaneWork() = default;
 
 namespace {
 
+// Point j of the lanes of buf from one row of a tile, t pointing at its column 0: lane l from
+// column l; lanes past cnt repeat column cnt - 1, the last of a grid's partial band.
+void put_tile_row(const LaneLayout& lay, double* buf, int j, const double* t, int cnt) {
+    if (cnt == kLanes) {
+        lane_put(lay, buf, j, t, t + kTileIm, kTile);
+        return;
+    }
+    double re[kLanes], im[kLanes];
+    for (int l = 0; l < kLanes; ++l) {
+        const std::size_t at = to_size(std::min(l, cnt - 1) * kTile);
+        re[l] = t[at];
+        im[l] = t[kTileIm + at];
+    }
+    lane_put(lay, buf, j, re, im, 1);
+}
+
 // Forward row pass: rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again),
 // 2W long with imaginary parts 0, transformed into the first row bands of m.spectrum. Group g
 // is its row band g.
@@ -384,18 +400,7 @@ void forward_columns(Impl& m) {
         for (int Y = 0; Y < 2 * H; ++Y) {
             const int y = mirror_repeat(Y, H);
             const double* t = m.spectrum.of(x0, y) + tile_at(0, y);
-            if (cnt == kLanes) {
-                lane_put(lay, buf, Y, t, t + kTileIm, kTile);
-            } else {
-                // Lanes past the last column repeat it.
-                double re[kLanes], im[kLanes];
-                for (int l = 0; l < kLanes; ++l) {
-                    const std::size_t at = to_size(std::min(l, cnt - 1) * kTile);
-                    re[l] = t[at];
-                    im[l] = t[kTileIm + at];
-                }
-                lane_put(lay, buf, Y, re, im, 1);
-            }
+            put_tile_row(lay, buf, Y, t, cnt);
         }
         lanes_forward(*m.fwd_cols, KnownZeros{}, buf);
         for (int Y = 0; Y < 2 * H; ++Y) {
@@ -516,18 +521,7 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
             const int r = m.compact[to_size(Y)];
             if (r < 0) continue;
             const double* t = m.rows_inv.of(x0, r) + tile_at(0, r);
-            if (cnt == kLanes) {
-                lane_put(lay, buf, Y, t, t + kTileIm, kTile);
-            } else {
-                // Lanes past the last column repeat it.
-                double re[kLanes], im[kLanes];
-                for (int l = 0; l < kLanes; ++l) {
-                    const std::size_t at = to_size(std::min(l, cnt - 1) * kTile);
-                    re[l] = t[at];
-                    im[l] = t[kTileIm + at];
-                }
-                lane_put(lay, buf, Y, re, im, 1);
-            }
+            put_tile_row(lay, buf, Y, t, cnt);
         }
         m.pool.give(&m.rows_inv.at(c, 0), to_size(m.rows_inv.row_bands));
         for (int r = 0; r < m.rows_inv.row_bands; ++r) m.rows_inv.at(c, r) = nullptr;
