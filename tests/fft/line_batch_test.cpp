@@ -183,11 +183,10 @@ TEST_P(LaneLineTransforms, InverseHasTheBitsOfShiftedIdftContiguous) {
     }
 }
 
-// The resize's inputs: real rows for the forward pass, and for the inverse a band of zeros in
-// the middle of each line (the zero insertion). The zeros are not read, yet every bit is that
-// of the line holding them.
-TEST_P(LaneLineTransforms, KnownZerosAreNotReadAndGiveTheBitsOfStoredZeros) {
-    const int n = GetParam();
+// The lines as the resize hands them over, on every set: real rows to the forward pass, and
+// to the inverse a band of zeros in the middle of each line (the zero insertion), half of the
+// outputs kept. The zeros are not read, yet every bit is that of the line holding them.
+void expect_resize_lines_match(int n) {
     std::vector<Line> real = random_lines(n, static_cast<unsigned>(n) + 2000u);
     for (Line& x : real) x.im.assign(x.im.size(), 0.0);
     std::vector<Line> want;
@@ -196,9 +195,10 @@ TEST_P(LaneLineTransforms, KnownZerosAreNotReadAndGiveTheBitsOfStoredZeros) {
     line_plan_build(&plan, n);
     KnownZeros in;
     in.real = true;
-    SCOPED_TRACE("real lines");
-    expect_lanes_match(plan, real, want, in, -1);
-
+    {
+        SCOPED_TRACE("real lines");
+        expect_lanes_match(plan, real, want, in, -1);
+    }
     in = KnownZeros{};
     in.from = n / 3 + 1;
     in.to = n - n / 3;
@@ -209,6 +209,20 @@ TEST_P(LaneLineTransforms, KnownZerosAreNotReadAndGiveTheBitsOfStoredZeros) {
     for (const Line& x : banded) want.push_back(one_line_inverse(x));
     SCOPED_TRACE("zeros " + std::to_string(in.from) + " .. " + std::to_string(in.to - 1));
     expect_lanes_match(plan, banded, want, in, (n + 1) / 2);
+}
+
+TEST_P(LaneLineTransforms, KnownZerosAreNotReadAndGiveTheBitsOfStoredZeros) {
+    expect_resize_lines_match(GetParam());
+}
+
+// Every even line length the resize can use, 2 to 8192. It takes minutes, so it runs only when
+// asked for (--gtest_also_run_disabled_tests), after a change to the templates of fft/; the
+// lengths below cover every padded length at its shortest and longest line.
+TEST(LaneLineTransformsEveryLength, DISABLED_EveryEvenLengthOfTheResize) {
+    for (int n = 2; n <= kMaxDftLength && !HasFatalFailure(); n += 2) {
+        SCOPED_TRACE("n " + std::to_string(n));
+        expect_resize_lines_match(n);
+    }
 }
 
 // For every padded length L from 4 to 16384 the shortest and the longest line (L / 4 + 1 and
