@@ -24,14 +24,14 @@ cmake --build build-asan -j "$jobs"
 build/tests/fuzz/fuzz_seeds "$(mkdir -p build-fuzz/seeds && cd build-fuzz/seeds && pwd)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DENLARGE3_FUZZ=ON -DENLARGE3_TESTS=OFF -DENLARGE3_QT=OFF
-cmake --build build-fuzz --target bmp_fuzz -j "$jobs"
+cmake --build build-fuzz --target picture_fuzz -j "$jobs"
 
 # One CTest run over every build, so one summary counts every test.
 mkdir -p build-tests build-fuzz/corpus build-fuzz/findings
 {
   printf 'subdirs("%s" "%s" "%s")\n' "$PWD/build" "$PWD/build-win" "$PWD/build-asan"
   printf 'add_test(fuzz_one_minute "%s" -max_total_time=60 -max_len=4096 -timeout=20 -rss_limit_mb=2048 -artifact_prefix=%s/ "%s" "%s")\n' \
-    "$PWD/build-fuzz/tests/fuzz/bmp_fuzz" "$PWD/build-fuzz/findings" "$PWD/build-fuzz/corpus" "$PWD/build-fuzz/seeds"
+    "$PWD/build-fuzz/tests/fuzz/picture_fuzz" "$PWD/build-fuzz/findings" "$PWD/build-fuzz/corpus" "$PWD/build-fuzz/seeds"
   printf 'set_tests_properties(fuzz_one_minute PROPERTIES TIMEOUT 600 ENVIRONMENT "ENLARGE3_THREADS=1")\n'
 } >build-tests/CTestTestfile.cmake
 ctest --test-dir build-tests --output-on-failure -j "$jobs"

@@ -5,10 +5,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "app/resize_run.h"
+#include "base/file_io.h"
 #include "base/isa.h"
 
 namespace {
@@ -28,6 +36,8 @@ const char kUsage[] =
     "Options:\n"
     "  --method NAME  run only this method: lanczos3, hybrid or dct (repeatable;\n"
     "                 without it all three run)\n"
+    "  --progress     show how far the run is on standard error: a bar rewritten in place\n"
+    "                 on a terminal, a line per tenth of the run otherwise\n"
     "  -h, --help     show this help and exit\n"
     "\n"
     "Exit status: 0 when every result was written; 1 when the picture could not be read, a\n"
@@ -35,7 +45,7 @@ const char kUsage[] =
     "error); 2 for wrong arguments.\n";
 
 int usage_error(const std::string& why) {
-    std::fprintf(stderr, "enlarge3: %s\n\n%s", why.c_str(), kUsage);
+    print_text(stderr, "enlarge3: " + why + "\n\n" + kUsage);
     return 2;
 }
 
@@ -51,10 +61,61 @@ bool parse_int(const char* text, int* out) {
     return true;
 }
 
-}  // namespace
+bool stderr_is_terminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
 
-int main(int argc, char** argv) {
+// The --progress display. show() is the run's observer, called on whichever thread finished a
+// unit of work; a thread that finds another one printing leaves the printing to it.
+class ProgressLine {
+   public:
+    explicit ProgressLine(bool terminal) : terminal_(terminal) {}
+
+    void show(const RunProgress& p) {
+        std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (lock.owns_lock()) print(p.fraction(), p.method());
+    }
+
+    // After the run: the bar at its final state, ended by a newline.
+    void finish(const RunProgress& p) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        print(p.fraction(), p.method());
+        if (terminal_ && shown_ >= 0) std::fputc('\n', stderr);
+    }
+
+   private:
+    void print(double fraction, int method) {
+        const int percent = static_cast<int>(fraction * 100.0);
+        // On a terminal every percent rewrites the line; elsewhere each tenth gets a line.
+        const int step = terminal_ ? percent : percent / 10 * 10;
+        if (step <= shown_) return;
+        shown_ = step;
+        const char* name = method_name(method);
+        if (!terminal_) {
+            std::fprintf(stderr, "enlarge3: %3d%% %s\n", step, name ? name : "");
+            return;
+        }
+        char bar[41];
+        const int filled = percent * 40 / 100;
+        for (int i = 0; i < 40; ++i) bar[i] = i < filled ? '#' : '.';
+        bar[40] = '\0';
+        std::fprintf(stderr, "\r[%s] %3d%% %-8s", bar, percent, name ? name : "");
+        std::fflush(stderr);
+    }
+
+    const bool terminal_;
+    std::mutex mutex_;
+    int shown_ = -1;
+};
+
+// The program on every platform; argv holds UTF-8.
+int driver_main(int argc, char** argv) {
     unsigned methods = 0;
+    bool show_progress = false;
     std::vector<const char*> positional;
     bool options_done = false;
     for (int i = 1; i < argc; ++i) {
@@ -62,8 +123,10 @@ int main(int argc, char** argv) {
         if (!options_done && std::strcmp(a, "--") == 0) {
             options_done = true;
         } else if (!options_done && (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0)) {
-            std::fputs(kUsage, stdout);
+            print_text(stdout, kUsage);
             return 0;
+        } else if (!options_done && std::strcmp(a, "--progress") == 0) {
+            show_progress = true;
         } else if (!options_done && (std::strcmp(a, "--method") == 0 ||
                                      std::strncmp(a, "--method=", 9) == 0)) {
             const char* name = nullptr;
@@ -98,13 +161,47 @@ int main(int argc, char** argv) {
     if (methods == 0) methods = kAllMethods;
     const Status isa = lane_isa_setting();
     if (!isa.ok()) {
-        std::fprintf(stderr, "enlarge3: %s\n", isa.message.c_str());
+        print_text(stderr, "enlarge3: " + isa.message + "\n");
         return 2;
     }
 
-    RunReport report = resize_run(positional[0], width, height, methods);
+    RunReport report;
+    if (show_progress) {
+        RunProgress progress;
+        ProgressLine line(stderr_is_terminal());
+        progress.observer = [&line](const RunProgress& p) { line.show(p); };
+        report = resize_run(positional[0], width, height, methods, &progress);
+        std::fflush(stdout);
+        if (report.input.ok()) line.finish(progress);
+    } else {
+        report = resize_run(positional[0], width, height, methods);
+    }
     std::fflush(stdout);
     if (report.ok()) return 0;
-    std::fprintf(stderr, "%s\n", report.failure_text().c_str());
+    print_text(stderr, report.failure_text() + "\n");
     return 1;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// A narrow main would get its arguments in the ANSI code page, which spells few of the names a
+// file may have (a Japanese name on a Western system arrives as question marks). The wide ones
+// become UTF-8 here, once, the form every path takes inside.
+extern "C" int wmain(int argc, wchar_t** wide_argv) {
+    // Windows' C library buffers standard error when it goes to a file; unbuffered, as the C
+    // standard has it start, its lines keep their place among standard output's in a shared
+    // file, and none is lost if the process ends abruptly.
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(wide_to_utf8(wide_argv[i]));
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    return driver_main(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) {
+    return driver_main(argc, argv);
+}
+#endif

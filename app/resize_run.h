@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/progress.h"
 #include "base/status.h"
 
 enum ResizeMethod : unsigned {
@@ -20,27 +21,38 @@ enum ResizeMethod : unsigned {
 constexpr int kMethodCount = 3;
 
 // Every resizer has this call: (input path, W, H, output width, output height, red, green,
-// blue). The planes are W x H samples, column-major, and only read. The status tells whether
-// the result file was written.
+// blue, progress). The planes are W x H samples, column-major, and only read. progress may be
+// null. The status tells whether the result file was written.
 using ResizerFn = Status (*)(const std::string& path, int W, int H, int out_width,
                              int out_height, const std::uint8_t* red, const std::uint8_t* green,
-                             const std::uint8_t* blue);
+                             const std::uint8_t* blue, RunProgress* progress);
 
 // The name users give a method on the command line ("lanczos3", "hybrid", "dct"), or nullptr.
 const char* method_name(int index);
 // The method bit for a name, or 0 for an unknown name.
 unsigned method_from_name(const std::string& name);
 
+// The result name's format of a method ("%s_lanczos3.bmp", ...), or nullptr.
+const char* method_result_format(int index);
+
 struct RunReport {
     Status input;                 // sizes and picture; when not ok, no resizer ran
     Status method[kMethodCount];  // per resizer in call order; ok for methods not asked for
+    // The file each method wrote, empty for a method that wrote none.
+    std::string result_path[kMethodCount];
     bool ok() const;
-    // The failure lines in order, one per failed step, joined with newlines (no final one).
+    // Whether a method stopped on request (it and the methods after it wrote nothing).
+    bool stopped() const;
+    // The failure lines in order, one per failed step, joined with newlines (no final one). A
+    // stop is no failure and has no line.
     std::string failure_text() const;
 };
 
 // Runs the asked-for methods on the picture at path. out_width and out_height are the result's
 // size itself; negative sizes, and sizes whose BMP would pass 2 GiB, are refused before any
-// resizer runs.
+// resizer runs. progress (may be null) follows the run: each method asked for is given a part
+// of it in proportion to its expected work, and a stop ends the working method without its
+// file and skips the methods after it (their status StatusCode::stopped too). Results of
+// methods that had finished stay.
 RunReport resize_run(const std::string& path, int out_width, int out_height,
-                     unsigned methods = kAllMethods);
+                     unsigned methods = kAllMethods, RunProgress* progress = nullptr);

@@ -1,5 +1,6 @@
 #include "app/window_model.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <new>
@@ -18,6 +19,43 @@ void show_size_in_boxes(WindowModel* m, WindowEffects* e) {
     m->out_width = m->width;
     m->out_height = m->height;
     e->set_box_texts = true;
+}
+
+std::string file_name_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string progress_text(int method, int steps) {
+    const char* title = method >= 0 && method < kMethodCount ? kMethodTitles[method] : "";
+    return std::string(title) + " " + std::to_string(steps * 100 / kProgressSteps) + "%";
+}
+
+// The compare window's contents for a run's results: the held picture first, then each
+// result written, in run order.
+CompareContents compare_contents_of(const WindowModel& m, const RunReport& report,
+                                    const RunRequest& request) {
+    CompareContents c;
+    c.title = std::string(kCompareTitlePrefix) + file_name_of(request.path);
+    c.result_width = request.out_width;
+    c.result_height = request.out_height;
+    if (m.picture_held) {
+        c.source.bytes = m.held.data;
+        c.source.width = m.width;
+        c.source.height = m.height;
+        c.source.header_offset = m.header_offset;
+        c.source.pixel_offset = m.pixel_offset;
+        c.panes.push_back(ComparePane{-1, std::string(kSourcePaneName) + " - " +
+                                              file_name_of(request.path),
+                                      request.path});
+    }
+    for (int i = 0; i < kMethodCount; ++i) {
+        const std::string& path = report.result_path[i];
+        if (path.empty()) continue;
+        c.panes.push_back(
+            ComparePane{i, std::string(kMethodTitles[i]) + " - " + file_name_of(path), path});
+    }
+    return c;
 }
 
 void release_picture(WindowModel* m) {
@@ -54,10 +92,20 @@ WindowEffects window_create(WindowModel* m) {
     return WindowEffects{};
 }
 
+RunReport run_request(const RunRequest& request, RunProgress* progress) {
+    return resize_run(request.path, request.out_width, request.out_height, kAllMethods,
+                      progress);
+}
+
 WindowEffects window_drop(WindowModel* m, const std::vector<std::string>& paths,
                           const ReadWholeFileFn& read) {
     WindowEffects e;
     if (paths.empty()) return e;
+    if (m->running) {
+        // The run reads its picture and writes beside it; nothing it depends on may change.
+        m->refusal = "'" + paths.front() + "' was not taken: a run is going";
+        return e;
+    }
     const std::string& path = paths.front();
     m->dropped_path = path;
 
@@ -101,12 +149,23 @@ WindowEffects window_command(WindowModel* m, int control_id, unsigned notificati
         case kGoButtonId:
             // A disabled button sends nothing; a command arriving anyway (another program,
             // a test) must not start a second run of the same press.
-            if (!m->go_enabled || m->accepted_path.empty()) break;
+            if (!m->go_enabled || m->running || m->accepted_path.empty()) break;
             m->go_enabled = false;
             m->out_width = box_value(m->width_text);
             m->out_height = box_value(m->height_text);
+            m->running = true;
+            m->stop_requested = false;
+            m->run_request = RunRequest{m->accepted_path, m->out_width, m->out_height};
+            m->progress_shown = true;
+            m->progress_steps = 0;
+            m->progress_text = progress_text(0, 0);
+            e.update_progress = true;
+            e.repaint = true;
             e.run = true;
-            e.request = RunRequest{m->accepted_path, m->out_width, m->out_height};
+            e.request = m->run_request;
+            break;
+        case kStopButtonId:
+            e = window_stop(m);
             break;
         case kWidthBoxId:
             if (notification != kBoxTextChanged) break;
@@ -124,12 +183,59 @@ WindowEffects window_command(WindowModel* m, int control_id, unsigned notificati
     return e;
 }
 
+WindowEffects window_stop(WindowModel* m) {
+    WindowEffects e;
+    if (!m->running || m->stop_requested) return e;
+    m->stop_requested = true;
+    m->progress_text = kStoppingText;
+    e.stop = true;
+    e.update_progress = true;
+    return e;
+}
+
+WindowEffects window_progress(WindowModel* m, int method, double fraction) {
+    WindowEffects e;
+    if (!m->running) return e;
+    const int steps = static_cast<int>(
+        std::min(std::max(fraction, 0.0), 1.0) * static_cast<double>(kProgressSteps));
+    const int shown = std::max(m->progress_steps, steps);
+    const std::string text = m->stop_requested ? std::string(kStoppingText)
+                                               : progress_text(std::max(method, 0), shown);
+    if (shown == m->progress_steps && text == m->progress_text) return e;
+    m->progress_steps = shown;
+    m->progress_text = text;
+    e.update_progress = true;
+    return e;
+}
+
 WindowEffects window_run_finished(WindowModel* m, const RunReport& report) {
     WindowEffects e;
-    m->go_enabled = false;
+    if (!m->running) return e;
+    m->running = false;
+    m->stop_requested = false;
+    e.update_progress = true;
     e.repaint = true;
-    if (!report.ok()) e.message = report.failure_text();
+    if (report.stopped()) {
+        // A stop is not a finished run: the same picture may be run again.
+        m->go_enabled = !m->accepted_path.empty();
+        m->progress_text = kStoppedText;
+    } else {
+        m->go_enabled = false;
+        if (report.ok()) m->progress_steps = kProgressSteps;
+        m->progress_text = report.ok() ? kDoneText : kFailedText;
+    }
+    e.message = report.failure_text();
+    for (const std::string& path : report.result_path) {
+        if (path.empty()) continue;
+        e.compare = true;
+        e.compare_contents = compare_contents_of(*m, report, m->run_request);
+        break;
+    }
     return e;
+}
+
+WindowEffects window_close(WindowModel* m) {
+    return window_stop(m);
 }
 
 std::vector<PaintOp> window_paint(const WindowModel& m) {
@@ -144,6 +250,14 @@ std::vector<PaintOp> window_paint(const WindowModel& m) {
         t.x = l.x;
         t.y = l.y;
         t.text = l.text;
+        ops.push_back(t);
+    }
+    if (m.progress_shown) {
+        PaintOp t;
+        t.kind = PaintKind::text;
+        t.x = kProgressText.x;
+        t.y = kProgressText.y;
+        t.text = m.progress_text.c_str();
         ops.push_back(t);
     }
     if (m.picture_held) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/compare_view.h"
 #include "app/resize_run.h"
 
 inline constexpr char kWindowClassName[] = "CWindow";
@@ -44,6 +45,22 @@ struct LabelPlace {
 inline constexpr LabelPlace kWidthLabel = {120, 10, "水平サイズ"};
 inline constexpr LabelPlace kHeightLabel = {252, 10, "垂直サイズ"};
 
+// Shown while a run is going, right of the size boxes in the control row.
+inline constexpr int kStopButtonId = 5;
+inline constexpr ControlPlace kStopButton = {kStopButtonId, 516, 8, 64, 24, "中止"};
+// From the first run on: a bar of kProgressSteps steps and a short text under it, between the
+// vertical size box and the stop button.
+inline constexpr Rect kProgressBar = {388, 10, 120, 14};
+inline constexpr Rect kProgressText = {388, 27, 124, 18};
+inline constexpr int kProgressSteps = 1000;
+inline constexpr char kDoneText[] = "完了";
+inline constexpr char kFailedText[] = "失敗";
+inline constexpr char kStoppedText[] = "中止";
+inline constexpr char kStoppingText[] = "中止中…";
+
+// The methods as the window names them, in run order.
+inline constexpr const char* kMethodTitles[kMethodCount] = {"Lanczos3", "Hybrid", "DCT"};
+
 inline constexpr int kPreviewX = 4;
 inline constexpr int kPreviewY = 48;
 // The client background: the platform's light grey brush.
@@ -65,6 +82,14 @@ using ReadWholeFileFn = std::function<bool(const std::string& path, FileBytes* o
 
 // The reader the tests and the Qt window use: C streams by UTF-8 path, at most 2^31 - 1 bytes.
 bool read_whole_file(const std::string& path, FileBytes* out);
+
+// What GO asks the front-end to run: resize_run(path, out_width, out_height) on a thread of
+// its own, with a RunProgress the front-end keeps.
+struct RunRequest {
+    std::string path;
+    int out_width = 0;
+    int out_height = 0;
+};
 
 struct WindowModel {
     std::string dropped_path;   // first file of the latest drop, accepted or not
@@ -89,25 +114,41 @@ struct WindowModel {
     // Why the latest drop was not accepted, one line; empty after an accepted drop. A refusal
     // is silent on screen (the preview just goes); front-ends may log this line.
     std::string refusal;
+
+    // From GO until window_run_finished: the run works on another thread.
+    bool running = false;
+    RunRequest run_request;       // what it runs
+    bool stop_requested = false;  // during the run: the stop was passed on
+    // The bar and its text, shown from the first run on; the bar never moves back in a run.
+    bool progress_shown = false;
+    int progress_steps = 0;  // of kProgressSteps
+    std::string progress_text;
 };
 
-// What GO asks the front-end to run, synchronously: resize_run(path, out_width, out_height).
-struct RunRequest {
-    std::string path;
-    int out_width = 0;
-    int out_height = 0;
-};
+// Runs a request, reporting to and stopping by progress: resize_run by default; tests hand
+// the front-ends their own.
+using RunFn = std::function<RunReport(const RunRequest& request, RunProgress* progress)>;
+RunReport run_request(const RunRequest& request, RunProgress* progress);
 
 // What a front-end does after an event, in this order: write width_text and height_text into
-// the boxes; set GO's enabled state from go_enabled (always); invalidate the client area
-// without erasing it and repaint at once; show message in a message box; when run is set,
-// call resize_run with request and pass its report to window_run_finished.
+// the boxes; set GO's enabled state from go_enabled (always); when update_progress, show or
+// hide the bar, its text and the stop button (shown while running) and set the bar to
+// progress_steps and the text to progress_text; invalidate the client area without erasing
+// it and repaint at once; when stop, ask the running run to stop (request_stop on its
+// RunProgress); show message in a message box; when run, start the run of request on a
+// worker thread (while it runs, pass its progress to window_progress now and then, at least
+// every 50 ms, and its report to window_run_finished on this thread when it ends); when
+// compare, open the compare window with compare_contents, or give it these new contents.
 struct WindowEffects {
     bool set_box_texts = false;
+    bool update_progress = false;
     bool repaint = false;
+    bool stop = false;
     bool run = false;
     RunRequest request;
     std::string message;
+    bool compare = false;
+    CompareContents compare_contents;
 };
 
 // The window was created: both boxes "0", GO disabled, nothing held.
@@ -117,22 +158,39 @@ WindowEffects window_create(WindowModel* m);
 // gives its bytes. A file bmp_check accepts becomes the held picture, sets W and H and
 // enables GO. A file that cannot be read changes nothing else. Any other file is refused:
 // the held picture is released, GO and the accepted path stay as they were. The boxes then
-// show W and H.
+// show W and H. While a run is going every drop is refused before anything is read, and
+// nothing changes but refusal.
 WindowEffects window_drop(WindowModel* m, const std::vector<std::string>& paths,
                           const ReadWholeFileFn& read);
 
-// A command from a control. GO (while enabled) disables itself and asks for a run of the
-// accepted picture at the boxes' numbers; a size box's kBoxTextChanged stores text as its
-// number. Anything else does nothing.
+// A command from a control. GO (while enabled and no run going) disables itself and asks for
+// a run of the accepted picture at the boxes' numbers; the stop button is window_stop; a size
+// box's kBoxTextChanged stores text as its number. Anything else does nothing.
 WindowEffects window_command(WindowModel* m, int control_id, unsigned notification,
                              const std::string& text);
 
-// The run GO asked for returned. GO stays disabled until the next accepted drop; a failed
-// run's lines come back as the message to show.
+// The stop button or Esc anywhere in the main window: a going run is asked to stop (once);
+// with no run going nothing happens.
+WindowEffects window_stop(WindowModel* m);
+
+// The run's progress (RunProgress::method and fraction): the bar moves on, never back, and
+// the text names the working method and the percentage of the whole run.
+WindowEffects window_progress(WindowModel* m, int method, double fraction);
+
+// The run GO asked for returned. A finished run leaves GO disabled until the next accepted
+// drop and says 完了 or 失敗; a stopped run says 中止 and enables GO again for the same
+// picture, since it did not finish. Failures come back as the message to show (a stop is
+// none). When any result was written, the compare window gets the results and the picture.
 WindowEffects window_run_finished(WindowModel* m, const RunReport& report);
 
-// Draw operations in order: a fill of the whole client area, the two labels, and the held
-// picture at kPreviewX, kPreviewY at its own width x height, never scaled.
+// The main window is being closed: a going run is asked to stop, and the front-end waits for
+// its thread to end before it destroys the window (results are written whole or not at all,
+// so none is left half-written).
+WindowEffects window_close(WindowModel* m);
+
+// Draw operations in order: a fill of the whole client area, the two labels, the progress
+// text (once a run started) and the held picture at kPreviewX, kPreviewY at its own width x
+// height, never scaled.
 enum class PaintKind { fill, text, picture };
 struct PaintOp {
     PaintKind kind = PaintKind::fill;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
 #include <sys/stat.h>
@@ -11,6 +12,30 @@
 #endif
 
 #ifdef _WIN32
+int errno_from_windows(unsigned long code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return EACCES;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return ENAMETOOLONG;
+        case ERROR_WRITE_PROTECT:
+            return EROFS;
+        default:
+            return EIO;
+    }
+}
+
 std::wstring utf8_to_wide(const std::string& s) {
     if (s.empty()) return std::wstring();
     int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
@@ -52,25 +77,13 @@ FILE* open_file(const std::string& path, const char* mode) {
 FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
     WIN32_FILE_ATTRIBUTE_DATA a;
     if (!GetFileAttributesExW(windows_file_path(path).c_str(), GetFileExInfoStandard, &a)) {
-        DWORD e = GetLastError();
-        if (err)
-            *err = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME
-                       ? ENOENT
-                   : e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION ? EACCES
-                                                                              : EIO;
+        if (err) *err = errno_from_windows(GetLastError());
         return FileKind::missing;
     }
     if (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::directory;
     if (a.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return FileKind::other;
     if (length) *length = static_cast<std::uint64_t>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
     return FileKind::regular;
-}
-
-int replace_file(const std::string& from, const std::string& to) {
-    if (MoveFileExW(windows_file_path(from).c_str(), windows_file_path(to).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return 0;
-    return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
 }
 
 void remove_file(const std::string& path) {
@@ -93,10 +106,6 @@ FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
     return FileKind::regular;
 }
 
-int replace_file(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-}
-
 void remove_file(const std::string& path) {
     std::remove(path.c_str());
 }
@@ -104,4 +113,26 @@ void remove_file(const std::string& path) {
 
 std::string error_text(int err) {
     return std::strerror(err);
+}
+
+void print_text(std::FILE* stream, const std::string& text) {
+#ifdef _WIN32
+    HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode)) {
+        // Whatever the C library still holds goes first, so lines keep their order.
+        std::fflush(stream);
+        const std::wstring wide = utf8_to_wide(text);
+        const wchar_t* at = wide.data();
+        DWORD left = static_cast<DWORD>(wide.size());
+        while (left > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(console, at, left, &written, nullptr) || written == 0) break;
+            at += written;
+            left -= written;
+        }
+        return;
+    }
+#endif
+    std::fputs(text.c_str(), stream);
 }

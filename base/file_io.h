@@ -14,15 +14,20 @@ enum class FileKind { missing, regular, directory, other };
 // path cannot be examined (FileKind::missing).
 FileKind file_kind(const std::string& path, std::uint64_t* length, int* err);
 
-// Renames from over to in one step, replacing an existing to. Returns 0 or an errno value.
-int replace_file(const std::string& from, const std::string& to);
-
 void remove_file(const std::string& path);
 
 // The C library's text for an errno value.
 std::string error_text(int err);
 
+// Writes UTF-8 text to stream (stdout or stderr). A Windows console gets it in UTF-16, since
+// its code page may lack characters of a file name; files, pipes and every stream elsewhere
+// get the UTF-8 bytes.
+void print_text(std::FILE* stream, const std::string& text);
+
 #ifdef _WIN32
+// The errno value closest to a Windows error code (GetLastError), EIO for the unusual ones.
+int errno_from_windows(unsigned long code);
+
 // Conversions for Windows' wide-character calls.
 std::wstring utf8_to_wide(const std::string& s);
 std::string wide_to_utf8(const std::wstring& w);

@@ -10,13 +10,15 @@ enum class StatusCode {
     cannot_open,     // the picture cannot be opened for reading (missing, no permission)
     not_a_file,      // a directory or other non-regular file
     not_bmp,         // no BMP signature or a header too short to be one
-    unsupported,     // a BMP this tool does not read (bit depth, compression, top-down, ...)
+    unsupported,     // a picture kind this tool does not read (CMYK JPEG, OS/2 BMP, ...)
     bad_header,      // header fields that contradict each other or the file
-    short_file,      // fewer pixel bytes than the size field announces
+    short_file,      // fewer pixel bytes than the size field announces, or a file cut short
+    damaged,         // picture data that fails its checksums or cannot be decoded
     bad_size,        // an output size that cannot be produced
     too_large,       // more memory than this machine has
     write_failed,    // a result file could not be created or written
     bad_setting,     // an environment setting with a value the program does not take
+    stopped,         // a stop was asked for before the step finished; it wrote nothing
 };
 
 struct [[nodiscard]] Status {

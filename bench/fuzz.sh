@@ -18,11 +18,11 @@ mkdir -p "$seeds" "$root/build-fuzz/corpus" "$root/build-fuzz/findings"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DENLARGE3_FUZZ=ON -DENLARGE3_TESTS=OFF -DENLARGE3_QT=OFF >/dev/null
-cmake --build "$root/build-fuzz" --target bmp_fuzz -j "$(nproc)" >/dev/null
+cmake --build "$root/build-fuzz" --target picture_fuzz -j "$(nproc)" >/dev/null
 
 cd "$root/build-fuzz/findings"
 # One thread per fuzzing process: each input is small, and results must not depend on it.
-ENLARGE3_THREADS=1 TMPDIR="${TMPDIR:-/tmp}" "$root/build-fuzz/tests/fuzz/bmp_fuzz" \
+ENLARGE3_THREADS=1 TMPDIR="${TMPDIR:-/tmp}" "$root/build-fuzz/tests/fuzz/picture_fuzz" \
   -max_total_time="$seconds" -jobs="$jobs" -workers="$jobs" -max_len=4096 -timeout=20 \
   -rss_limit_mb=2048 -print_final_stats=1 \
   "$root/build-fuzz/corpus" "$seeds"

@@ -49,21 +49,31 @@ void stage(const char* line) {
 
 // Runs body(group, buffer) for groups 0 .. count - 1 on all workers, worker i with lane
 // buffer i. Groups are handed out one at a time, so a core slowed by other work takes fewer.
+// Each group done reports units to progress; after a stop no group starts.
 template <class Body>
-void for_line_groups(int count, std::vector<BigArray>& buffers, const Body& body) {
+void for_line_groups(int count, std::vector<BigArray>& buffers, RunProgress* progress,
+                     std::uint64_t units, const Body& body) {
     if (count <= 0) return;
     std::atomic<int> next{0};
     const std::size_t workers = std::min(buffers.size(), static_cast<std::size_t>(count));
     parallel_for(workers, 1, [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             double* buf = buffers[i].get();
-            for (int g = next.fetch_add(1); g < count; g = next.fetch_add(1)) body(g, buf);
+            for (int g = next.fetch_add(1); g < count && !stop_requested(progress);
+                 g = next.fetch_add(1)) {
+                body(g, buf);
+                add_units(progress, units);
+            }
         }
     });
 }
 
 int group_count(int lines) {
     return (lines + kLanes - 1) / kLanes;
+}
+
+std::uint64_t to_units(int n) {
+    return static_cast<std::uint64_t>(n);
 }
 
 // A tile holds kTile columns of kTile values of a grid: value (x, y), x and y counted from the
@@ -82,25 +92,25 @@ std::size_t tile_at(int x, int y) {
 // Holds off other threads for the few instructions of a pool operation (the Windows build may
 // have no std::mutex).
 class SpinLock {
-public:
+   public:
     void lock() {
         while (flag_.test_and_set(std::memory_order_acquire)) {
         }
     }
     void unlock() { flag_.clear(std::memory_order_release); }
 
-private:
+   private:
     std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
 };
 
 class Locked {
-public:
+   public:
     explicit Locked(SpinLock& l) : l_(l) { l_.lock(); }
     ~Locked() { l_.unlock(); }
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
 
-private:
+   private:
     SpinLock& l_;
 };
 
@@ -108,7 +118,7 @@ private:
 // its own, taken from the heap and kept for the next plane. A tile given back is the next one
 // taken, so memory that was touched is used again first.
 class TilePool {
-public:
+   public:
     // Makes room for count tiles in all, so that the passes need no allocation of their own.
     void reserve(std::size_t count) {
         while (slabs_.size() * kSlabTiles < count) add_slab();
@@ -136,7 +146,7 @@ public:
                 free_.push_back(slabs_[s].get() + i * kTileDoubles);
     }
 
-private:
+   private:
     void add_slab() {
         slabs_.emplace_back(kSlabTiles * kTileDoubles, "tiles");
         // Pushed last to first, so the slab is handed out from its start.
@@ -221,6 +231,8 @@ struct DftPlaneWork::Impl {
     SpinLock readers_lock;
     // One lane buffer per worker, for the longest line.
     std::vector<BigArray> buffers;
+    // Where the plane being enlarged reports; may be null.
+    RunProgress* progress = nullptr;
 };
 
 namespace {
@@ -370,23 +382,26 @@ void put_tile_row(const LaneLayout& lay, double* buf, int j, const double* t, in
 void forward_rows(Impl& m, const std::uint8_t* in) {
     const int W = m.W, H = m.H;
     const LaneLayout lay = lane_layout(m.fwd_rows->L);
-    for_line_groups(group_count(H), m.buffers, [&](int g, double* buf) {
-        const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
-        for (int X = 0; X < 2 * W; ++X) {
-            const std::uint8_t* src = in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
-            double re[kLanes];
-            for (int l = 0; l < kLanes; ++l) re[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
-            lane_put_real(lay, buf, X, re);
-        }
-        KnownZeros real;
-        real.real = true;
-        lanes_forward(*m.fwd_rows, real, buf);
-        for (int X = 0; X < 2 * W; ++X) {
-            // Rows past H in the last band are never read.
-            double* t = m.spectrum.of(X, y0) + tile_at(X, 0);
-            lane_get(lay, buf, X, t, t + kTileIm, 1);
-        }
-    });
+    for_line_groups(group_count(H), m.buffers, m.progress, to_units(m.fwd_rows->n),
+                    [&](int g, double* buf) {
+                        const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
+                        for (int X = 0; X < 2 * W; ++X) {
+                            const std::uint8_t* src =
+                                in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
+                            double re[kLanes];
+                            for (int l = 0; l < kLanes; ++l)
+                                re[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
+                            lane_put_real(lay, buf, X, re);
+                        }
+                        KnownZeros real;
+                        real.real = true;
+                        lanes_forward(*m.fwd_rows, real, buf);
+                        for (int X = 0; X < 2 * W; ++X) {
+                            // Rows past H in the last band are never read.
+                            double* t = m.spectrum.of(X, y0) + tile_at(X, 0);
+                            lane_get(lay, buf, X, t, t + kTileIm, 1);
+                        }
+                    });
 }
 
 // Forward column pass: the 2W columns of the mirrored forward rows (2H long, row Y read from
@@ -395,20 +410,21 @@ void forward_rows(Impl& m, const std::uint8_t* in) {
 void forward_columns(Impl& m) {
     const int W = m.W, H = m.H;
     const LaneLayout lay = lane_layout(m.fwd_cols->L);
-    for_line_groups(group_count(2 * W), m.buffers, [&](int c, double* buf) {
-        const int x0 = c * kLanes, cnt = std::min(kLanes, 2 * W - x0);
-        for (int Y = 0; Y < 2 * H; ++Y) {
-            const int y = mirror_repeat(Y, H);
-            const double* t = m.spectrum.of(x0, y) + tile_at(0, y);
-            put_tile_row(lay, buf, Y, t, cnt);
-        }
-        lanes_forward(*m.fwd_cols, KnownZeros{}, buf);
-        for (int Y = 0; Y < 2 * H; ++Y) {
-            // Columns past 2W in the last band are never read.
-            double* t = m.spectrum.of(x0, Y) + tile_at(0, Y);
-            lane_get(lay, buf, Y, t, t + kTileIm, kTile);
-        }
-    });
+    for_line_groups(group_count(2 * W), m.buffers, m.progress, to_units(m.fwd_cols->n),
+                    [&](int c, double* buf) {
+                        const int x0 = c * kLanes, cnt = std::min(kLanes, 2 * W - x0);
+                        for (int Y = 0; Y < 2 * H; ++Y) {
+                            const int y = mirror_repeat(Y, H);
+                            const double* t = m.spectrum.of(x0, y) + tile_at(0, y);
+                            put_tile_row(lay, buf, Y, t, cnt);
+                        }
+                        lanes_forward(*m.fwd_cols, KnownZeros{}, buf);
+                        for (int Y = 0; Y < 2 * H; ++Y) {
+                            // Columns past 2W in the last band are never read.
+                            double* t = m.spectrum.of(x0, Y) + tile_at(0, Y);
+                            lane_get(lay, buf, Y, t, t + kTileIm, kTile);
+                        }
+                    });
 }
 
 // Zero insertion and Nyquist split on the way into the inverse row pass: loads rows
@@ -476,20 +492,22 @@ void inverse_rows(Impl& m) {
     const LaneLayout lay = lane_layout(m.inv_rows->L);
     m.readers_left = m.spectrum_readers;
     m.pool.reset();
-    for_line_groups(group_count(R), m.buffers, [&](int b, double* buf) {
-        const int r0 = b * kLanes, cnt = std::min(kLanes, R - r0);
-        gather_stuffed_rows(m, lay, r0, cnt, buf);
-        release_spectrum_rows(m, b);
-        lanes_inverse(*m.inv_rows, stuffed_zeros(m.W, m.dx), W2, buf);
-        std::vector<double*> band(to_size(m.rows_inv.col_bands));
-        m.pool.take(band.size(), band.data());
-        for (int c = 0; c < m.rows_inv.col_bands; ++c) m.rows_inv.at(c, b) = band[to_size(c)];
-        for (int X = 0; X < W2; ++X) {
-            // Rows past R in the last band are never read.
-            double* t = m.rows_inv.of(X, r0) + tile_at(X, 0);
-            lane_get(lay, buf, X, t, t + kTileIm, 1);
-        }
-    });
+    for_line_groups(group_count(R), m.buffers, m.progress, to_units(m.inv_rows->n),
+                    [&](int b, double* buf) {
+                        const int r0 = b * kLanes, cnt = std::min(kLanes, R - r0);
+                        gather_stuffed_rows(m, lay, r0, cnt, buf);
+                        release_spectrum_rows(m, b);
+                        lanes_inverse(*m.inv_rows, stuffed_zeros(m.W, m.dx), W2, buf);
+                        std::vector<double*> band(to_size(m.rows_inv.col_bands));
+                        m.pool.take(band.size(), band.data());
+                        for (int c = 0; c < m.rows_inv.col_bands; ++c)
+                            m.rows_inv.at(c, b) = band[to_size(c)];
+                        for (int X = 0; X < W2; ++X) {
+                            // Rows past R in the last band are never read.
+                            double* t = m.rows_inv.of(X, r0) + tile_at(X, 0);
+                            lane_get(lay, buf, X, t, t + kTileIm, 1);
+                        }
+                    });
 }
 
 // The conversion of the last pass: samples y = 0 .. H2 - 1 of lanes 0 .. cnt - 1 of the lane
@@ -514,31 +532,37 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
     // The inverse transforms divide by the new lengths while the spectrum was taken at the
     // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
     const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
-    for_line_groups(group_count(W2), m.buffers, [&](int c, double* buf) {
-        const int x0 = c * kLanes, cnt = std::min(kLanes, W2 - x0);
-        for (int Y = 0; Y < 2 * H2; ++Y) {
-            // The rows never stored are the band of zeros, which is not read.
-            const int r = m.compact[to_size(Y)];
-            if (r < 0) continue;
-            const double* t = m.rows_inv.of(x0, r) + tile_at(0, r);
-            put_tile_row(lay, buf, Y, t, cnt);
-        }
-        m.pool.give(&m.rows_inv.at(c, 0), to_size(m.rows_inv.row_bands));
-        for (int r = 0; r < m.rows_inv.row_bands; ++r) m.rows_inv.at(c, r) = nullptr;
-        lanes_inverse(*m.inv_cols, stuffed_zeros(H, m.dy), H2, buf);
-        store_bytes(buf, lay, x0, cnt, H2, gain, out);
-    });
+    for_line_groups(group_count(W2), m.buffers, m.progress, to_units(m.inv_cols->n),
+                    [&](int c, double* buf) {
+                        const int x0 = c * kLanes, cnt = std::min(kLanes, W2 - x0);
+                        for (int Y = 0; Y < 2 * H2; ++Y) {
+                            // The rows never stored are the band of zeros, which is not read.
+                            const int r = m.compact[to_size(Y)];
+                            if (r < 0) continue;
+                            const double* t = m.rows_inv.of(x0, r) + tile_at(0, r);
+                            put_tile_row(lay, buf, Y, t, cnt);
+                        }
+                        m.pool.give(&m.rows_inv.at(c, 0), to_size(m.rows_inv.row_bands));
+                        for (int r = 0; r < m.rows_inv.row_bands; ++r)
+                            m.rows_inv.at(c, r) = nullptr;
+                        lanes_inverse(*m.inv_cols, stuffed_zeros(H, m.dy), H2, buf);
+                        store_bytes(buf, lay, x0, cnt, H2, gain, out);
+                    });
 }
 
 }  // namespace
 
-void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out) {
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out,
+                          RunProgress* progress) {
     Impl& m = *work.impl_;
+    m.progress = progress;
     stage("horizontal DFT start!!\n");
     forward_rows(m, in);
+    if (stop_requested(progress)) return;
     stage("horizontal DFT end\n");
     stage("vertical DFT start!!\n");
     forward_columns(m);
+    if (stop_requested(progress)) return;
     stage("vertical DFT end!!\n");
     // The stuffed spectrum is never formed: the inverse row pass reads the forward spectrum
     // through gather_stuffed_rows.
@@ -546,10 +570,21 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
     stage("high frequency 0 staffing end!!\n");
     stage("horizontal IDFT start!!\n");
     inverse_rows(m);
+    if (stop_requested(progress)) return;
     stage("horizontal IDFT end!!\n");
     stage("vertical IDFT start!!\n");
     inverse_columns(m, out);
+    if (stop_requested(progress)) return;
     stage("vertical IDFT end!!\n");
+}
+
+std::uint64_t dft_interpolate_units(const DftPlaneWork& work) {
+    const Impl& m = *work.impl_;
+    const int R = static_cast<int>(m.rows.size());
+    return static_cast<std::uint64_t>(group_count(m.H)) * to_units(m.fwd_rows->n) +
+           static_cast<std::uint64_t>(group_count(2 * m.W)) * to_units(m.fwd_cols->n) +
+           static_cast<std::uint64_t>(group_count(R)) * to_units(m.inv_rows->n) +
+           static_cast<std::uint64_t>(group_count(m.W2)) * to_units(m.inv_cols->n);
 }
 
 void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
@@ -569,13 +604,13 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t d = sizeof(double);
     const std::uint64_t spectrum = (2 * w + t - 1) / t * ((2 * h + t - 1) / t);
     const std::uint64_t kept = (w2 + t - 1) / t * ((rows + t - 1) / t);
-    const std::uint64_t flight = static_cast<std::uint64_t>(worker_count() + 2) *
-                                 std::max((2 * w + t - 1) / t, std::max((2 * h + t - 1) / t,
-                                                                        (w2 + t - 1) / t));
+    const std::uint64_t flight =
+        static_cast<std::uint64_t>(worker_count() + 2) *
+        std::max((2 * w + t - 1) / t, std::max((2 * h + t - 1) / t, (w2 + t - 1) / t));
     // The spectrum's block, and the pool's slabs for what the inverse rows' result needs beyond
     // it and for the groups in flight.
-    const std::uint64_t pool = (kept - std::min(kept, spectrum) + flight + kSlabTiles - 1) /
-                               kSlabTiles * kSlabTiles;
+    const std::uint64_t pool =
+        (kept - std::min(kept, spectrum) + flight + kSlabTiles - 1) / kSlabTiles * kSlabTiles;
     const std::uint64_t tiles = spectrum + pool;
     // Per plan: chirp and rotation tables (6 n), kernel spectrum (2 L), output order (L ints),
     // FFT tables.

@@ -29,6 +29,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/progress.h"
+
 // Longest output side: twice it is the longest line the arbitrary-length DFT takes.
 constexpr int kMaxDftResizeSide = 4096;
 
@@ -47,8 +49,14 @@ struct DftPlaneWork {
 };
 
 // Enlarges in (W x H bytes) into out (W2 x H2 bytes, every byte written, allocated by the
-// caller) with the sizes work was made for.
-void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out);
+// caller) with the sizes work was made for. With a progress object, every group of lines
+// reports its line length as units when it is done, dft_interpolate_units(work) in all; after
+// a stop no group starts, the remaining stages are skipped and out is incomplete.
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out,
+                          RunProgress* progress = nullptr);
+
+// The units dft_interpolate_with reports for one plane.
+std::uint64_t dft_interpolate_units(const DftPlaneWork& work);
 
 // The same with a work of its own: W2 = W + dx, H2 = H + dy, within the limits above.
 void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in, std::uint8_t* out);

@@ -14,7 +14,7 @@ bool dft_resize_size_ok(int W, int H, int W2, int H2) {
 
 namespace {
 
-void progress(const char* line) {
+void colour_line(const char* line) {
     std::fputs(line, stdout);
     // The stage lines go to unbuffered standard error; flushing keeps both streams in the
     // order they were written when they share one file.
@@ -25,7 +25,7 @@ void progress(const char* line) {
 
 Status dft_resize_image(const std::string& path, int W, int H, int W2, int H2,
                         const std::uint8_t* red, const std::uint8_t* green,
-                        const std::uint8_t* blue) {
+                        const std::uint8_t* blue, RunProgress* progress) {
     if (!dft_resize_size_ok(W, H, W2, H2))
         return Status::failure(
             StatusCode::bad_size,
@@ -39,13 +39,17 @@ Status dft_resize_image(const std::string& path, int W, int H, int W2, int H2,
     HeapArray<std::uint8_t> b(n, "BUPOUT");
     {
         DftPlaneWork work(W, H, W2, H2);
-        progress("RED START\n");
-        dft_interpolate_with(work, red, r.get());
-        progress("GREEN START\n");
-        dft_interpolate_with(work, green, g.get());
-        progress("BLUE START\n");
-        dft_interpolate_with(work, blue, b.get());
+        set_units(progress, 3 * dft_interpolate_units(work));
+        const char* lines[3] = {"RED START\n", "GREEN START\n", "BLUE START\n"};
+        const std::uint8_t* in[3] = {red, green, blue};
+        std::uint8_t* out[3] = {r.get(), g.get(), b.get()};
+        for (int c = 0; c < 3; ++c) {
+            if (stop_requested(progress)) break;
+            colour_line(lines[c]);
+            dft_interpolate_with(work, in[c], out[c], progress);
+        }
     }
+    if (stop_requested(progress)) return stopped_status("dct");
     Status written = write_result_bmp(path, "%s_dct.bmp", W2, H2, r.get(), g.get(), b.get());
     b.reset();
     g.reset();

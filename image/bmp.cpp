@@ -6,27 +6,17 @@
 #include <cstring>
 #include <vector>
 
+#include "base/durable_file.h"
 #include "base/file_io.h"
-
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
-#endif
+#include "image/byte_order.h"
 
 namespace {
 
-std::uint32_t get_u32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+std::uint32_t get_u32(const unsigned char* p) { return get_le32(p); }
 
-std::int32_t get_i32(const unsigned char* p) { return static_cast<std::int32_t>(get_u32(p)); }
+std::int32_t get_i32(const unsigned char* p) { return static_cast<std::int32_t>(get_le32(p)); }
 
-std::uint16_t get_u16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+std::uint16_t get_u16(const unsigned char* p) { return get_le16(p); }
 
 void put_u32(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v);
@@ -203,10 +193,9 @@ void split_pixel_rows(const unsigned char* rows, int width, int height, std::uin
     }
 }
 
-Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
-    std::uint64_t length = 0;
+Status open_picture_file(const std::string& path, FILE** f, std::uint64_t* length) {
     int err = 0;
-    switch (file_kind(path, &length, &err)) {
+    switch (file_kind(path, length, &err)) {
         case FileKind::missing:
             return Status::failure(StatusCode::cannot_open,
                                    "cannot open '" + path + "': " + error_text(err));
@@ -217,18 +206,20 @@ Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
         case FileKind::regular:
             break;
     }
-    FILE* f = open_file(path, "rb");
-    if (f == nullptr)
+    *f = open_file(path, "rb");
+    if (*f == nullptr)
         return Status::failure(StatusCode::cannot_open,
                                "cannot open '" + path + "': " + error_text(errno));
+    return Status::success();
+}
+
+Status read_bmp_planes_from(FILE* f, std::uint64_t length, const std::string& path,
+                            PlanarPicture* out) {
     unsigned char head[kBmpHeaderBytes];
     std::size_t got = std::fread(head, 1, sizeof head, f);
     BmpHeader h;
     Status st = bmp_check(head, got, length, path, &h);
-    if (!st.ok()) {
-        std::fclose(f);
-        return st;
-    }
+    if (!st.ok()) return st;
     // Only the rows the header announces are kept; bytes between them and the size field's end
     // are ignored, and so is anything after the first S bytes of the file.
     const std::size_t w = static_cast<std::size_t>(h.width);
@@ -237,7 +228,6 @@ Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
     HeapArray<unsigned char> pixels(data_len, "pixels");
     bool complete = std::fseek(f, static_cast<long>(h.pixel_offset), SEEK_SET) == 0 &&
                     std::fread(pixels.get(), 1, data_len, f) == data_len;
-    std::fclose(f);
     if (!complete) return Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
 
     out->width = h.width;
@@ -245,9 +235,20 @@ Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
     out->red = HeapArray<std::uint8_t>(w * ht, "red");
     out->green = HeapArray<std::uint8_t>(w * ht, "green");
     out->blue = HeapArray<std::uint8_t>(w * ht, "blue");
+    out->alpha = HeapArray<std::uint8_t>();
     split_pixel_rows(pixels.get(), h.width, h.height, out->red.get(), out->green.get(),
                      out->blue.get());
     return Status::success();
+}
+
+Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
+    FILE* f = nullptr;
+    std::uint64_t length = 0;
+    Status st = open_picture_file(path, &f, &length);
+    if (!st.ok()) return st;
+    st = read_bmp_planes_from(f, length, path, out);
+    std::fclose(f);
+    return st;
 }
 
 std::string result_name(const std::string& input_path, const char* name_format) {
@@ -258,7 +259,10 @@ std::string result_name(const std::string& input_path, const char* name_format) 
         --end;
         while (end > 0 && (static_cast<unsigned char>(input_path[end]) & 0xC0) == 0x80) --end;
     }
-    std::string stem = input_path.substr(0, end);
+    return name_from_stem(input_path.substr(0, end), name_format);
+}
+
+std::string name_from_stem(const std::string& stem, const char* name_format) {
     std::string fmt = name_format;
     std::size_t at = fmt.find("%s");
     if (at == std::string::npos) return fmt;
@@ -287,14 +291,10 @@ Status write_result_bmp(const std::string& input_path, const char* name_format, 
     unsigned char head[kBmpHeaderBytes];
     put_bmp_header(bmp_result_header(width, height), head);
 
-    static unsigned counter = 0;
-    std::string temp = name + "." + std::to_string(getpid()) + "-" + std::to_string(++counter) +
-                       ".tmp";
-    FILE* f = open_file(temp, "wb");
-    if (f == nullptr)
-        return Status::failure(StatusCode::write_failed,
-                               "cannot write '" + name + "': " + error_text(errno));
-    bool good = std::fwrite(head, 1, sizeof head, f) == sizeof head;
+    DurableFile file;
+    Status created = file.create(name);
+    if (!created.ok()) return created;
+    bool good = file.write(head, sizeof head);
     // Rows are written in groups: in a column-major plane a column holds the group's samples
     // next to each other, so each column is read in one short run instead of one byte per row.
     constexpr std::size_t kGroup = 32;
@@ -326,21 +326,8 @@ Status write_result_bmp(const std::string& input_path, const char* name_format, 
                 }
             }
         }
-        good = stride == 0 || std::fwrite(rows.data(), 1, stride * count, f) == stride * count;
+        good = file.write(rows.data(), stride * count);
     }
-    int err = good ? 0 : errno;
-    if (std::fclose(f) != 0 && good) {
-        good = false;
-        err = errno;
-    }
-    if (good) {
-        err = replace_file(temp, name);
-        good = err == 0;
-    }
-    if (!good) {
-        remove_file(temp);
-        return Status::failure(StatusCode::write_failed,
-                               "cannot write '" + name + "': " + error_text(err ? err : EIO));
-    }
-    return Status::success();
+    // A failed write is reported by the commit, which also removes the temporary file.
+    return commit_or_defer(file);
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "base/alloc.h"
@@ -67,13 +68,17 @@ void put_bmp_header(const BmpHeader& h, unsigned char head[kBmpHeaderBytes]);
 Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t file_length,
                  const std::string& display_name, BmpHeader* out);
 
-// A picture split into its three colour planes, each width * height samples.
+// A picture split into its three colour planes, each width * height samples, and an alpha
+// plane (0 transparent to 255 opaque) of the same size when the picture has transparency; a
+// picture without any (every 24-bit BMP among them) leaves alpha empty.
 struct PlanarPicture {
     int width = 0;
     int height = 0;
     HeapArray<std::uint8_t> red;
     HeapArray<std::uint8_t> green;
     HeapArray<std::uint8_t> blue;
+    HeapArray<std::uint8_t> alpha;
+    bool has_alpha() const { return alpha.get() != nullptr; }
 };
 
 // Splits width x height pixels stored as bottom-up padded BGR rows into the three planes: the
@@ -85,10 +90,22 @@ void split_pixel_rows(const unsigned char* rows, int width, int height, std::uin
 // as a status with a one-line message; nothing is read outside the file's data.
 Status read_bmp_planes(const std::string& path, PlanarPicture* out);
 
+// Opens the regular file at path for reading ("rb") and gives its length. Refusals, each a
+// line naming path: cannot_open (missing, no permission) and not_a_file (a folder or a device).
+Status open_picture_file(const std::string& path, FILE** f, std::uint64_t* length);
+
+// read_bmp_planes on a file that open_picture_file opened, of length bytes, read from its
+// start; f stays open.
+Status read_bmp_planes_from(FILE* f, std::uint64_t length, const std::string& path,
+                            PlanarPicture* out);
+
 // The result name: input_path less its last four characters, put in place of "%s" in
 // name_format ("%s_lanczos3.bmp", "%s_hybrid.bmp", "%s_dct.bmp"). Paths are UTF-8; a
 // character is one code point, so a multi-byte character is never cut in half.
 std::string result_name(const std::string& input_path, const char* name_format);
+
+// stem put in place of the "%s" in name_format (name_format itself when it has none).
+std::string name_from_stem(const std::string& stem, const char* name_format);
 
 // How a plane's samples lie in memory. Planes are column-major everywhere in the tool; a
 // resizer whose last pass runs along rows may hand its result over row-major instead, which
@@ -99,10 +116,12 @@ enum class PlaneOrder {
 };
 
 // Writes three planes of width * height samples (in the given order) as a 24-bit BMP named
-// by result_name. The file appears complete or not at all: it is written under a temporary
-// name in the same folder and renamed over any earlier result at the end, so a failed write
-// leaves an existing result untouched. width and height must be at least 0 and give a file
-// of at most 2^31 - 1 bytes.
+// by result_name, through a DurableFile (base/durable_file.h): the file appears complete or not
+// at all, also after a power cut, a failed write leaves an existing result untouched, and a
+// file or link planted under a temporary name is never written through. While the calling
+// thread has a CommitBatch, the finished file is handed to it and the batch's commit reports
+// the rest. width and height must be at least 0 and give a file of at most 2^31 - 1 bytes.
+// Failures come back as StatusCode::write_failed or bad_size with one line naming the result.
 Status write_result_bmp(const std::string& input_path, const char* name_format, int width,
                         int height, const std::uint8_t* red, const std::uint8_t* green,
                         const std::uint8_t* blue, PlaneOrder order = PlaneOrder::by_column);

@@ -196,8 +196,9 @@ struct HybridScratch {
 
 Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
                      const std::uint8_t* red, const std::uint8_t* green,
-                     const std::uint8_t* blue) {
+                     const std::uint8_t* blue, RunProgress* progress) {
     const std::uint8_t* planes[3] = {red, green, blue};
+    set_units(progress, to_size(W2));
     EdgeMask row_mask(W, H, false);
     row_edge_mask(red, green, blue, W, H, &row_mask);
     dilate_mask(&row_mask, MaskDirection::along_rows);
@@ -214,6 +215,7 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
     for_bands<HybridScratch>(
         to_size(W2), [&] { return HybridScratch(H, H2); },
         [&](std::size_t l0, std::size_t l1, HybridScratch& s) {
+            if (stop_requested(progress)) return;
             const std::size_t B = l1 - l0;
             const double* rows[3];
             for (int c = 0; c < 3; ++c) {
@@ -230,7 +232,9 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
                 column_sums_band(B, H, H2, col_taps.get(), rows[c], true, &s.band);
                 store_band(B, H2, s.band, l0, to_size(W2), out[c].get(), PlaneOrder::by_row);
             }
+            add_units(progress, B);
         });
+    if (stop_requested(progress)) return stopped_status("hybrid");
     return write_result_bmp(path, "%s_hybrid.bmp", W2, H2, out[0].get(), out[1].get(),
                             out[2].get(), PlaneOrder::by_row);
 }

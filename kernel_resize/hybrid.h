@@ -14,6 +14,7 @@
 #include <string>
 
 #include "base/alloc.h"
+#include "base/progress.h"
 #include "base/status.h"
 #include "image/bmp.h"
 
@@ -65,10 +66,11 @@ void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_
                     std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column);
 
 // The whole picture, written as "%s_hybrid.bmp" beside path. Same arguments and limits as
-// lanczos3_resize.
+// lanczos3_resize. progress (may be null) counts W2 units, the output columns, all three
+// colours of a column together; after a stop it returns StatusCode::stopped and writes nothing.
 Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
                      const std::uint8_t* red, const std::uint8_t* green,
-                     const std::uint8_t* blue);
+                     const std::uint8_t* blue, RunProgress* progress = nullptr);
 
 // Bytes of memory hybrid_resize takes at its peak beside its input planes.
 std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2);

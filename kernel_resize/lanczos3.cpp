@@ -42,7 +42,7 @@ struct PlaneScratch {
 }  // namespace
 
 void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
-                           std::uint8_t* out, PlaneOrder order) {
+                           std::uint8_t* out, PlaneOrder order, RunProgress* progress) {
     HeapArray<OutputTaps> row_taps = taps_of(W, W2);
     HeapArray<OutputTaps> col_taps = taps_of(H, H2);
     const std::size_t h = static_cast<std::size_t>(H);
@@ -51,20 +51,26 @@ void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
     for_bands<PlaneScratch>(
         static_cast<std::size_t>(W2), [&] { return PlaneScratch(H, H2); },
         [&](std::size_t l0, std::size_t l1, PlaneScratch& s) {
+            if (stop_requested(progress)) return;
             rows_range(row_taps.get(), l0, l1, in, h, nullptr, s.rows.get());
             column_sums_band(l1 - l0, H, H2, col_taps.get(), s.rows.get(), false, &s.band);
             store_band(l1 - l0, H2, s.band, l0, static_cast<std::size_t>(W2), out, order);
+            add_units(progress, l1 - l0);
         });
 }
 
 Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
                        const std::uint8_t* red, const std::uint8_t* green,
-                       const std::uint8_t* blue) {
+                       const std::uint8_t* blue, RunProgress* progress) {
     const std::size_t n = static_cast<std::size_t>(W2) * static_cast<std::size_t>(H2);
     HeapArray<std::uint8_t> r(n, "lanczos3 red"), g(n, "lanczos3 green"), b(n, "lanczos3 blue");
-    lanczos3_resize_plane(W, H, W2, H2, red, r.get(), PlaneOrder::by_row);
-    lanczos3_resize_plane(W, H, W2, H2, green, g.get(), PlaneOrder::by_row);
-    lanczos3_resize_plane(W, H, W2, H2, blue, b.get(), PlaneOrder::by_row);
+    set_units(progress, 3 * static_cast<std::uint64_t>(W2));
+    const std::uint8_t* in[3] = {red, green, blue};
+    std::uint8_t* out[3] = {r.get(), g.get(), b.get()};
+    for (int c = 0; c < 3; ++c) {
+        lanczos3_resize_plane(W, H, W2, H2, in[c], out[c], PlaneOrder::by_row, progress);
+        if (stop_requested(progress)) return stopped_status("lanczos3");
+    }
     return write_result_bmp(path, "%s_lanczos3.bmp", W2, H2, r.get(), g.get(), b.get(),
                             PlaneOrder::by_row);
 }

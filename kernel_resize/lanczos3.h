@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/progress.h"
 #include "base/status.h"
 #include "image/bmp.h"
 
@@ -24,15 +25,20 @@ void lanczos3_rows(int lines, int N, int M, const double* in, double* out);
 void lanczos3_columns(int lines, int N, int M, const double* in, double* out);
 
 // One plane of W x H bytes to W2 x H2 bytes (out allocated by the caller, column-major unless
-// order says otherwise). The row-pass values enter the column pass unclamped.
+// order says otherwise). The row-pass values enter the column pass unclamped. With a progress
+// object, each band of output columns reports its count of columns as units once it is done,
+// and no band starts after a stop was asked for (out is then incomplete).
 void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
-                           std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column);
+                           std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column,
+                           RunProgress* progress = nullptr);
 
 // The whole picture, red, green, blue in turn, written as "%s_lanczos3.bmp" beside path.
 // W, H >= 1 and W2, H2 >= 0 with a result that fits in a BMP file (the run checks both).
+// progress (may be null) counts 3 * W2 units, the output columns of the three planes; after a
+// stop it returns StatusCode::stopped and writes nothing.
 Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
                        const std::uint8_t* red, const std::uint8_t* green,
-                       const std::uint8_t* blue);
+                       const std::uint8_t* blue, RunProgress* progress = nullptr);
 
 // Bytes of memory lanczos3_resize takes at its peak beside its input planes.
 std::uint64_t lanczos3_memory_needed(int W, int H, int W2, int H2);

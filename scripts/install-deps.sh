@@ -3,8 +3,10 @@
 # can build and test from nothing. Usage: scripts/install-deps.sh build|test|bench|compare|fuzz|window|run|all
 set -euo pipefail
 
-build=(g++ cmake make pkg-config)
-test=(libgtest-dev)
+# The picture codecs of the Linux build: libpng and libjpeg-turbo (Windows uses its own WIC).
+build=(g++ cmake make pkg-config libpng-dev libjpeg62-turbo-dev)
+# strace: a test checks the order of the calls that make a result durable.
+test=(libgtest-dev zlib1g-dev strace)
 bench=(libbenchmark-dev libfftw3-dev)
 fuzz=(clang libclang-rt-14-dev)
 compare=(libbenchmark-dev libfftw3-dev imagemagick python3-pil time)

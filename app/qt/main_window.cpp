@@ -1,6 +1,7 @@
 #include "app/qt/main_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -8,8 +9,11 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 
@@ -57,6 +61,25 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     width_box_ = make_size_box(this, kWidthBox);
     height_box_ = make_size_box(this, kHeightBox);
 
+    bar_ = new QProgressBar(this);
+    bar_->setGeometry(kProgressBar.x, kProgressBar.y, kProgressBar.width, kProgressBar.height);
+    bar_->setRange(0, kProgressSteps);
+    bar_->setTextVisible(false);
+    bar_->hide();
+    stop_ = new QPushButton(qtext(kStopButton.text), this);
+    stop_->setGeometry(kStopButton.x, kStopButton.y, kStopButton.width, kStopButton.height);
+    stop_->setAutoDefault(false);
+    stop_->hide();
+    poll_ = new QTimer(this);
+    poll_->setInterval(30);
+    connect(poll_, &QTimer::timeout, this, [this] { poll_progress(); });
+    // Esc stops the run whichever control has the focus.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] { apply(window_stop(&model_)); });
+    connect(stop_, &QPushButton::clicked, this,
+            [this] { apply(window_command(&model_, kStopButtonId, 0, std::string())); });
+
     connect(go_, &QPushButton::clicked, this, [this] { go_clicked(); });
     connect(width_box_, &QLineEdit::textChanged, this, [this](const QString& text) {
         apply(window_command(&model_, kWidthBoxId, kBoxTextChanged, text.toStdString()));
@@ -68,6 +91,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 }
 
 MainWindow::~MainWindow() {
+    closing_ = true;
+    (void)window_close(&model_);
+    if (progress_) progress_->request_stop();
+    wait_for_run();
     window_destroy(&model_);
 }
 
@@ -77,29 +104,80 @@ void MainWindow::apply(const WindowEffects& e) {
         height_box_->setText(QString::fromStdString(model_.height_text));
     }
     go_->setEnabled(model_.go_enabled);
+    if (e.update_progress) {
+        bar_->setVisible(model_.progress_shown);
+        bar_->setValue(model_.progress_steps);
+        stop_->setVisible(model_.running);
+        update(kProgressText.x, kProgressText.y, kProgressText.width, kProgressText.height);
+    }
     if (e.repaint) repaint();
+    if (e.stop && progress_) progress_->request_stop();
     if (!e.message.empty())
         QMessageBox::warning(this, qtext(kWindowTitle), QString::fromStdString(e.message));
-    if (e.run) {
-        // The run blocks this thread, as it does on every platform; clicks made meanwhile
-        // reach a disabled button and are dropped.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        RunReport report = resize_run(e.request.path, e.request.out_width, e.request.out_height);
-        QApplication::restoreOverrideCursor();
-        apply(window_run_finished(&model_, report));
+    if (e.run) start_run(e.request);
+    if (e.compare) show_compare(e.compare_contents);
+}
+
+void MainWindow::start_run(const RunRequest& request) {
+    progress_ = std::make_unique<RunProgress>();
+    RunProgress* progress = progress_.get();
+    worker_ = std::thread([this, run = run_, request, progress] {
+        RunReport report = run(request, progress);
+        // Queued to this window's thread; dropped by Qt if the window is gone by then.
+        QMetaObject::invokeMethod(
+            this, [this, report] { run_ended(report); }, Qt::QueuedConnection);
+    });
+    poll_->start();
+}
+
+void MainWindow::poll_progress() {
+    if (progress_) apply(window_progress(&model_, progress_->method(), progress_->fraction()));
+}
+
+void MainWindow::wait_for_run() {
+    if (worker_.joinable()) worker_.join();
+    poll_->stop();
+}
+
+void MainWindow::run_ended(const RunReport& report) {
+    wait_for_run();
+    if (closing_) return;
+    poll_progress();
+    progress_.reset();
+    apply(window_run_finished(&model_, report));
+}
+
+void MainWindow::show_compare(CompareContents contents) {
+    if (compare_ == nullptr) {
+        compare_ = new CompareWindow(this);
+        if (opener_) compare_->set_opener(opener_);
     }
+    compare_->set_contents(std::move(contents));
+    compare_->show();
+    compare_->raise();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The run is asked to stop and waited for: it stops within a unit of work, and its files
+    // are whole or absent, so the process may end right after.
+    closing_ = true;
+    apply(window_close(&model_));
+    wait_for_run();
+    if (compare_ != nullptr) compare_->close();
+    event->accept();
 }
 
 void MainWindow::go_clicked() {
     apply(window_command(&model_, kGoButtonId, 0, std::string()));
 }
 
+// While a run is going the drop is not offered at all: the cursor says so.
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (first_is_local_file(event->mimeData())) event->acceptProposedAction();
+    if (!model_.running && first_is_local_file(event->mimeData())) event->acceptProposedAction();
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-    if (first_is_local_file(event->mimeData())) event->acceptProposedAction();
+    if (!model_.running && first_is_local_file(event->mimeData())) event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {

@@ -1,15 +1,22 @@
 #pragma once
 // The window on Linux: the controls at their fixed client positions, drops through Qt's drag
-// and drop events, painting from the model's paint list. All behaviour lives in WindowModel;
-// this class only turns Qt events into model events and carries out the effects.
+// and drop events, painting from the model's paint list, the run on a thread of its own with
+// its progress read by a timer, and the compare window. All behaviour lives in WindowModel
+// and CompareView; this class only turns Qt events into model events and carries out the
+// effects.
 
 #include <QImage>
 #include <QWidget>
+#include <memory>
+#include <thread>
 
+#include "app/qt/compare_window.h"
 #include "app/window_model.h"
 
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
+class QTimer;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -21,24 +28,50 @@ class MainWindow : public QWidget {
     QPushButton* go_button() const { return go_; }
     QLineEdit* width_box() const { return width_box_; }
     QLineEdit* height_box() const { return height_box_; }
+    QPushButton* stop_button() const { return stop_; }
+    QProgressBar* progress_bar() const { return bar_; }
+    // The compare window, once a run has opened it.
+    CompareWindow* compare_window() const { return compare_; }
     const WindowModel& model() const { return model_; }
+
+    // For tests: what GO runs, and what opens a result in the picture viewer.
+    void set_run_function(RunFn run) { run_ = std::move(run); }
+    void set_opener(CompareWindow::Opener opener) { opener_ = std::move(opener); }
 
    protected:
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
    private:
     void apply(const WindowEffects& e);
     void go_clicked();
+    void start_run(const RunRequest& request);
+    void run_ended(const RunReport& report);
+    void poll_progress();
+    void wait_for_run();
+    void show_compare(CompareContents contents);
     const QImage& preview_image(const PaintOp& op);
 
     WindowModel model_;
     QPushButton* go_ = nullptr;
     QLineEdit* width_box_ = nullptr;
     QLineEdit* height_box_ = nullptr;
+    QPushButton* stop_ = nullptr;
+    QProgressBar* bar_ = nullptr;
+    QTimer* poll_ = nullptr;
+    CompareWindow* compare_ = nullptr;
     // The held picture converted for drawing; made on first paint after each drop.
     QImage preview_;
     bool preview_ready_ = false;
+
+    RunFn run_ = run_request;
+    CompareWindow::Opener opener_;
+    // The run going, if any: its thread and what it reports to. The thread hands its report
+    // back through the event loop and ends; run_ended joins it.
+    std::unique_ptr<RunProgress> progress_;
+    std::thread worker_;
+    bool closing_ = false;
 };

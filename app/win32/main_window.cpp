@@ -1,13 +1,22 @@
 #include "app/win32/main_window.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <thread>
 
+#include "app/win32/compare_window.h"
 #include "base/file_io.h"
 
 namespace {
+
+// Posted by the run's thread when the run has returned; its report waits in g.report.
+constexpr UINT kRunEndedMessage = WM_APP + 1;
+constexpr UINT_PTR kProgressTimer = 1;
+constexpr UINT kProgressInterval = 30;  // ms
 
 struct MainWindow {
     HINSTANCE instance = nullptr;
@@ -15,8 +24,16 @@ struct MainWindow {
     HWND go = nullptr;
     HWND width_box = nullptr;
     HWND height_box = nullptr;
+    HWND stop = nullptr;
+    HWND bar = nullptr;
     HFONT font = nullptr;
     WindowModel model;
+    RunFn run = run_request;
+    // The run going, if any: its thread, what it reports to, and its report once it returned
+    // (written by the thread before it posts kRunEndedMessage, read after the join).
+    std::unique_ptr<RunProgress> progress;
+    std::thread worker;
+    RunReport report;
 };
 
 MainWindow g;
@@ -67,27 +84,70 @@ std::wstring window_text(HWND control) {
     return text;
 }
 
+void start_run(const RunRequest& request) {
+    g.progress = std::make_unique<RunProgress>();
+    RunProgress* progress = g.progress.get();
+    const HWND window = g.window;
+    g.worker = std::thread([run = g.run, request, progress, window] {
+        g.report = run(request, progress);
+        PostMessageW(window, kRunEndedMessage, 0, 0);
+    });
+    SetTimer(g.window, kProgressTimer, kProgressInterval, nullptr);
+}
+
+void wait_for_run() {
+    if (g.worker.joinable()) g.worker.join();
+    KillTimer(g.window, kProgressTimer);
+}
+
 void apply(const WindowEffects& e) {
     if (e.set_box_texts) {
         SetWindowTextW(g.width_box, utf8_to_wide(g.model.width_text).c_str());
         SetWindowTextW(g.height_box, utf8_to_wide(g.model.height_text).c_str());
     }
     EnableWindow(g.go, g.model.go_enabled ? TRUE : FALSE);
+    if (e.update_progress) {
+        ShowWindow(g.bar, g.model.progress_shown ? SW_SHOWNA : SW_HIDE);
+        SendMessageW(g.bar, PBM_SETPOS, static_cast<WPARAM>(g.model.progress_steps), 0);
+        ShowWindow(g.stop, g.model.running ? SW_SHOWNA : SW_HIDE);
+        const RECT text = {kProgressText.x, kProgressText.y, kProgressText.x + kProgressText.width,
+                           kProgressText.y + kProgressText.height};
+        InvalidateRect(g.window, &text, FALSE);
+    }
     if (e.repaint) {
         InvalidateRgn(g.window, nullptr, FALSE);
         UpdateWindow(g.window);
     }
+    if (e.stop && g.progress) g.progress->request_stop();
     if (!e.message.empty())
         MessageBoxW(g.window, utf8_to_wide(e.message).c_str(), utf8_to_wide(kWindowTitle).c_str(),
                     MB_OK | MB_ICONWARNING);
-    if (e.run) {
-        // The run blocks the message loop; GO is already disabled, so clicks made meanwhile
-        // reach a disabled button and are lost.
-        HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-        RunReport report = resize_run(e.request.path, e.request.out_width, e.request.out_height);
-        SetCursor(previous);
-        apply(window_run_finished(&g.model, report));
+    if (e.run) start_run(e.request);
+    if (e.compare) show_compare_window(g.instance, g.font, e.compare_contents);
+}
+
+void poll_progress() {
+    if (g.progress) apply(window_progress(&g.model, g.progress->method(), g.progress->fraction()));
+}
+
+void on_run_ended() {
+    if (!g.worker.joinable()) return;
+    wait_for_run();
+    poll_progress();
+    g.progress.reset();
+    const RunReport report = std::move(g.report);
+    g.report = RunReport{};
+    apply(window_run_finished(&g.model, report));
+}
+
+// Esc stops the run whichever control has the focus: the controls hand it to the window.
+LRESULT CALLBACK pass_escape(HWND control, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                             DWORD_PTR) {
+    if ((message == WM_KEYDOWN || message == WM_CHAR) && wparam == VK_ESCAPE) {
+        if (message == WM_KEYDOWN) apply(window_stop(&g.model));
+        return 0;
     }
+    return DefSubclassProc(control, message, wparam, lparam);
 }
 
 HWND create_control(HWND parent, const wchar_t* class_name, const ControlPlace& place,
@@ -115,6 +175,16 @@ void on_create(HWND window) {
     g.height_box = create_control(window, L"edit", kHeightBox, WS_BORDER | ES_NUMBER | ES_RIGHT);
     EnableWindow(g.width_box, TRUE);
     EnableWindow(g.height_box, TRUE);
+    // Shown once a run starts.
+    g.stop = create_control(window, L"Button", kStopButton, 0);
+    ShowWindow(g.stop, SW_HIDE);
+    g.bar = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, kProgressBar.x, kProgressBar.y,
+                            kProgressBar.width, kProgressBar.height, window,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)),
+                            g.instance, nullptr);
+    SendMessageW(g.bar, PBM_SETRANGE32, 0, kProgressSteps);
+    for (HWND control : {g.go, g.width_box, g.height_box, g.stop})
+        SetWindowSubclass(control, pass_escape, 1, 0);
     apply(window_create(&g.model));
     DragAcceptFiles(window, TRUE);
 }
@@ -176,7 +246,18 @@ void on_command(int id, unsigned notification, HWND control) {
     apply(window_command(&g.model, id, notification, text));
 }
 
+// Closing during a run stops it and waits for its thread: the working method stops within a
+// unit of work, and its file is whole or absent, so the process may end right after.
+void on_close() {
+    apply(window_close(&g.model));
+    wait_for_run();
+    close_compare_window();
+}
+
 void on_destroy() {
+    if (g.progress) g.progress->request_stop();
+    wait_for_run();
+    close_compare_window();
     window_destroy(&g.model);
     DestroyWindow(g.go);
     if (g.font) DeleteObject(g.font);
@@ -198,6 +279,18 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_COMMAND:
             on_command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
             break;
+        case WM_KEYDOWN:
+            if (wparam == VK_ESCAPE) apply(window_stop(&g.model));
+            break;
+        case WM_TIMER:
+            if (wparam == kProgressTimer) poll_progress();
+            break;
+        case kRunEndedMessage:
+            on_run_ended();
+            break;
+        case WM_CLOSE:
+            on_close();
+            break;
         case WM_DESTROY:
             on_destroy();
             break;
@@ -211,6 +304,9 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 
 ATOM register_main_window_class(HINSTANCE instance) {
     g.instance = instance;
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    if (!register_compare_window_class(instance)) return 0;
     WNDCLASSEXW wc;
     std::memset(&wc, 0, sizeof wc);
     wc.cbSize = sizeof wc;
@@ -245,4 +341,8 @@ int run_message_loop() {
 
 const WindowModel& main_window_model() {
     return g.model;
+}
+
+void set_main_window_run_function(RunFn run) {
+    g.run = std::move(run);
 }

@@ -1,14 +1,22 @@
 #pragma once
 // The window on Windows: class "CWindow" with its three controls, file drops, and painting from
 // the model's paint list, all through the wide-character calls so the Japanese texts show on a
-// Windows of any display language. All behaviour lives in WindowModel; the window procedure
-// only turns messages into model events and carries out the effects. One window per process.
+// Windows of any display language; the run on a thread of its own, which posts its end to the
+// window, with a progress control read by a timer and a stop button; and the compare window
+// (compare_window.h). All behaviour lives in WindowModel and CompareView; the window procedures
+// only turn messages into model events and carry out the effects. One window per process.
 
 #include <windows.h>
 
+#include <functional>
+#include <string>
+
 #include "app/window_model.h"
 
-// Registers the window class; 0 on failure.
+// The progress control's id; the stop button's is kStopButtonId.
+inline constexpr int kProgressBarId = 6;
+
+// Registers the window classes (main and compare window); 0 on failure.
 ATOM register_main_window_class(HINSTANCE instance);
 
 // Creates the main window at its initial size, not yet shown; nullptr on failure.
@@ -19,3 +27,6 @@ int run_message_loop();
 
 // The state behind the window, for tests.
 const WindowModel& main_window_model();
+
+// For tests: what GO runs (run_request unless set).
+void set_main_window_run_function(RunFn run);

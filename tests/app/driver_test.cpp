@@ -1,5 +1,5 @@
 // The command-line driver as a user runs it: exit status, the lines it prints and the files it
-// leaves behind.
+// leaves behind. The same cases run the Linux driver and enlarge3.exe under Windows.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,12 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "base/file_io.h"
+#endif
 
 #include "tests/support/bmp_builder.h"
 #include "tests/support/run_driver.h"
@@ -77,6 +83,33 @@ TEST(Driver, WritesTheLanczos3ResultBesideThePicture) {
     TestPicture result = decode_result_bmp(read_file(dir.file("cat_lanczos3.bmp")));
     EXPECT_EQ(result.width, 13);
     EXPECT_EQ(result.height, 9);
+}
+
+TEST(Driver, ProgressOffATerminalIsALinePerTenthAndChangesNothingElse) {
+    TempDir plain, shown;
+    for (const TempDir* d : {&plain, &shown})
+        write_file(d->file("cat.bmp"), encode_bmp(random_picture(30, 20, 3)));
+    Outcome a = run_driver(plain, {plain.file("cat.bmp"), "90", "60"});
+    Outcome b = run_driver(shown, {"--progress", shown.file("cat.bmp"), "90", "60"});
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(b.out, a.out);
+    // Its lines come beside the DCT method's stage lines, which stay as they were.
+    std::string stages, bar;
+    std::size_t at = 0;
+    while (at < b.err.size()) {
+        const std::size_t end = b.err.find('\n', at);
+        const std::string line = b.err.substr(at, end - at);
+        (line.rfind("enlarge3: ", 0) == 0 ? bar : stages) += line + "\n";
+        at = end + 1;
+    }
+    EXPECT_EQ(stages, a.err);
+    EXPECT_EQ(b.err.find('\r'), std::string::npos);
+    EXPECT_EQ(bar.find("enlarge3:   0% lanczos3\n"), 0u) << bar;
+    EXPECT_NE(bar.find("% hybrid\n"), std::string::npos) << bar;
+    EXPECT_NE(bar.find("enlarge3: 100% dct\n"), std::string::npos) << bar;
+    for (const char* name : {"cat_lanczos3.bmp", "cat_hybrid.bmp", "cat_dct.bmp"})
+        EXPECT_EQ(read_file(shown.file(name)), read_file(plain.file(name))) << name;
 }
 
 TEST(Driver, SameSizeGreyPictureStaysGrey) {
@@ -161,7 +194,7 @@ TEST(Driver, ShortPictureLeavesEarlierResultsUntouched) {
 
 TEST(Driver, FolderInsteadOfPictureIsRefused) {
     TempDir dir;
-    std::filesystem::create_directory(dir.file("in.bmp"));
+    make_folder(dir.file("in.bmp"));
     Outcome o = run_driver(dir, {dir.file("in.bmp"), "16", "12"});
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("is a directory"), std::string::npos) << o.err;
@@ -170,7 +203,7 @@ TEST(Driver, FolderInsteadOfPictureIsRefused) {
 TEST(Driver, UnwritableResultIsNamedAndFailsTheRun) {
     TempDir dir;
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(8, 6, 4)));
-    std::filesystem::create_directory(dir.file("in_lanczos3.bmp"));
+    make_folder(dir.file("in_lanczos3.bmp"));
     Outcome o = run_driver(dir, {"--method", "lanczos3", dir.file("in.bmp"), "16", "12"});
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("cannot write"), std::string::npos) << o.err;
@@ -181,6 +214,10 @@ TEST(Driver, WriteFailingPartWayLeavesTheEarlierResultWholeAndNoTemporaryFile) {
     // A file-size limit of 64 blocks (32 or 64 KiB, as the shell counts them) lets the result
     // of 120054 bytes start and stops it part-way; with SIGXFSZ ignored the write then fails
     // with EFBIG instead of killing the driver.
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no limit on a process's file size (ulimit -f) to stop a write "
+                    "part-way";
+#endif
     TempDir dir;
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(16, 16, 5)));
     const std::vector<std::uint8_t> earlier(3000, 'e');
@@ -200,6 +237,179 @@ TEST(Driver, ZeroOutputSizeWritesAHeaderOnlyResult) {
     Outcome o = run_driver(dir, {"--method", "lanczos3", dir.file("in.bmp"), "0", "5"});
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(read_file(dir.file("in_lanczos3.bmp")).size(), 54u);
+}
+
+// Each argument arrives as it was written, whatever it holds, and a message repeats it in UTF-8
+// when the stream goes to a file: on Windows through the command line's quoting and the wide
+// arguments.
+TEST(Driver, ArgumentsArriveUnchangedAndMessagesRepeatThemInUtf8) {
+    TempDir dir;
+    const std::vector<std::string> names = {
+        "two words", "tab\there", "say \"hi\"", "trailing\\", "slashes\\\\\" quote",
+        "\"",        "写真",      "😀 grin",     "Ünïcödé",
+    };
+    for (const std::string& name : names) {
+        Outcome o = run_driver(dir, {"--method", name, "p.bmp", "1", "1"});
+        EXPECT_EQ(o.status, 2) << name;
+        EXPECT_NE(o.err.find("unknown method '" + name + "'"), std::string::npos) << o.err;
+    }
+}
+
+// The current folder for as long as the object lives.
+class InFolder {
+   public:
+    explicit InFolder(const std::string& folder) : before_(std::filesystem::current_path()) {
+        std::filesystem::current_path(std::filesystem::u8path(folder));
+    }
+    ~InFolder() { std::filesystem::current_path(before_); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+   private:
+    std::filesystem::path before_;
+};
+
+struct UnicodeName {
+    const char* name;
+    const char* folder;
+    const char* stem;  // the picture is stem + ".bmp"
+};
+
+void PrintTo(const UnicodeName& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DriverUnicodeNames : public ::testing::TestWithParam<UnicodeName> {};
+
+// Every result comes beside the picture under the picture's own name, with the bytes an ASCII
+// name gives.
+TEST_P(DriverUnicodeNames, ResultsGoBesideThePicture) {
+    const UnicodeName& c = GetParam();
+    TempDir dir;
+    const TestPicture pic = random_picture(9, 7, 11);
+    write_file(dir.file("plain.bmp"), encode_bmp(pic));
+    ASSERT_EQ(run_driver(dir, {dir.file("plain.bmp"), "19", "15"}).status, 0);
+    const std::string folder = dir.file(c.folder);
+    ASSERT_TRUE(make_folder(folder));
+    const std::string stem =
+        folder + static_cast<char>(std::filesystem::path::preferred_separator) + c.stem;
+    write_file(stem + ".bmp", encode_bmp(pic));
+
+    Outcome o = run_driver(dir, {stem + ".bmp", "19", "15"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string bmp = ".bmp";
+    EXPECT_EQ(::files_in(folder),
+              (std::vector<std::string>{c.stem + bmp, c.stem + ("_dct" + bmp),
+                                        c.stem + ("_hybrid" + bmp), c.stem + ("_lanczos3" + bmp)}));
+    for (const char* method : {"_lanczos3", "_hybrid", "_dct"}) {
+        const std::vector<std::uint8_t> result = read_file(stem + method + bmp);
+        EXPECT_FALSE(result.empty()) << method;
+        EXPECT_TRUE(result == read_file(dir.file("plain") + method + bmp)) << method;
+    }
+}
+
+// As the user types it in the picture's folder: a name relative to the current folder.
+TEST_P(DriverUnicodeNames, PictureInTheCurrentFolderIsFoundByItsName) {
+    const UnicodeName& c = GetParam();
+    TempDir dir;
+    write_file(dir.file(c.stem + std::string(".bmp")), encode_bmp(random_picture(6, 4, 12)));
+    Outcome o;
+    {
+        InFolder here(dir.path());
+        o = run_driver(dir, {"--method", "lanczos3", c.stem + std::string(".bmp"), "12", "8"});
+    }
+    EXPECT_EQ(o.status, 0) << o.err;
+    const TestPicture result =
+        decode_result_bmp(read_file(dir.file(c.stem + std::string("_lanczos3.bmp"))));
+    EXPECT_EQ(result.width, 12);
+    EXPECT_EQ(result.height, 8);
+}
+
+// Redirected, the message names the file in UTF-8, as the file system spells it.
+TEST_P(DriverUnicodeNames, MissingPictureIsNamedInUtf8) {
+    const UnicodeName& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.file(c.stem + std::string(".bmp"));
+    Outcome o = run_driver(dir, {path, "12", "8"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "cannot open '" + path + "': No such file or directory\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, DriverUnicodeNames,
+                         ::testing::Values(UnicodeName{"Japanese", "写真フォルダ", "猫の写真"},
+                                           // Characters past U+FFFF: a surrogate pair each in
+                                           // UTF-16, four bytes in UTF-8.
+                                           UnicodeName{"Emoji", "📷 photos", "sunset 🌅😀"},
+                                           UnicodeName{"Accents", "Bücher", "café crème"}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// A picture in.bmp and an earlier in_lanczos3.bmp that is no picture; returns the latter's bytes.
+std::vector<std::uint8_t> plant_picture_and_earlier_result(const TempDir& dir) {
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(8, 6, 4)));
+    const std::vector<std::uint8_t> earlier(5000, 'e');
+    write_file(dir.file("in_lanczos3.bmp"), earlier);
+    return earlier;
+}
+
+TEST(Driver, EarlierResultIsReplaced) {
+    TempDir dir;
+    plant_picture_and_earlier_result(dir);
+    Outcome o = run_driver(dir, {"--method", "lanczos3", dir.file("in.bmp"), "16", "12"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    const TestPicture result = decode_result_bmp(read_file(dir.file("in_lanczos3.bmp")));
+    EXPECT_EQ(result.width, 16);
+    EXPECT_EQ(result.height, 12);
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in.bmp", "in_lanczos3.bmp"}));
+}
+
+// Windows keeps another program's file as it is while that program holds it open without
+// sharing, and keeps a read-only file as it is: the result fails by name, the earlier file
+// stays whole, no temporary file is left, and the next method still writes its result.
+#ifdef _WIN32
+Outcome run_first_two_methods(const TempDir& dir) {
+    return run_driver(
+        dir, {"--method", "lanczos3", "--method", "hybrid", dir.file("in.bmp"), "16", "12"});
+}
+
+void expect_result_kept(const TempDir& dir, const Outcome& o,
+                        const std::vector<std::uint8_t>& earlier) {
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "cannot write '" + dir.file("in_lanczos3.bmp") + "': Permission denied\n");
+    EXPECT_EQ(read_file(dir.file("in_lanczos3.bmp")), earlier);
+    EXPECT_EQ(files_in(dir),
+              (std::vector<std::string>{"in.bmp", "in_hybrid.bmp", "in_lanczos3.bmp"}));
+}
+#endif
+
+TEST(Driver, ResultHeldOpenByAnotherProgramFailsByNameAndStaysWhole) {
+#ifndef _WIN32
+    GTEST_SKIP() << "POSIX has no share modes: a file another program holds open is replaced "
+                    "like any other";
+#else
+    TempDir dir;
+    const std::vector<std::uint8_t> earlier = plant_picture_and_earlier_result(dir);
+    HANDLE held = CreateFileW(windows_file_path(dir.file("in_lanczos3.bmp")).c_str(),
+                              GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Outcome o = run_first_two_methods(dir);
+    CloseHandle(held);
+    expect_result_kept(dir, o, earlier);
+#endif
+}
+
+TEST(Driver, ReadOnlyResultFailsByNameAndStaysWhole) {
+#ifndef _WIN32
+    GTEST_SKIP() << "on POSIX the folder's permissions decide whether a file may be replaced, "
+                    "not the file's own";
+#else
+    TempDir dir;
+    const std::vector<std::uint8_t> earlier = plant_picture_and_earlier_result(dir);
+    ASSERT_TRUE(SetFileAttributesW(windows_file_path(dir.file("in_lanczos3.bmp")).c_str(),
+                                   FILE_ATTRIBUTE_READONLY));
+    Outcome o = run_first_two_methods(dir);
+    expect_result_kept(dir, o, earlier);
+#endif
 }
 
 }  // namespace

@@ -2,11 +2,20 @@
 // changes no result file.
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "base/file_io.h"
+#endif
 
 #include "tests/support/bmp_builder.h"
 #include "tests/support/malformed.h"
@@ -25,6 +34,10 @@ void expect_old_results_untouched(const TempDir& dir, const std::vector<std::str
     EXPECT_EQ(files_in(dir.path()), before);
     for (const char* name : kResults)
         EXPECT_EQ(read_file(dir.file(name)), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << name;
+}
+
+std::string dir_join(const std::string& folder, const std::string& name) {
+    return folder + static_cast<char>(std::filesystem::path::preferred_separator) + name;
 }
 
 void expect_one_clear_line(const Outcome& o) {
@@ -55,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, MalformedPicture, ::testing::ValuesIn(malformed
 
 TEST(Robustness, FolderInsteadOfPicture) {
     TempDir dir;
-    std::filesystem::create_directory(dir.file("in.bmp"));
+    make_folder(dir.file("in.bmp"));
     plant_old_results(dir);
     std::vector<std::string> before = files_in(dir.path());
     Outcome o = run_program(dir, ENLARGE3_EXE, {dir.file("in.bmp"), "12", "9"});
@@ -65,6 +78,10 @@ TEST(Robustness, FolderInsteadOfPicture) {
 }
 
 TEST(Robustness, PictureWithoutReadPermission) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX permissions and running as another user (setpriv) do not exist on "
+                    "Windows; Robustness.PictureHeldOpenByAnotherProgram is its case there";
+#else
     TempDir dir;
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(6, 5, 1)));
     plant_old_results(dir);
@@ -82,33 +99,64 @@ TEST(Robustness, PictureWithoutReadPermission) {
     expect_one_clear_line(o);
     EXPECT_NE(o.err.find("Permission denied"), std::string::npos) << o.err;
     expect_old_results_untouched(dir, before);
+#endif
 }
 
-// A path of about 4000 characters, through folders of 200-character names.
+TEST(Robustness, PictureHeldOpenByAnotherProgram) {
+#ifndef _WIN32
+    GTEST_SKIP() << "POSIX has no share modes: another program's open file can always be read";
+#else
+    TempDir dir;
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(6, 5, 1)));
+    plant_old_results(dir);
+    std::vector<std::string> before = files_in(dir.path());
+    HANDLE held = CreateFileW(windows_file_path(dir.file("in.bmp")).c_str(), GENERIC_READ, 0,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Outcome o = run_program(dir, ENLARGE3_EXE, {dir.file("in.bmp"), "12", "9"});
+    CloseHandle(held);
+    expect_one_clear_line(o);
+    EXPECT_EQ(o.err.find("cannot open '" + dir.file("in.bmp") + "'"), 0u) << o.err;
+    expect_old_results_untouched(dir, before);
+#endif
+}
+
+// Long paths go through folders of 200-character names. On Windows a path this long takes the
+// \\?\ form; Wine maps it onto a host path that must stay below the host's 4096 bytes with the
+// Wine prefix's folders in front, so there the path is shorter, still far past MAX_PATH (260).
+#ifdef _WIN32
+constexpr std::size_t kLongPath = 1200;
+#else
+constexpr std::size_t kLongPath = 4000;
+#endif
+
 std::string long_folder(const TempDir& dir) {
     std::string path = dir.path();
-    while (path.size() < 3800) {
-        path += "/" + std::string(200, 'd');
-        std::filesystem::create_directory(path);
+    while (path.size() < kLongPath - 200) {
+        path = dir_join(path, std::string(200, 'd'));
+        make_folder(path);
     }
     return path;
 }
 
 TEST(Robustness, MissingPictureAtALongPathIsNamedWhole) {
     TempDir dir;
-    std::string path = long_folder(dir) + "/" + std::string(4000 - long_folder(dir).size() - 1, 'p');
-    ASSERT_EQ(path.size(), 4000u);
+    const std::string folder = long_folder(dir);
+    std::string path = dir_join(folder, std::string(kLongPath - folder.size() - 1, 'p'));
+    ASSERT_EQ(path.size(), kLongPath);
     Outcome o = run_program(dir, ENLARGE3_EXE, {path, "12", "9"});
     expect_one_clear_line(o);
     EXPECT_NE(o.err.find(path), std::string::npos) << "the message names the whole path";
 }
 
 TEST(Robustness, PictureAtALongPathIsEnlargedBesideIt) {
-    // No name is cut to a fixed length: the results go beside a picture 4000 characters deep.
+    // No name is cut to a fixed length: the results go beside a picture kLongPath characters
+    // deep.
     TempDir dir;
     std::string folder = long_folder(dir);
-    std::string path = folder + "/" + std::string(4000 - folder.size() - 1 - 4, 'p') + ".bmp";
-    ASSERT_EQ(path.size(), 4000u);
+    std::string path =
+        dir_join(folder, std::string(kLongPath - folder.size() - 1 - 4, 'p') + ".bmp");
+    ASSERT_EQ(path.size(), kLongPath);
     write_file(path, encode_bmp(random_picture(6, 5, 2)));
     Outcome o = run_program(dir, ENLARGE3_EXE, {"--method", "lanczos3", path, "12", "9"});
     EXPECT_EQ(o.status, 0) << o.err;

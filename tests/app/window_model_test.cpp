@@ -183,6 +183,8 @@ TEST_F(WindowModelTest, FailedRunShowsItsLinesAndLeavesTheWindowUsable) {
     EXPECT_FALSE(m.go_enabled);
     EXPECT_TRUE(m.picture_held);
 
+    (void)drop("/p/cat.bmp");
+    ASSERT_TRUE(window_command(&m, kGoButtonId, 0, "").run);
     RunReport two;
     two.method[0] = Status::failure(StatusCode::write_failed, "cannot write 'a_lanczos3.bmp'");
     two.method[2] = Status::failure(StatusCode::bad_size, "dct: too small");
@@ -285,6 +287,183 @@ TEST_F(WindowModelTest, OverflowingBoxTextRunsSaturated) {
     WindowEffects e = window_command(&m, kGoButtonId, 0, "");
     EXPECT_EQ(e.request.out_width, INT_MAX);
     EXPECT_EQ(e.request.out_height, 0);
+}
+
+// A run GO started, finished with the given report.
+RunReport report_with_results(const std::string& path, unsigned written) {
+    RunReport r;
+    const char* suffixes[kMethodCount] = {"_lanczos3.bmp", "_hybrid.bmp", "_dct.bmp"};
+    for (int i = 0; i < kMethodCount; ++i) {
+        if (written & (1u << i)) {
+            r.result_path[i] = path.substr(0, path.size() - 4) + suffixes[i];
+        } else {
+            r.method[i] = Status::failure(StatusCode::write_failed, std::string("cannot write ") +
+                                                                       suffixes[i]);
+        }
+    }
+    return r;
+}
+
+TEST_F(WindowModelTest, GoStartsARunThatShowsProgressAndTakesNoSecondPress) {
+    (void)drop("/p/cat.bmp");
+    WindowEffects e = window_command(&m, kGoButtonId, 0, "");
+    ASSERT_TRUE(e.run);
+    EXPECT_TRUE(e.update_progress);
+    EXPECT_TRUE(m.running);
+    EXPECT_TRUE(m.progress_shown);
+    EXPECT_EQ(m.progress_steps, 0);
+    EXPECT_EQ(m.progress_text, "Lanczos3 0%");
+    // Pressed twice quickly: the second press finds a run going (and the button disabled).
+    m.go_enabled = true;
+    EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
+    // The text is painted right of the boxes, under the bar.
+    ops = window_paint(m);
+    ASSERT_EQ(ops.size(), 5u);
+    EXPECT_EQ(ops[3].kind, PaintKind::text);
+    EXPECT_EQ(ops[3].x, kProgressText.x);
+    EXPECT_EQ(ops[3].y, kProgressText.y);
+    EXPECT_STREQ(ops[3].text, "Lanczos3 0%");
+    EXPECT_EQ(ops[4].kind, PaintKind::picture);
+}
+
+TEST_F(WindowModelTest, ProgressMovesForwardNeverBackAndNamesTheMethod) {
+    (void)drop("/p/cat.bmp");
+    (void)window_command(&m, kGoButtonId, 0, "");
+    WindowEffects e = window_progress(&m, 1, 0.4567);
+    EXPECT_TRUE(e.update_progress);
+    EXPECT_EQ(m.progress_steps, 456);
+    EXPECT_EQ(m.progress_text, "Hybrid 45%");
+    e = window_progress(&m, 1, 0.3);  // an older reading arriving late
+    EXPECT_EQ(m.progress_steps, 456);
+    EXPECT_FALSE(e.update_progress);
+    e = window_progress(&m, 2, 0.4567);
+    EXPECT_TRUE(e.update_progress);
+    EXPECT_EQ(m.progress_text, "DCT 45%");
+    (void)window_progress(&m, 2, 7.0);
+    EXPECT_EQ(m.progress_steps, kProgressSteps);
+    EXPECT_EQ(m.progress_text, "DCT 100%");
+    (void)window_run_finished(&m, report_with_results("/p/cat.bmp", 7));
+    // Readings after the end change nothing.
+    EXPECT_FALSE(window_progress(&m, 0, 0.1).update_progress);
+    EXPECT_EQ(m.progress_text, "完了");
+}
+
+TEST_F(WindowModelTest, StopIsPassedOnOnceAndOnlyDuringARun) {
+    EXPECT_FALSE(window_stop(&m).stop);  // Esc with nothing held
+    (void)drop("/p/cat.bmp");
+    EXPECT_FALSE(window_stop(&m).stop);  // Esc with no run going
+    EXPECT_FALSE(window_command(&m, kStopButtonId, 0, "").stop);
+    (void)window_command(&m, kGoButtonId, 0, "");
+    (void)window_progress(&m, 0, 0.2);
+    WindowEffects e = window_command(&m, kStopButtonId, 0, "");
+    EXPECT_TRUE(e.stop);
+    EXPECT_TRUE(e.update_progress);
+    EXPECT_EQ(m.progress_text, "中止中…");
+    EXPECT_FALSE(window_stop(&m).stop);  // stopped twice: once is enough
+    (void)window_progress(&m, 1, 0.5);
+    EXPECT_EQ(m.progress_text, "中止中…");
+    EXPECT_EQ(m.progress_steps, 500);
+}
+
+TEST_F(WindowModelTest, AStoppedRunEnablesGoAgainForTheSamePicture) {
+    (void)drop("/p/cat.bmp");
+    (void)type_boxes("50", "30");
+    (void)window_command(&m, kGoButtonId, 0, "");
+    (void)window_stop(&m);
+    RunReport r = report_with_results("/p/cat.bmp", 1);
+    r.method[1] = Status::failure(StatusCode::stopped, "hybrid: stopped");
+    r.method[2] = Status::failure(StatusCode::stopped, "dct: stopped");
+    WindowEffects e = window_run_finished(&m, r);
+    EXPECT_TRUE(e.message.empty());
+    EXPECT_TRUE(e.update_progress);
+    EXPECT_FALSE(m.running);
+    EXPECT_TRUE(m.go_enabled);
+    EXPECT_EQ(m.progress_text, "中止");
+    // The finished result is shown beside the picture.
+    ASSERT_TRUE(e.compare);
+    ASSERT_EQ(e.compare_contents.panes.size(), 2u);
+    EXPECT_EQ(e.compare_contents.panes[1].method, 0);
+    EXPECT_EQ(e.compare_contents.result_width, 50);
+    e = window_command(&m, kGoButtonId, 0, "");
+    ASSERT_TRUE(e.run);
+    EXPECT_EQ(e.request.path, "/p/cat.bmp");
+    EXPECT_EQ(e.request.out_width, 50);
+}
+
+TEST_F(WindowModelTest, AFinishedRunSaysDoneAndOpensTheCompareWindow) {
+    (void)drop("/p/cat.bmp");
+    (void)type_boxes("20", "12");
+    (void)window_command(&m, kGoButtonId, 0, "");
+    WindowEffects e = window_run_finished(&m, report_with_results("/p/cat.bmp", 7));
+    EXPECT_TRUE(e.message.empty());
+    EXPECT_FALSE(m.go_enabled);
+    EXPECT_EQ(m.progress_text, "完了");
+    EXPECT_EQ(m.progress_steps, kProgressSteps);
+    ASSERT_TRUE(e.compare);
+    const CompareContents& c = e.compare_contents;
+    EXPECT_EQ(c.title, "比較 - cat.bmp");
+    EXPECT_EQ(c.result_width, 20);
+    EXPECT_EQ(c.result_height, 12);
+    ASSERT_EQ(c.panes.size(), 4u);
+    EXPECT_EQ(c.panes[0].method, -1);
+    EXPECT_EQ(c.panes[0].label, "元画像 - cat.bmp");
+    EXPECT_EQ(c.panes[0].path, "/p/cat.bmp");
+    EXPECT_EQ(c.panes[1].label, "Lanczos3 - cat_lanczos3.bmp");
+    EXPECT_EQ(c.panes[2].label, "Hybrid - cat_hybrid.bmp");
+    EXPECT_EQ(c.panes[3].label, "DCT - cat_dct.bmp");
+    EXPECT_EQ(c.panes[3].path, "/p/cat_dct.bmp");
+    // The reference is the held picture itself, shared, not a copy.
+    EXPECT_EQ(c.source.bytes, m.held.data);
+    EXPECT_EQ(c.source.width, 5);
+    EXPECT_EQ(c.source.height, 3);
+    EXPECT_EQ(c.source.rows(), m.held.data.get() + 54);
+}
+
+TEST_F(WindowModelTest, AFailedRunSaysSoAndShowsOnlyTheResultsWritten) {
+    (void)drop("/p/cat.bmp");
+    (void)window_command(&m, kGoButtonId, 0, "");
+    WindowEffects e = window_run_finished(&m, report_with_results("/p/cat.bmp", 4));
+    EXPECT_EQ(m.progress_text, "失敗");
+    EXPECT_EQ(e.message, "cannot write _lanczos3.bmp\ncannot write _hybrid.bmp");
+    ASSERT_TRUE(e.compare);
+    ASSERT_EQ(e.compare_contents.panes.size(), 2u);
+    EXPECT_EQ(e.compare_contents.panes[1].method, 2);
+
+    // A picture gone from disk: nothing written, nothing to compare.
+    (void)drop("/p/cat.bmp");
+    (void)window_command(&m, kGoButtonId, 0, "");
+    RunReport gone;
+    gone.input = Status::failure(StatusCode::cannot_open, "cannot open '/p/cat.bmp'");
+    e = window_run_finished(&m, gone);
+    EXPECT_EQ(e.message, "cannot open '/p/cat.bmp'");
+    EXPECT_FALSE(e.compare);
+    EXPECT_FALSE(m.go_enabled);
+}
+
+TEST_F(WindowModelTest, DropsDuringARunAreRefusedUnread) {
+    (void)drop("/p/cat.bmp");
+    (void)type_boxes("50", "30");
+    (void)window_command(&m, kGoButtonId, 0, "");
+    const std::size_t reads = disk.reads.size();
+    WindowEffects e = drop("/p/dog.bmp");
+    EXPECT_FALSE(e.set_box_texts);
+    EXPECT_FALSE(e.repaint);
+    EXPECT_EQ(disk.reads.size(), reads);
+    EXPECT_FALSE(m.refusal.empty());
+    EXPECT_EQ(m.dropped_path, "/p/cat.bmp");
+    EXPECT_EQ(m.accepted_path, "/p/cat.bmp");
+    EXPECT_EQ(m.width_text, "50");
+    EXPECT_EQ(m.width, 5);
+    EXPECT_TRUE(m.picture_held);
+    EXPECT_FALSE(m.go_enabled);
+    EXPECT_TRUE(m.running);
+}
+
+TEST_F(WindowModelTest, ClosingStopsARunGoingAndNothingElse) {
+    (void)drop("/p/cat.bmp");
+    EXPECT_FALSE(window_close(&m).stop);
+    (void)window_command(&m, kGoButtonId, 0, "");
+    EXPECT_TRUE(window_close(&m).stop);
 }
 
 TEST(BoxValue, ReadsLikeAtoiButSaturates) {

@@ -47,9 +47,8 @@ TEST(DctDriver, EachColourIsAnnouncedBeforeItsStages) {
     TempDir dir;
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(4, 3, 2)));
     // Both streams into one file, in the order the lines were written.
-    const std::string cmd = "exec " + shell_quote(ENLARGE3_EXE) + " --method dct " +
-                            shell_quote(dir.file("in.bmp")) + " 6 5 2>&1";
-    Outcome o = run_program(dir, "/bin/sh", {"-c", cmd});
+    Outcome o = run_program_one_stream(dir, ENLARGE3_EXE,
+                                       {"--method", "dct", dir.file("in.bmp"), "6", "5"});
     ASSERT_EQ(o.status, 0);
     EXPECT_EQ(o.out, std::string("RED START\n") + kStages + "GREEN START\n" + kStages +
                          "BLUE START\n" + kStages);
@@ -109,6 +108,10 @@ TEST(DctDriver, ResultDoesNotDependOnThreadsOrInstructionSet) {
 // that would make this fail, so it runs in ordinary builds only.)
 #if !defined(__SANITIZE_ADDRESS__)
 TEST(DctDriver, RunningOutOfMemoryNamesTheArrayAndWritesNothing) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the limit is the shell's ulimit -v; Windows' counterpart, a job object's "
+                    "memory limit, is not enforced by Wine, which runs these tests";
+#endif
     TempDir dir;
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(2000, 2000, 8)));
     Outcome o =

@@ -1,11 +1,88 @@
-// Writes the fuzzer's seed corpus into a folder: every malformed file the tests know, and a
-// few well-formed pictures of awkward sizes.
+// Writes the fuzzer's seed corpus into a folder: every malformed file the tests know, a few
+// well-formed BMPs of awkward sizes and of every kind, PNGs of every colour type and JPEGs.
 
 #include <cstdio>
 #include <string>
 
 #include "tests/support/bmp_builder.h"
+#include "tests/support/jpeg_maker.h"
 #include "tests/support/malformed.h"
+#include "tests/support/png_builder.h"
+
+namespace {
+
+void bmp_kinds(const std::string& dir) {
+    const TestPicture pic = random_picture(7, 5, 3);
+    std::vector<std::uint32_t> indices, pixels;
+    for (std::uint32_t i = 0; i < 35; ++i) indices.push_back(i % 2);
+    for (const Rgb& c : pic.pixels) pixels.push_back(0x80000000u | c.r << 16 | c.g << 8 | c.b);
+    for (int bits : {1, 4, 8}) {
+        BmpKind kind;
+        kind.bits = static_cast<std::uint16_t>(bits);
+        kind.palette = {{0, 0, 0}, {255, 128, 0}};
+        kind.colours_used = 2;
+        kind.top_down = bits == 4;
+        write_file(dir + "/kind-palette" + std::to_string(bits) + ".bmp",
+                   assemble_bmp(7, 5, kind, pack_bmp_rows(7, 5, bits, kind.top_down, indices)));
+    }
+    BmpKind rle8;
+    rle8.bits = 8;
+    rle8.compression = 1;
+    rle8.palette = {{0, 0, 0}, {255, 128, 0}, {9, 9, 9}};
+    rle8.colours_used = 3;
+    write_file(dir + "/kind-rle8.bmp", assemble_bmp(4, 3, rle8, {2, 1, 0, 3, 2, 1, 2, 0, 0, 0, 0, 2, 1, 1, 4, 2, 0, 1}));
+    BmpKind rle4 = rle8;
+    rle4.bits = 4;
+    rle4.compression = 2;
+    write_file(dir + "/kind-rle4.bmp", assemble_bmp(5, 2, rle4, {5, 0x12, 0, 0, 0, 3, 0x20, 0x10, 2, 0x21, 0, 1}));
+    BmpKind fields;
+    fields.bits = 32;
+    fields.compression = 3;
+    fields.info_size = 124;
+    fields.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    write_file(dir + "/kind-argb32.bmp", assemble_bmp(7, 5, fields, pack_bmp_rows(7, 5, 32, false, pixels)));
+    BmpKind five = fields;
+    five.bits = 16;
+    five.info_size = 40;
+    five.masks = {0xF800, 0x07E0, 0x001F};
+    write_file(dir + "/kind-565.bmp", assemble_bmp(7, 5, five, pack_bmp_rows(7, 5, 16, false, pixels)));
+}
+
+void pngs(const std::string& dir) {
+    const int depths[][2] = {{0, 1}, {0, 16}, {2, 8}, {2, 16}, {3, 2}, {3, 8}, {4, 8}, {6, 8}, {6, 16}};
+    for (const auto& d : depths)
+        for (bool interlaced : {false, true}) {
+            PngSpec s;
+            s.width = 9;
+            s.height = 6;
+            s.colour_type = d[0];
+            s.bit_depth = d[1];
+            s.interlaced = interlaced;
+            const int spp = d[0] == 2 ? 3 : d[0] == 4 ? 2 : d[0] == 6 ? 4 : 1;
+            for (int i = 0; i < 9 * 6 * spp; ++i)
+                s.samples.push_back(static_cast<std::uint16_t>((i * 2654435761u) % (1u << d[1])));
+            if (d[0] == 3) {
+                s.palette = random_picture(1 << d[1], 1, 5).pixels;
+                s.trns = {0, 128};
+            }
+            write_file(dir + "/png-" + std::to_string(d[0]) + "-" + std::to_string(d[1]) +
+                           (interlaced ? "-adam7" : "") + ".png",
+                       encode_png_file(s, {}, 40));
+        }
+}
+
+void jpegs(const std::string& dir) {
+    const TestPicture pic = demo_picture(24, 16);
+    JpegSpec spec;
+    write_file(dir + "/jpeg-colour.jpg", make_jpeg(pic, spec));
+    spec.grey = true;
+    write_file(dir + "/jpeg-grey.jpg", make_jpeg(pic, spec));
+    spec.grey = false;
+    spec.progressive = true;
+    write_file(dir + "/jpeg-progressive.jpg", make_jpeg(pic, spec));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -25,5 +102,8 @@ int main(int argc, char** argv) {
         write_file(dir + "/good-v4-" + std::to_string(s[0]) + "x" + std::to_string(s[1]) + ".bmp",
                    encode_bmp(pic, v4));
     }
+    bmp_kinds(dir);
+    pngs(dir);
+    jpegs(dir);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/durable_file.h"
 #include "tests/support/bmp_builder.h"
 
 namespace {
@@ -179,6 +180,28 @@ TEST(WriteResult, MissingFolderIsAnErrorAndLeavesNoTemporaryFile) {
                                  p.g.data(), p.b.data());
     EXPECT_EQ(st.code, StatusCode::write_failed);
     EXPECT_NE(st.message.find("no/such/x_dct.bmp"), std::string::npos) << st.message;
+}
+
+TEST(WriteResult, LinksPlantedUnderTheNextTemporaryNamesAreNeverWrittenThrough) {
+    TempDir shared, home;
+    const std::vector<std::uint8_t> users(50, 'u');
+    write_file(home.file("notes.txt"), users);
+    const std::string result = shared.file("x_dct.bmp");
+    seed_temporary_names(5);
+    std::vector<std::string> planted;
+    for (int i = 0; i + 1 < kTemporaryNameAttempts; ++i) {
+        planted.push_back(temporary_name(result, next_temporary_draw()));
+        ASSERT_EQ(symlink(home.file("notes.txt").c_str(), planted.back().c_str()), 0);
+    }
+    seed_temporary_names(5);
+    TestPicture pic = random_picture(3, 2, 9);
+    Planes p = planes_of(pic);
+    Status st = write_result_bmp(shared.file("x.bmp"), "%s_dct.bmp", 3, 2, p.r.data(), p.g.data(),
+                                 p.b.data());
+    ASSERT_TRUE(st.ok()) << st.message;
+    EXPECT_EQ(read_file(result), encode_bmp(pic));
+    EXPECT_EQ(read_file(home.file("notes.txt")), users);
+    for (const std::string& link : planted) EXPECT_TRUE(std::filesystem::is_symlink(link)) << link;
 }
 
 TEST(SplitRows, TwoByTwoGoesColumnMajorFromTheTop) {

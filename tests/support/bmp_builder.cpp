@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -117,6 +118,59 @@ std::vector<std::uint8_t> encode_bmp(const TestPicture& pic, const BmpLayout& la
     return bytes;
 }
 
+std::vector<std::uint8_t> assemble_bmp(int width, int height, const BmpKind& kind,
+                                       const std::vector<std::uint8_t>& pixel_data) {
+    // The masks follow the 40-byte header's fields, inside a longer header or after it.
+    const std::size_t tables = std::max<std::size_t>(14 + std::size_t{kind.info_size},
+                                                     54 + 4 * kind.masks.size());
+    std::vector<std::uint8_t> bytes(tables, 0);
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put_le32(bytes, 14, kind.info_size);
+    put_le32(bytes, 18, static_cast<std::uint32_t>(width));
+    put_le32(bytes, 22, static_cast<std::uint32_t>(kind.top_down ? -height : height));
+    put_le16(bytes, 26, 1);
+    put_le16(bytes, 28, kind.bits);
+    put_le32(bytes, 30, kind.compression);
+    put_le32(bytes, 34, kind.image_size);
+    put_le32(bytes, 38, 3780);
+    put_le32(bytes, 42, 3780);
+    put_le32(bytes, 46, kind.colours_used);
+    for (std::size_t i = 0; i < kind.masks.size(); ++i) put_le32(bytes, 54 + 4 * i, kind.masks[i]);
+    for (const Rgb& c : kind.palette) {
+        bytes.push_back(c.b);
+        bytes.push_back(c.g);
+        bytes.push_back(c.r);
+        bytes.push_back(0);
+    }
+    put_le32(bytes, 10, static_cast<std::uint32_t>(bytes.size()));
+    bytes.insert(bytes.end(), pixel_data.begin(), pixel_data.end());
+    put_le32(bytes, 2, static_cast<std::uint32_t>(bytes.size()));
+    return bytes;
+}
+
+std::vector<std::uint8_t> pack_bmp_rows(int width, int height, int bits, bool top_down,
+                                        const std::vector<std::uint32_t>& values) {
+    const std::size_t stride = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 31) / 32 * 4;
+    std::vector<std::uint8_t> out;
+    for (int r = 0; r < height; ++r) {
+        const int y = top_down ? r : height - 1 - r;
+        std::vector<std::uint8_t> row(stride, 0);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = values[static_cast<std::size_t>(y * width + x)];
+            if (bits < 8) {
+                const std::size_t bit = static_cast<std::size_t>(x * bits);
+                row[bit / 8] = static_cast<std::uint8_t>(row[bit / 8] | v << (8 - bits - bit % 8));
+            } else {
+                for (int b = 0; b < bits / 8; ++b)
+                    row[static_cast<std::size_t>(x * bits / 8 + b)] = static_cast<std::uint8_t>(v >> (8 * b));
+            }
+        }
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
 std::vector<std::uint8_t> make_bmp(int width, int height, unsigned extra_info_bytes) {
     BmpLayout layout;
     layout.pixel_offset = 54 + extra_info_bytes;
@@ -149,6 +203,17 @@ bool file_exists(const std::string& path) {
     std::uint64_t length = 0;
     int err = 0;
     return file_kind(path, &length, &err) != FileKind::missing;
+}
+
+bool make_folder(const std::string& path) {
+#ifdef _WIN32
+    const bool made = CreateDirectoryW(windows_file_path(path).c_str(), nullptr) != 0;
+#else
+    std::error_code ec;
+    const bool made = std::filesystem::create_directory(path, ec);
+#endif
+    if (!made) ADD_FAILURE() << "cannot make the folder " << path;
+    return made;
 }
 
 TempDir::TempDir() {

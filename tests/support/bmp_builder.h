@@ -46,6 +46,30 @@ struct BmpLayout {
 
 std::vector<std::uint8_t> encode_bmp(const TestPicture& pic, const BmpLayout& layout = {});
 
+// Any kind of BMP, laid out field by field: a header of info_size bytes, the masks where the
+// header is too short to hold them, the palette (4 bytes each) and the pixel data, written
+// exactly as given (packed rows or run-length data). The size and offset fields are true.
+struct BmpKind {
+    std::uint32_t info_size = 40;
+    std::uint16_t bits = 24;
+    std::uint32_t compression = 0;
+    // Red, green, blue and perhaps alpha, from offset 54 on: inside a header of 52 (56 with
+    // alpha) bytes or more, otherwise after it.
+    std::vector<std::uint32_t> masks;
+    std::vector<Rgb> palette;
+    std::uint32_t colours_used = 0;
+    std::uint32_t image_size = 0;
+    bool top_down = false;
+};
+std::vector<std::uint8_t> assemble_bmp(int width, int height, const BmpKind& kind,
+                                       const std::vector<std::uint8_t>& pixel_data);
+
+// Stored rows of width x height values of bits bits each (values row-major from the top):
+// 1, 2, 4 and 8 bits packed from the highest bits of each byte, 16 and 32 bits little-endian;
+// rows in the file's order (bottom-up unless top_down), each padded to 4 bytes with zeros.
+std::vector<std::uint8_t> pack_bmp_rows(int width, int height, int bits, bool top_down,
+                                        const std::vector<std::uint32_t>& values);
+
 // A 24-bit bottom-up BMP of width x height pixels in the test pattern. extra_info_bytes
 // lengthens the information header (zero-filled) and so moves the pixel data by that many
 // bytes.
@@ -61,6 +85,9 @@ std::vector<std::uint8_t> read_file(const std::string& path);
 bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // Whether path names a file or a folder.
 bool file_exists(const std::string& path);
+// Makes the folder path (its parent must exist), at any length; a failure fails the running
+// test and returns false.
+bool make_folder(const std::string& path);
 
 // A fresh empty folder under the system's temporary folder, removed with its contents when
 // the object goes out of scope.

@@ -1,10 +1,20 @@
 #include "tests/support/run_driver.h"
 
-#include <sys/wait.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+
+#include "base/file_io.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cwchar>
+#else
+#include <sys/wait.h>
+#endif
 
 std::string shell_quote(const std::string& s) {
     std::string q = "'";
@@ -12,36 +22,163 @@ std::string shell_quote(const std::string& s) {
     return q + "'";
 }
 
-static std::string slurp(const std::string& path) {
+namespace {
+
+std::string slurp(const std::string& path) {
     std::vector<std::uint8_t> b = read_file(path);
     return std::string(b.begin(), b.end());
 }
 
-Outcome run_program(const TempDir& dir, const std::string& exe, const std::vector<std::string>& args,
-                    const std::map<std::string, std::string>& env, const std::string& prefix) {
+#ifdef _WIN32
+std::string without_carriage_returns(const std::string& s) {
+    std::string t;
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (!(s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')) t += s[i];
+    return t;
+}
+
+// This process's environment with env put in, as CreateProcessW takes it: "NAME=value" strings
+// each ended by a zero, and one more zero at the end. Windows compares names without case.
+std::vector<wchar_t> environment_with(const std::map<std::string, std::string>& env) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : env) names.push_back(utf8_to_wide(entry.first));
+    std::vector<wchar_t> block;
+    wchar_t* own = GetEnvironmentStringsW();
+    for (const wchar_t* p = own; *p != L'\0'; p += std::wcslen(p) + 1) {
+        const std::wstring entry = p;
+        // Entries such as "=C:=C:\dir" begin with '=': the name's end is the next one.
+        const std::wstring name = entry.substr(0, entry.find(L'=', 1));
+        bool replaced = false;
+        for (const std::wstring& n : names)
+            replaced = replaced || _wcsicmp(n.c_str(), name.c_str()) == 0;
+        if (!replaced) block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    }
+    FreeEnvironmentStringsW(own);
+    for (const auto& [name, value] : env) {
+        const std::wstring entry = utf8_to_wide(name + "=" + value);
+        block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
+HANDLE inheritable_file(const std::string& path, bool write) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return CreateFileW(windows_file_path(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                       write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Started without a console of its own (CREATE_NO_WINDOW): the streams are the files, and no
+// console window opens for a test.
+int run_windows(const std::string& exe, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env, const std::string& out_file,
+                const std::string& err_file) {
+    HANDLE in = inheritable_file("NUL", false);
+    HANDLE out = inheritable_file(out_file, true);
+    HANDLE err = err_file.empty() ? out : inheritable_file(err_file, true);
+    EXPECT_NE(out, INVALID_HANDLE_VALUE) << out_file;
+    EXPECT_NE(err, INVALID_HANDLE_VALUE) << err_file;
+    STARTUPINFOW start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = in;
+    start.hStdOutput = out;
+    start.hStdError = err;
+    const std::wstring program = utf8_to_wide(exe);
+    std::wstring command = windows_quote(program);
+    for (const std::string& a : args) command += L" " + windows_quote(utf8_to_wide(a));
+    std::vector<wchar_t> environment = environment_with(env);
+    PROCESS_INFORMATION process = {};
+    int status = -1;
+    if (CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE,
+                       CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(), nullptr,
+                       &start, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        // Exit codes from 0xC0000000 up are exceptions that ended the process, not statuses.
+        if (GetExitCodeProcess(process.hProcess, &code) && code < 0xC0000000u)
+            status = static_cast<int>(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else {
+        ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+    }
+    CloseHandle(in);
+    if (err != out) CloseHandle(err);
+    CloseHandle(out);
+    return status;
+}
+#endif
+
+Outcome run(const TempDir& dir, const std::string& exe, const std::vector<std::string>& args,
+            const std::map<std::string, std::string>& env, const std::string& prefix,
+            bool one_stream) {
     // The captured streams live beside the folder, not in it, so that they never show up
     // among the files a run leaves behind.
     const std::string out_file = dir.path() + ".out", err_file = dir.path() + ".err";
+    Outcome o;
+#ifdef _WIN32
+    EXPECT_EQ(prefix, "") << "shell code before a program exists on POSIX only";
+    o.status = run_windows(exe, args, env, out_file, one_stream ? "" : err_file);
+    o.out = without_carriage_returns(slurp(out_file));
+    o.err = without_carriage_returns(slurp(err_file));
+#else
     std::string cmd;
     for (const auto& [name, value] : env) cmd += name + "=" + shell_quote(value) + " ";
     if (!prefix.empty()) cmd += prefix + " ";
     cmd += shell_quote(exe);
     for (const std::string& a : args) cmd += " " + shell_quote(a);
-    cmd += " >" + shell_quote(out_file) + " 2>" + shell_quote(err_file);
+    cmd += " >" + shell_quote(out_file) + (one_stream ? " 2>&1" : " 2>" + shell_quote(err_file));
     int raw = std::system(cmd.c_str());
-    Outcome o;
     o.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     o.out = slurp(out_file);
     o.err = slurp(err_file);
-    std::filesystem::remove(out_file);
-    std::filesystem::remove(err_file);
+#endif
+    remove_file(out_file);
+    remove_file(err_file);
     return o;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+std::wstring windows_quote(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+    // Backslashes are literal except in a run that ends at a quote, where each pair gives one
+    // backslash; the quote itself then needs one more. A run at the very end comes before the
+    // closing quote, so it is doubled too.
+    std::wstring q = L"\"";
+    std::size_t i = 0;
+    for (;;) {
+        std::size_t backslashes = 0;
+        for (; i < arg.size() && arg[i] == L'\\'; ++i) ++backslashes;
+        if (i == arg.size()) {
+            q.append(2 * backslashes, L'\\');
+            break;
+        }
+        q.append(arg[i] == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        q += arg[i++];
+    }
+    return q + L"\"";
+}
+#endif
+
+Outcome run_program(const TempDir& dir, const std::string& exe,
+                    const std::vector<std::string>& args,
+                    const std::map<std::string, std::string>& env, const std::string& prefix) {
+    return run(dir, exe, args, env, prefix, false);
+}
+
+Outcome run_program_one_stream(const TempDir& dir, const std::string& exe,
+                               const std::vector<std::string>& args) {
+    return run(dir, exe, args, {}, "", true);
 }
 
 std::vector<std::string> files_in(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::u8path(folder)))
+        names.push_back(e.path().filename().u8string());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -1,0 +1,55 @@
+#pragma once
+// PNG and JPEG through the platform's own codecs: libpng and libjpeg-turbo on Linux
+// (png_libpng.cpp, jpeg_libjpeg.cpp), the Windows Imaging Component on Windows
+// (codecs_wic.cpp), so that the Windows programs stay single files. The contracts below hold
+// on both; where the codecs differ, it is said.
+//
+// Decoding takes a whole file held in memory and gives 8-bit planes (image/bmp.h, image/
+// planes.h): 16-bit samples by sample_to_8, grey as equal red, green and blue, palettes
+// expanded, and an alpha plane when the picture can carry transparency (an alpha channel, a
+// tRNS chunk) and some pixel is not opaque. Samples are taken as stored: no gamma, colour
+// profile or orientation is applied. The file's bytes count against limits, and all memory
+// is checked against them (check_decode_size) before it is taken. A refusal is one line that
+// names display_name and says why; *out is then left as it was.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "base/status.h"
+#include "image/bmp.h"
+#include "image/planes.h"
+
+// PNG: every colour type and bit depth (1 to 16), palettes, tRNS, Adam7 interlacing. The
+// chunks are checked first (check_png_chunks, image/png_chunks.h); then the codec's own
+// failures (a damaged compressed stream, too little image data) come back as damaged.
+Status decode_png(const unsigned char* data, std::size_t size, const std::string& display_name,
+                  const DecodeLimits& limits, PlanarPicture* out);
+
+// JPEG: baseline and progressive, greyscale and colour (YCbCr or RGB), arithmetic coding
+// where the codec has it. The markers are checked first (check_jpeg_markers, image/
+// jpeg_markers.h: cut files, CMYK, too many scans). Linux gives libjpeg-turbo's default
+// decoding (accurate integer inverse DCT, smooth chroma upsampling) and refuses entropy-coded
+// data that the decoder finds damaged; WIC's samples may differ from libjpeg-turbo's by a few
+// levels, and WIC decodes damaged data as well as it can.
+Status decode_jpeg(const unsigned char* data, std::size_t size, const std::string& display_name,
+                   const DecodeLimits& limits, PlanarPicture* out);
+
+// Receives a file's bytes in order as they are made; returns false when it cannot keep them,
+// which stops the writing.
+using ByteSink = std::function<bool(const unsigned char* bytes, std::size_t count)>;
+
+// Writes width x height planes, laid out as order says, as a PNG of 8 bits per sample: RGB,
+// or RGBA when alpha is not null. width and height are at least 1. display_name names the file
+// in messages: a sink that returns false gives write_failed. Linux: libpng, no filtering and
+// zlib level kPngZlibLevel; WIC: the system's PNG encoder, no filtering.
+//
+// Level 0 stores the rows uncompressed, in a file as large as the BMP result: writing a
+// 3840 x 2160 result then takes well under the Lanczos-3 method's time, where zlib's fastest
+// compressing settings take two to four times that method's time to save about 45 per cent
+// (docs/PERFORMANCE.md, bench/png_bench.cpp).
+inline constexpr int kPngZlibLevel = 0;
+Status encode_png(const std::string& display_name, int width, int height,
+                  const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                  const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink);

@@ -1,0 +1,39 @@
+#pragma once
+// Pictures of every kind the tool reads, told apart by their first bytes, never by their names:
+// BMP ("BM", image/bmp_decode.h), PNG (its 8-byte signature) and JPEG (FF D8 FF; both
+// image/codecs.h). And the names of the results made from them.
+
+#include <cstddef>
+#include <string>
+
+#include "base/status.h"
+#include "image/bmp.h"
+#include "image/planes.h"
+
+enum class PictureKind { unknown, bmp, png, jpeg };
+
+// The kind of a file whose first size bytes are head; picture_kind never needs more than 8.
+PictureKind picture_kind(const unsigned char* head, std::size_t size);
+
+// Decodes a whole file held in memory, whatever its kind, into 8-bit planes and perhaps an
+// alpha plane. display_name names the file in messages; the file's bytes and all memory the
+// decoding takes count against limits. A file of no kind the tool reads is refused as not_bmp
+// ("is not a picture the tool reads"). On failure *out is left as it was.
+Status decode_picture(const unsigned char* data, std::size_t size, const std::string& display_name,
+                      const DecodeLimits& limits, PlanarPicture* out);
+
+// Reads the picture at path. A plain 24-bit BMP (bmp_is_plain_24_bit) and any file too short
+// for a BMP header that begins with "BM" are read exactly as read_bmp_planes reads them, with
+// its messages ("InputFileSizeError!!!" among them); every other file is read whole, once its
+// length is known to fit limits, and decoded by decode_picture. Refusals are lines naming path.
+Status read_picture(const std::string& path, PlanarPicture* out,
+                    const DecodeLimits& limits = machine_decode_limits());
+
+// The name of a result: the input path's stem put in place of "%s" in name_format
+// ("%s_lanczos3.png"). For a path ending in ".bmp", in any case, the stem is the original
+// rule's (result_name: the path less its last four characters). For any other path it is the
+// path less its extension: less everything from the last dot after the last folder separator
+// ('/', and on Windows also '\\'); a path with no such dot is its own stem. So
+// "photos/holiday.jpeg" gives "photos/holiday_lanczos3.png" and "scans.d/page" gives
+// "scans.d/page_lanczos3.png".
+std::string picture_result_name(const std::string& input_path, const char* name_format);

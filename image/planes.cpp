@@ -1,0 +1,117 @@
+#include "image/planes.h"
+
+#include <algorithm>
+
+#include "base/machine.h"
+
+DecodeLimits machine_decode_limits() {
+    DecodeLimits limits;
+    limits.memory_bytes = physical_memory_bytes();
+    return limits;
+}
+
+Status check_decode_size(const std::string& display_name, std::int64_t width,
+                         std::int64_t height, bool alpha, std::uint64_t working_bytes,
+                         const DecodeLimits& limits) {
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width < 1 || height < 1)
+        return Status::failure(StatusCode::bad_header,
+                               "'" + display_name + "' has an invalid size of " + size + " pixels");
+    if (!bmp_size_fits(width, height))
+        return Status::failure(StatusCode::too_large,
+                               "'" + display_name + "' claims " + size +
+                                   " pixels, more than the tool reads (a picture must fit in a "
+                                   "24-bit BMP of at most 2 GiB)");
+    // Both sides are below 2^31 and their product below 2^30 here, so nothing overflows.
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) *
+                                 static_cast<std::uint64_t>(height);
+    const std::uint64_t planes = pixels * (alpha ? 4 : 3);
+    if (limits.memory_bytes != 0 &&
+        (planes > limits.memory_bytes || working_bytes > limits.memory_bytes - planes))
+        return Status::failure(StatusCode::too_large,
+                               "'" + display_name + "' (" + size + " pixels) needs about " +
+                                   format_bytes(planes + working_bytes) +
+                                   " of memory to read, more than the " +
+                                   format_bytes(limits.memory_bytes) + " available");
+    return Status::success();
+}
+
+void take_planes(int width, int height, bool alpha, PlanarPicture* out) {
+    const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    out->width = width;
+    out->height = height;
+    out->red = HeapArray<std::uint8_t>(n, "red");
+    out->green = HeapArray<std::uint8_t>(n, "green");
+    out->blue = HeapArray<std::uint8_t>(n, "blue");
+    out->alpha = alpha ? HeapArray<std::uint8_t>(n, "alpha") : HeapArray<std::uint8_t>();
+}
+
+std::uint64_t RowsToPlanes::working_bytes(int width) {
+    return static_cast<std::uint64_t>(kGroup) * 4 * static_cast<std::uint64_t>(width);
+}
+
+RowsToPlanes::RowsToPlanes(PlanarPicture* out)
+    : out_(out),
+      stride_(4 * static_cast<std::size_t>(out->width)),
+      rows_(static_cast<std::size_t>(kGroup) * stride_) {}
+
+std::uint8_t* RowsToPlanes::row(int t) {
+    const int group = t / kGroup;
+    if (group != group_) {
+        store_group();
+        group_ = group;
+    }
+    const int i = t - group * kGroup;
+    held_ |= 1u << i;
+    return rows_.data() + static_cast<std::size_t>(i) * stride_;
+}
+
+void RowsToPlanes::store_group() {
+    if (held_ == 0) return;
+    const std::size_t h = static_cast<std::size_t>(out_->height);
+    const std::size_t w = static_cast<std::size_t>(out_->width);
+    const std::size_t t0 = static_cast<std::size_t>(group_) * kGroup;
+    const std::size_t count = std::min<std::size_t>(kGroup, h - t0);
+    std::uint8_t* planes[4] = {out_->red.get(), out_->green.get(), out_->blue.get(),
+                               out_->alpha.get()};
+    const int channels = out_->has_alpha() ? 4 : 3;
+    for (std::size_t x = 0; x < w; ++x) {
+        const std::size_t at = x * h + t0;
+        const std::uint8_t* px = rows_.data() + 4 * x;
+        for (int c = 0; c < channels; ++c) {
+            std::uint8_t* column = planes[c] + at;
+            for (std::size_t i = 0; i < count; ++i)
+                if (held_ >> i & 1u) column[i] = px[i * stride_ + static_cast<std::size_t>(c)];
+        }
+    }
+    held_ = 0;
+}
+
+void RowsToPlanes::finish() {
+    store_group();
+    group_ = -1;
+    if (!out_->has_alpha()) return;
+    const std::size_t n = out_->alpha.size();
+    const std::uint8_t* a = out_->alpha.get();
+    if (std::all_of(a, a + n, [](std::uint8_t v) { return v == 255; })) out_->alpha.reset();
+}
+
+void interleave_rows(const std::uint8_t* const* planes, int channels, int width, int height,
+                     PlaneOrder order, std::size_t t0, std::size_t count, std::uint8_t* rows) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::size_t h = static_cast<std::size_t>(height);
+    const std::size_t ch = static_cast<std::size_t>(channels);
+    const std::size_t stride = w * ch;
+    for (std::size_t c = 0; c < ch; ++c) {
+        const std::uint8_t* plane = planes[c];
+        if (order == PlaneOrder::by_row) {
+            for (std::size_t i = 0; i < count; ++i)
+                for (std::size_t x = 0; x < w; ++x)
+                    rows[i * stride + x * ch + c] = plane[(t0 + i) * w + x];
+        } else {
+            for (std::size_t x = 0; x < w; ++x)
+                for (std::size_t i = 0; i < count; ++i)
+                    rows[i * stride + x * ch + c] = plane[x * h + t0 + i];
+        }
+    }
+}

@@ -1,0 +1,121 @@
+#include "image/planes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "tests/image/plane_checks.h"
+
+namespace {
+
+TEST(SampleTo8, EveryValueOfEveryDepthUpTo16BitsIsTheNearest) {
+    // The nearest byte to v * 255 / max, found in floating point: no quotient lies within
+    // 1 / (2 max) of a half, far more than a double's error.
+    for (int bits = 1; bits <= 16; ++bits) {
+        const std::uint64_t max = (std::uint64_t{1} << bits) - 1;
+        for (std::uint64_t v = 0; v <= max; ++v) {
+            const long nearest = std::lround(static_cast<double>(v) * 255.0 / static_cast<double>(max));
+            ASSERT_EQ(sample_to_8(v, max), nearest) << bits << " bits, value " << v;
+        }
+    }
+}
+
+TEST(SampleTo8, SixteenBitSamplesFollowTheStatedRounding) {
+    // (v * 255 + 32767) / 65535, worked by hand: 128 is 0.498 of a step, 129 is 0.502.
+    EXPECT_EQ(sample_to_8(128, 65535), 0);
+    EXPECT_EQ(sample_to_8(129, 65535), 1);
+    EXPECT_EQ(sample_to_8(257 * 200, 65535), 200);
+    EXPECT_EQ(sample_to_8(65535, 65535), 255);
+}
+
+TEST(SampleTo8, WideFieldsOfA32BitPixel) {
+    EXPECT_EQ(sample_to_8(0xFFFFFFFFu, 0xFFFFFFFFu), 255);
+    EXPECT_EQ(sample_to_8(0x80000000u, 0xFFFFFFFFu), 128);  // 127.50000003
+    EXPECT_EQ(sample_to_8(1023, 1023), 255);                 // a 10-bit field
+    EXPECT_EQ(sample_to_8(512, 1023), 128);
+}
+
+TEST(DecodeSize, SidesBelowOneAreInvalid) {
+    for (auto size : {std::pair<int, int>{0, 5}, {5, 0}, {-3, 5}}) {
+        Status st = check_decode_size("a.png", size.first, size.second, false, 0, DecodeLimits{});
+        EXPECT_EQ(st.code, StatusCode::bad_header);
+        EXPECT_TRUE(clear_refusal(st, "a.png", "invalid size"));
+    }
+}
+
+TEST(DecodeSize, NothingLargerThanA24BitBmpCanHold) {
+    Status huge = check_decode_size("huge.png", 100000, 100000, false, 0, DecodeLimits{});
+    EXPECT_EQ(huge.code, StatusCode::too_large);
+    EXPECT_TRUE(clear_refusal(huge, "huge.png", "100000 x 100000"));
+    // The largest square whose BMP stays below 2 GiB passes, one more row does not.
+    EXPECT_TRUE(check_decode_size("a.png", 26000, 26000, true, 0, DecodeLimits{}).ok());
+    EXPECT_EQ(check_decode_size("a.png", 65536, 10922, false, 0, DecodeLimits{}).code,
+              StatusCode::ok);
+    EXPECT_EQ(check_decode_size("a.png", 65536, 10923, false, 0, DecodeLimits{}).code,
+              StatusCode::too_large);
+}
+
+TEST(DecodeSize, PlanesAndWorkingMemoryMustFitTheLimit) {
+    DecodeLimits limits;
+    limits.memory_bytes = 10 * 10 * 4 + 100;
+    EXPECT_TRUE(check_decode_size("a.png", 10, 10, true, 100, limits).ok());
+    Status over = check_decode_size("a.png", 10, 10, true, 101, limits);
+    EXPECT_EQ(over.code, StatusCode::too_large);
+    EXPECT_TRUE(clear_refusal(over, "a.png", "memory"));
+    // Without alpha the planes take a quarter less, which working memory may use.
+    EXPECT_TRUE(check_decode_size("a.png", 10, 10, false, 200, limits).ok());
+    EXPECT_FALSE(check_decode_size("a.png", 10, 10, false, 201, limits).ok());
+    // A working size near 2^64 must not wrap around.
+    EXPECT_FALSE(check_decode_size("a.png", 10, 10, false, ~std::uint64_t{0}, limits).ok());
+}
+
+// Feeds pic's rows, in the given order, through RowsToPlanes.
+PlanarPicture through_rows(const TestPicture& pic, const std::vector<std::uint8_t>& alpha,
+                           bool bottom_up) {
+    PlanarPicture out;
+    take_planes(pic.width, pic.height, !alpha.empty(), &out);
+    RowsToPlanes rows(&out);
+    for (int i = 0; i < pic.height; ++i) {
+        const int t = bottom_up ? pic.height - 1 - i : i;
+        std::uint8_t* row = rows.row(t);
+        for (int x = 0; x < pic.width; ++x) {
+            const Rgb c = pic.at(x, t);
+            row[4 * x] = c.r;
+            row[4 * x + 1] = c.g;
+            row[4 * x + 2] = c.b;
+            row[4 * x + 3] = alpha.empty() ? 0 : alpha[static_cast<std::size_t>(t * pic.width + x)];
+        }
+    }
+    rows.finish();
+    return out;
+}
+
+TEST(RowsToPlanes, RowsInEitherOrderAcrossGroupBoundaries) {
+    for (int height : {1, 31, 32, 33, 70}) {
+        for (bool bottom_up : {false, true}) {
+            TestPicture pic = random_picture(5, height, static_cast<std::uint32_t>(height));
+            PlanarPicture got = through_rows(pic, {}, bottom_up);
+            EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(pic)))
+                << "height " << height << (bottom_up ? " bottom-up" : " top-down");
+            EXPECT_FALSE(got.has_alpha());
+        }
+    }
+}
+
+TEST(RowsToPlanes, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
+    TestPicture pic = random_picture(3, 40, 4);
+    std::vector<std::uint8_t> alpha(3 * 40, 255);
+    alpha[3 * 37 + 2] = 254;  // one pixel in the second group
+    PlanarPicture got = through_rows(pic, alpha, true);
+    EXPECT_TRUE(same_alpha(got, alpha));
+    EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(pic)));
+}
+
+TEST(RowsToPlanes, AnAllOpaqueAlphaPlaneIsDropped) {
+    TestPicture pic = random_picture(3, 4, 5);
+    PlanarPicture got = through_rows(pic, std::vector<std::uint8_t>(12, 255), false);
+    EXPECT_TRUE(same_alpha(got, {}));
+}
+
+}  // namespace
