@@ -17,6 +17,7 @@
 
 #include "app/resize_run.h"
 #include "base/file_io.h"
+#include "base/isa.h"
 
 namespace {
 
@@ -187,6 +188,11 @@ int driver_main(int argc, char** argv) {
         return usage_error(std::string("HEIGHT must be a whole number, not '") + positional[2] +
                            "'");
     if (methods == 0) methods = kAllMethods;
+    const Status isa = lane_isa_setting();
+    if (!isa.ok()) {
+        print_text(stderr, "enlarge3: " + isa.message + "\n");
+        return 2;
+    }
 
     RunReport report;
     if (show_progress) {

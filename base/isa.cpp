@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 namespace {
 
@@ -59,6 +60,39 @@ const char* isa_name(Isa isa) {
             break;
     }
     return "generic";
+}
+
+namespace {
+
+bool built(Isa isa) {
+#if defined(ENLARGE3_HAVE_X86_LANES)
+    (void)isa;
+    return true;
+#else
+    return isa == Isa::generic;
+#endif
+}
+
+}  // namespace
+
+std::string built_isa_names() {
+    std::string names;
+    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512}) {
+        if (!built(isa)) continue;
+        if (!names.empty()) names += ", ";
+        names += isa_name(isa);
+    }
+    return names;
+}
+
+Status lane_isa_setting() {
+    const char* env = std::getenv("ENLARGE3_LANE_ISA");
+    Isa isa;
+    if (env == nullptr || (isa_from_name(env, &isa) && built(isa))) return Status::success();
+    return Status::failure(StatusCode::bad_setting,
+                           std::string("ENLARGE3_LANE_ISA=") + env +
+                               " names no instruction set of this build (it has " +
+                               built_isa_names() + ")");
 }
 
 bool isa_from_name(const char* name, Isa* out) {

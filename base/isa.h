@@ -9,6 +9,9 @@
 // vectorise for the baseline of that processor.
 
 #include <atomic>
+#include <string>
+
+#include "base/status.h"
 
 enum class Isa { generic, avx2, avx512 };
 
@@ -19,7 +22,8 @@ extern std::atomic<int> g_active;
 }  // namespace isa_detail
 
 // The set in use: the widest the processor and the build support, unless ENLARGE3_LANE_ISA
-// names a narrower one (for comparisons and tests).
+// names a narrower one (for comparisons and tests). A set the processor cannot run gives the
+// widest it can; a value that names no set of this build is refused by lane_isa_setting.
 inline Isa active_isa() {
     return static_cast<Isa>(isa_detail::g_active.load(std::memory_order_relaxed));
 }
@@ -35,3 +39,12 @@ void set_active_isa(Isa isa);
 const char* isa_name(Isa isa);
 // The set a name gives; false for a name that is none of the above.
 bool isa_from_name(const char* name, Isa* out);
+
+// The sets this build has code for, by isa_name, narrowest first, comma separated:
+// "generic, avx2, avx512" on x86-64, "generic" elsewhere.
+std::string built_isa_names();
+
+// ENLARGE3_LANE_ISA as the front-ends check it before any work: success when it is unset or
+// names a set of this build (built_isa_names), else bad_setting with a line that gives the
+// value and the sets there are.
+Status lane_isa_setting();

@@ -17,6 +17,7 @@ enum class StatusCode {
     bad_size,        // an output size that cannot be produced
     too_large,       // more memory than this machine has
     write_failed,    // a result file could not be created or written
+    bad_setting,     // an environment setting with a value the program does not take
     stopped,         // a stop was asked for before the step finished; it wrote nothing
 };
 

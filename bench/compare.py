@@ -2,11 +2,19 @@
 """Times enlarge3 against the tools a user would otherwise reach for, as whole processes.
 
 Every command of a case runs once per round, the rounds interleaved so that a slow moment of
-the machine hits all of them alike; the table shows the median wall time and the largest peak
-memory (maximum resident set) of each, and the ratios the targets are stated in. Peak memory
-is the kernel's own count for each process (wait4), as /usr/bin/time -v reports it.
+the machine hits all of them alike; the table shows the median wall time, the median processor
+time (user and system, all threads) and the largest peak memory (maximum resident set) of each,
+and the ratios the targets are stated in. Processor time and peak memory are the kernel's own
+counts for each process (wait4), as /usr/bin/time -v reports them. On a machine that other
+work keeps busy the wall times of a program on two threads suffer more than those of a program
+on one; the processor times show the work itself.
 
     bench/compare.py --enlarge3 build/enlarge3 --dct-fftw build/bench/dct_fftw --rounds 5 WORKDIR
+
+--dct-isas avx512,avx2,generic runs the DCT method once per named instruction set
+(ENLARGE3_LANE_ISA) instead of once with the widest, all in the same rounds, so that the sets
+are compared side by side.
+Case D (4000 x 3000 to 4096 x 4096) is the memory case; it runs only when asked for.
 """
 import argparse
 import os
@@ -15,7 +23,8 @@ import subprocess
 import sys
 import time
 
-CASES = [("A", 640, 480, 1280, 960), ("B", 1920, 1080, 3840, 2160), ("C", 1000, 750, 4096, 3072)]
+CASES = [("A", 640, 480, 1280, 960), ("B", 1920, 1080, 3840, 2160), ("C", 1000, 750, 4096, 3072),
+         ("D", 4000, 3000, 4096, 4096)]
 
 
 def make_input(path, w, h, seed):
@@ -28,17 +37,19 @@ def make_input(path, w, h, seed):
         check=True)
 
 
-def timed(cmd):
-    """Wall seconds and peak resident kilobytes of one run, from the child's own accounting."""
+def timed(cmd, env=None):
+    """Wall seconds, processor seconds and peak resident kilobytes of one run, from the
+    child's own accounting."""
     start = time.perf_counter()
-    child = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    child = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                             env=None if env is None else {**os.environ, **env})
     _, status, usage = os.wait4(child.pid, 0)
     wall = time.perf_counter() - start
     err = child.stderr.read().decode(errors="replace")
     child.stderr.close()
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"failed ({os.waitstatus_to_exitcode(status)}): {' '.join(cmd)}\n{err}")
-    return wall, usage.ru_maxrss
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
 
 
 def main():
@@ -47,6 +58,7 @@ def main():
     ap.add_argument("--dct-fftw")
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--cases", default="ABC")
+    ap.add_argument("--dct-isas", default="")
     ap.add_argument("workdir")
     args = ap.parse_args()
     os.makedirs(args.workdir, exist_ok=True)
@@ -69,25 +81,36 @@ def main():
             "ImageMagick Lanczos": ["convert", src, "-filter", "Lanczos", "-resize",
                                     f"{w2}x{h2}!", out + "-im.bmp"],
         }
+        envs = {}
+        isas = list(filter(None, args.dct_isas.split(",")))
+        dct = commands.pop("enlarge3 dct") if isas else None
+        for isa in isas:
+            commands[f"enlarge3 dct {isa}"] = dct
+            envs[f"enlarge3 dct {isa}"] = {"ENLARGE3_LANE_ISA": isa}
         if args.dct_fftw:
             commands["FFTW DCT program"] = [args.dct_fftw, src, str(w2), str(h2)]
         walls = {k: [] for k in commands}
+        cpus = {k: [] for k in commands}
         rss = {k: 0 for k in commands}
         for _ in range(args.rounds):
             for key, cmd in commands.items():
-                t, m = timed(cmd)
+                t, c, m = timed(cmd, envs.get(key))
                 walls[key].append(t)
+                cpus[key].append(c)
                 rss[key] = max(rss[key], m)
         med = {k: statistics.median(v) for k, v in walls.items()}
-        rows.append((name, w, h, w2, h2, med, rss))
+        cpu = {k: statistics.median(v) for k, v in cpus.items()}
+        rows.append((name, w, h, w2, h2, med, cpu, rss))
 
-    print(f"| input | command | median wall s | peak RSS MiB | ratio |")
-    print(f"|---|---|---|---|---|")
-    for name, w, h, w2, h2, med, rss in rows:
+    print(f"| input | command | median wall s | median CPU s | peak RSS MiB | ratio |")
+    print(f"|---|---|---|---|---|---|")
+    for name, w, h, w2, h2, med, cpu, rss in rows:
         refs = {
             "enlarge3 lanczos3": ("Pillow LANCZOS", "x Pillow"),
             "enlarge3 hybrid": ("enlarge3 lanczos3", "x lanczos3"),
             "enlarge3 dct": ("FFTW DCT program", "x FFTW"),
+            **{f"enlarge3 dct {isa}": ("FFTW DCT program", "x FFTW")
+               for isa in filter(None, args.dct_isas.split(","))},
             "ImageMagick Lanczos": ("Pillow LANCZOS", "x Pillow"),
         }
         label = f"{name} {w}x{h} to {w2}x{h2}"
@@ -95,9 +118,10 @@ def main():
             ratio = ""
             if key in refs and refs[key][0] in med and med[refs[key][0]] > 0:
                 ratio = f"{med[key] / med[refs[key][0]]:.2f}{refs[key][1]}"
-            if key == "enlarge3 dct":
+            if key.startswith("enlarge3 dct"):
                 ratio += f"; RSS {rss[key] * 1024 / (w2 * h2):.1f} B per output pixel"
-            print(f"| {label} | {key} | {med[key]:.4f} | {rss[key] / 1024:.1f} | {ratio} |")
+            print(f"| {label} | {key} | {med[key]:.4f} | {cpu[key]:.4f} | {rss[key] / 1024:.1f} "
+                  f"| {ratio} |")
 
 
 if __name__ == "__main__":

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds Release with the benchmark programs and times enlarge3 against Pillow, ImageMagick and
 # an FFTW DCT program on generated inputs (see bench/compare.py).
-#   bench/compare.sh [ROUNDS] [CASES]     e.g. bench/compare.sh 5 AB
+#   bench/compare.sh [ROUNDS] [CASES] [SETS]   e.g. bench/compare.sh 5 AB avx512,avx2,generic
+# SETS runs the DCT method once per instruction set (ENLARGE3_LANE_ISA); case D is the 4000 x
+# 3000 to 4096 x 4096 memory case.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" compare
@@ -11,4 +13,4 @@ cmake --build "$root/build-bench" -j "$(nproc)" >/dev/null
 fftw=()
 if [ -x "$root/build-bench/bench/dct_fftw" ]; then fftw=(--dct-fftw "$root/build-bench/bench/dct_fftw"); fi
 /usr/bin/python3 "$root/bench/compare.py" --enlarge3 "$root/build-bench/enlarge3" "${fftw[@]}" \
-  --rounds "${1:-5}" --cases "${2:-ABC}" "$root/build-bench/compare"
+  --rounds "${1:-5}" --cases "${2:-ABC}" --dct-isas "${3:-}" "$root/build-bench/compare"

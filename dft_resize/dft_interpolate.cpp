@@ -28,7 +28,13 @@
 //   reaches a nonzero value, and a zero becomes the byte 0 either way). They are neither
 //   transformed nor stored; the column pass reads them as zeros.
 // - Columns at or beyond W2 of the last pass and rows at or beyond H2 of its result are never
-//   used, so only W2 columns are transformed and kept.
+//   used, so only W2 columns are transformed and kept, and the inverse transforms compute
+//   only the outputs that are kept.
+// Between the passes the grids live in tiles of kTile x kTile values, and each pass frees the
+// tiles of its input as soon as no later line needs them: the spectrum takes the place of the
+// forward rows' result as it grows, and the inverse rows' result takes the spectrum's tiles
+// from a pool as the spectrum is read, so at most the largest of the three grids is held
+// instead of two at once.
 
 namespace {
 
@@ -70,6 +76,132 @@ std::uint64_t to_units(int n) {
     return static_cast<std::uint64_t>(n);
 }
 
+// A tile holds kTile columns of kTile values of a grid: value (x, y), x and y counted from the
+// tile's corner, has its real part at x * kTile + y and its imaginary part kTile * kTile
+// later. A group of kLanes lines fills one band of tiles.
+constexpr int kTile = kLanes;
+constexpr std::size_t kTileDoubles = 2 * kTile * kTile;
+constexpr std::size_t kTileIm = kTile * kTile;
+// Tiles per slab the pool takes from the heap: 4 MiB.
+constexpr std::size_t kSlabTiles = 4096;
+
+std::size_t tile_at(int x, int y) {
+    return to_size(x % kTile * kTile + y % kTile);
+}
+
+// Holds off other threads for the few instructions of a pool operation (the Windows build may
+// have no std::mutex).
+class SpinLock {
+   public:
+    void lock() {
+        while (flag_.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    void unlock() { flag_.clear(std::memory_order_release); }
+
+   private:
+    std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
+};
+
+class Locked {
+   public:
+    explicit Locked(SpinLock& l) : l_(l) { l_.lock(); }
+    ~Locked() { l_.unlock(); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+   private:
+    SpinLock& l_;
+};
+
+// Tiles for the inverse rows' result: the spectrum's, given back as they are read, and slabs of
+// its own, taken from the heap and kept for the next plane. A tile given back is the next one
+// taken, so memory that was touched is used again first.
+class TilePool {
+   public:
+    // Makes room for count tiles in all, so that the passes need no allocation of their own.
+    void reserve(std::size_t count) {
+        while (slabs_.size() * kSlabTiles < count) add_slab();
+    }
+
+    void take(std::size_t count, double** out) {
+        Locked hold(lock_);
+        while (free_.size() < count) add_slab();
+        for (std::size_t i = 0; i < count; ++i) {
+            out[i] = free_.back();
+            free_.pop_back();
+        }
+    }
+
+    void give(double* const* tiles, std::size_t count) {
+        Locked hold(lock_);
+        for (std::size_t i = count; i-- > 0;) free_.push_back(tiles[i]);
+    }
+
+    // Forgets the tiles given that are not its own, keeping all of its slabs' free.
+    void reset() {
+        free_.clear();
+        for (std::size_t s = slabs_.size(); s-- > 0;)
+            for (std::size_t i = kSlabTiles; i-- > 0;)
+                free_.push_back(slabs_[s].get() + i * kTileDoubles);
+    }
+
+   private:
+    void add_slab() {
+        slabs_.emplace_back(kSlabTiles * kTileDoubles, "tiles");
+        // Pushed last to first, so the slab is handed out from its start.
+        for (std::size_t i = kSlabTiles; i-- > 0;)
+            free_.push_back(slabs_.back().get() + i * kTileDoubles);
+    }
+
+    SpinLock lock_;
+    std::vector<BigArray> slabs_;
+    std::vector<double*> free_;
+};
+
+// The forward rows' result and the spectrum, in one block of tiles laid out row band after row
+// band: tile (c, r) of either, column band c (columns c kTile ..) and row band r, is tile
+// r * col_bands + c. The spectrum's first row bands take the place of the forward rows' as
+// the column pass goes: its group c reads column band c of the forward rows whole before it
+// writes column band c of the spectrum, and no other group reads that column band. Each row
+// band of the spectrum then lies in one piece, as the inverse row pass reads it.
+struct RowBandTiles {
+    int col_bands = 0, row_bands = 0;
+    BigArray block;
+    double* base = nullptr;
+
+    void shape(int cols, int rows) {
+        col_bands = (cols + kTile - 1) / kTile;
+        row_bands = (rows + kTile - 1) / kTile;
+        block = BigArray(to_size(col_bands) * to_size(row_bands) * kTileDoubles, "tiles");
+        base = block.get();
+    }
+    double* at(int c, int r) const {
+        return base + (to_size(r) * to_size(col_bands) + to_size(c)) * kTileDoubles;
+    }
+    // The tile that holds (x, y).
+    double* of(int x, int y) const { return at(x / kTile, y / kTile); }
+};
+
+// A grid of complex values in tiles from the pool: the tile of column band c and row band r at
+// tiles[c * row_bands + r], null while the grid does not hold it.
+struct TiledGrid {
+    int col_bands = 0, row_bands = 0;
+    std::vector<double*> tiles;
+
+    void shape(int cols, int rows) {
+        col_bands = (cols + kTile - 1) / kTile;
+        row_bands = (rows + kTile - 1) / kTile;
+        tiles.assign(to_size(col_bands) * to_size(row_bands), nullptr);
+    }
+    std::size_t count() const { return tiles.size(); }
+    double*& at(int c, int r) { return tiles[to_size(c) * to_size(row_bands) + to_size(r)]; }
+    // The tile that holds (x, y).
+    double* of(int x, int y) const {
+        return tiles[to_size(x / kTile) * to_size(row_bands) + to_size(y / kTile)];
+    }
+};
+
 }  // namespace
 
 struct DftPlaneWork::Impl {
@@ -85,19 +217,80 @@ struct DftPlaneWork::Impl {
     const LinePlan* fwd_cols;
     const LinePlan* inv_rows;
     const LinePlan* inv_cols;
-    // The grids are stored row by row (element (X, Y) of a grid of width w at Y * w + X), so
-    // that a group of eight lines is gathered and scattered either as eight neighbouring
-    // values or as eight sequential streams, never across thousands of pages.
-    // The forward spectrum, 2H rows of 2W.
-    BigArray spec_re, spec_im;
-    // The inverse row pass's result: the rows in `rows`, each W2 wide (columns from W2 on are
-    // never used). Before that it holds the forward row pass's result (H rows of 2W).
-    BigArray rows_re, rows_im;
+    // The forward row pass's result (H rows of 2W), then the spectrum (2H rows of 2W).
+    RowBandTiles spectrum;
+    // The inverse row pass's result (the R rows of `rows`, W2 wide: columns from W2 on are
+    // never used), in tiles of the spectrum given back and, where those do not suffice, of
+    // the pool's own.
+    TilePool pool;
+    TiledGrid rows_inv;
+    // For each row band of the spectrum, how many row bands of the inverse row pass read it;
+    // the pass counts them down and gives the band back at zero.
+    std::vector<int> spectrum_readers;
+    std::vector<int> readers_left;
+    SpinLock readers_lock;
     // One lane buffer per worker, for the longest line.
     std::vector<BigArray> buffers;
     // Where the plane being enlarged reports; may be null.
     RunProgress* progress = nullptr;
 };
+
+namespace {
+
+using Impl = DftPlaneWork::Impl;
+
+// Index in the forward spectrum (n wide, n = W or H) of index i of the stuffed spectrum grown
+// by d (n + 2d wide), or -1 inside the band of zeros: i < n keeps its place, the band
+// n .. n + 2d - 1 is zero, and the upper half moves up by 2d (the Nyquist index n to n + 2d).
+int stuffed_source(int i, int n, int d) {
+    return i < n ? i : i < n + 2 * d ? -1 : i - 2 * d;
+}
+
+// The band of zeros of a line of the stuffed spectrum, n + 1 .. n + 2d - 1 (the Nyquist
+// index n + 2d, and index n where its half is copied, hold values).
+KnownZeros stuffed_zeros(int n, int d) {
+    KnownZeros z;
+    if (d > 0) {
+        z.from = n + 1;
+        z.to = n + 2 * d;
+    }
+    return z;
+}
+
+// The spectrum rows that stuffed row Y reads: its real parts from row fr, after the Nyquist
+// row's copy into row H, and its imaginary parts from row fi (-1: none, all zero).
+void stuffed_row_sources(const Impl& m, int Y, int* fr, int* fi) {
+    const int y = Y == m.H ? m.H + 2 * m.dy : Y;
+    *fr = stuffed_source(y, m.H, m.dy);
+    *fi = stuffed_source(Y, m.H, m.dy);
+}
+
+// Spectrum tiles that no longer have a reader go back to the pool: row band b of the inverse
+// rows has gathered its input.
+void release_spectrum_rows(Impl& m, int b) {
+    const int first = b * kTile, last = std::min(first + kTile, static_cast<int>(m.rows.size()));
+    int lo = m.spectrum.row_bands, hi = -1;
+    for (int r = first; r < last; ++r) {
+        int fr, fi;
+        stuffed_row_sources(m, m.rows[to_size(r)], &fr, &fi);
+        for (int f : {fr, fi}) {
+            if (f < 0) continue;
+            lo = std::min(lo, f / kTile);
+            hi = std::max(hi, f / kTile);
+        }
+    }
+    std::vector<double*> done;
+    {
+        Locked hold(m.readers_lock);
+        for (int sb = lo; sb <= hi; ++sb) {
+            if (--m.readers_left[to_size(sb)] != 0) continue;
+            for (int c = 0; c < m.spectrum.col_bands; ++c) done.push_back(m.spectrum.at(c, sb));
+        }
+    }
+    m.pool.give(done.data(), done.size());
+}
+
+}  // namespace
 
 DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     Impl& m = *impl_;
@@ -133,12 +326,30 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.fwd_cols = chosen[1];
     m.inv_rows = chosen[2];
     m.inv_cols = chosen[3];
-    const std::size_t spectrum = 4 * to_size(W) * to_size(H);
-    m.spec_re = BigArray(spectrum, "fourieR");
-    m.spec_im = BigArray(spectrum, "fourieI");
-    const std::size_t kept = to_size(W2) * m.rows.size();
-    m.rows_re = BigArray(kept, "VOUTR");
-    m.rows_im = BigArray(kept, "VOUTI");
+    const int R = static_cast<int>(m.rows.size());
+    // Taken here, before any thread starts, so that a lack of memory ends the process from this
+    // thread.
+    m.spectrum.shape(2 * W, 2 * H);
+    m.rows_inv.shape(W2, R);
+    m.spectrum_readers.assign(to_size(m.spectrum.row_bands), 0);
+    for (int b = 0; b < m.rows_inv.row_bands; ++b) {
+        std::vector<bool> reads(to_size(m.spectrum.row_bands), false);
+        for (int r = b * kTile; r < std::min(R, (b + 1) * kTile); ++r) {
+            int fr, fi;
+            stuffed_row_sources(m, m.rows[to_size(r)], &fr, &fi);
+            if (fr >= 0) reads[to_size(fr / kTile)] = true;
+            if (fi >= 0) reads[to_size(fi / kTile)] = true;
+        }
+        for (std::size_t sb = 0; sb < reads.size(); ++sb) m.spectrum_readers[sb] += reads[sb];
+    }
+    // The pool holds what the inverse rows' result needs beyond the spectrum's tiles, and
+    // room for the groups in flight, whose tiles may be taken before the spectrum's row bands
+    // they follow are given back.
+    const std::size_t spectrum_tiles =
+        to_size(m.spectrum.col_bands) * to_size(m.spectrum.row_bands);
+    const std::size_t in_flight =
+        to_size(worker_count() + 2) * to_size(std::max(m.spectrum.col_bands, m.rows_inv.col_bands));
+    m.pool.reserve(m.rows_inv.count() - std::min(m.rows_inv.count(), spectrum_tiles) + in_flight);
     int longest = 0;
     for (const LinePlan& p : m.plans) longest = std::max(longest, p.L);
     for (int i = 0; i < worker_count(); ++i)
@@ -149,76 +360,71 @@ DftPlaneWork::~DftPlaneWork() = default;
 
 namespace {
 
-using Impl = DftPlaneWork::Impl;
-
-// Index in the forward spectrum (n wide, n = W or H) of index i of the stuffed spectrum grown
-// by d (n + 2d wide), or -1 inside the band of zeros: i < n keeps its place, the band
-// n .. n + 2d - 1 is zero, and the upper half moves up by 2d (the Nyquist index n to n + 2d).
-int stuffed_source(int i, int n, int d) {
-    return i < n ? i : i < n + 2 * d ? -1 : i - 2 * d;
+// Point j of the lanes of buf from one row of a tile, t pointing at its column 0: lane l from
+// column l; lanes past cnt repeat column cnt - 1, the last of a grid's partial band.
+void put_tile_row(const LaneLayout& lay, double* buf, int j, const double* t, int cnt) {
+    if (cnt == kLanes) {
+        lane_put(lay, buf, j, t, t + kTileIm, kTile);
+        return;
+    }
+    double re[kLanes], im[kLanes];
+    for (int l = 0; l < kLanes; ++l) {
+        const std::size_t at = to_size(std::min(l, cnt - 1) * kTile);
+        re[l] = t[at];
+        im[l] = t[kTileIm + at];
+    }
+    lane_put(lay, buf, j, re, im, 1);
 }
 
 // Forward row pass: rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again),
-// 2W long with imaginary parts 0, transformed into rows_re/rows_im as H rows of 2W.
+// 2W long with imaginary parts 0, transformed into the first row bands of m.spectrum. Group g
+// is its row band g.
 void forward_rows(Impl& m, const std::uint8_t* in) {
     const int W = m.W, H = m.H;
-    const std::size_t width = 2 * to_size(W);
-    double* rows_re = m.rows_re.get();
-    double* rows_im = m.rows_im.get();
-    for_line_groups(group_count(H), m.buffers, m.progress, to_units(m.fwd_rows->n), [&](int g, double* buf) {
-        const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
-        for (int X = 0; X < 2 * W; ++X) {
-            const std::uint8_t* src = in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
-            double* b = buf + lane_re(X, 0);
-            for (int l = 0; l < kLanes; ++l) {
-                b[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
-                b[kLanes + l] = 0.0;
-            }
-        }
-        const double* res = lanes_forward(*m.fwd_rows, buf);
-        for (int l = 0; l < cnt; ++l) {
-            double* dr = rows_re + to_size(y0 + l) * width;
-            double* di = rows_im + to_size(y0 + l) * width;
-            for (int X = 0; X < 2 * W; ++X) {
-                dr[X] = res[lane_re(X, l)];
-                di[X] = res[lane_re(X, l) + kLanes];
-            }
-        }
-    });
+    const LaneLayout lay = lane_layout(m.fwd_rows->L);
+    for_line_groups(group_count(H), m.buffers, m.progress, to_units(m.fwd_rows->n),
+                    [&](int g, double* buf) {
+                        const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
+                        for (int X = 0; X < 2 * W; ++X) {
+                            const std::uint8_t* src =
+                                in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
+                            double re[kLanes];
+                            for (int l = 0; l < kLanes; ++l)
+                                re[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
+                            lane_put_real(lay, buf, X, re);
+                        }
+                        KnownZeros real;
+                        real.real = true;
+                        lanes_forward(*m.fwd_rows, real, buf);
+                        for (int X = 0; X < 2 * W; ++X) {
+                            // Rows past H in the last band are never read.
+                            double* t = m.spectrum.of(X, y0) + tile_at(X, 0);
+                            lane_get(lay, buf, X, t, t + kTileIm, 1);
+                        }
+                    });
 }
 
 // Forward column pass: the 2W columns of the mirrored forward rows (2H long, row Y read from
-// row mirror_repeat(Y, H)) transformed into the spectrum spec_re/spec_im, 2H rows of 2W.
+// row mirror_repeat(Y, H)) transformed into the spectrum. Group c is column band c; the
+// spectrum's column band c takes the place of the forward rows' once that is gathered.
 void forward_columns(Impl& m) {
     const int W = m.W, H = m.H;
-    const std::size_t width = 2 * to_size(W);
-    const double* rows_re = m.rows_re.get();
-    const double* rows_im = m.rows_im.get();
-    double* spec_re = m.spec_re.get();
-    double* spec_im = m.spec_im.get();
-    for_line_groups(group_count(2 * W), m.buffers, m.progress, to_units(m.fwd_cols->n), [&](int g, double* buf) {
-        const int x0 = g * kLanes, cnt = std::min(kLanes, 2 * W - x0);
-        for (int Y = 0; Y < 2 * H; ++Y) {
-            const std::size_t row = to_size(mirror_repeat(Y, H)) * width;
-            double* b = buf + lane_re(Y, 0);
-            // Lanes past the last column repeat it.
-            for (int l = 0; l < kLanes; ++l) {
-                const std::size_t at = row + to_size(x0 + std::min(l, cnt - 1));
-                b[l] = rows_re[at];
-                b[kLanes + l] = rows_im[at];
-            }
-        }
-        const double* res = lanes_forward(*m.fwd_cols, buf);
-        for (int Y = 0; Y < 2 * H; ++Y) {
-            double* dr = spec_re + to_size(Y) * width + to_size(x0);
-            double* di = spec_im + to_size(Y) * width + to_size(x0);
-            const double* b = res + lane_re(Y, 0);
-            for (int l = 0; l < cnt; ++l) {
-                dr[l] = b[l];
-                di[l] = b[kLanes + l];
-            }
-        }
-    });
+    const LaneLayout lay = lane_layout(m.fwd_cols->L);
+    for_line_groups(group_count(2 * W), m.buffers, m.progress, to_units(m.fwd_cols->n),
+                    [&](int c, double* buf) {
+                        const int x0 = c * kLanes, cnt = std::min(kLanes, 2 * W - x0);
+                        for (int Y = 0; Y < 2 * H; ++Y) {
+                            const int y = mirror_repeat(Y, H);
+                            const double* t = m.spectrum.of(x0, y) + tile_at(0, y);
+                            put_tile_row(lay, buf, Y, t, cnt);
+                        }
+                        lanes_forward(*m.fwd_cols, KnownZeros{}, buf);
+                        for (int Y = 0; Y < 2 * H; ++Y) {
+                            // Columns past 2W in the last band are never read.
+                            double* t = m.spectrum.of(x0, Y) + tile_at(0, Y);
+                            lane_get(lay, buf, Y, t, t + kTileIm, kTile);
+                        }
+                    });
 }
 
 // Zero insertion and Nyquist split on the way into the inverse row pass: loads rows
@@ -228,99 +434,120 @@ void forward_columns(Impl& m) {
 // column nyq_col copied into column W and row nyq_row into row H. So real part (X, Y) is that
 // of (x, y) = (X == W ? nyq_col : X, Y == H ? nyq_row : Y) after the insertion, times 0.5 if x
 // is nyq_col, then times 0.5 if y is nyq_row: the same products in the same order as the
-// split on the full grid. Imaginary parts are those of the insertion alone.
-void gather_stuffed_rows(const Impl& m, int r0, int cnt, double* buf) {
+// split on the full grid. Imaginary parts are those of the insertion alone. The band of zeros,
+// stuffed_zeros(W, dx), is not written.
+void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, double* buf) {
     const int W = m.W, H = m.H, W2 = m.W2;
     const int nyq_col = W + 2 * m.dx, nyq_row = H + 2 * m.dy;
-    const std::size_t width = 2 * to_size(W);
-    const double* re_row[kLanes];
-    const double* im_row[kLanes];
+    int re_row[kLanes], im_row[kLanes];
     bool halve_row[kLanes];
     for (int l = 0; l < kLanes; ++l) {
         const int Y = m.rows[to_size(r0 + std::min(l, cnt - 1))];
-        const int y = Y == H ? nyq_row : Y;
-        const int fr = stuffed_source(y, H, m.dy), fi = stuffed_source(Y, H, m.dy);
-        re_row[l] = fr < 0 ? nullptr : m.spec_re.get() + to_size(fr) * width;
-        im_row[l] = fi < 0 ? nullptr : m.spec_im.get() + to_size(fi) * width;
-        halve_row[l] = y == nyq_row;
+        stuffed_row_sources(m, Y, &re_row[l], &im_row[l]);
+        halve_row[l] = (Y == H ? nyq_row : Y) == nyq_row;
     }
+    // Where each lane's row meets the column band last read (null: a zero row), for the real
+    // and the imaginary parts.
+    const double* re_at[kLanes];
+    const double* im_at[kLanes];
+    int re_band = -1, im_band = -1;
+    const auto band_of = [&](int c, const int* row, const double** at, std::size_t part) {
+        for (int l = 0; l < kLanes; ++l)
+            at[l] = row[l] < 0 ? nullptr
+                               : m.spectrum.at(c, row[l] / kTile) + part + to_size(row[l] % kTile);
+    };
+    const KnownZeros band = stuffed_zeros(W, m.dx);
     for (int X = 0; X < 2 * W2; ++X) {
+        if (X == band.from) X = band.to;
         const int x = X == W ? nyq_col : X;
         const int re_col = stuffed_source(x, W, m.dx), im_col = stuffed_source(X, W, m.dx);
         const bool halve_col = x == nyq_col;
-        double* b = buf + lane_re(X, 0);
-        for (int l = 0; l < kLanes; ++l) {
-            double re = 0.0, im = 0.0;
-            if (re_col >= 0 && re_row[l] != nullptr) re = re_row[l][re_col];
-            if (halve_col) re = re * 0.5;
-            if (halve_row[l]) re = re * 0.5;
-            if (im_col >= 0 && im_row[l] != nullptr) im = im_row[l][im_col];
-            b[l] = re;
-            b[kLanes + l] = im;
+        if (re_col >= 0 && re_col / kTile != re_band) {
+            re_band = re_col / kTile;
+            band_of(re_band, re_row, re_at, 0);
         }
+        if (im_col >= 0 && im_col / kTile != im_band) {
+            im_band = im_col / kTile;
+            band_of(im_band, im_row, im_at, kTileIm);
+        }
+        const std::size_t re_off = to_size(re_col % kTile * kTile);
+        const std::size_t im_off = to_size(im_col % kTile * kTile);
+        double re[kLanes], im[kLanes];
+        for (int l = 0; l < kLanes; ++l) {
+            re[l] = re_col >= 0 && re_at[l] != nullptr ? re_at[l][re_off] : 0.0;
+            if (halve_col) re[l] = re[l] * 0.5;
+            if (halve_row[l]) re[l] = re[l] * 0.5;
+            im[l] = im_col >= 0 && im_at[l] != nullptr ? im_at[l][im_off] : 0.0;
+        }
+        lane_put(lay, buf, X, re, im, 1);
     }
 }
 
 // Inverse row pass: the rows of the stuffed spectrum that are not all zero (m.rows), 2W2 long,
-// transformed into rows_re/rows_im, of which only columns 0 .. W2 - 1 are kept (W2 wide).
+// transformed into rows_inv, of which only columns 0 .. W2 - 1 are computed and kept. Group b
+// is row band b of rows_inv; the spectrum's row bands go back to the pool as their last reader
+// has gathered them.
 void inverse_rows(Impl& m) {
-    const std::size_t width = to_size(m.W2);
     const int W2 = m.W2, R = static_cast<int>(m.rows.size());
-    double* rows_re = m.rows_re.get();
-    double* rows_im = m.rows_im.get();
-    for_line_groups(group_count(R), m.buffers, m.progress, to_units(m.inv_rows->n), [&](int g, double* buf) {
-        const int r0 = g * kLanes, cnt = std::min(kLanes, R - r0);
-        gather_stuffed_rows(m, r0, cnt, buf);
-        const double* res = lanes_inverse(*m.inv_rows, buf);
-        for (int l = 0; l < cnt; ++l) {
-            double* dr = rows_re + to_size(r0 + l) * width;
-            double* di = rows_im + to_size(r0 + l) * width;
-            for (int X = 0; X < W2; ++X) {
-                dr[X] = res[lane_re(X, l)];
-                di[X] = res[lane_re(X, l) + kLanes];
-            }
-        }
-    });
+    const LaneLayout lay = lane_layout(m.inv_rows->L);
+    m.readers_left = m.spectrum_readers;
+    m.pool.reset();
+    for_line_groups(group_count(R), m.buffers, m.progress, to_units(m.inv_rows->n),
+                    [&](int b, double* buf) {
+                        const int r0 = b * kLanes, cnt = std::min(kLanes, R - r0);
+                        gather_stuffed_rows(m, lay, r0, cnt, buf);
+                        release_spectrum_rows(m, b);
+                        lanes_inverse(*m.inv_rows, stuffed_zeros(m.W, m.dx), W2, buf);
+                        std::vector<double*> band(to_size(m.rows_inv.col_bands));
+                        m.pool.take(band.size(), band.data());
+                        for (int c = 0; c < m.rows_inv.col_bands; ++c)
+                            m.rows_inv.at(c, b) = band[to_size(c)];
+                        for (int X = 0; X < W2; ++X) {
+                            // Rows past R in the last band are never read.
+                            double* t = m.rows_inv.of(X, r0) + tile_at(X, 0);
+                            lane_get(lay, buf, X, t, t + kTileIm, 1);
+                        }
+                    });
 }
 
-// The conversion of the last pass: samples y = 0 .. H2 - 1 of lanes 0 .. cnt - 1 of res (the
-// columns x0 ..) times gain, clamped to 0 .. 255 and truncated, into out (column length H2).
-void store_bytes(const double* res, int x0, int cnt, int H2, double gain, std::uint8_t* out) {
-    for (int l = 0; l < cnt; ++l) {
-        std::uint8_t* o = out + to_size(x0 + l) * to_size(H2);
-        for (int y = 0; y < H2; ++y) o[y] = clamp_to_byte(gain * res[lane_re(y, l)]);
+// The conversion of the last pass: samples y = 0 .. H2 - 1 of lanes 0 .. cnt - 1 of the lane
+// buffer (the columns x0 ..) times gain, clamped to 0 .. 255 and truncated, into out (column
+// length H2).
+void store_bytes(const double* buf, const LaneLayout& lay, int x0, int cnt, int H2, double gain,
+                 std::uint8_t* out) {
+    for (int y = 0; y < H2; ++y) {
+        double re[kLanes], im[kLanes];
+        lane_get(lay, buf, y, re, im, 1);
+        for (int l = 0; l < cnt; ++l)
+            out[to_size(x0 + l) * to_size(H2) + to_size(y)] = clamp_to_byte(gain * re[l]);
     }
 }
 
 // Inverse column pass: columns 0 .. W2 - 1 (the others are never used), 2H2 long, read from the
 // kept inverse rows (the rows never stored are zeros), transformed and converted to bytes.
+// Group c is column band c of rows_inv, given back once gathered.
 void inverse_columns(Impl& m, std::uint8_t* out) {
     const int W = m.W, H = m.H, W2 = m.W2, H2 = m.H2;
-    const std::size_t width = to_size(W2);
-    const double* rows_re = m.rows_re.get();
-    const double* rows_im = m.rows_im.get();
+    const LaneLayout lay = lane_layout(m.inv_cols->L);
     // The inverse transforms divide by the new lengths while the spectrum was taken at the
     // old ones without division; g restores the level. Order fixed: (H2 * W2) / W / H.
     const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
-    for_line_groups(group_count(W2), m.buffers, m.progress, to_units(m.inv_cols->n), [&](int g, double* buf) {
-        const int x0 = g * kLanes, cnt = std::min(kLanes, W2 - x0);
-        // Lanes past the last column repeat it.
-        for (int Y = 0; Y < 2 * H2; ++Y) {
-            const int r = m.compact[to_size(Y)];
-            double* b = buf + lane_re(Y, 0);
-            if (r < 0) {
-                for (int l = 0; l < 2 * kLanes; ++l) b[l] = 0.0;
-                continue;
-            }
-            const double* sr = rows_re + to_size(r) * width + to_size(x0);
-            const double* si = rows_im + to_size(r) * width + to_size(x0);
-            for (int l = 0; l < kLanes; ++l) {
-                b[l] = sr[std::min(l, cnt - 1)];
-                b[kLanes + l] = si[std::min(l, cnt - 1)];
-            }
-        }
-        store_bytes(lanes_inverse(*m.inv_cols, buf), x0, cnt, H2, gain, out);
-    });
+    for_line_groups(group_count(W2), m.buffers, m.progress, to_units(m.inv_cols->n),
+                    [&](int c, double* buf) {
+                        const int x0 = c * kLanes, cnt = std::min(kLanes, W2 - x0);
+                        for (int Y = 0; Y < 2 * H2; ++Y) {
+                            // The rows never stored are the band of zeros, which is not read.
+                            const int r = m.compact[to_size(Y)];
+                            if (r < 0) continue;
+                            const double* t = m.rows_inv.of(x0, r) + tile_at(0, r);
+                            put_tile_row(lay, buf, Y, t, cnt);
+                        }
+                        m.pool.give(&m.rows_inv.at(c, 0), to_size(m.rows_inv.row_bands));
+                        for (int r = 0; r < m.rows_inv.row_bands; ++r)
+                            m.rows_inv.at(c, r) = nullptr;
+                        lanes_inverse(*m.inv_cols, stuffed_zeros(H, m.dy), H2, buf);
+                        store_bytes(buf, lay, x0, cnt, H2, gain, out);
+                    });
 }
 
 }  // namespace
@@ -369,21 +596,29 @@ void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
 std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t w = static_cast<std::uint64_t>(W), h = static_cast<std::uint64_t>(H);
     const std::uint64_t w2 = static_cast<std::uint64_t>(W2), h2 = static_cast<std::uint64_t>(H2);
+    const std::uint64_t t = kTile;
     const std::uint64_t rows = 2 * h + (h2 > h ? 1 : 0);
     const std::uint64_t longest_n = 2 * std::max(w2, h2);
     std::uint64_t longest = 1;
     while (longest < 2 * longest_n) longest *= 2;  // L of the longest line
     const std::uint64_t d = sizeof(double);
-    const std::uint64_t spectrum = 2 * 4 * w * h * d;
-    const std::uint64_t kept = 2 * w2 * rows * d;
+    const std::uint64_t spectrum = (2 * w + t - 1) / t * ((2 * h + t - 1) / t);
+    const std::uint64_t kept = (w2 + t - 1) / t * ((rows + t - 1) / t);
+    const std::uint64_t flight =
+        static_cast<std::uint64_t>(worker_count() + 2) *
+        std::max((2 * w + t - 1) / t, std::max((2 * h + t - 1) / t, (w2 + t - 1) / t));
+    // The spectrum's block, and the pool's slabs for what the inverse rows' result needs beyond
+    // it and for the groups in flight.
+    const std::uint64_t pool =
+        (kept - std::min(kept, spectrum) + flight + kSlabTiles - 1) / kSlabTiles * kSlabTiles;
+    const std::uint64_t tiles = spectrum + pool;
     // Per plan: chirp and rotation tables (6 n), kernel spectrum (2 L), output order (L ints),
     // FFT tables.
     const std::uint64_t plans = 4 * ((6 * longest_n + 2 * longest) * d + longest * sizeof(int) +
                                      8192 * d + 64 * sizeof(int));
-    const std::uint64_t buffers =
-        static_cast<std::uint64_t>(worker_count()) * 2 *
-        static_cast<std::uint64_t>(lane_buffer_points(static_cast<int>(longest))) * kLanes * d;
-    // Each large block is rounded up to a 2 MiB page.
-    const std::uint64_t rounding = (4 + static_cast<std::uint64_t>(worker_count())) << 21;
-    return spectrum + kept + plans + buffers + rounding;
+    const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * kLanes *
+                                  lane_block_doubles(static_cast<int>(longest), 1) * d;
+    // Each slab and buffer is rounded up to a 2 MiB page.
+    const std::uint64_t rounding = static_cast<std::uint64_t>(worker_count()) << 21;
+    return tiles * kTileDoubles * d + plans + buffers + rounding;
 }

@@ -19,9 +19,10 @@
 //   the steps above define; dft_interpolate.cpp lists the shortcuts its schedule takes, each of
 //   which keeps every bit.
 // - Stage lines go to standard error, from "horizontal DFT start!!" to "vertical IDFT end!!".
-// - Working memory is taken from the heap and released by its owner; a failed allocation ends
-//   the process with "<array> no memory!!" (fourieR, fourieI: the forward spectrum; VOUTR,
-//   VOUTI: the inverse row pass's result; ww, ip: FFT tables; line buffer: one per thread).
+// - Working memory is taken from the heap, all of it when a DftPlaneWork is made, and released
+//   by its owner; a failed allocation ends the process with "<array> no memory!!" (tiles: the
+//   grids between the passes, which hold at most the largest of them, the 2W x 2H spectrum;
+//   ww, ip: FFT tables; line buffer: one per thread).
 // - The work is spread over worker_count() threads (base/parallel.h); results do not depend
 //   on their number or on the instruction set the lanes run with.
 

@@ -77,14 +77,14 @@ template <class T>
     return {-(c4 * (x.re + x.im)), c4 * (x.re - x.im)};
 }
 
-// One j of the plain pass: x0 .. x3 are the points at j in the four quarters.
+// One j of the plain pass on the points x0 .. x3 at j in the four quarters, results to
+// p0 .. p3:
 //   quarter 0: (x0 + x2) + (x1 + x3)       quarter 1: (x0 + x2) - (x1 + x3)
 //   quarter 2: ((x0 - x2) + i (x1 - x3)) w1   quarter 3: ((x0 - x2) - i (x1 - x3)) w3
-// with w1 = omega^j, w3 = omega^(3j). plain_unit is j = 0, plain_c4 is j = M / 8.
-template <class T, bool Conj = false>
-[[gnu::always_inline]] inline void plain_step(T* p0, T* p1, T* p2, T* p3, Twiddle w1, Twiddle w3) {
-    const Cx<T> x0 = load<T, Conj>(p0), x1 = load<T, Conj>(p1), x2 = load<T, Conj>(p2),
-                x3 = load<T, Conj>(p3);
+// with w1 = omega^j, w3 = omega^(3j). The _unit form is j = 0, the _c4 form j = M / 8.
+template <class T>
+[[gnu::always_inline]] inline void plain_butterfly(Cx<T> x0, Cx<T> x1, Cx<T> x2, Cx<T> x3, T* p0,
+                                                   T* p1, T* p2, T* p3, Twiddle w1, Twiddle w3) {
     const Cx<T> s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
     store(p0, add(s02, s13));
     store(p1, sub(s02, s13));
@@ -92,21 +92,21 @@ template <class T, bool Conj = false>
     store(p3, mul(sub_i(d02, d13), w3));
 }
 
-template <class T, bool Conj = false>
-[[gnu::always_inline]] inline void plain_unit(T* p0, T* p1, T* p2, T* p3) {
-    const Cx<T> x0 = load<T, Conj>(p0), x1 = load<T, Conj>(p1), x2 = load<T, Conj>(p2),
-                x3 = load<T, Conj>(p3);
+// Kept: see kernel8_a. The outputs a caller never reads are not stored, so the compiler drops
+// what only they need.
+template <class T, int Kept = 4>
+[[gnu::always_inline]] inline void plain_butterfly_unit(Cx<T> x0, Cx<T> x1, Cx<T> x2, Cx<T> x3,
+                                                        T* p0, T* p1, T* p2, T* p3) {
     const Cx<T> s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
     store(p0, add(s02, s13));
-    store(p1, sub(s02, s13));
-    store(p2, add_i(d02, d13));
-    store(p3, sub_i(d02, d13));
+    if (Kept == 4) store(p1, sub(s02, s13));
+    if (Kept >= 2) store(p2, add_i(d02, d13));
+    if (Kept == 4) store(p3, sub_i(d02, d13));
 }
 
-template <class T, bool Conj = false>
-[[gnu::always_inline]] inline void plain_c4(T* p0, T* p1, T* p2, T* p3, double c4) {
-    const Cx<T> x0 = load<T, Conj>(p0), x1 = load<T, Conj>(p1), x2 = load<T, Conj>(p2),
-                x3 = load<T, Conj>(p3);
+template <class T>
+[[gnu::always_inline]] inline void plain_butterfly_c4(Cx<T> x0, Cx<T> x1, Cx<T> x2, Cx<T> x3, T* p0,
+                                                      T* p1, T* p2, T* p3, double c4) {
     const Cx<T> s02 = add(x0, x2), d02 = sub(x0, x2), s13 = add(x1, x3), d13 = sub(x1, x3);
     store(p0, add(s02, s13));
     store(p1, sub(s02, s13));
@@ -114,15 +114,34 @@ template <class T, bool Conj = false>
     store(p3, rot135(sub_i(d02, d13), c4));
 }
 
+// The same in place: the points are read from p0 .. p3 (Conj: imaginary parts negated).
+template <class T, bool Conj = false>
+[[gnu::always_inline]] inline void plain_step(T* p0, T* p1, T* p2, T* p3, Twiddle w1, Twiddle w3) {
+    plain_butterfly(load<T, Conj>(p0), load<T, Conj>(p1), load<T, Conj>(p2), load<T, Conj>(p3), p0,
+                    p1, p2, p3, w1, w3);
+}
+
+template <class T, bool Conj = false>
+[[gnu::always_inline]] inline void plain_unit(T* p0, T* p1, T* p2, T* p3) {
+    plain_butterfly_unit(load<T, Conj>(p0), load<T, Conj>(p1), load<T, Conj>(p2), load<T, Conj>(p3),
+                         p0, p1, p2, p3);
+}
+
+template <class T, bool Conj = false>
+[[gnu::always_inline]] inline void plain_c4(T* p0, T* p1, T* p2, T* p3, double c4) {
+    plain_butterfly_c4(load<T, Conj>(p0), load<T, Conj>(p1), load<T, Conj>(p2), load<T, Conj>(p3),
+                       p0, p1, p2, p3, c4);
+}
+
 // The plain pass at j and at its mirror Q - j (offsets in Ts from the block start, q Ts per
 // quarter), from the group (cos, sin, cos 3, -sin 3) of omega^j. The mirror's twiddles follow
 // exactly: omega^(Q - j) = i conj(omega^j), omega^(3(Q - j)) = -i conj(omega^(3j)).
-template <class T, bool Conj = false>
+template <class T>
 [[gnu::always_inline]] inline void plain_pair(T* a, int q, int j, double c1, double s1, double c3,
                                               double ns3) {
-    plain_step<T, Conj>(a + j, a + q + j, a + 2 * q + j, a + 3 * q + j, {c1, s1}, {c3, -ns3});
+    plain_step(a + j, a + q + j, a + 2 * q + j, a + 3 * q + j, {c1, s1}, {c3, -ns3});
     const int k = q - j;
-    plain_step<T, Conj>(a + k, a + q + k, a + 2 * q + k, a + 3 * q + k, {s1, c1}, {ns3, -c3});
+    plain_step(a + k, a + q + k, a + 2 * q + k, a + 3 * q + k, {s1, c1}, {ns3, -c3});
 }
 
 // One j of the twisted pass. With a = x0 + i x2, b = x1 + i x3, c = x0 - i x2, e = x1 - i x3
@@ -144,40 +163,43 @@ template <class T>
 }
 
 // j = 0 of the twisted pass: r1 = r3 = 1, f1 = exp(i pi / 4), f3 = exp(3 i pi / 4).
-template <class T>
+template <class T, int Kept = 4>
 [[gnu::always_inline]] inline void twisted_unit(T* p0, T* p1, T* p2, T* p3, double c4) {
     const Cx<T> x0 = load(p0), x1 = load(p1), x2 = load(p2), x3 = load(p3);
     const Cx<T> ra = add_i(x0, x2), fb = rot45(add_i(x1, x3), c4);
     const Cx<T> rc = sub_i(x0, x2), fe = rot135(sub_i(x1, x3), c4);
     store(p0, add(ra, fb));
-    store(p1, sub(ra, fb));
-    store(p2, add(rc, fe));
-    store(p3, sub(rc, fe));
+    if (Kept == 4) store(p1, sub(ra, fb));
+    if (Kept >= 2) store(p2, add(rc, fe));
+    if (Kept == 4) store(p3, sub(rc, fe));
 }
 
-// Plain and twisted blocks of 2 and 4 points (at p, consecutive), bit-reversed order.
-template <class T>
+// Plain and twisted blocks of 2 and 4 points (at p, consecutive), bit-reversed order. These
+// end every transform, so their second point holds an output k + L/2 (Kept < 4 drops it) and,
+// for 4 points, the third k + L/4 and the fourth k + 3L/4.
+template <class T, int Kept = 4>
 [[gnu::always_inline]] inline void plain2(T* p) {
     const Cx<T> x0 = load(p), x1 = load(p + 2);
     store(p, add(x0, x1));
-    store(p + 2, sub(x0, x1));
+    if (Kept == 4) store(p + 2, sub(x0, x1));
 }
 
-template <class T>
+template <class T, int Kept = 4>
 [[gnu::always_inline]] inline void twisted2(T* p) {
     const Cx<T> x0 = load(p), x1 = load(p + 2);
     store(p, add_i(x0, x1));
-    store(p + 2, sub_i(x0, x1));
+    if (Kept == 4) store(p + 2, sub_i(x0, x1));
 }
 
-template <class T>
+template <class T, int Kept = 4>
 [[gnu::always_inline]] inline void plain4(T* p) {
-    plain_unit(p, p + 2, p + 4, p + 6);
+    plain_butterfly_unit<T, Kept>(load(p), load(p + 2), load(p + 4), load(p + 6), p, p + 2, p + 4,
+                                  p + 6);
 }
 
-template <class T>
+template <class T, int Kept = 4>
 [[gnu::always_inline]] inline void twisted4(T* p, double c4) {
-    twisted_unit(p, p + 2, p + 4, p + 6, c4);
+    twisted_unit<T, Kept>(p, p + 2, p + 4, p + 6, c4);
 }
 
 template <class T>
@@ -198,13 +220,42 @@ template <class T>
     a[j + 1] = -im;
 }
 
-// first_pass_plus (Conj false) and first_pass_minus (Conj true) of fft_kernels.h.
+// Where the first pass takes its points from. point(o) is the point at offset o (in Ts) of
+// quarters 0 and 1, upper(o) that of quarters 2 and 3; the pass writes to its own array,
+// which may be the one a source reads, since a butterfly reads its four points before it
+// writes. InPlace reads the array itself, imaginary parts negated when Conj (the minus
+// direction). A source whose upper half is known to hold zeros returns constants from upper:
+// the compiler then drops exactly the operations that leave every bit unchanged (x - 0,
+// x + -0) and keeps the rest (x + 0 turns -0 into +0).
 template <class T, bool Conj>
-void first_pass(int n, T* a, const double* w) {
+struct InPlace {
+    const T* a;
+    [[gnu::always_inline]] Cx<T> point(int o) const { return load<T, Conj>(a + o); }
+    [[gnu::always_inline]] Cx<T> upper(int o) const { return load<T, Conj>(a + o); }
+};
+
+// plain_pair from a source into d, with w1 = omega^j and w3 = omega^(3j).
+template <class T, class Src>
+[[gnu::always_inline]] inline void pair_from(const Src& src, T* d, int q, int j, Twiddle w1,
+                                             Twiddle w3) {
+    plain_butterfly(src.point(j), src.point(q + j), src.upper(2 * q + j), src.upper(3 * q + j),
+                    d + j, d + q + j, d + 2 * q + j, d + 3 * q + j, w1, w3);
+    const int k = q - j;
+    plain_butterfly(src.point(k), src.point(q + k), src.upper(2 * q + k), src.upper(3 * q + k),
+                    d + k, d + q + k, d + 2 * q + k, d + 3 * q + k, {w1.im, w1.re},
+                    {-w3.im, -w3.re});
+}
+
+// The plain pass over the whole array of n Ts (n >= 64) from src into d, w = w + nw - n / 4:
+// first_pass_plus (InPlace<T, false>) and first_pass_minus (InPlace<T, true>) of fft_kernels.h,
+// and the same pass fused with the steps before it (chirp_template.h).
+template <class T, class Src>
+void first_pass_from(int n, const Src& src, T* d, const double* w) {
     const int q = n >> 2;     // Ts per quarter
     const int half = q >> 1;  // offset of point N / 8
     const double c4 = w[1], f1 = w[2], f3 = w[3];
-    plain_unit<T, Conj>(a, a + q, a + 2 * q, a + 3 * q);
+    plain_butterfly_unit(src.point(0), src.point(q), src.upper(2 * q), src.upper(3 * q), d, d + q,
+                         d + 2 * q, d + 3 * q);
     // j is the offset of an odd point p = j / 2; prev holds omega^(p - 1) and
     // conj(omega^(3(p - 1))), starting from omega^0 = 1.
     Twiddle prev1 = {1.0, 0.0}, prev3 = {1.0, 0.0};
@@ -222,12 +273,19 @@ void first_pass(int n, T* a, const double* w) {
         // the same for the cubes with 0.5 / cos(6 pi / N).
         const Twiddle odd1 = {(prev1.re + next1.re) * f1, (prev1.im + next1.im) * f1};
         const Twiddle odd3 = {(prev3.re + next3.re) * f3, (prev3.im + next3.im) * f3};
-        plain_pair<T, Conj>(a, q, j, odd1.re, odd1.im, odd3.re, odd3.im);
-        if (j + 2 < half) plain_pair<T, Conj>(a, q, j + 2, next1.re, next1.im, next3.re, next3.im);
+        pair_from(src, d, q, j, odd1, {odd3.re, -odd3.im});
+        if (j + 2 < half) pair_from(src, d, q, j + 2, next1, {next3.re, -next3.im});
         prev1 = next1;
         prev3 = next3;
     }
-    plain_c4<T, Conj>(a + half, a + q + half, a + 2 * q + half, a + 3 * q + half, c4);
+    plain_butterfly_c4(src.point(half), src.point(q + half), src.upper(2 * q + half),
+                       src.upper(3 * q + half), d + half, d + q + half, d + 2 * q + half,
+                       d + 3 * q + half, c4);
+}
+
+template <class T, bool Conj>
+void first_pass(int n, T* a, const double* w) {
+    first_pass_from(n, InPlace<T, Conj>{a}, a, w);
 }
 
 template <class T>
@@ -267,44 +325,47 @@ void middle_pass_b(int m, T* a, const double* w) {
                  {g[1], g[0]}, {g[2], -g[3]}, {g[3], -g[2]});
 }
 
-template <class T>
+// Kept = 4 computes every output. A transform whose caller reads only its outputs k < L / 2
+// (Kept = 2) or k < L / 4 (Kept = 1), L its number of points, passes Kept down to these last
+// kernels, which then store nothing else.
+template <class T, int Kept = 4>
 void kernel8_a(T* a, const double* w) {
     const double c4 = w[1];
     plain_unit(a, a + 4, a + 8, a + 12);
     plain_c4(a + 2, a + 6, a + 10, a + 14, c4);
-    plain2(a);
-    twisted2(a + 4);
-    plain2(a + 8);
-    plain2(a + 12);
+    plain2<T, Kept>(a);
+    twisted2<T, Kept>(a + 4);
+    plain2<T, Kept>(a + 8);
+    plain2<T, Kept>(a + 12);
 }
 
-template <class T>
+template <class T, int Kept = 4>
 void kernel8_b(T* a, const double* w) {
     const double c4 = w[1], c8 = w[2], s8 = w[3];
     twisted_unit(a, a + 4, a + 8, a + 12, c4);
     // rho = exp(i pi / 8); exp(i pi / 4) rho = rho^3 = exp(3 i pi / 8);
     // exp(3 i pi / 4) rho^3 = exp(9 i pi / 8).
     twisted_step(a + 2, a + 6, a + 10, a + 14, {c8, s8}, {s8, c8}, {s8, c8}, {-c8, -s8});
-    plain2(a);
-    twisted2(a + 4);
-    plain2(a + 8);
-    twisted2(a + 12);
+    plain2<T, Kept>(a);
+    twisted2<T, Kept>(a + 4);
+    plain2<T, Kept>(a + 8);
+    twisted2<T, Kept>(a + 12);
 }
 
-template <class T>
+template <class T, int Kept = 4>
 void kernel16_a(T* a, const double* w) {
     const double c4 = w[1], c8 = w[2], s8 = w[3];
     plain_unit(a, a + 8, a + 16, a + 24);
     // omega = exp(i pi / 8): j = 1 and its mirror j = 3.
     plain_pair(a, 8, 2, c8, s8, s8, -c8);
     plain_c4(a + 4, a + 12, a + 20, a + 28, c4);
-    plain4(a);
-    twisted4(a + 8, c4);
-    plain4(a + 16);
-    plain4(a + 24);
+    plain4<T, Kept>(a);
+    twisted4<T, Kept>(a + 8, c4);
+    plain4<T, Kept>(a + 16);
+    plain4<T, Kept>(a + 24);
 }
 
-template <class T>
+template <class T, int Kept = 4>
 void kernel16_b(T* a, const double* w) {
     const double c4 = w[1];
     // cos, sin of pi / 16 and cos, -sin of 3 pi / 16; cos, sin of pi / 8.
@@ -315,10 +376,10 @@ void kernel16_b(T* a, const double* w) {
     twisted_step(a + 2, a + 10, a + 18, a + 26, {c1, s1}, {-ns3, c3}, {c3, -ns3}, {-c1, s1});
     twisted_step(a + 4, a + 12, a + 20, a + 28, {c8, s8}, {s8, c8}, {s8, c8}, {-c8, -s8});
     twisted_step(a + 6, a + 14, a + 22, a + 30, {c3, -ns3}, {s1, c1}, {-s1, c1}, {ns3, -c3});
-    plain4(a);
-    twisted4(a + 8, c4);
-    plain4(a + 16);
-    twisted4(a + 24, c4);
+    plain4<T, Kept>(a);
+    twisted4<T, Kept>(a + 8, c4);
+    plain4<T, Kept>(a + 16);
+    twisted4<T, Kept>(a + 24, c4);
 }
 
 // The leaf of leaf_kernel for one kernel size: quarters of qd Ts, passes on blocks of qd Ts,
@@ -357,32 +418,32 @@ void leaf(int qd, int split, T* a, const double* wpa, const double* wpb, const d
     Ka(b + 2 * s, wka);
 }
 
-template <class T>
+template <class T, int Kept = 4>
 void quad_kernel(int n, T* a, int nw, const double* w) {
     const int q = n >> 2;
     const double* w4 = w + nw - 8;
     if (n == 128) {
         const double* w16 = w + nw - 32;
-        kernel16_a(a, w4);
-        kernel16_b(a + q, w16);
-        kernel16_a(a + 2 * q, w4);
-        kernel16_a(a + 3 * q, w4);
+        kernel16_a<T, Kept>(a, w4);
+        kernel16_b<T, Kept>(a + q, w16);
+        kernel16_a<T, Kept>(a + 2 * q, w4);
+        kernel16_a<T, Kept>(a + 3 * q, w4);
     } else {
-        kernel8_a(a, w4);
-        kernel8_b(a + q, w4);
-        kernel8_a(a + 2 * q, w4);
-        kernel8_a(a + 3 * q, w4);
+        kernel8_a<T, Kept>(a, w4);
+        kernel8_b<T, Kept>(a + q, w4);
+        kernel8_a<T, Kept>(a + 2 * q, w4);
+        kernel8_a<T, Kept>(a + 3 * q, w4);
     }
 }
 
-template <class T>
+template <class T, int Kept = 4>
 void leaf_kernel(int n, int split, T* a, int nw, const double* w) {
     if (n == 512) {
-        leaf<T, kernel16_a<T>, kernel16_b<T>>(128, split, a, w + nw - 64, w + nw - 128, w + nw - 8,
-                                              w + nw - 32);
+        leaf<T, kernel16_a<T, Kept>, kernel16_b<T, Kept>>(128, split, a, w + nw - 64, w + nw - 128,
+                                                          w + nw - 8, w + nw - 32);
     } else {
-        leaf<T, kernel8_a<T>, kernel8_b<T>>(64, split, a, w + nw - 32, w + nw - 64, w + nw - 8,
-                                            w + nw - 8);
+        leaf<T, kernel8_a<T, Kept>, kernel8_b<T, Kept>>(64, split, a, w + nw - 32, w + nw - 64,
+                                                        w + nw - 8, w + nw - 8);
     }
 }
 
@@ -418,7 +479,7 @@ int tree_step(int m, int j, int k, T* a, int nw, const double* w) {
     return split;
 }
 
-template <class T>
+template <class T, int Kept = 4>
 void recursive_pass(int n, T* a, int nw, const double* w) {
     // The last quarter of a plain block is plain, so the chain of last quarters down to the
     // leaf size all take plain passes.
@@ -427,12 +488,12 @@ void recursive_pass(int n, T* a, int nw, const double* w) {
         m >>= 2;
         middle_pass_a(m, a + n - m, w + nw - (m >> 1));
     }
-    leaf_kernel(m, 1, a + n - m, nw, w);
+    leaf_kernel<T, Kept>(m, 1, a + n - m, nw, w);
     int k = 0;
     for (int j = n - m; j > 0; j -= m) {
         ++k;
         const int split = tree_step(m, j, k, a, nw, w);
-        leaf_kernel(m, split, a + j - m, nw, w);
+        leaf_kernel<T, Kept>(m, split, a + j - m, nw, w);
     }
 }
 
@@ -567,14 +628,14 @@ void small_kernel(int n, T* a, int nw, const double* w) {
     }
 }
 
-template <class T>
+template <class T, int Kept = 4>
 void passes_after_first(int n, T* a, int nw, const double* w) {
     if (n > 512) {
-        recursive_pass(n, a, nw, w);
+        recursive_pass<T, Kept>(n, a, nw, w);
     } else if (n > 128) {
-        leaf_kernel(n, 1, a, nw, w);
+        leaf_kernel<T, Kept>(n, 1, a, nw, w);
     } else {
-        quad_kernel(n, a, nw, w);
+        quad_kernel<T, Kept>(n, a, nw, w);
     }
 }
 

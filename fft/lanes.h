@@ -8,24 +8,24 @@
 // chooses one with active_isa(). The avx2 and avx512 entries exist only in builds for x86-64
 // (ENLARGE3_HAVE_X86_LANES).
 //
-// Layout of a lane buffer: room for 3L / 2 points (3L kLanes doubles, see lane_buffer_points),
-// 64-byte aligned; point j of lane l has its real part at buf[2 j kLanes + l] and its
-// imaginary part at buf[(2 j + 1) kLanes + l]. The line goes in at points 0 .. n - 1 and the
-// transform uses points 0 .. L - 1; the result comes out at points L .. L + n - 1 (n <= L / 2),
-// from lane_result_offset(L) on, in the same layout.
+// Layout of a lane buffer for lines of padded length L: kLanes lines in blocks of `width`
+// lanes, width being the doubles one vector register of the set holds (lane_width: 8 for
+// AVX-512, 4 for AVX2, 2 for the generic set). Block b holds lanes b * width .. and is
+// lane_block_doubles(L, width) doubles long; in it, point j of its lane i has its real part at
+// 2 j width + i and its imaginary part at (2 j + 1) width + i. Each block is transformed on
+// its own with one register per value: two blocks of the same points in the same registers
+// would not leave room for a butterfly. Every block has room for 2L points, 64-byte aligned:
+// the line goes in at points 0 .. n - 1 and the result comes back at points 0 .. count - 1.
+
+#include <cstddef>
 
 #include "fft/chirp_template.h"
 
 constexpr int kLanes = 8;
 
-// Points a lane buffer holds for lines of padded length padded.
-constexpr long lane_buffer_points(int padded) {
-    return static_cast<long>(padded) * 3 / 2;
-}
-
-// Where a transform's result starts in its lane buffer, in doubles.
-constexpr long lane_result_offset(int padded) {
-    return 2L * kLanes * padded;
+// Doubles in one block of width lanes for lines of padded length padded: 2L points.
+constexpr std::size_t lane_block_doubles(int padded, int width) {
+    return 4 * static_cast<std::size_t>(padded) * static_cast<std::size_t>(width);
 }
 
 // What a line transform of one length reads, as plain pointers (see LinePlan in
@@ -39,24 +39,26 @@ struct LaneTables {
     const double* inv_c;  // shift_factors(n, k, true)
     const double* inv_s;
     // Where output k of the last FFT lies before its final permutation, in points: the
-    // convolution reads its n outputs from there and leaves the other L - n unmoved.
+    // convolution reads its outputs from there and leaves the other points unmoved. The same
+    // table tells where the first FFT's final permutation takes each point from.
     const int* plus_pos;
 };
 
-// shifted_dft_*: dft_inverse, then the rotation with factor 0.5, on the lanes of buf. Returns
-// where the result starts (inside buf).
-double* lanes_forward_generic(const LaneTables& t, double* buf);
-double* lanes_forward_avx2(const LaneTables& t, double* buf);
-double* lanes_forward_avx512(const LaneTables& t, double* buf);
+// shifted_dft_*: dft_inverse, then the rotation with factor 0.5, on the lanes of buf; all n
+// outputs.
+void lanes_forward_generic(const LaneTables& t, const KnownZeros& in, double* buf);
+void lanes_forward_avx2(const LaneTables& t, const KnownZeros& in, double* buf);
+void lanes_forward_avx512(const LaneTables& t, const KnownZeros& in, double* buf);
 
-// shifted_idft_*: the rotation with factor 2, then dft_forward. Returns where the result
-// starts (inside buf).
-double* lanes_inverse_generic(const LaneTables& t, double* buf);
-double* lanes_inverse_avx2(const LaneTables& t, double* buf);
-double* lanes_inverse_avx512(const LaneTables& t, double* buf);
+// shifted_idft_*: the rotation with factor 2, then dft_forward; outputs 0 .. count - 1 only
+// (count <= n).
+void lanes_inverse_generic(const LaneTables& t, const KnownZeros& in, int count, double* buf);
+void lanes_inverse_avx2(const LaneTables& t, const KnownZeros& in, int count, double* buf);
+void lanes_inverse_avx512(const LaneTables& t, const KnownZeros& in, int count, double* buf);
 
 // complex_fft's fft_plus (sign >= 0) or fft_minus on n doubles per lane, in place, with the
-// tables already built (nw = ip[0] >= n / 4).
+// tables already built (nw = ip[0] >= n / 4). The lanes lie in blocks as in a lane buffer,
+// each block n * width doubles: double i of lane b * width + l at b n width + i width + l.
 void lanes_fft_generic(int n, int sign, double* buf, const int* ip, int nw, const double* w);
 void lanes_fft_avx2(int n, int sign, double* buf, const int* ip, int nw, const double* w);
 void lanes_fft_avx512(int n, int sign, double* buf, const int* ip, int nw, const double* w);

@@ -1,30 +1,24 @@
 // The lane entry points (lanes.h) for processors with AVX2, chosen at run time (line_batch.cpp);
-// this file alone is compiled for AVX2. Eight lanes in two 256-bit registers.
+// this file alone is compiled for AVX2. Two blocks of four lanes, one 256-bit register per
+// value: with eight lanes in two registers a butterfly's values outgrow the sixteen registers.
 
-#include "fft/lane_vector.h"
 #include "fft/lanes.h"
 #include "fft/line_template.h"
 
 namespace {
 
-typedef double Part __attribute__((vector_size(kLanes / 2 * sizeof(double))));
-using V = LaneVector<Part, 2>;
+typedef double V __attribute__((vector_size(4 * sizeof(double))));
 
 }  // namespace
 
-double* lanes_forward_avx2(const LaneTables& t, double* buf) {
-    return line_template::forward<V>(t, buf);
+void lanes_forward_avx2(const LaneTables& t, const KnownZeros& in, double* buf) {
+    line_template::forward_blocks<V, 4>(t, in, buf);
 }
 
-double* lanes_inverse_avx2(const LaneTables& t, double* buf) {
-    return line_template::inverse<V>(t, buf);
+void lanes_inverse_avx2(const LaneTables& t, const KnownZeros& in, int count, double* buf) {
+    line_template::inverse_blocks<V, 4>(t, in, count, buf);
 }
 
 void lanes_fft_avx2(int n, int sign, double* buf, const int* ip, int nw, const double* w) {
-    V* a = reinterpret_cast<V*>(buf);
-    if (sign >= 0) {
-        fft_template::fft_plus(n, a, ip, nw, w);
-    } else {
-        fft_template::fft_minus(n, a, ip, nw, w);
-    }
+    line_template::fft_blocks<V, 4>(n, sign, buf, ip, nw, w);
 }

@@ -1,30 +1,23 @@
 // The lane entry points (lanes.h) for the baseline instruction set: SSE2 on x86-64, whatever
-// the processor offers elsewhere. Eight lanes in four vectors of two doubles.
+// the processor offers elsewhere. Four blocks of two lanes, one 128-bit register per value.
 
-#include "fft/lane_vector.h"
 #include "fft/lanes.h"
 #include "fft/line_template.h"
 
 namespace {
 
-typedef double Part __attribute__((vector_size(kLanes / 4 * sizeof(double))));
-using V = LaneVector<Part, 4>;
+typedef double V __attribute__((vector_size(2 * sizeof(double))));
 
 }  // namespace
 
-double* lanes_forward_generic(const LaneTables& t, double* buf) {
-    return line_template::forward<V>(t, buf);
+void lanes_forward_generic(const LaneTables& t, const KnownZeros& in, double* buf) {
+    line_template::forward_blocks<V, 2>(t, in, buf);
 }
 
-double* lanes_inverse_generic(const LaneTables& t, double* buf) {
-    return line_template::inverse<V>(t, buf);
+void lanes_inverse_generic(const LaneTables& t, const KnownZeros& in, int count, double* buf) {
+    line_template::inverse_blocks<V, 2>(t, in, count, buf);
 }
 
 void lanes_fft_generic(int n, int sign, double* buf, const int* ip, int nw, const double* w) {
-    V* a = reinterpret_cast<V*>(buf);
-    if (sign >= 0) {
-        fft_template::fft_plus(n, a, ip, nw, w);
-    } else {
-        fft_template::fft_minus(n, a, ip, nw, w);
-    }
+    line_template::fft_blocks<V, 2>(n, sign, buf, ip, nw, w);
 }

@@ -80,29 +80,48 @@ void line_plan_build(LinePlan* plan, int n) {
     t.plus_pos = plan->plus_pos.get();
 }
 
-double* lanes_forward(const LinePlan& plan, double* buf) {
+int lane_width(Isa isa) {
+    switch (isa) {
+        case Isa::avx512:
+            return 8;
+        case Isa::avx2:
+            return 4;
+        case Isa::generic:
+            break;
+    }
+    return 2;
+}
+
+LaneLayout lane_layout(int L) {
+    const int width = lane_width(active_isa());
+    int shift = 0;
+    while ((1 << shift) < width) ++shift;
+    return {shift, lane_block_doubles(L, width)};
+}
+
+void lanes_forward(const LinePlan& plan, const KnownZeros& in, double* buf) {
     switch (active_isa()) {
 #ifdef ENLARGE3_HAVE_X86_LANES
         case Isa::avx512:
-            return lanes_forward_avx512(plan.tables, buf);
+            return lanes_forward_avx512(plan.tables, in, buf);
         case Isa::avx2:
-            return lanes_forward_avx2(plan.tables, buf);
+            return lanes_forward_avx2(plan.tables, in, buf);
 #endif
         default:
-            return lanes_forward_generic(plan.tables, buf);
+            return lanes_forward_generic(plan.tables, in, buf);
     }
 }
 
-double* lanes_inverse(const LinePlan& plan, double* buf) {
+void lanes_inverse(const LinePlan& plan, const KnownZeros& in, int count, double* buf) {
     switch (active_isa()) {
 #ifdef ENLARGE3_HAVE_X86_LANES
         case Isa::avx512:
-            return lanes_inverse_avx512(plan.tables, buf);
+            return lanes_inverse_avx512(plan.tables, in, count, buf);
         case Isa::avx2:
-            return lanes_inverse_avx2(plan.tables, buf);
+            return lanes_inverse_avx2(plan.tables, in, count, buf);
 #endif
         default:
-            return lanes_inverse_generic(plan.tables, buf);
+            return lanes_inverse_generic(plan.tables, in, count, buf);
     }
 }
 

@@ -20,32 +20,82 @@ template <class T>
     *im = (xi * c + xr * s) * f;
 }
 
-// The forward line transform (dft_inverse, then the rotation with factor 0.5) of the lines in
-// the lane buffer buf, whose lanes T holds. Returns where the result starts.
+// The transforms of one block of a lane buffer, a = its start, T a vector of its lanes; the
+// result replaces the line at points 0 .. count - 1. Lines too short for the fused steps of
+// chirp_template.h (L < 32) take the steps one by one, reading the last FFT's result in
+// natural order, so that each output is read before it is written; their known zeros are
+// stored first.
+struct NoRotation {
+    template <class T>
+    [[gnu::always_inline]] void operator()(int, T*, T*) const {}
+};
+
 template <class T>
-double* forward(const LaneTables& t, double* buf) {
-    T* a = reinterpret_cast<T*>(buf);
-    // Output k is read anywhere in points 0 .. L - 1, so the results go past the transform.
-    T* out = a + 2 * t.chirp.L;
-    chirp_template::transform<T, true>(t.chirp, a, t.n, t.plus_pos, [&](int k, T re, T im) {
-        rotate(re, im, t.fwd_c[k], t.fwd_s[k], 0.5, &out[2 * k], &out[2 * k + 1]);
-    });
-    return reinterpret_cast<double*>(out);
+void store_zeros(const KnownZeros& in, int n, T* a) {
+    const T zero{};
+    for (int j = 0; j < n; ++j) {
+        if (j >= in.from && j < in.to) a[2 * j] = zero;
+        if ((j >= in.from && j < in.to) || in.real) a[2 * j + 1] = zero;
+    }
 }
 
-// The inverse line transform (the rotation with factor 2, then dft_forward with its 1 / n).
 template <class T>
-double* inverse(const LaneTables& t, double* buf) {
-    T* a = reinterpret_cast<T*>(buf);
-    for (int k = 0; k < t.n; ++k)
-        rotate(a[2 * k], a[2 * k + 1], t.inv_c[k], t.inv_s[k], 2.0, &a[2 * k], &a[2 * k + 1]);
-    T* out = a + 2 * t.chirp.L;
+void forward(const LaneTables& t, const KnownZeros& in, T* a) {
+    const auto rotated = [&](int k, T re, T im) {
+        rotate(re, im, t.fwd_c[k], t.fwd_s[k], 0.5, &a[2 * k], &a[2 * k + 1]);
+    };
+    if (t.chirp.L < 32) {
+        store_zeros(in, t.n, a);
+        chirp_template::transform<T, true>(t.chirp, a, t.n, nullptr, rotated);
+    } else {
+        chirp_template::transform_fused<T, true>(t.chirp, t.plus_pos, in, a, a + 2 * t.chirp.L, t.n,
+                                                 NoRotation{}, rotated);
+    }
+}
+
+template <class T>
+void inverse(const LaneTables& t, const KnownZeros& in, int count, T* a) {
     const double inv_n = t.inv_n;
-    chirp_template::transform<T, false>(t.chirp, a, t.n, t.plus_pos, [&](int k, T re, T im) {
-        out[2 * k] = re * inv_n;
-        out[2 * k + 1] = im * inv_n;
-    });
-    return reinterpret_cast<double*>(out);
+    const auto scaled = [&](int k, T re, T im) {
+        a[2 * k] = re * inv_n;
+        a[2 * k + 1] = im * inv_n;
+    };
+    const auto rotation = [&](int k, T* re, T* im) {
+        rotate(*re, *im, t.inv_c[k], t.inv_s[k], 2.0, re, im);
+    };
+    if (t.chirp.L < 32) {
+        store_zeros(in, t.n, a);
+        for (int k = 0; k < t.n; ++k) rotation(k, &a[2 * k], &a[2 * k + 1]);
+        chirp_template::transform<T, false>(t.chirp, a, count, nullptr, scaled);
+    } else {
+        chirp_template::transform_fused<T, false>(t.chirp, t.plus_pos, in, a, a + 2 * t.chirp.L,
+                                                  count, rotation, scaled);
+    }
+}
+
+// The entry points of a lane file: every block of buf in turn, T a vector of Width doubles.
+template <class T, int Width>
+void forward_blocks(const LaneTables& t, const KnownZeros& in, double* buf) {
+    for (int b = 0; b < kLanes / Width; ++b)
+        forward(t, in, reinterpret_cast<T*>(buf + b * lane_block_doubles(t.chirp.L, Width)));
+}
+
+template <class T, int Width>
+void inverse_blocks(const LaneTables& t, const KnownZeros& in, int count, double* buf) {
+    for (int b = 0; b < kLanes / Width; ++b)
+        inverse(t, in, count, reinterpret_cast<T*>(buf + b * lane_block_doubles(t.chirp.L, Width)));
+}
+
+template <class T, int Width>
+void fft_blocks(int n, int sign, double* buf, const int* ip, int nw, const double* w) {
+    for (int b = 0; b < kLanes / Width; ++b) {
+        T* a = reinterpret_cast<T*>(buf + static_cast<std::size_t>(b) * n * Width);
+        if (sign >= 0) {
+            fft_template::fft_plus(n, a, ip, nw, w);
+        } else {
+            fft_template::fft_minus(n, a, ip, nw, w);
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those missing, so a fresh Debian 12 machine
-# can build and test from nothing. Usage: scripts/install-deps.sh build|test|bench|compare|fuzz|window|run|all
+# can build and test from nothing.
+# Usage: scripts/install-deps.sh build|test|bench|compare|fuzz|window|run|package|icons|all
 set -euo pipefail
 
 # The picture codecs of the Linux build: libpng and libjpeg-turbo (Windows uses its own WIC).
@@ -13,6 +14,11 @@ compare=(libbenchmark-dev libfftw3-dev imagemagick python3-pil time)
 # The Qt window, fonts with Japanese glyphs, and the Windows cross build tested under Wine.
 qt=(qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic)
 window=("${qt[@]}" g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth locales)
+# The packages: dpkg-shlibdeps finds the Debian package's dependencies (it needs file); the
+# checks validate the desktop entry and the manual page and list the archives.
+package=(dpkg-dev file desktop-file-utils man-db unzip)
+# Rendering the icon's bitmaps from its drawing (packaging/render-icons.sh).
+icons=(librsvg2-bin imagemagick)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
@@ -22,8 +28,10 @@ case "${1:-build}" in
   window) wanted=("${build[@]}" "${test[@]}" "${window[@]}") ;;
   run) wanted=("${build[@]}" "${qt[@]}") ;;
   compare) wanted=("${build[@]}" "${compare[@]}") ;;
-  all) wanted=("${build[@]}" "${test[@]}" "${window[@]}" "${fuzz[@]}") ;;
-  *) echo "usage: $0 build|test|bench|compare|fuzz|window|run|all" >&2; exit 2 ;;
+  package) wanted=("${build[@]}" "${qt[@]}" g++-mingw-w64-x86-64 "${package[@]}") ;;
+  icons) wanted=("${icons[@]}") ;;
+  all) wanted=("${build[@]}" "${test[@]}" "${window[@]}" "${fuzz[@]}" "${package[@]}") ;;
+  *) echo "usage: $0 build|test|bench|compare|fuzz|window|run|package|icons|all" >&2; exit 2 ;;
 esac
 
 # Wine shows the window's Japanese texts with Japanese fonts under a Japanese locale.

@@ -67,6 +67,18 @@ TEST(Driver, WrongArgumentsGiveTheUsageAndStatusTwo) {
     }
 }
 
+TEST(Driver, UnknownLaneInstructionSetIsRefusedBeforeAnyWork) {
+    TempDir dir;
+    write_file(dir.file("p.bmp"), encode_bmp(random_picture(6, 6, 1)));
+    Outcome o = run_driver(dir, {dir.file("p.bmp"), "10", "10"}, {{"ENLARGE3_LANE_ISA", "avx3"}});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("ENLARGE3_LANE_ISA=avx3"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("generic"), std::string::npos) << o.err;
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(files_in(dir), std::vector<std::string>{"p.bmp"});
+}
+
 TEST(Driver, WritesTheLanczos3ResultBesideThePicture) {
     TempDir dir;
     write_file(dir.file("cat.bmp"), encode_bmp(random_picture(7, 5, 2)));

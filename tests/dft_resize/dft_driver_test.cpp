@@ -116,7 +116,7 @@ TEST(DctDriver, RunningOutOfMemoryNamesTheArrayAndWritesNothing) {
     write_file(dir.file("in.bmp"), encode_bmp(random_picture(2000, 2000, 8)));
     Outcome o =
         run_program(dir, ENLARGE3_EXE, {"--method", "dct", dir.file("in.bmp"), "4000", "4000"}, {},
-                    "ulimit -v 400000;");
+                    "ulimit -v 300000;");
     EXPECT_EQ(o.status, 1);
     const std::string tail = " no memory!!\n";
     ASSERT_GE(o.out.size(), tail.size()) << o.out;

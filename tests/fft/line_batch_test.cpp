@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "fft/chirp_dft.h"
 #include "fft/complex_fft.h"
+#include "base/numeric.h"
 #include "fft/line_transforms.h"
 #include "tests/fft/fft_reference.h"
 #include "tests/support/each_isa.h"
@@ -42,16 +44,21 @@ TEST_P(LaneFft, EveryLaneHasTheBitsOfComplexFft) {
     for (auto& a : want) complex_fft(n, sign, a.data(), t.ip.data(), t.w.data());
     const int nw_before = t.ip[0];
     for_each_isa([&] {
-        BigArray buf = lane_buffer(n / 2 < 1 ? 1 : n / 2, "test");
+        // Blocks of `width` lanes, n doubles of each.
+        const std::size_t width = static_cast<std::size_t>(lane_width(active_isa()));
+        const auto at = [&](int i, int l) {
+            const std::size_t lane = static_cast<std::size_t>(l);
+            return lane / width * width * static_cast<std::size_t>(n) +
+                   static_cast<std::size_t>(i) * width + lane % width;
+        };
+        BigArray buf(static_cast<std::size_t>(n) * kLanes, "test");
         for (int i = 0; i < n; ++i)
             for (int l = 0; l < kLanes; ++l)
-                buf.get()[static_cast<std::size_t>(i) * kLanes + static_cast<std::size_t>(l)] =
-                    lines[static_cast<std::size_t>(l)][static_cast<std::size_t>(i)];
+                buf.get()[at(i, l)] = lines[static_cast<std::size_t>(l)][static_cast<std::size_t>(i)];
         lanes_fft(n, sign, buf.get(), t.ip.data(), t.w.data());
         for (int i = 0; i < n; ++i)
             for (int l = 0; l < kLanes; ++l) {
-                const double got =
-                    buf.get()[static_cast<std::size_t>(i) * kLanes + static_cast<std::size_t>(l)];
+                const double got = buf.get()[at(i, l)];
                 const double exp = want[static_cast<std::size_t>(l)][static_cast<std::size_t>(i)];
                 ASSERT_TRUE(same_bits(got, exp)) << "n " << n << ", double " << i << ", lane " << l
                                                  << ": " << got << " vs " << exp;
@@ -76,22 +83,24 @@ INSTANTIATE_TEST_SUITE_P(AllLengths, LaneFft,
 
 class LaneLineTransforms : public ::testing::TestWithParam<int> {};
 
-void load_lanes(const std::vector<Line>& lines, double* buf) {
+void load_lanes(const std::vector<Line>& lines, const LaneLayout& lay, double* buf) {
     for (int l = 0; l < kLanes; ++l) {
         const Line& x = lines[static_cast<std::size_t>(l)];
         for (std::size_t j = 0; j < x.re.size(); ++j) {
-            buf[lane_re(static_cast<int>(j), l)] = x.re[j];
-            buf[lane_re(static_cast<int>(j), l) + kLanes] = x.im[j];
+            buf[lay.re(static_cast<int>(j), l)] = x.re[j];
+            buf[lay.im(static_cast<int>(j), l)] = x.im[j];
         }
     }
 }
 
-void expect_lanes_equal(const std::vector<Line>& want, const double* buf) {
+// Outputs 0 .. count - 1 of every lane against the one-line results.
+void expect_lanes_equal(const std::vector<Line>& want, std::size_t count, const LaneLayout& lay,
+                        const double* buf) {
     for (int l = 0; l < kLanes; ++l) {
         const Line& y = want[static_cast<std::size_t>(l)];
-        for (std::size_t k = 0; k < y.re.size(); ++k) {
-            const double re = buf[lane_re(static_cast<int>(k), l)];
-            const double im = buf[lane_re(static_cast<int>(k), l) + kLanes];
+        for (std::size_t k = 0; k < count; ++k) {
+            const double re = buf[lay.re(static_cast<int>(k), l)];
+            const double im = buf[lay.im(static_cast<int>(k), l)];
             ASSERT_TRUE(same_bits(re, y.re[k]) && same_bits(im, y.im[k]))
                 << "lane " << l << ", k " << k << ": (" << re << ", " << im << ") vs (" << y.re[k]
                 << ", " << y.im[k] << ")";
@@ -110,50 +119,119 @@ std::vector<Line> random_lines(int n, unsigned seed) {
     return lines;
 }
 
+Line one_line_forward(const Line& x) {
+    FftTables t;
+    Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
+    shifted_dft_contiguous(static_cast<int>(x.re.size()), x.re.data(), x.im.data(), y.re.data(),
+                           y.im.data(), t.ip.data(), t.w.data());
+    return y;
+}
+
+Line one_line_inverse(Line x) {
+    FftTables t;
+    Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
+    shifted_idft_contiguous(static_cast<int>(x.re.size()), x.re.data(), x.im.data(), y.re.data(),
+                            y.im.data(), t.ip.data(), t.w.data());
+    return y;
+}
+
+// Runs lanes_forward (count < 0) or lanes_inverse with every set on lines whose known zeros
+// are poisoned in the buffer (a NaN read would spread to every output) and compares the first
+// count outputs, or all n, with the one-line results.
+void expect_lanes_match(const LinePlan& plan, const std::vector<Line>& lines,
+                        const std::vector<Line>& want, const KnownZeros& in, int count) {
+    for_each_isa([&] {
+        BigArray buf = lane_buffer(plan.L, "test");
+        const LaneLayout lay = lane_layout(plan.L);
+        load_lanes(lines, lay, buf.get());
+        const double poison = std::numeric_limits<double>::quiet_NaN();
+        for (int j = 0; j < plan.n; ++j)
+            for (int l = 0; l < kLanes; ++l) {
+                if (j >= in.from && j < in.to) buf.get()[lay.re(j, l)] = poison;
+                if ((j >= in.from && j < in.to) || in.real) buf.get()[lay.im(j, l)] = poison;
+            }
+        if (count < 0) {
+            lanes_forward(plan, in, buf.get());
+        } else {
+            lanes_inverse(plan, in, count, buf.get());
+        }
+        expect_lanes_equal(want, to_size(count < 0 ? plan.n : count), lay, buf.get());
+    });
+}
+
 TEST_P(LaneLineTransforms, ForwardHasTheBitsOfShiftedDftContiguous) {
     const int n = GetParam();
     const std::vector<Line> lines = random_lines(n, static_cast<unsigned>(n));
     std::vector<Line> want;
-    FftTables t;
-    for (const Line& x : lines) {
-        Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
-        shifted_dft_contiguous(n, x.re.data(), x.im.data(), y.re.data(), y.im.data(), t.ip.data(),
-                               t.w.data());
-        want.push_back(y);
-    }
+    for (const Line& x : lines) want.push_back(one_line_forward(x));
     LinePlan plan;
     line_plan_build(&plan, n);
-    for_each_isa([&] {
-        BigArray buf = lane_buffer(plan.L, "test");
-        load_lanes(lines, buf.get());
-        expect_lanes_equal(want, lanes_forward(plan, buf.get()));
-    });
+    expect_lanes_match(plan, lines, want, KnownZeros{}, -1);
 }
 
 TEST_P(LaneLineTransforms, InverseHasTheBitsOfShiftedIdftContiguous) {
     const int n = GetParam();
     const std::vector<Line> lines = random_lines(n, static_cast<unsigned>(n) + 1000u);
     std::vector<Line> want;
-    FftTables t;
-    for (Line x : lines) {
-        Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
-        shifted_idft_contiguous(n, x.re.data(), x.im.data(), y.re.data(), y.im.data(), t.ip.data(),
-                                t.w.data());
-        want.push_back(y);
-    }
+    for (const Line& x : lines) want.push_back(one_line_inverse(x));
     LinePlan plan;
     line_plan_build(&plan, n);
-    for_each_isa([&] {
-        BigArray buf = lane_buffer(plan.L, "test");
-        load_lanes(lines, buf.get());
-        expect_lanes_equal(want, lanes_inverse(plan, buf.get()));
-    });
+    // All outputs, and the first half alone as the resize asks for.
+    for (const int count : {n, (n + 1) / 2}) {
+        SCOPED_TRACE("count " + std::to_string(count));
+        expect_lanes_match(plan, lines, want, KnownZeros{}, count);
+    }
 }
 
-// Every padded length L from 4 to 16384, odd and prime lengths, the longest.
+// The lines as the resize hands them over, on every set: real rows to the forward pass, and
+// to the inverse a band of zeros in the middle of each line (the zero insertion), half of the
+// outputs kept. The zeros are not read, yet every bit is that of the line holding them.
+void expect_resize_lines_match(int n) {
+    std::vector<Line> real = random_lines(n, static_cast<unsigned>(n) + 2000u);
+    for (Line& x : real) x.im.assign(x.im.size(), 0.0);
+    std::vector<Line> want;
+    for (const Line& x : real) want.push_back(one_line_forward(x));
+    LinePlan plan;
+    line_plan_build(&plan, n);
+    KnownZeros in;
+    in.real = true;
+    {
+        SCOPED_TRACE("real lines");
+        expect_lanes_match(plan, real, want, in, -1);
+    }
+    in = KnownZeros{};
+    in.from = n / 3 + 1;
+    in.to = n - n / 3;
+    std::vector<Line> banded = random_lines(n, static_cast<unsigned>(n) + 3000u);
+    for (Line& x : banded)
+        for (int j = in.from; j < in.to; ++j) x.re[to_size(j)] = x.im[to_size(j)] = 0.0;
+    want.clear();
+    for (const Line& x : banded) want.push_back(one_line_inverse(x));
+    SCOPED_TRACE("zeros " + std::to_string(in.from) + " .. " + std::to_string(in.to - 1));
+    expect_lanes_match(plan, banded, want, in, (n + 1) / 2);
+}
+
+TEST_P(LaneLineTransforms, KnownZerosAreNotReadAndGiveTheBitsOfStoredZeros) {
+    expect_resize_lines_match(GetParam());
+}
+
+// Every even line length the resize can use, 2 to 8192. It takes minutes, so it runs only when
+// asked for (--gtest_also_run_disabled_tests), after a change to the templates of fft/; the
+// lengths below cover every padded length at its shortest and longest line.
+TEST(LaneLineTransformsEveryLength, DISABLED_EveryEvenLengthOfTheResize) {
+    for (int n = 2; n <= kMaxDftLength && !HasFatalFailure(); n += 2) {
+        SCOPED_TRACE("n " + std::to_string(n));
+        expect_resize_lines_match(n);
+    }
+}
+
+// For every padded length L from 4 to 16384 the shortest and the longest line (L / 4 + 1 and
+// L / 2 points; 2 and 3 for the shortest L), the resize's lengths of a full-HD doubling, odd
+// and prime lengths.
 INSTANTIATE_TEST_SUITE_P(Lengths, LaneLineTransforms,
-                         ::testing::Values(2, 3, 4, 6, 10, 26, 40, 97, 202, 600, 1000, 2160, 3001,
-                                           3840, 4320, 7680, 8192),
+                         ::testing::Values(2, 3, 4, 5, 8, 9, 16, 17, 32, 33, 64, 65, 128, 129, 256,
+                                           257, 512, 513, 1024, 1025, 2048, 2049, 4096, 4097,
+                                           8192, 97, 1000, 2160, 3001, 3840, 4320, 7680),
                          [](const auto& p) { return "n" + std::to_string(p.param); });
 
 TEST(LinePlan, HoldsTheChirpKernelAndTablesOfAOneLinePlan) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 
@@ -115,8 +116,12 @@ Outcome run(const TempDir& dir, const std::string& exe, const std::vector<std::s
             const std::map<std::string, std::string>& env, const std::string& prefix,
             bool one_stream) {
     // The captured streams live beside the folder, not in it, so that they never show up
-    // among the files a run leaves behind.
-    const std::string out_file = dir.path() + ".out", err_file = dir.path() + ".err";
+    // among the files a run leaves behind. Every run takes new names: under Wine a file deleted
+    // while the last run's handles are still being closed can vanish again after it has been
+    // created anew under the same name, taking the next run's output with it.
+    static std::atomic<unsigned> runs{0};
+    const std::string stem = dir.path() + "." + std::to_string(runs++);
+    const std::string out_file = stem + ".out", err_file = stem + ".err";
     Outcome o;
 #ifdef _WIN32
     EXPECT_EQ(prefix, "") << "shell code before a program exists on POSIX only";

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Checks an installed Linux tree, whether `cmake --install` made it or the Debian package was
+# unpacked into it: every file is there and nothing else, the programs run from there, and
+# the desktop entry, the icon and the manual page are what a desktop and man read.
+# Usage: check_tree.sh PREFIX PICTURE.bmp   (PREFIX holds bin/ and share/)
+set -uo pipefail
+prefix=${1:?PREFIX}
+picture=${2:?PICTURE.bmp}
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# Every file, and no other: a test program, a static library or a header in the tree is a fault
+# of the install rules as much as a missing file. The README's pictures are counted apart.
+expected="bin/enlarge3
+bin/enlarge3-window
+share/applications/enlarge3.desktop
+share/doc/enlarge3/LICENSE
+share/doc/enlarge3/README.md
+share/doc/enlarge3/copyright
+share/icons/hicolor/256x256/apps/enlarge3.png
+share/icons/hicolor/scalable/apps/enlarge3.svg
+share/man/man1/enlarge3.1.gz"
+actual="$(cd "$prefix" && find . -type f | sed 's|^\./||' | grep -v '^share/doc/enlarge3/docs/[^/]*\.png$' | LC_ALL=C sort)"
+if [ "$actual" != "$expected" ]; then
+  fail "the files under $prefix differ from the expected ones (< expected, > found):"
+  diff <(echo "$expected") <(echo "$actual") >&2
+fi
+unshown="$(grep -o 'docs/[A-Za-z0-9_.-]*\.png' "$prefix/share/doc/enlarge3/README.md" 2>/dev/null | sort -u |
+  while read -r shown; do [ -f "$prefix/share/doc/enlarge3/$shown" ] || echo "$shown"; done)"
+[ -z "$unshown" ] || fail "the README shows pictures that are not installed:" $unshown
+
+# The driver runs from the tree: its help, and a real enlargement beside a copy of the picture.
+help="$("$prefix/bin/enlarge3" --help)" || fail "enlarge3 --help failed"
+case "$help" in Usage:*) ;; *) fail "enlarge3 --help does not start with its usage line" ;; esac
+cp "$picture" "$work/picture.bmp"
+width=$(od -An -t d4 -j 18 -N 4 "$work/picture.bmp" | tr -d ' ')
+height=$(od -An -t d4 -j 22 -N 4 "$work/picture.bmp" | tr -d ' ')
+if "$prefix/bin/enlarge3" "$work/picture.bmp" $((2 * width)) $((2 * height)) >"$work/run.out" 2>&1; then
+  for method in lanczos3 hybrid dct; do
+    [ -s "$work/picture_$method.bmp" ] || fail "the installed enlarge3 wrote no picture_$method.bmp"
+  done
+else
+  fail "the installed enlarge3 failed to enlarge $picture:"
+  cat "$work/run.out" >&2
+fi
+
+# The window's libraries resolve (it cannot be opened here without a display).
+if missing="$(LC_ALL=C ldd "$prefix/bin/enlarge3-window" 2>&1 | grep 'not found')"; then
+  fail "enlarge3-window lacks libraries: $missing"
+fi
+
+# The desktop entry: valid, naming the installed program and icon, offered for every picture
+# kind the tool reads.
+entry="$prefix/share/applications/enlarge3.desktop"
+if [ -f "$entry" ]; then
+  desktop-file-validate "$entry" >&2 || fail "desktop-file-validate rejects enlarge3.desktop"
+  exec_line="$(grep '^Exec=' "$entry")"
+  program="${exec_line#Exec=}"
+  program="${program%% *}"
+  [ -x "$prefix/bin/$program" ] || fail "the desktop entry runs $program, which is not in bin/"
+  case "$exec_line" in *%f*|*%F*|*%u*|*%U*) ;; *) fail "the desktop entry's Exec takes no file: $exec_line" ;; esac
+  icon="$(sed -n 's/^Icon=//p' "$entry")"
+  [ -f "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" ] ||
+    fail "the desktop entry's icon $icon has no SVG"
+  for kind in image/bmp image/x-bmp image/x-ms-bmp image/png image/jpeg; do
+    grep -q "^MimeType=\(.*;\)\?$kind;" "$entry" || fail "the desktop entry does not offer to open $kind"
+  done
+  grep -q '^Name\[ja\]=' "$entry" || fail "the desktop entry has no Japanese name"
+fi
+
+# The PNG icon is what its folder says: 256 x 256.
+png="$prefix/share/icons/hicolor/256x256/apps/enlarge3.png"
+if [ -f "$png" ]; then
+  size="$(od -An -t u1 -j 16 -N 8 "$png" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }')"
+  [ "$size" = 256x256 ] || fail "the 256x256 icon is $size"
+fi
+
+# The manual page: groff reads it without a warning, man's indexer finds its name, and it
+# describes every option the installed driver's help lists.
+page="$prefix/share/man/man1/enlarge3.1.gz"
+if [ -f "$page" ]; then
+  zcat "$page" >"$work/enlarge3.1"
+  warnings="$(groff -man -ww -z "$work/enlarge3.1" 2>&1)"
+  [ -z "$warnings" ] || fail "groff warns about the manual page: $warnings"
+  lexgrog "$work/enlarge3.1" | grep -q '"enlarge3 - ' || fail "lexgrog finds no NAME line in the manual page"
+  # Plain text: no overstriking, no underlining, and \- shown as "-".
+  groff -man -Tascii -P-cbou "$work/enlarge3.1" >"$work/page.txt" 2>/dev/null
+  options="$(printf '%s\n' "$help" | grep -oE '(^|[][ ,(])--?[A-Za-z][A-Za-z0-9-]*' | sed 's/^[][ ,(]*//' | sort -u)"
+  [ -n "$options" ] || fail "found no option in enlarge3 --help"
+  for option in $options; do
+    # An item's term starts a line at the items' indent: "       -o, --output-dir DIR".
+    grep -qE "^ {7}(-[^ ]*[ ,]+)*$option([ ,=[]|$)" "$work/page.txt" ||
+      fail "the manual page has no item for $option"
+  done
+fi
+
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed for $prefix" >&2; exit 1; }
+echo "$prefix: every file in place; the programs, desktop entry, icon and manual page check out"
