@@ -2,8 +2,8 @@
 # Builds enlarge3 (installing what is missing) and runs it.
 #   ./run.sh                        opens the window when a display is available; otherwise
 #                                   enlarges samples/sample.bmp to twice its size
-#   ./run.sh PICTURE.bmp WIDTH HEIGHT
-#                                   enlarges PICTURE.bmp to WIDTH x HEIGHT by all three methods
+#   ./run.sh PICTURE WIDTH HEIGHT   enlarges PICTURE (BMP, PNG or JPEG) to WIDTH x HEIGHT by
+#                                   all three methods
 set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
 
@@ -16,14 +16,14 @@ if [ $# -gt 0 ]; then
 fi
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  echo "Opening the window: drop a 24-bit BMP on it, check the size and press GO."
+  echo "Opening the window: drop a picture (BMP, PNG or JPEG) on it, check the size and press GO."
   exec "$root/build/enlarge3-window"
 fi
 
 sample="$root/samples/sample.bmp"
 if [ ! -f "$sample" ]; then
   echo "run.sh: no display to open the window on, and no sample picture at samples/sample.bmp." >&2
-  echo "Enlarge a picture of your own: ./run.sh PICTURE.bmp WIDTH HEIGHT" >&2
+  echo "Enlarge a picture of your own: ./run.sh PICTURE WIDTH HEIGHT" >&2
   exit 1
 fi
 width=$(od -An -t d4 -j 18 -N 4 "$sample" | tr -d ' ')

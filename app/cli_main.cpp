@@ -22,20 +22,28 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: enlarge3 [--method NAME]... PICTURE.bmp WIDTH HEIGHT\n"
+    "Usage: enlarge3 [--method NAME]... [--format bmp|png] [--progress] PICTURE WIDTH HEIGHT\n"
     "\n"
-    "Enlarges a 24-bit BMP picture to WIDTH x HEIGHT pixels by three methods and writes\n"
-    "one result per method beside the picture:\n"
-    "  PICTURE_lanczos3.bmp  Lanczos-3 filter: sharp, the all-round choice\n"
-    "  PICTURE_hybrid.bmp    Lanczos-3 with linear interpolation along edges: less ringing\n"
-    "  PICTURE_dct.bmp       DCT-domain zero padding: smoothest gradients; enlargement only,\n"
-    "                        each side at least the picture's and at most 4096 pixels\n"
-    "(PICTURE is the picture's path less its last four characters.) Existing results of\n"
-    "those names are replaced.\n"
+    "Enlarges a picture to WIDTH x HEIGHT pixels by three methods and writes one result per\n"
+    "method beside the picture:\n"
+    "  NAME_lanczos3.EXT  Lanczos-3 filter: sharp, the all-round choice\n"
+    "  NAME_hybrid.EXT    Lanczos-3 with linear interpolation along edges: less ringing\n"
+    "  NAME_dct.EXT       DCT-domain zero padding: smoothest gradients; enlargement only,\n"
+    "                     each side at least the picture's and at most 4096 pixels\n"
+    "The picture may be a BMP (every common kind), a PNG or a JPEG; its first bytes tell\n"
+    "which, not its name. NAME is the picture's path less its last four characters for a\n"
+    "name ending in .bmp, and less its extension otherwise (holiday.jpeg gives\n"
+    "holiday_lanczos3.png). EXT is the result's format. Existing results of those names are\n"
+    "replaced.\n"
     "\n"
     "Options:\n"
     "  --method NAME  run only this method: lanczos3, hybrid or dct (repeatable;\n"
     "                 without it all three run)\n"
+    "  --format FMT   write the results as bmp (24-bit) or png (RGB, or RGBA when the\n"
+    "                 picture is partly transparent); without it a BMP picture gives BMP\n"
+    "                 results and any other picture PNG results. A BMP result cannot keep\n"
+    "                 transparency: it holds the colours, and a line on standard error\n"
+    "                 says so\n"
     "  --progress     show how far the run is on standard error: a bar rewritten in place\n"
     "                 on a terminal, a line per tenth of the run otherwise\n"
     "  -h, --help     show this help and exit\n"
@@ -112,9 +120,25 @@ class ProgressLine {
     int shown_ = -1;
 };
 
+// Whether arg is the option name, as "NAME" (its value the next argument) or "NAME=VALUE".
+bool is_option(const char* arg, const char* name) {
+    const std::size_t n = std::strlen(name);
+    return std::strncmp(arg, name, n) == 0 && (arg[n] == '\0' || arg[n] == '=');
+}
+
+// The value of the option at argv[*i], which is_option accepted: after its '=', or else the
+// next argument, which *i then moves past; nullptr when there is none.
+const char* option_value(int argc, char** argv, int* i) {
+    const char* equals = std::strchr(argv[*i], '=');
+    if (equals != nullptr) return equals + 1;
+    if (*i + 1 < argc) return argv[++*i];
+    return nullptr;
+}
+
 // The program on every platform; argv holds UTF-8.
 int driver_main(int argc, char** argv) {
     unsigned methods = 0;
+    FormatChoice format = FormatChoice::by_picture;
     bool show_progress = false;
     std::vector<const char*> positional;
     bool options_done = false;
@@ -127,21 +151,26 @@ int driver_main(int argc, char** argv) {
             return 0;
         } else if (!options_done && std::strcmp(a, "--progress") == 0) {
             show_progress = true;
-        } else if (!options_done && (std::strcmp(a, "--method") == 0 ||
-                                     std::strncmp(a, "--method=", 9) == 0)) {
-            const char* name = nullptr;
-            if (a[8] == '=') {
-                name = a + 9;
-            } else if (i + 1 < argc) {
-                name = argv[++i];
-            } else {
+        } else if (!options_done && is_option(a, "--method")) {
+            const char* name = option_value(argc, argv, &i);
+            if (name == nullptr)
                 return usage_error("--method needs a name: lanczos3, hybrid or dct");
-            }
             unsigned bit = method_from_name(name);
             if (bit == 0)
                 return usage_error(std::string("unknown method '") + name +
                                    "' (choose lanczos3, hybrid or dct)");
             methods |= bit;
+        } else if (!options_done && is_option(a, "--format")) {
+            const char* name = option_value(argc, argv, &i);
+            if (name == nullptr) return usage_error("--format needs a format: bmp or png");
+            if (std::strcmp(name, "bmp") == 0) {
+                format = FormatChoice::bmp;
+            } else if (std::strcmp(name, "png") == 0) {
+                format = FormatChoice::png;
+            } else {
+                return usage_error(std::string("unknown format '") + name +
+                                   "' (choose bmp or png)");
+            }
         } else if (!options_done && a[0] == '-' && a[1] != '\0' && !(a[1] >= '0' && a[1] <= '9')) {
             return usage_error(std::string("unknown option '") + a + "'");
         } else {
@@ -149,8 +178,8 @@ int driver_main(int argc, char** argv) {
         }
     }
     if (positional.size() != 3)
-        return usage_error(positional.empty() ? "missing PICTURE.bmp WIDTH HEIGHT"
-                                              : "expected PICTURE.bmp WIDTH HEIGHT");
+        return usage_error(positional.empty() ? "missing PICTURE WIDTH HEIGHT"
+                                              : "expected PICTURE WIDTH HEIGHT");
     int width = 0, height = 0;
     if (!parse_int(positional[1], &width))
         return usage_error(std::string("WIDTH must be a whole number, not '") + positional[1] +
@@ -170,13 +199,14 @@ int driver_main(int argc, char** argv) {
         RunProgress progress;
         ProgressLine line(stderr_is_terminal());
         progress.observer = [&line](const RunProgress& p) { line.show(p); };
-        report = resize_run(positional[0], width, height, methods, &progress);
+        report = resize_run(positional[0], width, height, methods, &progress, format);
         std::fflush(stdout);
         if (report.input.ok()) line.finish(progress);
     } else {
-        report = resize_run(positional[0], width, height, methods);
+        report = resize_run(positional[0], width, height, methods, nullptr, format);
     }
     std::fflush(stdout);
+    if (!report.notice.empty()) print_text(stderr, report.notice + "\n");
     if (report.ok()) return 0;
     print_text(stderr, report.failure_text() + "\n");
     return 1;

@@ -111,26 +111,6 @@ int round_to_int(double x) {
 
 }  // namespace
 
-bool load_bmp_picture(const std::string& path, BmpPicture* out, std::string* why) {
-    FileBytes bytes;
-    if (!read_whole_file(path, &bytes)) {
-        *why = "'" + path + "' cannot be read";
-        return false;
-    }
-    BmpHeader h;
-    Status st = bmp_check(bytes.data.get(), bytes.size, bytes.file_length, path, &h);
-    if (!st.ok()) {
-        *why = st.message;
-        return false;
-    }
-    out->bytes = std::move(bytes.data);
-    out->width = h.width;
-    out->height = h.height;
-    out->header_offset = kBmpFileHeaderBytes;
-    out->pixel_offset = h.pixel_offset;
-    return true;
-}
-
 void compare_open(CompareView* v, CompareContents contents, int client_width, int client_height) {
     v->contents = std::move(contents);
     v->client_width = client_width;

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "app/window_picture.h"
+
 inline constexpr char kCompareTitlePrefix[] = "比較 - ";
 inline constexpr char kSourcePaneName[] = "元画像";
 inline constexpr char kOpenButtonText[] = "開く";
@@ -35,20 +37,6 @@ struct Rect {
         return px >= x && py >= y && px < x + width && py < y + height;
     }
 };
-
-// A picture as the BMP file stores it: bottom-up rows of BGR pixels, each padded to 4 bytes.
-struct BmpPicture {
-    std::shared_ptr<unsigned char> bytes;  // the whole file
-    int width = 0;
-    int height = 0;
-    std::size_t header_offset = 14;  // the information header, for the platform's draw call
-    std::size_t pixel_offset = 0;
-    const unsigned char* rows() const { return bytes.get() + pixel_offset; }
-    const unsigned char* info_header() const { return bytes.get() + header_offset; }
-};
-
-// Reads and checks a 24-bit BMP (a result of the run); false, with why, when it cannot be shown.
-bool load_bmp_picture(const std::string& path, BmpPicture* out, std::string* why);
 
 // One pane: what it shows and what its label says.
 struct ComparePane {

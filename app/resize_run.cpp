@@ -6,6 +6,7 @@
 #include "base/machine.h"
 #include "dft_resize/dft_resize.h"
 #include "image/bmp.h"
+#include "image/picture.h"
 #include "kernel_resize/hybrid.h"
 #include "kernel_resize/lanczos3.h"
 
@@ -34,28 +35,26 @@ double dct_work(int W, int H, int W2, int H2) {
 struct MethodEntry {
     unsigned bit;
     const char* name;
-    const char* result_format;
     ResizerFn run;
-    std::uint64_t (*memory_needed)(int W, int H, int W2, int H2);
+    std::uint64_t (*memory_needed)(int W, int H, int W2, int H2, bool alpha);
     double (*work)(int W, int H, int W2, int H2);
 };
 
 // The fixed order of a run.
 const MethodEntry kMethods[kMethodCount] = {
-    {kMethodLanczos3, "lanczos3", "%s_lanczos3.bmp", lanczos3_resize, lanczos3_memory_needed,
-     kernel_work},
-    {kMethodHybrid, "hybrid", "%s_hybrid.bmp", hybrid_resize, hybrid_memory_needed, hybrid_work},
-    {kMethodDct, "dct", "%s_dct.bmp", dft_resize_image, dft_resize_memory_needed, dct_work},
+    {kMethodLanczos3, "lanczos3", lanczos3_resize, lanczos3_memory_needed, kernel_work},
+    {kMethodHybrid, "hybrid", hybrid_resize, hybrid_memory_needed, hybrid_work},
+    {kMethodDct, "dct", dft_resize_image, dft_resize_memory_needed, dct_work},
 };
+
+std::string size_text(int width, int height) {
+    return std::to_string(width) + " x " + std::to_string(height);
+}
 
 }  // namespace
 
 const char* method_name(int index) {
     return index >= 0 && index < kMethodCount ? kMethods[index].name : nullptr;
-}
-
-const char* method_result_format(int index) {
-    return index >= 0 && index < kMethodCount ? kMethods[index].result_format : nullptr;
 }
 
 unsigned method_from_name(const std::string& name) {
@@ -90,29 +89,51 @@ std::string RunReport::failure_text() const {
 }
 
 RunReport resize_run(const std::string& path, int out_width, int out_height, unsigned methods,
-                     RunProgress* progress) {
+                     RunProgress* progress, FormatChoice choice) {
     RunReport report;
     if (out_width < 0 || out_height < 0) {
-        report.input = Status::failure(
-            StatusCode::bad_size, "the output size " + std::to_string(out_width) + " x " +
-                                      std::to_string(out_height) + " must not be negative");
+        report.input = Status::failure(StatusCode::bad_size,
+                                       "the output size " + size_text(out_width, out_height) +
+                                           " must not be negative");
         return report;
     }
     if (!bmp_size_fits(out_width, out_height)) {
-        report.input = Status::failure(
-            StatusCode::bad_size, "the output size " + std::to_string(out_width) + " x " +
-                                      std::to_string(out_height) +
-                                      " is too large for a BMP file (2 GiB at most)");
+        report.input = Status::failure(StatusCode::bad_size,
+                                       "the output size " + size_text(out_width, out_height) +
+                                           " is too large for a BMP file (2 GiB at most)");
         return report;
     }
+    // The picture is held through the whole run, so it counts against the memory the methods
+    // plan with, and its reading is bounded by the same memory.
+    const std::uint64_t memory = physical_memory_bytes();
+    DecodeLimits limits;
+    limits.memory_bytes = memory;
     PlanarPicture pic;
-    report.input = read_bmp_planes(path, &pic);
+    PictureKind kind = PictureKind::unknown;
+    report.input = read_picture(path, &pic, limits, &kind);
     if (!report.input.ok()) return report;
 
+    const ResultFormat format = choice == FormatChoice::bmp   ? ResultFormat::bmp
+                                : choice == FormatChoice::png ? ResultFormat::png
+                                                              : default_result_format(kind);
+    if (format == ResultFormat::png && (out_width == 0 || out_height == 0)) {
+        report.input = Status::failure(StatusCode::bad_size,
+                                       "the output size " + size_text(out_width, out_height) +
+                                           " cannot be written as PNG (each side at least 1 "
+                                           "pixel)");
+        return report;
+    }
+    if (pic.has_alpha() && format == ResultFormat::bmp) {
+        // Not enlarged at all: no result would keep it.
+        pic.alpha.reset();
+        report.notice = "'" + path +
+                        "' is partly transparent, which BMP results cannot keep: they hold its "
+                        "colours only";
+    }
     // A method that cannot fit is refused before it takes anything, rather than being killed
     // by the system half-way; the other methods still run.
-    const std::uint64_t memory = physical_memory_bytes();
-    const std::uint64_t held = 3 * static_cast<std::uint64_t>(pic.width) *
+    const bool alpha = pic.has_alpha();
+    const std::uint64_t held = (alpha ? 4 : 3) * static_cast<std::uint64_t>(pic.width) *
                                static_cast<std::uint64_t>(pic.height);
     // The results are synced to the disk together at the end, which costs far less than one
     // sync after each (docs/PERFORMANCE.md); a result therefore appears when the run ends.
@@ -139,18 +160,20 @@ RunReport resize_run(const std::string& path, int out_width, int out_height, uns
         begin = end;
         const std::uint64_t need =
             memory != 0 && m.memory_needed != nullptr
-                ? m.memory_needed(pic.width, pic.height, out_width, out_height)
+                ? m.memory_needed(pic.width, pic.height, out_width, out_height, alpha)
                 : 0;
         if (memory != 0 && (need > memory || held > memory - need)) {
             report.method[i] = Status::failure(
                 StatusCode::too_large,
-                std::string(m.name) + ": " + std::to_string(out_width) + " x " +
-                    std::to_string(out_height) + " needs about " + format_bytes(need + held) +
+                std::string(m.name) + ": " + size_text(out_width, out_height) +
+                    " needs about " + format_bytes(need + held) +
                     " of memory, more than this machine's " + format_bytes(memory));
         } else {
-            report.method[i] = m.run(path, pic.width, pic.height, out_width, out_height,
-                                     pic.red.get(), pic.green.get(), pic.blue.get(), progress);
-            if (report.method[i].ok()) report.result_path[i] = result_name(path, m.result_format);
+            report.method[i] =
+                m.run(path, pic.width, pic.height, out_width, out_height, pic.red.get(),
+                      pic.green.get(), pic.blue.get(), pic.alpha.get(), format, progress);
+            if (report.method[i].ok())
+                report.result_path[i] = method_result_name(path, m.name, format);
         }
         // A stopped method's bar stays where the stop found it.
         if (progress != nullptr && report.method[i].code != StatusCode::stopped)

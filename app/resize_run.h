@@ -1,15 +1,17 @@
 #pragma once
-// The resize run: the work behind the GO button and the command line. It reads a 24-bit BMP
-// from disk, splits it into red, green and blue planes and hands the same planes to each
-// resizer in a fixed order (Lanczos3, Hybrid, DFT), each of which writes its own result file
-// beside the picture. Input and file errors come back in the report; nothing here prints
-// except the resizers' own progress lines, and only allocation failures end the process.
+// The resize run: the work behind the GO button and the command line. It reads a picture of
+// any kind the tool reads (image/picture.h) from disk, as red, green and blue planes and
+// perhaps an alpha plane, and hands the same planes to each resizer in a fixed order
+// (Lanczos3, Hybrid, DFT), each of which writes its own result file beside the picture.
+// Input and file errors come back in the report; nothing here prints except the resizers' own
+// progress lines, and only allocation failures end the process.
 
 #include <cstdint>
 #include <string>
 
 #include "base/progress.h"
 #include "base/status.h"
+#include "image/result.h"
 
 enum ResizeMethod : unsigned {
     kMethodLanczos3 = 1u << 0,
@@ -21,25 +23,32 @@ enum ResizeMethod : unsigned {
 constexpr int kMethodCount = 3;
 
 // Every resizer has this call: (input path, W, H, output width, output height, red, green,
-// blue, progress). The planes are W x H samples, column-major, and only read. progress may be
-// null. The status tells whether the result file was written.
+// blue, alpha, result format, progress). The planes are W x H samples, column-major, and only
+// read; alpha may be null (no transparency), and so may progress. The status tells whether
+// the result file was written.
 using ResizerFn = Status (*)(const std::string& path, int W, int H, int out_width,
                              int out_height, const std::uint8_t* red, const std::uint8_t* green,
-                             const std::uint8_t* blue, RunProgress* progress);
+                             const std::uint8_t* blue, const std::uint8_t* alpha,
+                             ResultFormat format, RunProgress* progress);
+
+// The format of a run's results: the picture's default (default_result_format: BMP for a BMP
+// picture, PNG otherwise) or the one the user chose.
+enum class FormatChoice { by_picture, bmp, png };
 
 // The name users give a method on the command line ("lanczos3", "hybrid", "dct"), or nullptr.
 const char* method_name(int index);
 // The method bit for a name, or 0 for an unknown name.
 unsigned method_from_name(const std::string& name);
 
-// The result name's format of a method ("%s_lanczos3.bmp", ...), or nullptr.
-const char* method_result_format(int index);
 
 struct RunReport {
     Status input;                 // sizes and picture; when not ok, no resizer ran
     Status method[kMethodCount];  // per resizer in call order; ok for methods not asked for
     // The file each method wrote, empty for a method that wrote none.
     std::string result_path[kMethodCount];
+    // A line for the user that is no failure, or empty: a BMP result of a picture with
+    // transparency keeps only its colours.
+    std::string notice;
     bool ok() const;
     // Whether a method stopped on request (it and the methods after it wrote nothing).
     bool stopped() const;
@@ -49,10 +58,14 @@ struct RunReport {
 };
 
 // Runs the asked-for methods on the picture at path. out_width and out_height are the result's
-// size itself; negative sizes, and sizes whose BMP would pass 2 GiB, are refused before any
-// resizer runs. progress (may be null) follows the run: each method asked for is given a part
-// of it in proportion to its expected work, and a stop ends the working method without its
-// file and skips the methods after it (their status StatusCode::stopped too). Results of
-// methods that had finished stay.
+// size itself; negative sizes, sizes whose BMP would pass 2 GiB, and for PNG results a side of
+// 0, are refused before any resizer runs. The picture is read within the memory the methods
+// plan with (machine_decode_limits). Results are written in format; a picture's alpha plane
+// is enlarged with the colours into PNG results, and left out of BMP results, which the
+// report's notice then says. progress (may be null) follows the run: each method asked for is
+// given a part of it in proportion to its expected work, and a stop ends the working method
+// without its file and skips the methods after it (their status StatusCode::stopped too).
+// Results of methods that had finished stay.
 RunReport resize_run(const std::string& path, int out_width, int out_height,
-                     unsigned methods = kAllMethods, RunProgress* progress = nullptr);
+                     unsigned methods = kAllMethods, RunProgress* progress = nullptr,
+                     FormatChoice format = FormatChoice::by_picture);

@@ -10,9 +10,6 @@
 
 namespace {
 
-// A BMP's size field is a signed 32-bit number, so no byte past this offset is ever read.
-constexpr std::uint64_t kMaxHeldBytes = INT32_MAX;
-
 void show_size_in_boxes(WindowModel* m, WindowEffects* e) {
     m->width_text = std::to_string(m->width);
     m->height_text = std::to_string(m->height);
@@ -40,11 +37,7 @@ CompareContents compare_contents_of(const WindowModel& m, const RunReport& repor
     c.result_width = request.out_width;
     c.result_height = request.out_height;
     if (m.picture_held) {
-        c.source.bytes = m.held.data;
-        c.source.width = m.width;
-        c.source.height = m.height;
-        c.source.header_offset = m.header_offset;
-        c.source.pixel_offset = m.pixel_offset;
+        c.source = m.held;
         c.panes.push_back(ComparePane{-1, std::string(kSourcePaneName) + " - " +
                                               file_name_of(request.path),
                                       request.path});
@@ -59,33 +52,11 @@ CompareContents compare_contents_of(const WindowModel& m, const RunReport& repor
 }
 
 void release_picture(WindowModel* m) {
-    m->held = FileBytes{};
+    m->held = BmpPicture{};
     m->picture_held = false;
-    m->header_offset = 0;
-    m->pixel_offset = 0;
 }
 
 }  // namespace
-
-bool read_whole_file(const std::string& path, FileBytes* out) {
-    std::uint64_t length = 0;
-    int err = 0;
-    if (file_kind(path, &length, &err) != FileKind::regular) return false;
-    const std::size_t n = static_cast<std::size_t>(length < kMaxHeldBytes ? length : kMaxHeldBytes);
-    // A block of 0 bytes would be no block at all; keep one so data is never null.
-    std::shared_ptr<unsigned char> data(new (std::nothrow) unsigned char[n ? n : 1](),
-                                        std::default_delete<unsigned char[]>());
-    if (!data) return false;
-    FILE* f = open_file(path, "rb");
-    if (f == nullptr) return false;
-    const bool complete = std::fread(data.get(), 1, n, f) == n;
-    std::fclose(f);
-    if (!complete) return false;
-    out->data = std::move(data);
-    out->size = n;
-    out->file_length = length;
-    return true;
-}
 
 WindowEffects window_create(WindowModel* m) {
     *m = WindowModel{};
@@ -93,8 +64,8 @@ WindowEffects window_create(WindowModel* m) {
 }
 
 RunReport run_request(const RunRequest& request, RunProgress* progress) {
-    return resize_run(request.path, request.out_width, request.out_height, kAllMethods,
-                      progress);
+    return resize_run(request.path, request.out_width, request.out_height, kAllMethods, progress,
+                      request.format);
 }
 
 WindowEffects window_drop(WindowModel* m, const std::vector<std::string>& paths,
@@ -117,23 +88,24 @@ WindowEffects window_drop(WindowModel* m, const std::vector<std::string>& paths,
         return e;
     }
 
-    BmpHeader h;
-    Status st = bmp_check(bytes.data.get(), bytes.size, bytes.file_length, path, &h);
+    // The earlier picture goes first: a large one and its successor need not both fit.
+    release_picture(m);
+    BmpPicture shown;
+    PictureKind kind = PictureKind::unknown;
+    Status st = window_picture(std::move(bytes), path, machine_decode_limits(), &shown, &kind);
     if (!st.ok()) {
         // Refused: nothing is held any more, but GO keeps its state and stays bound to the
         // picture that was accepted, never to this file.
-        release_picture(m);
         m->refusal = st.message;
         show_size_in_boxes(m, &e);
         return e;
     }
 
-    m->held = std::move(bytes);
+    m->held = std::move(shown);
     m->picture_held = true;
-    m->header_offset = 14;
-    m->pixel_offset = h.pixel_offset;
-    m->width = h.width;
-    m->height = h.height;
+    m->width = m->held.width;
+    m->height = m->held.height;
+    m->result_format = default_result_format(kind);
     m->accepted_path = path;
     m->go_enabled = true;
     m->refusal.clear();
@@ -155,7 +127,9 @@ WindowEffects window_command(WindowModel* m, int control_id, unsigned notificati
             m->out_height = box_value(m->height_text);
             m->running = true;
             m->stop_requested = false;
-            m->run_request = RunRequest{m->accepted_path, m->out_width, m->out_height};
+            m->run_request = RunRequest{
+                m->accepted_path, m->out_width, m->out_height,
+                m->result_format == ResultFormat::png ? FormatChoice::png : FormatChoice::bmp};
             m->progress_shown = true;
             m->progress_steps = 0;
             m->progress_text = progress_text(0, 0);
@@ -166,6 +140,12 @@ WindowEffects window_command(WindowModel* m, int control_id, unsigned notificati
             break;
         case kStopButtonId:
             e = window_stop(m);
+            break;
+        case kBmpFormatId:
+            m->result_format = ResultFormat::bmp;
+            break;
+        case kPngFormatId:
+            m->result_format = ResultFormat::png;
             break;
         case kWidthBoxId:
             if (notification != kBoxTextChanged) break;
@@ -244,7 +224,7 @@ std::vector<PaintOp> window_paint(const WindowModel& m) {
     fill.kind = PaintKind::fill;
     fill.rgb = kBackgroundRgb;
     ops.push_back(fill);
-    for (const LabelPlace& l : {kWidthLabel, kHeightLabel}) {
+    for (const LabelPlace& l : {kWidthLabel, kHeightLabel, kFormatLabel}) {
         PaintOp t;
         t.kind = PaintKind::text;
         t.x = l.x;
@@ -267,8 +247,8 @@ std::vector<PaintOp> window_paint(const WindowModel& m) {
         p.y = kPreviewY;
         p.width = m.width;
         p.height = m.height;
-        p.info_header = m.held.data.get() + m.header_offset;
-        p.pixels = m.held.data.get() + m.pixel_offset;
+        p.info_header = m.held.info_header();
+        p.pixels = m.held.rows();
         ops.push_back(p);
     }
     return ops;

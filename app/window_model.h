@@ -58,6 +58,15 @@ inline constexpr char kFailedText[] = "失敗";
 inline constexpr char kStoppedText[] = "中止";
 inline constexpr char kStoppingText[] = "中止中…";
 
+// The results' format: two radio buttons under the size boxes, above the preview, with a
+// painted label left of them. A drop sets them to the picture's default (BMP for a BMP
+// picture, PNG otherwise); the user may then choose.
+inline constexpr int kBmpFormatId = 7;
+inline constexpr int kPngFormatId = 8;
+inline constexpr ControlPlace kBmpFormat = {kBmpFormatId, 204, 31, 60, 16, "BMP"};
+inline constexpr ControlPlace kPngFormat = {kPngFormatId, 268, 31, 60, 16, "PNG"};
+inline constexpr LabelPlace kFormatLabel = {120, 32, "保存形式"};
+
 // The methods as the window names them, in run order.
 inline constexpr const char* kMethodTitles[kMethodCount] = {"Lanczos3", "Hybrid", "DCT"};
 
@@ -66,41 +75,28 @@ inline constexpr int kPreviewY = 48;
 // The client background: the platform's light grey brush.
 inline constexpr std::uint32_t kBackgroundRgb = 0xC0C0C0;
 
-// A whole file's bytes as a front-end read them. The Win32 window keeps them in a global-heap
-// block and the others on the C++ heap; the shared_ptr's deleter frees them the matching way.
-// size may be less than file_length: nothing past the largest size a BMP header can announce
-// (2^31 - 1 bytes) is ever needed.
-struct FileBytes {
-    std::shared_ptr<unsigned char> data;
-    std::size_t size = 0;
-    std::uint64_t file_length = 0;
-};
-
-// Reads a dropped file; false when it cannot be opened or read (missing, locked, a directory,
-// no memory for it). Nothing is held when it returns false.
+// Reads a dropped file (read_whole_file by default); false when it cannot be opened or read
+// (missing, locked, a directory, no memory for it). Nothing is held when it returns false.
 using ReadWholeFileFn = std::function<bool(const std::string& path, FileBytes* out)>;
 
-// The reader the tests and the Qt window use: C streams by UTF-8 path, at most 2^31 - 1 bytes.
-bool read_whole_file(const std::string& path, FileBytes* out);
-
-// What GO asks the front-end to run: resize_run(path, out_width, out_height) on a thread of
-// its own, with a RunProgress the front-end keeps.
+// What GO asks the front-end to run: resize_run(path, out_width, out_height) with the results
+// in format, on a thread of its own, with a RunProgress the front-end keeps.
 struct RunRequest {
     std::string path;
     int out_width = 0;
     int out_height = 0;
+    FormatChoice format = FormatChoice::by_picture;
 };
 
 struct WindowModel {
     std::string dropped_path;   // first file of the latest drop, accepted or not
     std::string accepted_path;  // file of the last accepted drop: the one GO runs on
 
-    // The held picture: the last accepted file whole, with its information header and pixel
-    // rows as offsets into it. Released by a refused drop and by destroy.
+    // The held picture: the last accepted file whole when it is a plain 24-bit BMP, else the
+    // picture decoded and laid out as one (window_picture), with its information header and
+    // pixel rows. Released by a refused drop and by destroy.
     bool picture_held = false;
-    FileBytes held;
-    std::size_t header_offset = 0;
-    std::size_t pixel_offset = 0;
+    BmpPicture held;
 
     int width = 0;  // W and H of the last accepted picture; a refused drop keeps them
     int height = 0;
@@ -111,6 +107,8 @@ struct WindowModel {
     std::string height_text = "0";
 
     bool go_enabled = false;
+    // The format buttons' choice; GO runs with it.
+    ResultFormat result_format = ResultFormat::bmp;
     // Why the latest drop was not accepted, one line; empty after an accepted drop. A refusal
     // is silent on screen (the preview just goes); front-ends may log this line.
     std::string refusal;
@@ -131,7 +129,8 @@ using RunFn = std::function<RunReport(const RunRequest& request, RunProgress* pr
 RunReport run_request(const RunRequest& request, RunProgress* progress);
 
 // What a front-end does after an event, in this order: write width_text and height_text into
-// the boxes; set GO's enabled state from go_enabled (always); when update_progress, show or
+// the boxes; set GO's enabled state from go_enabled and check the format button of
+// result_format (always); when update_progress, show or
 // hide the bar, its text and the stop button (shown while running) and set the bar to
 // progress_steps and the text to progress_text; invalidate the client area without erasing
 // it and repaint at once; when stop, ask the running run to stop (request_stop on its
@@ -155,17 +154,19 @@ struct WindowEffects {
 WindowEffects window_create(WindowModel* m);
 
 // Files were dropped; only the first is looked at. Its path becomes the dropped path; read
-// gives its bytes. A file bmp_check accepts becomes the held picture, sets W and H and
-// enables GO. A file that cannot be read changes nothing else. Any other file is refused:
-// the held picture is released, GO and the accepted path stay as they were. The boxes then
-// show W and H. While a run is going every drop is refused before anything is read, and
-// nothing changes but refusal.
+// gives its bytes. A picture of any kind the tool reads (window_picture, within this
+// machine's memory) becomes the held picture, sets W and H, sets the format to the picture's
+// default and enables GO. A file that cannot be read changes nothing else. Any other file is
+// refused: the held picture is released, GO, the format and the accepted path stay as they
+// were. The boxes then show W and H. While a run is going every drop is refused before
+// anything is read, and nothing changes but refusal.
 WindowEffects window_drop(WindowModel* m, const std::vector<std::string>& paths,
                           const ReadWholeFileFn& read);
 
 // A command from a control. GO (while enabled and no run going) disables itself and asks for
-// a run of the accepted picture at the boxes' numbers; the stop button is window_stop; a size
-// box's kBoxTextChanged stores text as its number. Anything else does nothing.
+// a run of the accepted picture at the boxes' numbers in the chosen format; the stop button is
+// window_stop; a size box's kBoxTextChanged stores text as its number; a format button
+// chooses its format. Anything else does nothing.
 WindowEffects window_command(WindowModel* m, int control_id, unsigned notification,
                              const std::string& text);
 
@@ -188,9 +189,9 @@ WindowEffects window_run_finished(WindowModel* m, const RunReport& report);
 // so none is left half-written).
 WindowEffects window_close(WindowModel* m);
 
-// Draw operations in order: a fill of the whole client area, the two labels, the progress
-// text (once a run started) and the held picture at kPreviewX, kPreviewY at its own width x
-// height, never scaled.
+// Draw operations in order: a fill of the whole client area, the three labels (the two
+// sizes', then the format's), the progress text (once a run started) and the held picture at
+// kPreviewX, kPreviewY at its own width x height, never scaled.
 enum class PaintKind { fill, text, picture };
 struct PaintOp {
     PaintKind kind = PaintKind::fill;

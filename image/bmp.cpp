@@ -280,7 +280,12 @@ bool bmp_size_fits(std::int64_t width, std::int64_t height) {
 Status write_result_bmp(const std::string& input_path, const char* name_format, int width,
                         int height, const std::uint8_t* red, const std::uint8_t* green,
                         const std::uint8_t* blue, PlaneOrder order) {
-    std::string name = result_name(input_path, name_format);
+    return write_bmp_file(result_name(input_path, name_format), width, height, red, green, blue,
+                          order);
+}
+
+Status write_bmp_file(const std::string& name, int width, int height, const std::uint8_t* red,
+                      const std::uint8_t* green, const std::uint8_t* blue, PlaneOrder order) {
     if (!bmp_size_fits(width, height))
         return Status::failure(StatusCode::bad_size,
                                "cannot write '" + name + "': " + std::to_string(width) + " x " +
@@ -298,7 +303,7 @@ Status write_result_bmp(const std::string& input_path, const char* name_format, 
     // Rows are written in groups: in a column-major plane a column holds the group's samples
     // next to each other, so each column is read in one short run instead of one byte per row.
     constexpr std::size_t kGroup = 32;
-    std::vector<unsigned char> rows(stride * kGroup, 0);
+    std::vector<unsigned char> rows(stride * std::min(kGroup, h), 0);
     for (std::size_t y0 = 0; y0 < h && good; y0 += kGroup) {
         const std::size_t count = std::min(kGroup, h - y0);
         for (std::size_t i = 0; i < count; ++i) {

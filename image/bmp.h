@@ -116,15 +116,21 @@ enum class PlaneOrder {
 };
 
 // Writes three planes of width * height samples (in the given order) as a 24-bit BMP named
-// by result_name, through a DurableFile (base/durable_file.h): the file appears complete or not
+// by result_name: write_bmp_file under that name.
+Status write_result_bmp(const std::string& input_path, const char* name_format, int width,
+                        int height, const std::uint8_t* red, const std::uint8_t* green,
+                        const std::uint8_t* blue, PlaneOrder order = PlaneOrder::by_column);
+
+// Writes three planes of width * height samples (in the given order) as the 24-bit BMP file
+// name, through a DurableFile (base/durable_file.h): the file appears complete or not
 // at all, also after a power cut, a failed write leaves an existing result untouched, and a
 // file or link planted under a temporary name is never written through. While the calling
 // thread has a CommitBatch, the finished file is handed to it and the batch's commit reports
 // the rest. width and height must be at least 0 and give a file of at most 2^31 - 1 bytes.
 // Failures come back as StatusCode::write_failed or bad_size with one line naming the result.
-Status write_result_bmp(const std::string& input_path, const char* name_format, int width,
-                        int height, const std::uint8_t* red, const std::uint8_t* green,
-                        const std::uint8_t* blue, PlaneOrder order = PlaneOrder::by_column);
+Status write_bmp_file(const std::string& name, int width, int height, const std::uint8_t* red,
+                      const std::uint8_t* green, const std::uint8_t* blue,
+                      PlaneOrder order = PlaneOrder::by_column);
 
 // Whether a width x height result fits in a BMP file (whose size field is 32-bit signed).
 bool bmp_size_fits(std::int64_t width, std::int64_t height);

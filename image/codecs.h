@@ -43,12 +43,14 @@ using ByteSink = std::function<bool(const unsigned char* bytes, std::size_t coun
 // Writes width x height planes, laid out as order says, as a PNG of 8 bits per sample: RGB,
 // or RGBA when alpha is not null. width and height are at least 1. display_name names the file
 // in messages: a sink that returns false gives write_failed. Linux: libpng, no filtering and
-// zlib level kPngZlibLevel; WIC: the system's PNG encoder, no filtering.
+// zlib level kPngZlibLevel; WIC: the system's PNG encoder, which always compresses at a level
+// of its own, with the Sub filter.
 //
 // Level 0 stores the rows uncompressed, in a file as large as the BMP result: writing a
-// 3840 x 2160 result then takes well under the Lanczos-3 method's time, where zlib's fastest
-// compressing settings take two to four times that method's time to save about 45 per cent
-// (docs/PERFORMANCE.md, bench/png_bench.cpp).
+// 3840 x 2160 result then takes half the Lanczos-3 method's time, where zlib's fastest
+// compressing settings (level 1, run-length or Huffman-only matching, the Sub or Up filter)
+// take about twice that method's time to save about 44 per cent (docs/PERFORMANCE.md,
+// bench/png_bench.cpp).
 inline constexpr int kPngZlibLevel = 0;
 Status encode_png(const std::string& display_name, int width, int height,
                   const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,

@@ -42,7 +42,10 @@ Status decode_picture(const unsigned char* data, std::size_t size, const std::st
     return not_a_picture(display_name);
 }
 
-Status read_picture(const std::string& path, PlanarPicture* out, const DecodeLimits& limits) {
+namespace {
+
+Status read_picture_file(const std::string& path, PlanarPicture* out, const DecodeLimits& limits,
+                         PictureKind* kind_read) {
     FILE* f = nullptr;
     std::uint64_t length = 0;
     Status st = open_picture_file(path, &f, &length);
@@ -50,6 +53,7 @@ Status read_picture(const std::string& path, PlanarPicture* out, const DecodeLim
     unsigned char head[kBmpHeaderBytes];
     const std::size_t got = std::fread(head, 1, sizeof head, f);
     const PictureKind kind = picture_kind(head, got);
+    *kind_read = kind;
     if (kind == PictureKind::bmp &&
         (got < sizeof head || bmp_is_plain_24_bit(bmp_header_fields(head)))) {
         std::rewind(f);
@@ -78,6 +82,16 @@ Status read_picture(const std::string& path, PlanarPicture* out, const DecodeLim
                                "cannot read '" + path + "': it is shorter than its length of " +
                                    std::to_string(length) + " bytes");
     return decode_picture(bytes.get(), size, path, limits, out);
+}
+
+}  // namespace
+
+Status read_picture(const std::string& path, PlanarPicture* out, const DecodeLimits& limits,
+                    PictureKind* kind_read) {
+    PictureKind kind = PictureKind::unknown;
+    Status st = read_picture_file(path, out, limits, &kind);
+    if (st.ok() && kind_read != nullptr) *kind_read = kind;
+    return st;
 }
 
 namespace {

@@ -26,8 +26,10 @@ Status decode_picture(const unsigned char* data, std::size_t size, const std::st
 // for a BMP header that begins with "BM" are read exactly as read_bmp_planes reads them, with
 // its messages ("InputFileSizeError!!!" among them); every other file is read whole, once its
 // length is known to fit limits, and decoded by decode_picture. Refusals are lines naming path.
+// On success *kind, when kind is not null, is the kind the file was read as.
 Status read_picture(const std::string& path, PlanarPicture* out,
-                    const DecodeLimits& limits = machine_decode_limits());
+                    const DecodeLimits& limits = machine_decode_limits(),
+                    PictureKind* kind = nullptr);
 
 // The name of a result: the input path's stem put in place of "%s" in name_format
 // ("%s_lanczos3.png"). For a path ending in ".bmp", in any case, the stem is the original

@@ -177,27 +177,31 @@ void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_
 
 namespace {
 
-// One worker's band: the three colours' row-pass results, the band's column mask and the
+// One worker's band: the row-pass results of every plane, the band's column mask and the
 // column-pass scratch.
 struct HybridScratch {
-    HeapArray<double> rows[3];
+    HeapArray<double> rows[4];
     HeapArray<std::uint8_t> combined, widened;
     BandScratch band;
-    HybridScratch(int H, int H2)
-        : rows{HeapArray<double>(to_size(H) * kBandLines, "hybrid band red"),
-               HeapArray<double>(to_size(H) * kBandLines, "hybrid band green"),
-               HeapArray<double>(to_size(H) * kBandLines, "hybrid band blue")},
-          combined(to_size(H) * kBandLines, "hybrid band mask"),
+    HybridScratch(int H, int H2, int planes)
+        : combined(to_size(H) * kBandLines, "hybrid band mask"),
           widened(to_size(H) * kBandLines, "hybrid band widened mask"),
-          band(H, H2, true) {}
+          band(H, H2, true) {
+        const char* names[4] = {"hybrid band red", "hybrid band green", "hybrid band blue",
+                                "hybrid band alpha"};
+        for (int c = 0; c < planes; ++c)
+            rows[c] = HeapArray<double>(to_size(H) * kBandLines, names[c]);
+    }
 };
 
 }  // namespace
 
 Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
                      const std::uint8_t* red, const std::uint8_t* green,
-                     const std::uint8_t* blue, RunProgress* progress) {
-    const std::uint8_t* planes[3] = {red, green, blue};
+                     const std::uint8_t* blue, const std::uint8_t* alpha, ResultFormat format,
+                     RunProgress* progress) {
+    const std::uint8_t* planes[4] = {red, green, blue, alpha};
+    const int count = alpha != nullptr ? 4 : 3;
     set_units(progress, to_size(W2));
     EdgeMask row_mask(W, H, false);
     row_edge_mask(red, green, blue, W, H, &row_mask);
@@ -206,19 +210,19 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
     HeapArray<OutputTaps> row_taps = taps_of(W, W2);
     HeapArray<OutputTaps> col_taps = taps_of(H, H2);
     const std::size_t n = to_size(W2) * to_size(H2), h = to_size(H);
-    HeapArray<std::uint8_t> out[3] = {HeapArray<std::uint8_t>(n, "hybrid red"),
-                                      HeapArray<std::uint8_t>(n, "hybrid green"),
-                                      HeapArray<std::uint8_t>(n, "hybrid blue")};
-    // Band by band of output columns, all three colours together since the column mask joins
-    // them: the row pass, the column mask of the band's columns (each flag depends on its own
-    // column only), then the column pass.
+    const char* names[4] = {"hybrid red", "hybrid green", "hybrid blue", "hybrid alpha"};
+    HeapArray<std::uint8_t> out[4];
+    for (int c = 0; c < count; ++c) out[c] = HeapArray<std::uint8_t>(n, names[c]);
+    // Band by band of output columns, all planes together since the column mask joins the
+    // colours: the row pass, the column mask of the band's columns from the colours (each flag
+    // depends on its own column only), then the column pass.
     for_bands<HybridScratch>(
-        to_size(W2), [&] { return HybridScratch(H, H2); },
+        to_size(W2), [&] { return HybridScratch(H, H2, count); },
         [&](std::size_t l0, std::size_t l1, HybridScratch& s) {
             if (stop_requested(progress)) return;
             const std::size_t B = l1 - l0;
-            const double* rows[3];
-            for (int c = 0; c < 3; ++c) {
+            const double* rows[4];
+            for (int c = 0; c < count; ++c) {
                 rows_range(row_taps.get(), l0, l1, planes[c], h, row_mask.widened.get(),
                            s.rows[c].get());
                 rows[c] = s.rows[c].get();
@@ -228,22 +232,24 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
             dilate_range(s.combined.get(), B, h, MaskDirection::along_columns, 0, B,
                          s.widened.get());
             gather_band_flags(B, H, s.widened.get(), &s.band);
-            for (int c = 0; c < 3; ++c) {
+            for (int c = 0; c < count; ++c) {
                 column_sums_band(B, H, H2, col_taps.get(), rows[c], true, &s.band);
                 store_band(B, H2, s.band, l0, to_size(W2), out[c].get(), PlaneOrder::by_row);
             }
             add_units(progress, B);
         });
     if (stop_requested(progress)) return stopped_status("hybrid");
-    return write_result_bmp(path, "%s_hybrid.bmp", W2, H2, out[0].get(), out[1].get(),
-                            out[2].get(), PlaneOrder::by_row);
+    return write_result(path, "hybrid", format, W2, H2, out[0].get(), out[1].get(), out[2].get(),
+                        out[3].get(), PlaneOrder::by_row);
 }
 
-std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2) {
+std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2, bool alpha) {
     const std::uint64_t h = static_cast<std::uint64_t>(H), h2 = static_cast<std::uint64_t>(H2);
+    const std::uint64_t planes = alpha ? 4 : 3;
     const std::uint64_t masks = 2 * static_cast<std::uint64_t>(W) * h;
-    const std::uint64_t planes = 3 * static_cast<std::uint64_t>(W2) * h2;
+    const std::uint64_t out = planes * static_cast<std::uint64_t>(W2) * h2;
     const std::uint64_t taps = (static_cast<std::uint64_t>(W2) + h2) * sizeof(OutputTaps);
-    const std::uint64_t band = kBandLines * (4 * h * sizeof(double) + 3 * h + h2 * sizeof(double));
-    return masks + planes + taps + band * static_cast<std::uint64_t>(worker_count());
+    const std::uint64_t band =
+        kBandLines * ((planes + 1) * h * sizeof(double) + 3 * h + h2 * sizeof(double));
+    return masks + out + taps + band * static_cast<std::uint64_t>(worker_count());
 }

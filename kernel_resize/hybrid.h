@@ -17,6 +17,7 @@
 #include "base/progress.h"
 #include "base/status.h"
 #include "image/bmp.h"
+#include "image/result.h"
 
 constexpr int kEdgeThreshold = 13;
 
@@ -65,12 +66,17 @@ void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uin
 void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_t* mask,
                     std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column);
 
-// The whole picture, written as "%s_hybrid.bmp" beside path. Same arguments and limits as
-// lanczos3_resize. progress (may be null) counts W2 units, the output columns, all three
-// colours of a column together; after a stop it returns StatusCode::stopped and writes nothing.
+// The whole picture, written by write_result as the "hybrid" result of path in format. Same
+// arguments and limits as lanczos3_resize. An alpha plane (when not null) is resampled on its
+// own like a colour, switched by the same two masks, which come from the three colours only:
+// transparency does not make edges, and where the colours switch to linear interpolation
+// alpha does too. progress (may be null) counts W2 units, the output columns, all planes of a
+// column together; after a stop it returns StatusCode::stopped and writes nothing.
 Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
                      const std::uint8_t* red, const std::uint8_t* green,
-                     const std::uint8_t* blue, RunProgress* progress = nullptr);
+                     const std::uint8_t* blue, const std::uint8_t* alpha = nullptr,
+                     ResultFormat format = ResultFormat::bmp, RunProgress* progress = nullptr);
 
-// Bytes of memory hybrid_resize takes at its peak beside its input planes.
-std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2);
+// Bytes of memory hybrid_resize takes at its peak beside its input planes, with an alpha
+// plane when alpha is set.
+std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2, bool alpha = false);

@@ -61,24 +61,28 @@ void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
 
 Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
                        const std::uint8_t* red, const std::uint8_t* green,
-                       const std::uint8_t* blue, RunProgress* progress) {
+                       const std::uint8_t* blue, const std::uint8_t* alpha, ResultFormat format,
+                       RunProgress* progress) {
     const std::size_t n = static_cast<std::size_t>(W2) * static_cast<std::size_t>(H2);
     HeapArray<std::uint8_t> r(n, "lanczos3 red"), g(n, "lanczos3 green"), b(n, "lanczos3 blue");
-    set_units(progress, 3 * static_cast<std::uint64_t>(W2));
-    const std::uint8_t* in[3] = {red, green, blue};
-    std::uint8_t* out[3] = {r.get(), g.get(), b.get()};
-    for (int c = 0; c < 3; ++c) {
+    HeapArray<std::uint8_t> a;
+    if (alpha != nullptr) a = HeapArray<std::uint8_t>(n, "lanczos3 alpha");
+    const int planes = alpha != nullptr ? 4 : 3;
+    set_units(progress, static_cast<std::uint64_t>(planes) * static_cast<std::uint64_t>(W2));
+    const std::uint8_t* in[4] = {red, green, blue, alpha};
+    std::uint8_t* out[4] = {r.get(), g.get(), b.get(), a.get()};
+    for (int c = 0; c < planes; ++c) {
         lanczos3_resize_plane(W, H, W2, H2, in[c], out[c], PlaneOrder::by_row, progress);
         if (stop_requested(progress)) return stopped_status("lanczos3");
     }
-    return write_result_bmp(path, "%s_lanczos3.bmp", W2, H2, r.get(), g.get(), b.get(),
-                            PlaneOrder::by_row);
+    return write_result(path, "lanczos3", format, W2, H2, r.get(), g.get(), b.get(), a.get(),
+                        PlaneOrder::by_row);
 }
 
-std::uint64_t lanczos3_memory_needed(int W, int H, int W2, int H2) {
+std::uint64_t lanczos3_memory_needed(int W, int H, int W2, int H2, bool alpha) {
     (void)W;
     const std::uint64_t h = static_cast<std::uint64_t>(H), h2 = static_cast<std::uint64_t>(H2);
-    const std::uint64_t planes = 3 * static_cast<std::uint64_t>(W2) * h2;
+    const std::uint64_t planes = (alpha ? 4 : 3) * static_cast<std::uint64_t>(W2) * h2;
     const std::uint64_t taps = (static_cast<std::uint64_t>(W2) + h2) * sizeof(OutputTaps);
     const std::uint64_t band = kBandLines * (2 * h * sizeof(double) + h2 * sizeof(double));
     return planes + taps + band * static_cast<std::uint64_t>(worker_count());

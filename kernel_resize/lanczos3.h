@@ -15,6 +15,7 @@
 #include "base/progress.h"
 #include "base/status.h"
 #include "image/bmp.h"
+#include "image/result.h"
 
 // Row pass: lines rows of N samples to M samples. Row l has input i at in[i * lines + l] and
 // output k at out[k * lines + l].
@@ -32,13 +33,16 @@ void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
                            std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column,
                            RunProgress* progress = nullptr);
 
-// The whole picture, red, green, blue in turn, written as "%s_lanczos3.bmp" beside path.
-// W, H >= 1 and W2, H2 >= 0 with a result that fits in a BMP file (the run checks both).
-// progress (may be null) counts 3 * W2 units, the output columns of the three planes; after a
-// stop it returns StatusCode::stopped and writes nothing.
+// The whole picture, red, green, blue and then alpha (when not null) in turn, each plane on its
+// own, written by write_result as the "lanczos3" result of path in format. W, H >= 1 and
+// W2, H2 >= 0 with a result that fits in a BMP file (the run checks both). progress (may be
+// null) counts W2 units per plane, its output columns; after a stop it returns
+// StatusCode::stopped and writes nothing.
 Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
                        const std::uint8_t* red, const std::uint8_t* green,
-                       const std::uint8_t* blue, RunProgress* progress = nullptr);
+                       const std::uint8_t* blue, const std::uint8_t* alpha = nullptr,
+                       ResultFormat format = ResultFormat::bmp, RunProgress* progress = nullptr);
 
-// Bytes of memory lanczos3_resize takes at its peak beside its input planes.
-std::uint64_t lanczos3_memory_needed(int W, int H, int W2, int H2);
+// Bytes of memory lanczos3_resize takes at its peak beside its input planes, with an alpha
+// plane when alpha is set.
+std::uint64_t lanczos3_memory_needed(int W, int H, int W2, int H2, bool alpha = false);

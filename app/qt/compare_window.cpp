@@ -51,11 +51,11 @@ void CompareWindow::set_contents(CompareContents contents) {
             continue;
         }
         BmpPicture picture;
-        std::string why;
-        if (load_bmp_picture(pane.path, &picture, &why)) {
+        const Status st = load_window_picture(pane.path, &picture);
+        if (st.ok()) {
             images_.push_back(image_of(picture));
         } else {
-            std::fprintf(stderr, "%s\n", why.c_str());
+            std::fprintf(stderr, "%s\n", st.message.c_str());
             images_.emplace_back();
         }
     }

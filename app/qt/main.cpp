@@ -1,5 +1,5 @@
-// enlarge3-window: the tool as a window. Drop a 24-bit BMP on it, type the wanted size and
-// press GO; the results appear beside the picture.
+// enlarge3-window: the tool as a window. Drop a picture (BMP, PNG or JPEG) on it, type the
+// wanted size and press GO; the results appear beside the picture.
 
 #include <QApplication>
 

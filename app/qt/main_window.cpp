@@ -1,6 +1,7 @@
 #include "app/qt/main_window.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -11,6 +12,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
 #include <QTimer>
@@ -39,6 +41,13 @@ bool first_is_local_file(const QMimeData* data) {
            data->urls().front().isLocalFile();
 }
 
+QRadioButton* make_format_button(QWidget* parent, QButtonGroup* group, const ControlPlace& place) {
+    auto* button = new QRadioButton(qtext(place.text), parent);
+    button->setGeometry(place.x, place.y, place.width, place.height);
+    group->addButton(button, place.id);
+    return button;
+}
+
 QLineEdit* make_size_box(QWidget* parent, const ControlPlace& place) {
     auto* box = new QLineEdit(qtext(place.text), parent);
     box->setGeometry(place.x, place.y, place.width, place.height);
@@ -60,6 +69,12 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     go_->setAutoDefault(false);
     width_box_ = make_size_box(this, kWidthBox);
     height_box_ = make_size_box(this, kHeightBox);
+    // One group: checking one button unchecks the other.
+    auto* formats = new QButtonGroup(this);
+    bmp_ = make_format_button(this, formats, kBmpFormat);
+    png_ = make_format_button(this, formats, kPngFormat);
+    connect(formats, &QButtonGroup::idClicked, this,
+            [this](int id) { apply(window_command(&model_, id, 0, std::string())); });
 
     bar_ = new QProgressBar(this);
     bar_->setGeometry(kProgressBar.x, kProgressBar.y, kProgressBar.width, kProgressBar.height);
@@ -104,6 +119,7 @@ void MainWindow::apply(const WindowEffects& e) {
         height_box_->setText(QString::fromStdString(model_.height_text));
     }
     go_->setEnabled(model_.go_enabled);
+    (model_.result_format == ResultFormat::png ? png_ : bmp_)->setChecked(true);
     if (e.update_progress) {
         bar_->setVisible(model_.progress_shown);
         bar_->setValue(model_.progress_steps);
@@ -144,6 +160,8 @@ void MainWindow::run_ended(const RunReport& report) {
     if (closing_) return;
     poll_progress();
     progress_.reset();
+    // As a refused drop's line: for whoever started the window from a terminal.
+    if (!report.notice.empty()) std::fprintf(stderr, "%s\n", report.notice.c_str());
     apply(window_run_finished(&model_, report));
 }
 

@@ -16,6 +16,7 @@
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QRadioButton;
 class QTimer;
 
 class MainWindow : public QWidget {
@@ -29,6 +30,8 @@ class MainWindow : public QWidget {
     QLineEdit* width_box() const { return width_box_; }
     QLineEdit* height_box() const { return height_box_; }
     QPushButton* stop_button() const { return stop_; }
+    QRadioButton* bmp_button() const { return bmp_; }
+    QRadioButton* png_button() const { return png_; }
     QProgressBar* progress_bar() const { return bar_; }
     // The compare window, once a run has opened it.
     CompareWindow* compare_window() const { return compare_; }
@@ -60,6 +63,8 @@ class MainWindow : public QWidget {
     QLineEdit* width_box_ = nullptr;
     QLineEdit* height_box_ = nullptr;
     QPushButton* stop_ = nullptr;
+    QRadioButton* bmp_ = nullptr;
+    QRadioButton* png_ = nullptr;
     QProgressBar* bar_ = nullptr;
     QTimer* poll_ = nullptr;
     CompareWindow* compare_ = nullptr;

@@ -264,11 +264,11 @@ void show_compare_window(HINSTANCE instance, HFONT font, CompareContents content
             continue;
         }
         BmpPicture bmp;
-        std::string why;
-        if (load_bmp_picture(pane.path, &bmp, &why)) {
+        const Status st = load_window_picture(pane.path, &bmp);
+        if (st.ok()) {
             c.pictures.push_back(picture_of(bmp));
         } else {
-            std::fprintf(stderr, "%s\n", why.c_str());
+            std::fprintf(stderr, "%s\n", st.message.c_str());
             c.pictures.emplace_back();
         }
     }

@@ -26,6 +26,8 @@ struct MainWindow {
     HWND height_box = nullptr;
     HWND stop = nullptr;
     HWND bar = nullptr;
+    HWND bmp = nullptr;
+    HWND png = nullptr;
     HFONT font = nullptr;
     WindowModel model;
     RunFn run = run_request;
@@ -106,6 +108,9 @@ void apply(const WindowEffects& e) {
         SetWindowTextW(g.height_box, utf8_to_wide(g.model.height_text).c_str());
     }
     EnableWindow(g.go, g.model.go_enabled ? TRUE : FALSE);
+    const bool png = g.model.result_format == ResultFormat::png;
+    SendMessageW(g.bmp, BM_SETCHECK, png ? BST_UNCHECKED : BST_CHECKED, 0);
+    SendMessageW(g.png, BM_SETCHECK, png ? BST_CHECKED : BST_UNCHECKED, 0);
     if (e.update_progress) {
         ShowWindow(g.bar, g.model.progress_shown ? SW_SHOWNA : SW_HIDE);
         SendMessageW(g.bar, PBM_SETPOS, static_cast<WPARAM>(g.model.progress_steps), 0);
@@ -137,6 +142,8 @@ void on_run_ended() {
     g.progress.reset();
     const RunReport report = std::move(g.report);
     g.report = RunReport{};
+    // As a refused drop's line: for whoever redirected the window's standard error.
+    if (!report.notice.empty()) std::fprintf(stderr, "%s\n", report.notice.c_str());
     apply(window_run_finished(&g.model, report));
 }
 
@@ -175,6 +182,9 @@ void on_create(HWND window) {
     g.height_box = create_control(window, L"edit", kHeightBox, WS_BORDER | ES_NUMBER | ES_RIGHT);
     EnableWindow(g.width_box, TRUE);
     EnableWindow(g.height_box, TRUE);
+    // WS_GROUP on the first: the two buttons are one group, and a click checks only its own.
+    g.bmp = create_control(window, L"Button", kBmpFormat, BS_AUTORADIOBUTTON | WS_GROUP);
+    g.png = create_control(window, L"Button", kPngFormat, BS_AUTORADIOBUTTON);
     // Shown once a run starts.
     g.stop = create_control(window, L"Button", kStopButton, 0);
     ShowWindow(g.stop, SW_HIDE);
@@ -183,7 +193,7 @@ void on_create(HWND window) {
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)),
                             g.instance, nullptr);
     SendMessageW(g.bar, PBM_SETRANGE32, 0, kProgressSteps);
-    for (HWND control : {g.go, g.width_box, g.height_box, g.stop})
+    for (HWND control : {g.go, g.width_box, g.height_box, g.stop, g.bmp, g.png})
         SetWindowSubclass(control, pass_escape, 1, 0);
     apply(window_create(&g.model));
     DragAcceptFiles(window, TRUE);

@@ -300,21 +300,4 @@ TEST(CompareView, ClicksFindTheirPaneAndItsOpenButton) {
     EXPECT_EQ(compare_pane_at(v, 1, 1), -1);  // the gap around the panes
 }
 
-TEST(LoadBmpPicture, ReadsAResultAndRefusesWhatIsNone) {
-    TempDir dir;
-    write_file(dir.file("r.bmp"), make_bmp(6, 4));
-    BmpPicture pic;
-    std::string why;
-    ASSERT_TRUE(load_bmp_picture(dir.file("r.bmp"), &pic, &why)) << why;
-    EXPECT_EQ(pic.width, 6);
-    EXPECT_EQ(pic.height, 4);
-    // The bottom row first: its first pixel is the picture's bottom-left one.
-    EXPECT_EQ(pic.rows()[0], test_pixel_rgb(0, 3) & 0xFF);
-    EXPECT_EQ(pic.info_header()[0], 40);
-    write_file(dir.file("half.bmp"), {'B', 'M', 1, 2});
-    EXPECT_FALSE(load_bmp_picture(dir.file("half.bmp"), &pic, &why));
-    EXPECT_FALSE(why.empty());
-    EXPECT_FALSE(load_bmp_picture(dir.file("gone.bmp"), &pic, &why));
-}
-
 }  // namespace

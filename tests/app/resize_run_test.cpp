@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
+#include "kernel_resize/lanczos3.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/each_isa.h"
+#include "tests/support/png_builder.h"
 #include "tests/support/run_driver.h"
 
 namespace {
@@ -158,6 +161,81 @@ TEST(ResizeRunProgress, AMethodThatFailsStillEndsItsPart) {
     EXPECT_FALSE(r.stopped());
     EXPECT_NE(r.failure_text().find("dct"), std::string::npos);
     EXPECT_EQ(p.fraction(), 1.0);
+}
+
+// A PNG picture with transparency, in its own folder.
+struct TransparentScene {
+    TempDir dir;
+    std::string picture = dir.file("in.png");
+    TransparentScene(int W, int H) {
+        PngSpec s;
+        s.width = W;
+        s.height = H;
+        s.colour_type = 6;
+        const TestPicture pic = random_picture(W, H, 5);
+        for (std::size_t i = 0; i < pic.pixels.size(); ++i)
+            s.samples.insert(s.samples.end(), {pic.pixels[i].r, pic.pixels[i].g, pic.pixels[i].b,
+                                               static_cast<std::uint16_t>(i % 2 ? 255 : 60)});
+        write_file(picture, encode_png_file(s));
+    }
+};
+
+TEST(ResizeRunFormat, ThePicturesKindOrTheChoiceDecides) {
+    TransparentScene png(8, 6);
+    Scene bmp(8, 6);
+    const struct {
+        const std::string& picture;
+        FormatChoice choice;
+        const char* extension;
+    } cases[] = {{png.picture, FormatChoice::by_picture, ".png"},
+                 {png.picture, FormatChoice::bmp, ".bmp"},
+                 {bmp.picture, FormatChoice::by_picture, ".bmp"},
+                 {bmp.picture, FormatChoice::png, ".png"}};
+    for (const auto& c : cases) {
+        const RunReport r = resize_run(c.picture, 16, 12, kAllMethods, nullptr, c.choice);
+        ASSERT_TRUE(r.ok()) << r.failure_text();
+        const std::string stem = c.picture.substr(0, c.picture.size() - 4);
+        for (int m = 0; m < kMethodCount; ++m) {
+            const std::string want = stem + "_" + method_name(m) + c.extension;
+            EXPECT_EQ(r.result_path[m], want);
+            EXPECT_TRUE(file_exists(want)) << want;
+        }
+        // Only a BMP result of the transparent picture loses something, and says so.
+        const bool drops_alpha = &c.picture == &png.picture && c.choice == FormatChoice::bmp;
+        EXPECT_EQ(r.notice.empty(), !drops_alpha) << r.notice;
+        if (drops_alpha) {
+            EXPECT_EQ(r.notice, "'" + png.picture +
+                                    "' is partly transparent, which BMP results cannot keep: "
+                                    "they hold its colours only");
+        }
+    }
+}
+
+TEST(ResizeRunFormat, ASideOfZeroIsRefusedForPngBeforeAnyMethodRuns) {
+    Scene s(8, 6);
+    const RunReport r = resize_run(s.picture, 0, 6, kAllMethods, nullptr, FormatChoice::png);
+    EXPECT_EQ(r.input.code, StatusCode::bad_size);
+    EXPECT_EQ(files_in(s.dir.path()), std::vector<std::string>{"in.bmp"});
+    // The original results of no pixels stay possible as BMP.
+    EXPECT_TRUE(resize_run(s.picture, 0, 6, kMethodLanczos3).ok());
+}
+
+// The alpha plane is held and enlarged too: a memory limit between what a method needs
+// without it and with it refuses the PNG run and lets the BMP run (which drops alpha) go.
+TEST(ResizeRunFormat, AlphaCountsInTheMemoryAMethodNeeds) {
+    TransparentScene s(300, 200);
+    const std::uint64_t held3 = 3 * 300 * 200, held4 = 4 * 300 * 200;
+    const std::uint64_t without = lanczos3_memory_needed(300, 200, 3000, 2000, false) + held3;
+    const std::uint64_t with = lanczos3_memory_needed(300, 200, 3000, 2000, true) + held4;
+    ASSERT_LT(without, with);
+    ASSERT_EQ(setenv("ENLARGE3_MEMORY_LIMIT", std::to_string((without + with) / 2).c_str(), 1), 0);
+    const RunReport png = resize_run(s.picture, 3000, 2000, kMethodLanczos3);
+    const RunReport bmp =
+        resize_run(s.picture, 3000, 2000, kMethodLanczos3, nullptr, FormatChoice::bmp);
+    unsetenv("ENLARGE3_MEMORY_LIMIT");
+    ASSERT_TRUE(png.input.ok()) << png.failure_text();
+    EXPECT_EQ(png.method[0].code, StatusCode::too_large) << png.failure_text();
+    EXPECT_TRUE(bmp.ok()) << bmp.failure_text();
 }
 
 }  // namespace

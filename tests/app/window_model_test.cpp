@@ -10,7 +10,9 @@
 
 #include "base/file_io.h"
 #include "tests/support/bmp_builder.h"
+#include "tests/support/jpeg_maker.h"
 #include "tests/support/malformed.h"
+#include "tests/support/png_builder.h"
 
 namespace {
 
@@ -76,7 +78,7 @@ TEST_F(WindowModelTest, StartsEmptyWithZerosAndGoDisabled) {
     EXPECT_FALSE(m.go_enabled);
     EXPECT_FALSE(m.picture_held);
     ops = window_paint(m);
-    ASSERT_EQ(ops.size(), 3u);
+    ASSERT_EQ(ops.size(), 4u);
     EXPECT_EQ(ops[0].kind, PaintKind::fill);
     EXPECT_EQ(ops[0].rgb, 0xC0C0C0u);
     EXPECT_EQ(ops[1].kind, PaintKind::text);
@@ -86,6 +88,9 @@ TEST_F(WindowModelTest, StartsEmptyWithZerosAndGoDisabled) {
     EXPECT_STREQ(ops[2].text, "垂直サイズ");
     EXPECT_EQ(ops[2].x, 252);
     EXPECT_EQ(ops[2].y, 10);
+    EXPECT_STREQ(ops[3].text, "保存形式");
+    EXPECT_EQ(ops[3].x, 120);
+    EXPECT_EQ(ops[3].y, 32);
     EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
 }
 
@@ -105,8 +110,8 @@ TEST_F(WindowModelTest, AcceptedDropHoldsPictureFillsBoxesAndEnablesGo) {
     EXPECT_EQ(p->y, 48);
     EXPECT_EQ(p->width, 5);
     EXPECT_EQ(p->height, 3);
-    EXPECT_EQ(p->info_header, m.held.data.get() + 14);
-    EXPECT_EQ(p->pixels, m.held.data.get() + 54);
+    EXPECT_EQ(p->info_header, m.held.bytes.get() + 14);
+    EXPECT_EQ(p->pixels, m.held.bytes.get() + 54);
     // The bottom row comes first: its first pixel is the picture's bottom-left one.
     const std::uint32_t rgb = test_pixel_rgb(0, 2);
     EXPECT_EQ(p->pixels[0], rgb & 0xFF);
@@ -118,7 +123,7 @@ TEST_F(WindowModelTest, PixelsAreFoundAtTheStoredOffsetBehindALargerHeader) {
     (void)drop("/p/v5.bmp");
     const PaintOp* p = preview();
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->pixels, m.held.data.get() + 54 + 84);
+    EXPECT_EQ(p->pixels, m.held.bytes.get() + 54 + 84);
 }
 
 TEST_F(WindowModelTest, OnlyTheFirstFileOfADropIsRead) {
@@ -152,6 +157,87 @@ TEST_F(WindowModelTest, GoRunsTheAcceptedPictureAtTheBoxSizesThenStaysDisabled) 
     EXPECT_TRUE(m.picture_held);
     // A second press (a queued click, another program's message) starts nothing.
     EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
+}
+
+TEST_F(WindowModelTest, PngAndJpegDropsAreShownAndRunInTheirDefaultFormat) {
+    const TestPicture pic = random_picture(6, 5, 9);
+    PngSpec png;
+    png.width = pic.width;
+    png.height = pic.height;
+    for (const Rgb& c : pic.pixels) png.samples.insert(png.samples.end(), {c.r, c.g, c.b});
+    disk.files["/p/shot.png"] = encode_png_file(png);
+    disk.files["/p/photo.jpeg"] = make_jpeg(pic, JpegSpec{});
+    const std::vector<std::uint8_t> plain = encode_bmp(pic);
+    const std::vector<std::uint8_t> jpeg_plain =
+        encode_bmp(plain_jpeg_samples(disk.files["/p/photo.jpeg"]));
+    const struct {
+        const char* path;
+        const std::vector<std::uint8_t>* want;
+    } drops[] = {{"/p/shot.png", &plain}, {"/p/photo.jpeg", &jpeg_plain}};
+    for (const auto& d : drops) {
+        WindowEffects e = drop(d.path);
+        EXPECT_TRUE(e.repaint) << d.path;
+        ASSERT_TRUE(m.picture_held) << d.path << ": " << m.refusal;
+        EXPECT_EQ(m.width_text, "6");
+        EXPECT_EQ(m.height_text, "5");
+        EXPECT_EQ(m.result_format, ResultFormat::png);
+        const PaintOp* p = preview();
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->width, 6);
+        EXPECT_TRUE(std::equal(d.want->begin() + 54, d.want->end(), p->pixels)) << d.path;
+        e = window_command(&m, kGoButtonId, 0, "");
+        ASSERT_TRUE(e.run);
+        EXPECT_EQ(e.request.path, d.path);
+        EXPECT_EQ(e.request.format, FormatChoice::png);
+        (void)window_run_finished(&m, RunReport{});
+    }
+    // A BMP picture gives BMP results again.
+    (void)drop("/p/cat.bmp");
+    EXPECT_EQ(m.result_format, ResultFormat::bmp);
+    EXPECT_EQ(window_command(&m, kGoButtonId, 0, "").request.format, FormatChoice::bmp);
+}
+
+TEST_F(WindowModelTest, TheFormatButtonsChooseUntilThePictureChanges) {
+    (void)drop("/p/cat.bmp");
+    (void)window_command(&m, kPngFormatId, 0, "");
+    EXPECT_EQ(m.result_format, ResultFormat::png);
+    // A refused drop leaves the choice, as it leaves GO bound to the picture accepted.
+    (void)drop("/p/eight.bmp");
+    EXPECT_EQ(m.result_format, ResultFormat::png);
+    (void)drop("/p/cat.bmp");
+    EXPECT_EQ(m.result_format, ResultFormat::bmp);
+    (void)window_command(&m, kPngFormatId, 0, "");
+    (void)window_command(&m, kBmpFormatId, 0, "");
+    (void)window_command(&m, kPngFormatId, 0, "");
+    WindowEffects e = window_command(&m, kGoButtonId, 0, "");
+    EXPECT_EQ(e.request.format, FormatChoice::png);
+    // During the run the choice is for the next one; the run keeps its own.
+    (void)window_command(&m, kBmpFormatId, 0, "");
+    EXPECT_EQ(m.run_request.format, FormatChoice::png);
+}
+
+TEST(WindowLayout, TheFormatChoiceSitsBetweenTheBoxesAndThePreview) {
+    const Rect bmp = {kBmpFormat.x, kBmpFormat.y, kBmpFormat.width, kBmpFormat.height};
+    const Rect png = {kPngFormat.x, kPngFormat.y, kPngFormat.width, kPngFormat.height};
+    auto overlap = [](const Rect& a, const Rect& b) {
+        return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+               b.y < a.y + a.height;
+    };
+    for (const ControlPlace& c : {kGoButton, kWidthBox, kHeightBox, kStopButton}) {
+        const Rect r = {c.x, c.y, c.width, c.height};
+        EXPECT_FALSE(overlap(bmp, r)) << c.text;
+        EXPECT_FALSE(overlap(png, r)) << c.text;
+    }
+    for (const Rect& r : {kProgressBar, kProgressText}) {
+        EXPECT_FALSE(overlap(bmp, r));
+        EXPECT_FALSE(overlap(png, r));
+    }
+    EXPECT_FALSE(overlap(bmp, png));
+    EXPECT_LE(bmp.y + bmp.height, kPreviewY);
+    EXPECT_LE(png.y + png.height, kPreviewY);
+    // The label's four characters left of the buttons, under the size label.
+    EXPECT_LT(kFormatLabel.x + 4 * 16, bmp.x);
+    EXPECT_GE(kFormatLabel.y, kWidthLabel.y + 16);
 }
 
 TEST_F(WindowModelTest, GoUsesTheTypedSizes) {
@@ -318,12 +404,12 @@ TEST_F(WindowModelTest, GoStartsARunThatShowsProgressAndTakesNoSecondPress) {
     EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
     // The text is painted right of the boxes, under the bar.
     ops = window_paint(m);
-    ASSERT_EQ(ops.size(), 5u);
-    EXPECT_EQ(ops[3].kind, PaintKind::text);
-    EXPECT_EQ(ops[3].x, kProgressText.x);
-    EXPECT_EQ(ops[3].y, kProgressText.y);
-    EXPECT_STREQ(ops[3].text, "Lanczos3 0%");
-    EXPECT_EQ(ops[4].kind, PaintKind::picture);
+    ASSERT_EQ(ops.size(), 6u);
+    EXPECT_EQ(ops[4].kind, PaintKind::text);
+    EXPECT_EQ(ops[4].x, kProgressText.x);
+    EXPECT_EQ(ops[4].y, kProgressText.y);
+    EXPECT_STREQ(ops[4].text, "Lanczos3 0%");
+    EXPECT_EQ(ops[5].kind, PaintKind::picture);
 }
 
 TEST_F(WindowModelTest, ProgressMovesForwardNeverBackAndNamesTheMethod) {
@@ -413,10 +499,10 @@ TEST_F(WindowModelTest, AFinishedRunSaysDoneAndOpensTheCompareWindow) {
     EXPECT_EQ(c.panes[3].label, "DCT - cat_dct.bmp");
     EXPECT_EQ(c.panes[3].path, "/p/cat_dct.bmp");
     // The reference is the held picture itself, shared, not a copy.
-    EXPECT_EQ(c.source.bytes, m.held.data);
+    EXPECT_EQ(c.source.bytes, m.held.bytes);
     EXPECT_EQ(c.source.width, 5);
     EXPECT_EQ(c.source.height, 3);
-    EXPECT_EQ(c.source.rows(), m.held.data.get() + 54);
+    EXPECT_EQ(c.source.rows(), m.held.bytes.get() + 54);
 }
 
 TEST_F(WindowModelTest, AFailedRunSaysSoAndShowsOnlyTheResultsWritten) {
@@ -507,7 +593,7 @@ TEST_P(WindowModelRefuses, WithoutHoldingOrDrawingAnything) {
     EXPECT_FALSE(m.picture_held);
     EXPECT_FALSE(e.repaint);
     EXPECT_FALSE(m.refusal.empty());
-    EXPECT_EQ(window_paint(m).size(), 3u);
+    EXPECT_EQ(window_paint(m).size(), 4u);
     EXPECT_EQ(m.width, 5);
     EXPECT_EQ(m.accepted_path, "/p/cat.bmp");
     EXPECT_EQ(*disk.live_blocks, 0);
@@ -515,44 +601,5 @@ TEST_P(WindowModelRefuses, WithoutHoldingOrDrawingAnything) {
 
 INSTANTIATE_TEST_SUITE_P(Malformed, WindowModelRefuses, ::testing::ValuesIn(malformed_files()),
                          [](const ::testing::TestParamInfo<MalformedFile>& i) { return i.param.name; });
-
-// The reader the Qt window uses, on real files with names a user may drop.
-class ReadWholeFile : public ::testing::Test {
-   protected:
-    void SetUp() override {
-        const char* base = std::getenv("ENLARGE3_BINARY_DIR");
-        // One folder per test: CTest runs the cases of this program in parallel.
-        dir = std::string(base ? base : ".") + "/read_whole_file_test/" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    std::string dir;
-};
-
-TEST_F(ReadWholeFile, ReadsNonAsciiAndLongPaths) {
-    std::string long_dir = dir + "/" + std::string(120, 'd') + "/" + std::string(120, 'e');
-    std::filesystem::create_directories(long_dir);
-    for (const std::string& path : {dir + "/写真 ①.bmp", long_dir + "/写真の名前.bmp"}) {
-        const std::vector<unsigned char> bytes = make_bmp(3, 2);
-        ASSERT_TRUE(write_file(path, bytes)) << path;
-        FileBytes got;
-        ASSERT_TRUE(read_whole_file(path, &got)) << path;
-        ASSERT_EQ(got.size, bytes.size());
-        EXPECT_EQ(got.file_length, bytes.size());
-        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), got.data.get()));
-    }
-    EXPECT_GT((long_dir + "/写真の名前.bmp").size(), 255u);
-}
-
-TEST_F(ReadWholeFile, CannotReadMissingFilesOrFolders) {
-    FileBytes got;
-    EXPECT_FALSE(read_whole_file(dir + "/missing.bmp", &got));
-    EXPECT_FALSE(read_whole_file(dir, &got));
-    EXPECT_EQ(got.data, nullptr);
-    ASSERT_TRUE(write_file(dir + "/empty.bmp", {}));
-    EXPECT_TRUE(read_whole_file(dir + "/empty.bmp", &got));
-    EXPECT_EQ(got.size, 0u);
-}
 
 }  // namespace

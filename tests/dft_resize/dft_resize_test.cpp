@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "dft_resize/dft_interpolate.h"
+#include "image/picture.h"
 #include "tests/dft_resize/dft_reference.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/run_driver.h"
@@ -63,6 +65,29 @@ TEST(DftResizeImage, EachColourOfTheFileIsItsOwnPlaneEnlarged) {
             const std::size_t i = static_cast<std::size_t>(x * 13 + y);
             ASSERT_EQ(got.at(x, y), (Rgb{r[i], g[i], b[i]})) << "(" << x << ", " << y << ")";
         }
+}
+
+TEST(DftResizeImage, AlphaIsAnnouncedAndEnlargedAsItsOwnPlane) {
+    TempDir dir;
+    const Picture p = random_rgb(6, 5, 9);
+    const Plane a = random_plane(6, 5, 12);
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    Status s = dft_resize_image(dir.file("p.bmp"), 6, 5, 11, 13, p.r.s.data(), p.g.s.data(),
+                                p.b.s.data(), a.s.data(), ResultFormat::png);
+    std::vector<std::uint8_t> want(11 * 13), red(11 * 13);
+    dft_interpolate_plane(6, 5, 5, 8, a.s.data(), want.data());
+    dft_interpolate_plane(6, 5, 5, 8, p.r.s.data(), red.data());
+    ::testing::internal::GetCapturedStderr();
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_EQ(printed, "RED START\nGREEN START\nBLUE START\nALPHA START\n");
+    EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"p_dct.png"});
+    PlanarPicture got;
+    ASSERT_TRUE(read_picture(dir.file("p_dct.png"), &got).ok());
+    ASSERT_TRUE(got.has_alpha());
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), got.alpha.get()));
+    EXPECT_TRUE(std::equal(red.begin(), red.end(), got.red.get()));
 }
 
 TEST(DftResizeImage, GreyPictureGivesAGreyResult) {

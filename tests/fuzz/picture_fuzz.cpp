@@ -1,7 +1,8 @@
 // Arbitrary bytes as a dropped picture. Every reader decodes them from memory (BMP of every
 // kind, PNG, JPEG) and again from disk, and the two must agree to the byte and the word; a
-// picture that decodes goes through the PNG writer and must come back unchanged; and the bytes
-// go through the resize run and every resizer at small output sizes. Built with libFuzzer,
+// picture that decodes goes through the PNG writer and must come back unchanged; the windows
+// must take exactly what decodes and draw its samples; and the bytes go through the resize run
+// and every resizer at small output sizes, with BMP and PNG results in turn. Built with libFuzzer,
 // AddressSanitizer and UndefinedBehaviorSanitizer; bench/fuzz.sh runs it.
 
 #include <unistd.h>
@@ -10,10 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/resize_run.h"
+#include "app/window_picture.h"
 #include "image/codecs.h"
 #include "image/picture.h"
 
@@ -43,12 +46,38 @@ bool same_picture(const PlanarPicture& a, const PlanarPicture& b) {
            same_plane(a.alpha, b.alpha, n);
 }
 
+// Whether shown's rows are pic's samples, drawn over the window's grey where transparent.
+bool same_as_drawn(const PlanarPicture& pic, const BmpPicture& shown) {
+    if (shown.width != pic.width || shown.height != pic.height) return false;
+    const std::size_t w = static_cast<std::size_t>(pic.width);
+    const std::size_t h = static_cast<std::size_t>(pic.height);
+    const std::size_t stride = (3 * w + 3) / 4 * 4;
+    const std::uint8_t* planes[3] = {pic.blue.get(), pic.green.get(), pic.red.get()};
+    for (std::size_t x = 0; x < w; ++x)
+        for (std::size_t t = 0; t < h; ++t) {
+            const unsigned char* px = shown.rows() + (h - 1 - t) * stride + 3 * x;
+            const int a = pic.has_alpha() ? pic.alpha[x * h + t] : 255;
+            for (int c = 0; c < 3; ++c) {
+                const int v = planes[c][x * h + t];
+                if (px[c] != (v * a + 0xC0 * (255 - a) + 127) / 255) return false;
+            }
+        }
+    return true;
+}
+
 void fail(const char* what) {
     std::fprintf(stderr, "picture_fuzz: %s\n", what);
     std::abort();
 }
 
 }  // namespace
+
+// The run reads pictures within the machine's memory; here it is held to the same bound as the
+// decoders, so that a tiny file claiming a huge picture is refused rather than read at length.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("ENLARGE3_MEMORY_LIMIT", std::to_string(kFuzzMemory).c_str(), 1);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path = scratch_path();
@@ -82,6 +111,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fail("a PNG written from decoded planes does not read back the same");
     }
 
+    // The windows take exactly the pictures the run reads, and draw their samples.
+    FileBytes bytes;
+    bytes.data = std::shared_ptr<unsigned char>(new unsigned char[size + 1](),
+                                                std::default_delete<unsigned char[]>());
+    if (size > 0) std::memcpy(bytes.data.get(), data, size);
+    bytes.size = size;
+    bytes.file_length = size;
+    BmpPicture shown;
+    const Status taken = window_picture(bytes, path, limits, &shown);
+    if (taken.ok() != decoded.ok()) fail("the window and the run disagree on a picture");
+    if (taken.ok() && !same_as_drawn(in_memory, shown)) fail("the window draws other samples");
+
     // Output sizes near the picture's own, kept small so that every input runs quickly:
     // growth (the DCT method's range), reduction and sizes of 0 all occur.
     int out_w = 5, out_h = 3;
@@ -90,9 +131,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out_w = in_memory.width <= 40 ? in_memory.width + grow : static_cast<int>(size % 41);
         out_h = in_memory.height <= 40 ? in_memory.height + grow / 2 : static_cast<int>(size % 37);
     }
-    RunReport report = resize_run(path, out_w, out_h);
+    // Both formats, alternately: the PNG results carry the alpha plane through every method.
+    const FormatChoice format = size % 2 == 0 ? FormatChoice::bmp : FormatChoice::png;
+    RunReport report = resize_run(path, out_w, out_h, kAllMethods, nullptr, format);
     (void)report;
-    for (const char* name : {"%s_lanczos3.bmp", "%s_hybrid.bmp", "%s_dct.bmp"})
-        std::remove(result_name(path, name).c_str());
+    for (int m = 0; m < kMethodCount; ++m)
+        for (ResultFormat kind : {ResultFormat::bmp, ResultFormat::png})
+            std::remove(method_result_name(path, method_name(m), kind).c_str());
     return 0;
 }

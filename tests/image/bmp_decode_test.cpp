@@ -1,4 +1,5 @@
 #include "image/bmp_decode.h"
+#include "image/picture.h"
 
 #include <gtest/gtest.h>
 
@@ -181,7 +182,11 @@ TEST(DecodeBmp, TopDown24BitRows) {
 TEST(DecodeBmp, ThePlainKindKeepsEveryOriginalMessage) {
     // Files the original path refuses for a reason other than their kind are refused with its
     // very status; the other kinds it refused are now read or refused in words of their own.
+    // (Files of other kinds never reach this reader.)
     for (const MalformedFile& m : malformed_files()) {
+        if (picture_kind(m.bytes.data(), m.bytes.size()) == PictureKind::png ||
+            picture_kind(m.bytes.data(), m.bytes.size()) == PictureKind::jpeg)
+            continue;
         Status original = bmp_check(m.bytes.data(), m.bytes.size(), m.bytes.size(), "pic.bmp",
                                     nullptr);
         if (original.code == StatusCode::unsupported) continue;

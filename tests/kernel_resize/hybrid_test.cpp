@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/numeric.h"
+#include "image/picture.h"
 #include "kernel_resize/lanczos3.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/each_isa.h"
@@ -386,6 +387,63 @@ TEST(HybridResize, TinyPicturesStayInsideTheirLines) {
             TestPicture got = decode_result_bmp(read_file(dir.file("t_hybrid.bmp")));
             EXPECT_EQ(got.width, 2 * W + 1);
             for (const Rgb& px : got.pixels) EXPECT_TRUE(px.g == 128 || px.g == 127) << W << "x" << H;
+        }
+}
+
+// Alpha is switched by the colours' masks, not by edges of its own: its expected result is
+// built from the public passes with the masks of the three colours. A step in alpha where the
+// colours have none stays a Lanczos-3 step, and alpha's row-pass results take no part in the
+// column mask.
+TEST(HybridResize, AlphaFollowsTheMasksOfTheColours) {
+    const int W = 14, H = 9, W2 = 31, H2 = 20;
+    Picture p = vertical_step(W, H, 5, 20, 200);  // a colour edge at column 5
+    Bytes a(p.sz());
+    for (int x = 0; x < W; ++x)
+        for (int y = 0; y < H; ++y)
+            // Its own edge at column 10, a horizontal one at row 4, and the colours' one.
+            a[static_cast<std::size_t>(x * H + y)] =
+                static_cast<std::uint8_t>((x >= 10 ? 250 : 30) - (y >= 4 ? 25 : 0) - (x >= 5 ? 0 : 5));
+    TempDir dir;
+    ASSERT_TRUE(hybrid_resize(dir.file("p.bmp"), W, H, W2, H2, p.r.data(), p.g.data(), p.b.data(),
+                              a.data(), ResultFormat::png)
+                    .ok());
+    PlanarPicture got;
+    ASSERT_TRUE(read_picture(dir.file("p_hybrid.png"), &got).ok());
+    ASSERT_TRUE(got.has_alpha());
+
+    EdgeMask rows(W, H);
+    row_edge_mask(p.r.data(), p.g.data(), p.b.data(), W, H, &rows);
+    dilate_mask(&rows, MaskDirection::along_rows);
+    const std::size_t n1 = static_cast<std::size_t>(W2 * H);
+    std::vector<double> rr(n1), rg(n1), rb(n1), ra(n1);
+    hybrid_rows(H, W, W2, p.r.data(), rows.widened.get(), rr.data());
+    hybrid_rows(H, W, W2, p.g.data(), rows.widened.get(), rg.data());
+    hybrid_rows(H, W, W2, p.b.data(), rows.widened.get(), rb.data());
+    hybrid_rows(H, W, W2, a.data(), rows.widened.get(), ra.data());
+    EdgeMask columns(W2, H);
+    column_edge_mask(rr.data(), rg.data(), rb.data(), W2, H, &columns);
+    dilate_mask(&columns, MaskDirection::along_columns);
+    Bytes want(static_cast<std::size_t>(W2 * H2));
+    hybrid_columns(W2, H, H2, ra.data(), columns.widened.get(), want.data());
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), got.alpha.get()));
+
+    // Alpha's own edges would have switched it elsewhere: the test can tell.
+    Picture alone(W, H);
+    alone.r = alone.g = alone.b = a;
+    ASSERT_TRUE(hybrid_resize(dir.file("alone.bmp"), W, H, W2, H2, alone.r.data(), alone.g.data(),
+                              alone.b.data())
+                    .ok());
+    const TestPicture by_itself = decode_result_bmp(read_file(dir.file("alone_hybrid.bmp")));
+    int differ = 0;
+    for (int x = 0; x < W2; ++x)
+        for (int y = 0; y < H2; ++y) differ += by_itself.at(x, y).r != want[static_cast<std::size_t>(x * H2 + y)];
+    EXPECT_GT(differ, 0);
+    // And the colours are those of the result without alpha.
+    const Results plain = resize_both(p, W2, H2);
+    for (int x = 0; x < W2; ++x)
+        for (int y = 0; y < H2; ++y) {
+            const std::size_t i = static_cast<std::size_t>(x * H2 + y);
+            ASSERT_EQ(plain.hybrid.at(x, y), (Rgb{got.red[i], got.green[i], got.blue[i]})) << x << "," << y;
         }
 }
 

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "base/numeric.h"
+#include "image/picture.h"
+#include "tests/support/bmp_builder.h"
 #include "tests/support/each_isa.h"
 #include "tests/support/naive_resample.h"
 
@@ -123,6 +127,39 @@ TEST(Lanczos3Plane, TinyPicturesReadOnlyInsideTheirLines) {
                         EXPECT_GE(v, 99) << W << "x" << H << " to " << W2 << "x" << H2;
                     }
                 }
+}
+
+// An alpha plane is enlarged on its own, like a colour, into an RGBA PNG; the colours are
+// those the BMP result holds.
+TEST(Lanczos3Resize, AlphaIsOneMorePlaneOfAPngResult) {
+    const int W = 9, H = 6, W2 = 20, H2 = 13;
+    const TestPicture pic = random_picture(W, H, 4);
+    std::vector<std::uint8_t> r, g, b, a;
+    for (int x = 0; x < W; ++x)
+        for (int y = 0; y < H; ++y) {
+            const Rgb& c = pic.at(x, y);
+            r.push_back(c.r);
+            g.push_back(c.g);
+            b.push_back(c.b);
+            a.push_back(static_cast<std::uint8_t>(x < 3 ? 0 : 40 * x - 7 * y));
+        }
+    TempDir dir;
+    ASSERT_TRUE(lanczos3_resize(dir.file("p.bmp"), W, H, W2, H2, r.data(), g.data(), b.data()).ok());
+    ASSERT_TRUE(lanczos3_resize(dir.file("p.bmp"), W, H, W2, H2, r.data(), g.data(), b.data(),
+                                a.data(), ResultFormat::png)
+                    .ok());
+    PlanarPicture got;
+    ASSERT_TRUE(read_picture(dir.file("p_lanczos3.png"), &got).ok());
+    std::vector<std::uint8_t> want(static_cast<std::size_t>(W2 * H2));
+    lanczos3_resize_plane(W, H, W2, H2, a.data(), want.data());
+    ASSERT_TRUE(got.has_alpha());
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), got.alpha.get()));
+    const TestPicture colours = decode_result_bmp(read_file(dir.file("p_lanczos3.bmp")));
+    for (int x = 0; x < W2; ++x)
+        for (int y = 0; y < H2; ++y) {
+            const std::size_t i = static_cast<std::size_t>(x * H2 + y);
+            ASSERT_EQ(colours.at(x, y), (Rgb{got.red[i], got.green[i], got.blue[i]})) << x << "," << y;
+        }
 }
 
 }  // namespace

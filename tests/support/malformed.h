@@ -1,6 +1,8 @@
 #pragma once
 // Files that are not pictures the tool can read, each with a name, for every test that must
-// refuse them (the reader, the driver, the window) and as the fuzzer's seeds.
+// refuse them (the reader, the driver, the window) and as the fuzzer's seeds: BMPs whose
+// header contradicts itself or the file, cut or damaged PNG and JPEG files, and kinds the tool
+// does not read.
 
 #include <cstdint>
 #include <ostream>

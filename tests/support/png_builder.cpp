@@ -123,3 +123,52 @@ std::vector<std::uint8_t> encode_png_file(const PngSpec& spec,
     add(png_chunk("IEND", {}));
     return out;
 }
+
+namespace {
+
+// Deflate's bit order: values from their lowest bit, Huffman codes from their highest.
+class BitWriter {
+public:
+    void code(std::uint32_t bits, int length) {
+        for (int i = length - 1; i >= 0; --i) bit(bits >> i & 1u);
+    }
+    void value(std::uint32_t bits, int length) {
+        for (int i = 0; i < length; ++i) bit(bits >> i & 1u);
+    }
+    std::vector<std::uint8_t> bytes() { return out_; }
+
+private:
+    void bit(std::uint32_t b) {
+        if (used_ == 0) out_.push_back(0);
+        out_.back() = static_cast<std::uint8_t>(out_.back() | b << used_);
+        used_ = (used_ + 1) % 8;
+    }
+    std::vector<std::uint8_t> out_;
+    int used_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> zlib_zero_run(std::size_t count) {
+    BitWriter w;
+    w.value(1, 1);  // the last block
+    w.value(1, 2);  // fixed Huffman codes
+    std::size_t left = count;
+    if (left > 0) {
+        w.code(0x30, 8);  // literal 0
+        --left;
+    }
+    for (; left >= 258; left -= 258) {
+        w.code(0xC5, 8);  // length 258 (code 285)
+        w.code(0, 5);     // distance 1 (code 0)
+    }
+    for (; left > 0; --left) w.code(0x30, 8);
+    w.code(0, 7);  // end of block (code 256)
+    std::vector<std::uint8_t> out = {0x78, 0x01};
+    const std::vector<std::uint8_t> body = w.bytes();
+    out.insert(out.end(), body.begin(), body.end());
+    // Adler-32 of zeros: the first sum stays 1, the second adds 1 per byte.
+    const std::uint32_t adler = static_cast<std::uint32_t>(count % 65521) << 16 | 1u;
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(adler >> shift));
+    return out;
+}

@@ -31,6 +31,10 @@ std::vector<std::uint8_t> png_scanlines(const PngSpec& spec);
 // A zlib stream holding bytes in stored (uncompressed) deflate blocks.
 std::vector<std::uint8_t> zlib_stored(const std::vector<std::uint8_t>& bytes);
 
+// A zlib stream of count zero bytes that deflate compresses about 160 to one: a zero literal,
+// then matches of 258 bytes at distance 1, in one block of the fixed Huffman codes.
+std::vector<std::uint8_t> zlib_zero_run(std::size_t count);
+
 // One chunk: length, type, body and CRC.
 std::vector<std::uint8_t> png_chunk(const std::string& type, const std::vector<std::uint8_t>& body);
 

@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -24,6 +25,8 @@
 #include "app/qt/main_window.h"
 #include "app/resize_run.h"
 #include "tests/support/bmp_builder.h"
+#include "tests/support/jpeg_maker.h"
+#include "tests/support/png_builder.h"
 #include "tests/support/run_driver.h"
 
 // Waits (turning the event loop) until the window's run has ended.
@@ -170,14 +173,20 @@ class WindowTest : public QObject {
         QVERIFY(w.height_box()->alignment() & Qt::AlignRight);
         QVERIFY(!w.go_button()->isEnabled());
         QVERIFY(w.width_box()->isEnabled());
+        QCOMPARE(w.bmp_button()->geometry(), QRect(204, 31, 60, 16));
+        QCOMPARE(w.png_button()->geometry(), QRect(268, 31, 60, 16));
+        QCOMPARE(w.bmp_button()->text(), QString("BMP"));
+        QVERIFY(w.bmp_button()->isChecked());
+        QVERIFY(!w.png_button()->isChecked());
 
         const QImage shot = w.grab().toImage();
         for (QPoint p : {QPoint(2, 46), QPoint(4, 48), QPoint(300, 300), QPoint(599, 479)})
             QCOMPARE(rgb_at(shot, p.x(), p.y()), QRgb(0xC0C0C0));
-        // Both labels are drawn: dark pixels in the band right of each point.
-        for (int x0 : {120, 252}) {
+        // The labels are drawn: dark pixels in the band right of each point.
+        for (QPoint at : {QPoint(120, 10), QPoint(252, 10), QPoint(120, 32)}) {
+            const int x0 = at.x();
             int ink = 0;
-            for (int y = 10; y < 30; ++y)
+            for (int y = at.y(); y < at.y() + 15; ++y)
                 for (int x = x0; x < x0 + 80; ++x) ink += qGray(shot.pixel(x, y)) < 96;
             QVERIFY2(ink > 20, qPrintable(QString("label at %1 shows no text").arg(x0)));
         }
@@ -223,6 +232,73 @@ class WindowTest : public QObject {
             drop_files(&w, {photo});
             QVERIFY(w.grab().save(QString::fromLocal8Bit(shots) + "/window-qt.png"));
         }
+    }
+
+    void png_and_jpeg_are_taken_shown_run_and_compared() {
+        // A PNG with transparency: the left column clear, the rest opaque.
+        const TestPicture pic = random_picture(6, 4, 21);
+        PngSpec spec;
+        spec.width = 6;
+        spec.height = 4;
+        spec.colour_type = 6;
+        for (std::size_t i = 0; i < pic.pixels.size(); ++i)
+            spec.samples.insert(spec.samples.end(),
+                                {pic.pixels[i].r, pic.pixels[i].g, pic.pixels[i].b,
+                                 std::uint16_t(i % 6 ? 255 : 0)});
+        const QString png = dir_.path() + "/kinds/shot.png";
+        const QString jpeg = dir_.path() + "/kinds/photo.jpg";
+        QDir().mkpath(dir_.path() + "/kinds");
+        QVERIFY(write_file(native(png), encode_png_file(spec)));
+        const std::vector<std::uint8_t> jpeg_bytes = make_jpeg(pic, JpegSpec{});
+        QVERIFY(write_file(native(jpeg), jpeg_bytes));
+
+        MainWindow w;
+        w.set_opener([](const std::string&) {});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        drop_files(&w, {png});
+        QCOMPARE(w.width_box()->text(), QString("6"));
+        QVERIFY(w.go_button()->isEnabled());
+        QVERIFY(w.png_button()->isChecked());
+        QImage shot = w.grab().toImage();
+        for (int t = 0; t < 4; ++t)
+            for (int x = 0; x < 6; ++x) {
+                const Rgb c = pic.at(x, t);
+                QCOMPARE(rgb_at(shot, 4 + x, 48 + t),
+                         x == 0 ? QRgb(0xC0C0C0) : qRgb(c.r, c.g, c.b) & 0xFFFFFFu);
+            }
+        w.width_box()->setText("12");
+        w.height_box()->setText("8");
+        QTest::mouseClick(w.go_button(), Qt::LeftButton);
+        WAIT_FOR_RUN(w);
+        for (const char* name : {"shot_lanczos3.png", "shot_hybrid.png", "shot_dct.png"})
+            QVERIFY2(QFile::exists(dir_.path() + "/kinds/" + name), name);
+        CompareWindow* c = w.compare_window();
+        QVERIFY(c != nullptr);
+        QCOMPARE(static_cast<int>(c->view().contents.panes.size()), 4);
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(!c->pane_image(i).isNull());
+            QCOMPARE(c->pane_image(i).width(), i == 0 ? 6 : 12);
+        }
+
+        // The JPEG, its results asked for as BMP.
+        drop_files(&w, {jpeg});
+        QVERIFY(w.png_button()->isChecked());
+        shot = w.grab().toImage();
+        const TestPicture decoded = plain_jpeg_samples(jpeg_bytes);
+        for (int t = 0; t < 4; ++t)
+            for (int x = 0; x < 6; ++x) {
+                const Rgb want = decoded.at(x, t);
+                QCOMPARE(rgb_at(shot, 4 + x, 48 + t), qRgb(want.r, want.g, want.b) & 0xFFFFFFu);
+            }
+        QTest::mouseClick(w.bmp_button(), Qt::LeftButton);
+        QVERIFY(w.bmp_button()->isChecked());
+        QCOMPARE(w.model().result_format, ResultFormat::bmp);
+        QTest::mouseClick(w.go_button(), Qt::LeftButton);
+        WAIT_FOR_RUN(w);
+        for (const char* name : {"photo_lanczos3.bmp", "photo_hybrid.bmp", "photo_dct.bmp"})
+            QVERIFY2(QFile::exists(dir_.path() + "/kinds/" + name), name);
+        QVERIFY(!QFile::exists(dir_.path() + "/kinds/photo_lanczos3.png"));
     }
 
     void large_picture_is_clipped_not_scaled() {

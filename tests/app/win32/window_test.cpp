@@ -22,7 +22,10 @@
 #include "app/win32/compare_window.h"
 #include "app/win32/main_window.h"
 #include "base/file_io.h"
+#include "image/picture.h"
 #include "tests/support/bmp_builder.h"
+#include "tests/support/jpeg_maker.h"
+#include "tests/support/png_builder.h"
 
 namespace {
 
@@ -307,7 +310,9 @@ TEST_F(Win32Window, ClassTitleControlsAndStartState) {
         ControlPlace place;
     } controls[] = {{go, L"button", kGoButton},
                     {width_box, L"edit", kWidthBox},
-                    {height_box, L"edit", kHeightBox}};
+                    {height_box, L"edit", kHeightBox},
+                    {GetDlgItem(window, kBmpFormatId), L"button", kBmpFormat},
+                    {GetDlgItem(window, kPngFormatId), L"button", kPngFormat}};
     for (const auto& c : controls) {
         ASSERT_NE(c.control, nullptr) << c.place.id;
         EXPECT_EQ(_wcsicmp(class_of(c.control).c_str(), c.class_name), 0) << c.place.id;
@@ -332,14 +337,19 @@ TEST_F(Win32Window, ClassTitleControlsAndStartState) {
         EXPECT_TRUE(IsWindowEnabled(box));
     }
     EXPECT_FALSE(IsWindowEnabled(go));
+    for (int id : {kBmpFormatId, kPngFormatId})
+        EXPECT_EQ(GetWindowLongW(GetDlgItem(window, id), GWL_STYLE) & BS_TYPEMASK,
+                  BS_AUTORADIOBUTTON);
+    EXPECT_EQ(SendMessageW(GetDlgItem(window, kBmpFormatId), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(GetDlgItem(window, kPngFormatId), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
     for (POINT p : {POINT{300, 300}, POINT{4, 48}, POINT{2, 46}})
         EXPECT_EQ(rgb_of(pixel(p.x, p.y)), 0xC0C0C0u) << p.x << "," << p.y;
-    for (int x0 : {kWidthLabel.x, kHeightLabel.x}) {
+    for (const LabelPlace& l : {kWidthLabel, kHeightLabel, kFormatLabel}) {
         int ink = 0;
-        for (int y = 10; y < 30; ++y)
-            for (int x = x0; x < x0 + 70; ++x) ink += rgb_of(pixel(x, y)) != 0xC0C0C0u;
-        EXPECT_GT(ink, 20) << "no label drawn at " << x0;
+        for (int y = l.y; y < l.y + 15; ++y)
+            for (int x = l.x; x < l.x + 70; ++x) ink += rgb_of(pixel(x, y)) != 0xC0C0C0u;
+        EXPECT_GT(ink, 20) << "no label drawn at " << l.x << "," << l.y;
     }
 }
 
@@ -394,6 +404,102 @@ TEST_F(Win32Window, PictureBehindALargerHeaderAndLargerThanTheWindow) {
     const int x = client.right - 1, y = client.bottom - 1;
     EXPECT_EQ(rgb_of(pixel(x, y)), test_pixel_rgb(x - 4, y - 48));
     EXPECT_EQ(rgb_of(pixel(100, 100)), test_pixel_rgb(96, 52));
+}
+
+// The picture in a file the tool reads, as the windows draw it (transparency over the grey),
+// in the form the test pictures take.
+TestPicture picture_in(const std::string& path) {
+    PlanarPicture planes;
+    const Status st = read_picture(path, &planes);
+    EXPECT_TRUE(st.ok()) << st.message;
+    TestPicture pic;
+    pic.width = planes.width;
+    pic.height = planes.height;
+    for (int t = 0; t < planes.height; ++t)
+        for (int x = 0; x < planes.width; ++x) {
+            const std::size_t i =
+                static_cast<std::size_t>(x) * static_cast<std::size_t>(planes.height) +
+                static_cast<std::size_t>(t);
+            const int a = planes.has_alpha() ? planes.alpha[i] : 255;
+            auto over = [a](std::uint8_t c) {
+                return static_cast<std::uint8_t>((c * a + 0xC0 * (255 - a) + 127) / 255);
+            };
+            pic.pixels.push_back(
+                {over(planes.red[i]), over(planes.green[i]), over(planes.blue[i])});
+        }
+    return pic;
+}
+
+void expect_panes_in_step(const std::vector<TestPicture>& pictures, std::size_t panes);
+
+TEST_F(Win32Window, PngAndJpegAreTakenShownRunAndCompared) {
+    // A PNG with transparency: the left column clear, the rest opaque.
+    const TestPicture pic = random_picture(6, 4, 21);
+    PngSpec spec;
+    spec.width = 6;
+    spec.height = 4;
+    spec.colour_type = 6;
+    for (std::size_t i = 0; i < pic.pixels.size(); ++i)
+        spec.samples.insert(spec.samples.end(), {pic.pixels[i].r, pic.pixels[i].g, pic.pixels[i].b,
+                                                 static_cast<std::uint16_t>(i % 6 ? 255 : 0)});
+    make_dirs(root_ + "\\kinds");
+    const std::string png = root_ + "\\kinds\\shot.png", jpeg = root_ + "\\kinds\\photo.jpg";
+    ASSERT_TRUE(write_file(png, encode_png_file(spec)));
+    const std::vector<std::uint8_t> jpeg_bytes = make_jpeg(pic, JpegSpec{});
+    ASSERT_TRUE(write_file(jpeg, jpeg_bytes));
+    HWND bmp_button = GetDlgItem(window, kBmpFormatId),
+         png_button = GetDlgItem(window, kPngFormatId);
+
+    drop_files(window, {png});
+    EXPECT_EQ(text_of(width_box), L"6");
+    EXPECT_TRUE(IsWindowEnabled(go));
+    EXPECT_EQ(SendMessageW(png_button, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(bmp_button, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    for (int t = 0; t < 4; ++t)
+        for (int x = 0; x < 6; ++x) {
+            const Rgb c = pic.at(x, t);
+            EXPECT_EQ(rgb_of(pixel(4 + x, 48 + t)),
+                      x == 0 ? 0xC0C0C0u : static_cast<std::uint32_t>(c.r) << 16 | c.g << 8 | c.b)
+                << x << "," << t;
+        }
+    set_sizes(L"12", L"8");
+    press_go();
+    wait_for_run();
+    for (const char* name : {"shot_lanczos3.png", "shot_hybrid.png", "shot_dct.png"})
+        EXPECT_TRUE(exists(root_ + "\\kinds\\" + name)) << name;
+    ASSERT_NE(compare_window(), nullptr);
+    SetWindowPos(compare_window(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
+    pump();
+    // The picture itself as the window shows it (its clear column over the grey), then the
+    // results as written.
+    TestPicture shown = pic;
+    for (int t = 0; t < 4; ++t)
+        shown.pixels[static_cast<std::size_t>(t * 6)] = Rgb{0xC0, 0xC0, 0xC0};
+    std::vector<TestPicture> pictures = {shown};
+    for (const char* name : {"shot_lanczos3.png", "shot_hybrid.png", "shot_dct.png"})
+        pictures.push_back(picture_in(root_ + "\\kinds\\" + name));
+    expect_panes_in_step(pictures, 4);
+
+    // The JPEG, its results asked for as BMP by a click on that button.
+    drop_files(window, {jpeg});
+    EXPECT_EQ(SendMessageW(png_button, BM_GETCHECK, 0, 0), BST_CHECKED);
+    const TestPicture decoded = plain_jpeg_samples(jpeg_bytes);
+    for (int t = 0; t < 4; ++t)
+        for (int x = 0; x < 6; ++x) {
+            const Rgb c = decoded.at(x, t);
+            EXPECT_EQ(rgb_of(pixel(4 + x, 48 + t)),
+                      static_cast<std::uint32_t>(c.r) << 16 | c.g << 8 | c.b)
+                << x << "," << t;
+        }
+    SendMessageW(bmp_button, BM_CLICK, 0, 0);
+    pump();
+    EXPECT_EQ(main_window_model().result_format, ResultFormat::bmp);
+    EXPECT_EQ(SendMessageW(png_button, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    press_go();
+    wait_for_run();
+    for (const char* name : {"photo_lanczos3.bmp", "photo_hybrid.bmp", "photo_dct.bmp"})
+        EXPECT_TRUE(exists(root_ + "\\kinds\\" + name)) << name;
+    EXPECT_FALSE(exists(root_ + "\\kinds\\photo_lanczos3.png"));
 }
 
 TEST_F(Win32Window, OnlyTheFirstOfSeveralFilesIsLoaded) {

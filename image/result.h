@@ -1,0 +1,38 @@
+#pragma once
+// The result files of a run: their format, their names and their writing. A result is a BMP
+// (the original format: 24 bits, no transparency) or a PNG (8 bits per sample, RGB, or RGBA
+// when the result has an alpha plane), written whole or not at all (base/durable_file.h).
+
+#include <cstdint>
+#include <string>
+
+#include "base/status.h"
+#include "image/bmp.h"
+#include "image/picture.h"
+
+enum class ResultFormat { bmp, png };
+
+// The format a picture's results take unless the user chooses one: BMP for a BMP picture, so
+// that its results are the original ones byte for byte, and PNG for every other kind.
+ResultFormat default_result_format(PictureKind kind);
+
+// The file name extension of a format, with its dot: ".bmp" or ".png".
+const char* result_extension(ResultFormat format);
+
+// The name of method's result ("lanczos3", "hybrid", "dct") for the picture at input_path:
+// picture_result_name with the format "%s_" + method + extension. So a BMP result of a ".bmp"
+// picture has the original name, and "photos/holiday.jpeg" gives
+// "photos/holiday_lanczos3.png".
+std::string method_result_name(const std::string& input_path, const char* method,
+                               ResultFormat format);
+
+// Writes method's result of width x height planes, laid out as order says, under
+// method_result_name. BMP: write_bmp_file, which has no place for alpha and ignores it.
+// PNG: encode_png into a DurableFile, with its guarantees (whole or not at all, never through
+// a planted file, deferred to the thread's CommitBatch when there is one); alpha, when not
+// null, makes the result RGBA. A PNG has at least 1 x 1 pixels: a side of 0 is refused as
+// bad_size before anything is created. Failures are one line naming the result.
+Status write_result(const std::string& input_path, const char* method, ResultFormat format,
+                    int width, int height, const std::uint8_t* red, const std::uint8_t* green,
+                    const std::uint8_t* blue, const std::uint8_t* alpha,
+                    PlaneOrder order = PlaneOrder::by_column);
