@@ -214,7 +214,10 @@ TEST(Driver, OutputFolderRelativeOrPastWindowsPathLimit) {
     ASSERT_GT(deep.size(), 300u);
     o = run_driver(dir, {"--method", "hybrid", "-o", deep, dir.file("p.a.bmp"), "12", "8"});
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(::files_in(deep), std::vector<std::string>{"p.a_hybrid.bmp"});
+    // std::filesystem cannot list a folder that deep on Windows; the file calls reach it.
+    const std::string result =
+        deep + static_cast<char>(std::filesystem::path::preferred_separator) + "p.a_hybrid.bmp";
+    EXPECT_EQ(decode_result_bmp(read_file(result)).height, 8);
 }
 
 // -o naming a file, or a folder that cannot be made: one line, status 1, nothing written. A
