@@ -202,6 +202,17 @@ void MainWindow::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths = local_paths(event->mimeData());
     if (paths.empty()) return;
     event->acceptProposedAction();
+    take_drop(paths);
+}
+
+void MainWindow::open_command_line(const QStringList& arguments) {
+    std::vector<std::string> paths;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        paths.push_back(QFile::encodeName(arguments.at(i)).toStdString());
+    if (!paths.empty()) take_drop(paths);
+}
+
+void MainWindow::take_drop(const std::vector<std::string>& paths) {
     preview_ = QImage();
     preview_ready_ = false;
     apply(window_drop(&model_, paths, read_whole_file));

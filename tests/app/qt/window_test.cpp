@@ -234,6 +234,39 @@ class WindowTest : public QObject {
         }
     }
 
+    // "Open with" and enlarge3-window PICTURE: the picture is taken as if dropped; one that
+    // cannot be read leaves the window empty, as after a refused drop.
+    void a_picture_on_the_command_line_is_taken_as_if_dropped() {
+        const QString path = picture("command line/猫.bmp", 7, 5);
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.open_command_line({"enlarge3-window", path, dir_.path() + "/ignored.bmp"});
+        QCOMPARE(w.width_box()->text(), QString("7"));
+        QCOMPARE(w.height_box()->text(), QString("5"));
+        QVERIFY(w.go_button()->isEnabled());
+        QCOMPARE(w.model().accepted_path, native(path));
+        const QImage shot = w.grab().toImage();
+        QCOMPARE(rgb_at(shot, 4 + 6, 48 + 4), QRgb(test_pixel_rgb(6, 4)));
+        QTest::mouseClick(w.go_button(), Qt::LeftButton);
+        WAIT_FOR_RUN(w);
+        QVERIFY(results_of(path).contains("_lanczos3.bmp"));
+
+        for (const QStringList& args :
+             {QStringList{"enlarge3-window", dir_.path() + "/missing.bmp"},
+              QStringList{"enlarge3-window", dir_.path()}, QStringList{"enlarge3-window"}}) {
+            MainWindow empty;
+            empty.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&empty));
+            empty.open_command_line(args);
+            QCOMPARE(empty.width_box()->text(), QString("0"));
+            QCOMPARE(empty.height_box()->text(), QString("0"));
+            QVERIFY(!empty.go_button()->isEnabled());
+            QVERIFY(!empty.model().picture_held);
+            QCOMPARE(rgb_at(empty.grab().toImage(), 4, 48), QRgb(0xC0C0C0));
+        }
+    }
+
     void png_and_jpeg_are_taken_shown_run_and_compared() {
         // A PNG with transparency: the left column clear, the rest opaque.
         const TestPicture pic = random_picture(6, 4, 21);
