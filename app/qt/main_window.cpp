@@ -6,6 +6,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -61,6 +62,7 @@ QLineEdit* make_size_box(QWidget* parent, const ControlPlace& place) {
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(qtext(kWindowTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/enlarge3.png")));
     resize(kWindowWidth, kWindowHeight);
     setAcceptDrops(true);
 

@@ -314,6 +314,14 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
+HICON program_icon(HINSTANCE instance, int size) {
+    // The .ico holds several sizes; LoadImage picks the one nearest to size.
+    HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON, size, size,
+                             LR_DEFAULTCOLOR);
+    if (icon != nullptr) return static_cast<HICON>(icon);
+    return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+}
+
 }  // namespace
 
 ATOM register_main_window_class(HINSTANCE instance) {
@@ -327,8 +335,8 @@ ATOM register_main_window_class(HINSTANCE instance) {
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = window_procedure;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-    wc.hIconSm = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    wc.hIcon = program_icon(instance, GetSystemMetrics(SM_CXICON));
+    wc.hIconSm = program_icon(instance, GetSystemMetrics(SM_CXSMICON));
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     const std::wstring class_name = utf8_to_wide(kWindowClassName);

@@ -102,6 +102,20 @@ TEST(Driver, VersionIsTheProgramsNameAndTheProjectVersion) {
     EXPECT_EQ(o.err, "");
 }
 
+// Explorer shows enlarge3.exe with the program's icon: an icon group among its resources.
+TEST(Driver, CarriesTheProgramIconForExplorer) {
+#ifndef _WIN32
+    GTEST_SKIP() << "only Windows programs carry their icon";
+#else
+    HMODULE exe = LoadLibraryExW(utf8_to_wide(ENLARGE3_EXE).c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(exe, nullptr);
+    EXPECT_NE(FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)),
+              nullptr);  // RT_GROUP_ICON
+    FreeLibrary(exe);
+#endif
+}
+
 TEST(Driver, UnknownLaneInstructionSetIsRefusedBeforeAnyWork) {
     TempDir dir;
     write_file(dir.file("p.bmp"), encode_bmp(random_picture(6, 6, 1)));

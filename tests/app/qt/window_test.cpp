@@ -192,6 +192,18 @@ class WindowTest : public QObject {
         }
     }
 
+    // The title bar and the task bar show the project's icon, the very picture installed.
+    void window_has_the_projects_icon() {
+        MainWindow w;
+        const QImage icon = w.windowIcon().pixmap(QSize(256, 256)).toImage();
+        const QImage drawn(QString::fromUtf8(ENLARGE3_SOURCE_DIR "/packaging/enlarge3.png"));
+        QVERIFY(!drawn.isNull());
+        QVERIFY2(!w.windowIcon().isNull(), "no icon");
+        QCOMPARE(icon.size(), drawn.size());
+        QCOMPARE(icon.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+
     void japanese_font_is_installed() {
         const QString texts =
             QString::fromUtf8(kWindowTitle) + QString::fromUtf8(kWidthLabel.text) +

@@ -358,6 +358,16 @@ int CALLBACK count_family(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM n) 
     return 1;
 }
 
+// The title bar and the task bar show the program's icon, not Windows' default one.
+TEST_F(Win32Window, ClassHasTheProgramsIcon) {
+    const HICON fallback = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    for (int which : {GCLP_HICON, GCLP_HICONSM}) {
+        const HICON icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, which));
+        EXPECT_NE(icon, nullptr) << which;
+        EXPECT_NE(icon, fallback) << which;
+    }
+}
+
 TEST_F(Win32Window, AJapaneseFontIsInstalled) {
     LOGFONTW lf;
     std::memset(&lf, 0, sizeof lf);
