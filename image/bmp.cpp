@@ -303,7 +303,7 @@ Status write_bmp_file(const std::string& name, int width, int height, const std:
     // Rows are written in groups: in a column-major plane a column holds the group's samples
     // next to each other, so each column is read in one short run instead of one byte per row.
     constexpr std::size_t kGroup = 32;
-    std::vector<unsigned char> rows(stride * kGroup, 0);
+    std::vector<unsigned char> rows(stride * std::min(kGroup, h), 0);
     for (std::size_t y0 = 0; y0 < h && good; y0 += kGroup) {
         const std::size_t count = std::min(kGroup, h - y0);
         for (std::size_t i = 0; i < count; ++i) {

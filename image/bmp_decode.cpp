@@ -238,7 +238,7 @@ Status read_layout(const unsigned char* data, std::size_t size, const std::strin
                         " bytes its header announces");
 
     const bool alpha = L->rle() || L->alpha.max != 0;
-    const std::uint64_t working = size + RowsToPlanes::working_bytes(h.width > 0 ? h.width : 0);
+    const std::uint64_t working = size + RowsToPlanes::working_bytes(h.width, rows);
     Status st = check_decode_size(name, h.width, rows, alpha, working, limits);
     if (!st.ok()) return st;
 

@@ -129,12 +129,12 @@ Status decode_frame(const unsigned char* data, std::size_t size, const std::stri
     const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     const std::uint64_t row_bytes = kMostFrameBytesPerPixel * static_cast<std::uint64_t>(width);
     const std::uint64_t working = size + kMostFrameBytesPerPixel * pixels +
-                                  RowsToPlanes::kGroup * row_bytes +
-                                  RowsToPlanes::working_bytes(width);
+                                  rows_per_group(height) * row_bytes +
+                                  RowsToPlanes::working_bytes(width, height);
     Status st = check_decode_size(name, width, height, alpha, working, limits);
     if (!st.ok()) return st;
     // The component counts bytes in 32-bit numbers.
-    if (size > MAXDWORD || RowsToPlanes::kGroup * row_bytes > UINT_MAX)
+    if (size > MAXDWORD || rows_per_group(height) * row_bytes > UINT_MAX)
         return Status::failure(StatusCode::too_large,
                                "'" + name + "' is too large for the system's decoder");
 
@@ -184,7 +184,7 @@ Status decode_frame(const unsigned char* data, std::size_t size, const std::stri
     PlanarPicture pic;
     take_planes(width, height, alpha, &pic);
     RowsToPlanes rows(&pic);
-    std::vector<BYTE> group(static_cast<std::size_t>(stride) * RowsToPlanes::kGroup);
+    std::vector<BYTE> group(static_cast<std::size_t>(stride) * rows_per_group(height));
     for (int t0 = 0; t0 < height; t0 += RowsToPlanes::kGroup) {
         const int count = std::min(RowsToPlanes::kGroup, height - t0);
         const WICRect rect = {0, t0, width, count};
@@ -236,7 +236,7 @@ Status encode_png(const std::string& display_name, int width, int height,
                   const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink) {
     const int channels = alpha != nullptr ? 4 : 3;
     const std::uint64_t stride64 = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(channels);
-    if (stride64 * RowsToPlanes::kGroup > UINT_MAX)
+    if (stride64 * rows_per_group(height) > UINT_MAX)
         return write_failed(display_name, "it is too wide for the system's encoder");
     const UINT stride = static_cast<UINT>(stride64);
 
@@ -261,7 +261,7 @@ Status encode_png(const std::string& display_name, int width, int height,
     // Rows in groups, blue, green, red (and alpha) per pixel.
     const std::uint8_t* planes[4] = {blue, green, red, alpha};
     const std::size_t h = static_cast<std::size_t>(height);
-    std::vector<BYTE> group(static_cast<std::size_t>(stride) * RowsToPlanes::kGroup);
+    std::vector<BYTE> group(static_cast<std::size_t>(stride) * rows_per_group(height));
     for (std::size_t t0 = 0; t0 < h && SUCCEEDED(hr); t0 += RowsToPlanes::kGroup) {
         const std::size_t count = std::min<std::size_t>(RowsToPlanes::kGroup, h - t0);
         interleave_rows(planes, channels, width, height, order, t0, count, group.data());

@@ -135,7 +135,7 @@ Status decode_jpeg(const unsigned char* data, std::size_t size, const std::strin
     const int components = facts.components;
     std::uint64_t working = size + codec_memory(facts.width, components) +
                             3 * static_cast<std::uint64_t>(facts.width) +
-                            RowsToPlanes::working_bytes(facts.width);
+                            RowsToPlanes::working_bytes(facts.width, facts.height);
     // Only a progressive file keeps its coefficients here; a sequential file whose components
     // come in separate scans does too, and libjpeg's own limit below refuses it if they do not
     // fit.

@@ -46,14 +46,14 @@ void take_planes(int width, int height, bool alpha, PlanarPicture* out) {
     out->alpha = alpha ? HeapArray<std::uint8_t>(n, "alpha") : HeapArray<std::uint8_t>();
 }
 
-std::uint64_t RowsToPlanes::working_bytes(int width) {
-    return static_cast<std::uint64_t>(kGroup) * 4 * static_cast<std::uint64_t>(width);
+std::uint64_t RowsToPlanes::working_bytes(std::int64_t width, std::int64_t height) {
+    return rows_per_group(height) * 4 * static_cast<std::uint64_t>(width > 0 ? width : 0);
 }
 
 RowsToPlanes::RowsToPlanes(PlanarPicture* out)
     : out_(out),
       stride_(4 * static_cast<std::size_t>(out->width)),
-      rows_(static_cast<std::size_t>(kGroup) * stride_) {}
+      rows_(rows_per_group(out->height) * stride_) {}
 
 std::uint8_t* RowsToPlanes::row(int t) {
     const int group = t / kGroup;

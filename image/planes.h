@@ -55,8 +55,9 @@ void interleave_rows(const std::uint8_t* const* planes, int channels, int width,
 class RowsToPlanes {
 public:
     static constexpr int kGroup = 32;
-    // The memory a RowsToPlanes for rows of width pixels holds, for the decoders' budgets.
-    static std::uint64_t working_bytes(int width);
+    // The memory a RowsToPlanes for a picture of width x height holds, for the decoders'
+    // budgets.
+    static std::uint64_t working_bytes(std::int64_t width, std::int64_t height);
 
     explicit RowsToPlanes(PlanarPicture* out);
     RowsToPlanes(const RowsToPlanes&) = delete;
@@ -77,7 +78,15 @@ private:
 
     PlanarPicture* out_;
     std::size_t stride_;             // bytes per held row
-    std::vector<std::uint8_t> rows_;  // kGroup rows of the group being gathered
+    std::vector<std::uint8_t> rows_;  // the rows of the group being gathered
     int group_ = -1;                 // first row of that group divided by kGroup
     std::uint32_t held_ = 0;         // bit i: row group_ * kGroup + i was handed out
 };
+
+// The rows a group holds for a picture of height rows: RowsToPlanes::kGroup, or all of them
+// when there are fewer. A picture of a few very long rows would otherwise hold many times its
+// own size.
+inline std::size_t rows_per_group(std::int64_t height) {
+    constexpr std::int64_t group = RowsToPlanes::kGroup;
+    return static_cast<std::size_t>(height < group ? (height > 0 ? height : 1) : group);
+}

@@ -198,8 +198,7 @@ Status decode_png(const unsigned char* data, std::size_t size, const std::string
     const std::uint64_t row_count = f.interlaced ? f.height : 1;
     const std::uint64_t working = size + kCodecMemory + 3 * std::uint64_t{job.row_bytes} +
                                   row_count * (job.row_bytes + sizeof(png_bytep)) +
-                                  RowsToPlanes::working_bytes(static_cast<int>(
-                                      std::min<std::uint32_t>(f.width, 0x7FFFFFFF)));
+                                  RowsToPlanes::working_bytes(f.width, f.height);
     st = check_decode_size(display_name, f.width, f.height, alpha, working, limits);
     if (!st.ok()) return st;
 
@@ -231,7 +230,7 @@ Status encode_png(const std::string& display_name, int width, int height,
     Planes p{width, height, {red, green, blue, alpha}, alpha != nullptr ? 4 : 3, order};
     WriteJob job{};
     job.sink = &sink;
-    job.rows.resize(static_cast<std::size_t>(RowsToPlanes::kGroup) *
+    job.rows.resize(rows_per_group(height) *
                     static_cast<std::size_t>(width) * static_cast<std::size_t>(p.channels));
     job.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &job.failure, on_error, on_warning);
     if (job.png != nullptr) job.info = png_create_info_struct(job.png);

@@ -103,6 +103,14 @@ TEST(RowsToPlanes, RowsInEitherOrderAcrossGroupBoundaries) {
     }
 }
 
+// A file of a few bytes can claim a picture of a few rows of millions of pixels (run-length
+// data); the rows held while decoding must then stay within the picture's own size.
+TEST(RowsToPlanes, AShortPictureHoldsNoMoreRowsThanItHas) {
+    EXPECT_EQ(RowsToPlanes::working_bytes(16'000'000, 3), 3u * 4 * 16'000'000);
+    EXPECT_EQ(RowsToPlanes::working_bytes(100, 1000), 32u * 4 * 100);
+    EXPECT_EQ(rows_per_group(0), 1u);
+}
+
 TEST(RowsToPlanes, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
     TestPicture pic = random_picture(3, 40, 4);
     std::vector<std::uint8_t> alpha(3 * 40, 255);
