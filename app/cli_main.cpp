@@ -1,7 +1,5 @@
 // enlarge3 on the command line: the same run as the window's GO button, for scripts.
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,10 +20,11 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: enlarge3 [--method NAME]... [--format bmp|png] [--progress] PICTURE WIDTH HEIGHT\n"
+    "Usage: enlarge3 [OPTION]... PICTURE WIDTH HEIGHT\n"
+    "  or:  enlarge3 --help | --version\n"
     "\n"
-    "Enlarges a picture to WIDTH x HEIGHT pixels by three methods and writes one result per\n"
-    "method beside the picture:\n"
+    "Enlarges a picture by three methods and writes one result per method beside the picture\n"
+    "(or, with --output-dir, in a folder of your choice):\n"
     "  NAME_lanczos3.EXT  Lanczos-3 filter: sharp, the all-round choice\n"
     "  NAME_hybrid.EXT    Lanczos-3 with linear interpolation along edges: less ringing\n"
     "  NAME_dct.EXT       DCT-domain zero padding: smoothest gradients; enlargement only,\n"
@@ -36,6 +35,11 @@ const char kUsage[] =
     "holiday_lanczos3.png). EXT is the result's format. Existing results of those names are\n"
     "replaced.\n"
     "\n"
+    "Sizes: WIDTH and HEIGHT are each a number of pixels (640; 0 gives an empty BMP), a factor\n"
+    "of the picture's side (2x, 1.5x), a percentage of it (200%), or auto for one of the two,\n"
+    "which keeps the picture's proportions. Factors, percentages and auto are rounded to the\n"
+    "nearest pixel, halves up.\n"
+    "\n"
     "Options:\n"
     "  --method NAME  run only this method: lanczos3, hybrid or dct (repeatable;\n"
     "                 without it all three run)\n"
@@ -44,29 +48,25 @@ const char kUsage[] =
     "                 results and any other picture PNG results. A BMP result cannot keep\n"
     "                 transparency: it holds the colours, and a line on standard error\n"
     "                 says so\n"
+    "  -o, --output-dir DIR  write the results into the folder DIR, made (with its parents)\n"
+    "                 if missing, under the names they would have beside the picture\n"
     "  --progress     show how far the run is on standard error: a bar rewritten in place\n"
     "                 on a terminal, a line per tenth of the run otherwise\n"
     "  -h, --help     show this help and exit\n"
+    "  --version      show the program's name and version and exit\n"
     "\n"
-    "Exit status: 0 when every result was written; 1 when the picture could not be read, a\n"
-    "method refused the size or a result could not be written (each reason on standard\n"
-    "error); 2 for wrong arguments.\n";
+    "Examples:\n"
+    "  enlarge3 photo.png 1920 1080\n"
+    "  enlarge3 pic.bmp 2x 200%\n"
+    "  enlarge3 -o out pic.bmp 50 auto\n"
+    "\n"
+    "Exit status: 0 when every result was written; 1 when the picture could not be read, the\n"
+    "size did not fit it, a method refused the size or a result could not be written (each\n"
+    "reason on standard error); 2 for wrong arguments.\n";
 
 int usage_error(const std::string& why) {
     print_text(stderr, "enlarge3: " + why + "\n\n" + kUsage);
     return 2;
-}
-
-// A whole decimal number in int range, with an optional sign.
-bool parse_int(const char* text, int* out) {
-    if (*text == '\0') return false;
-    char* end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(text, &end, 10);
-    if (*end != '\0' || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-    if (!(*text == '-' || *text == '+' || (*text >= '0' && *text <= '9'))) return false;
-    *out = static_cast<int>(v);
-    return true;
 }
 
 bool stderr_is_terminal() {
@@ -140,6 +140,8 @@ int driver_main(int argc, char** argv) {
     unsigned methods = 0;
     FormatChoice format = FormatChoice::by_picture;
     bool show_progress = false;
+    bool show_version = false;
+    std::string output_folder;
     std::vector<const char*> positional;
     bool options_done = false;
     for (int i = 1; i < argc; ++i) {
@@ -149,6 +151,14 @@ int driver_main(int argc, char** argv) {
         } else if (!options_done && (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0)) {
             print_text(stdout, kUsage);
             return 0;
+        } else if (!options_done && std::strcmp(a, "--version") == 0) {
+            show_version = true;
+        } else if (!options_done && (std::strcmp(a, "-o") == 0 || is_option(a, "--output-dir"))) {
+            const char* folder = std::strcmp(a, "-o") == 0 ? (i + 1 < argc ? argv[++i] : nullptr)
+                                                           : option_value(argc, argv, &i);
+            if (folder == nullptr || *folder == '\0')
+                return usage_error(std::string(a) + " needs a folder");
+            output_folder = folder;
         } else if (!options_done && std::strcmp(a, "--progress") == 0) {
             show_progress = true;
         } else if (!options_done && is_option(a, "--method")) {
@@ -177,16 +187,18 @@ int driver_main(int argc, char** argv) {
             positional.push_back(a);
         }
     }
+    if (show_version) {
+        // Alone it answers; with work to do it would leave the work undone, silently.
+        if (argc != 2) return usage_error("--version takes no other arguments");
+        print_text(stdout, "enlarge3 " ENLARGE3_VERSION "\n");
+        return 0;
+    }
     if (positional.size() != 3)
         return usage_error(positional.empty() ? "missing PICTURE WIDTH HEIGHT"
                                               : "expected PICTURE WIDTH HEIGHT");
-    int width = 0, height = 0;
-    if (!parse_int(positional[1], &width))
-        return usage_error(std::string("WIDTH must be a whole number, not '") + positional[1] +
-                           "'");
-    if (!parse_int(positional[2], &height))
-        return usage_error(std::string("HEIGHT must be a whole number, not '") + positional[2] +
-                           "'");
+    OutputSize size;
+    const Status parsed = parse_output_size(positional[1], positional[2], &size);
+    if (!parsed.ok()) return usage_error(parsed.message);
     if (methods == 0) methods = kAllMethods;
     const Status isa = lane_isa_setting();
     if (!isa.ok()) {
@@ -199,11 +211,11 @@ int driver_main(int argc, char** argv) {
         RunProgress progress;
         ProgressLine line(stderr_is_terminal());
         progress.observer = [&line](const RunProgress& p) { line.show(p); };
-        report = resize_run(positional[0], width, height, methods, &progress, format);
+        report = resize_run(positional[0], size, output_folder, methods, &progress, format);
         std::fflush(stdout);
         if (report.input.ok()) line.finish(progress);
     } else {
-        report = resize_run(positional[0], width, height, methods, nullptr, format);
+        report = resize_run(positional[0], size, output_folder, methods, nullptr, format);
     }
     std::fflush(stdout);
     if (!report.notice.empty()) print_text(stderr, report.notice + "\n");

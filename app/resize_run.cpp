@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/durable_file.h"
+#include "base/file_io.h"
 #include "base/machine.h"
 #include "dft_resize/dft_resize.h"
 #include "image/bmp.h"
@@ -51,6 +52,20 @@ std::string size_text(int width, int height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
+// The folder the results go to, made with its missing parents.
+Status make_output_folder(const std::string& folder) {
+    int err = 0;
+    const FileKind kind = file_kind(folder, nullptr, &err);
+    if (kind == FileKind::directory) return Status::success();
+    if (kind != FileKind::missing)
+        return Status::failure(StatusCode::write_failed,
+                               "cannot put the results in '" + folder + "': it is not a folder");
+    if (!make_folders(folder, &err))
+        return Status::failure(StatusCode::write_failed,
+                               "cannot make the folder '" + folder + "': " + error_text(err));
+    return Status::success();
+}
+
 }  // namespace
 
 const char* method_name(int index) {
@@ -88,16 +103,42 @@ std::string RunReport::failure_text() const {
     return text;
 }
 
+std::string results_naming_path(const std::string& path, const std::string& output_folder) {
+    if (output_folder.empty()) return path;
+#ifdef _WIN32
+    const char* separators = "/\\";
+    const char separator = '\\';
+#else
+    const char* separators = "/";
+    const char separator = '/';
+#endif
+    const std::size_t cut = path.find_last_of(separators);
+    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    const bool ends_in_separator =
+        std::string(separators).find(output_folder.back()) != std::string::npos;
+    return output_folder + (ends_in_separator ? "" : std::string(1, separator)) + name;
+}
+
 RunReport resize_run(const std::string& path, int out_width, int out_height, unsigned methods,
                      RunProgress* progress, FormatChoice choice) {
+    return resize_run(path, OutputSize::exact(out_width, out_height), std::string(), methods,
+                      progress, choice);
+}
+
+RunReport resize_run(const std::string& path, const OutputSize& size,
+                     const std::string& output_folder, unsigned methods, RunProgress* progress,
+                     FormatChoice choice) {
     RunReport report;
-    if (out_width < 0 || out_height < 0) {
-        report.input = Status::failure(StatusCode::bad_size,
-                                       "the output size " + size_text(out_width, out_height) +
-                                           " must not be negative");
+    const bool negative = (size.width.kind == SideSpec::Kind::pixels && size.width.pixels < 0) ||
+                          (size.height.kind == SideSpec::Kind::pixels && size.height.pixels < 0);
+    if (negative) {
+        report.input =
+            Status::failure(StatusCode::bad_size, "the output size " + size.width.text + " x " +
+                                                      size.height.text + " must not be negative");
         return report;
     }
-    if (!bmp_size_fits(out_width, out_height)) {
+    int out_width = size.width.pixels, out_height = size.height.pixels;
+    if (size.is_exact() && !bmp_size_fits(out_width, out_height)) {
         report.input = Status::failure(StatusCode::bad_size,
                                        "the output size " + size_text(out_width, out_height) +
                                            " is too large for a BMP file (2 GiB at most)");
@@ -112,6 +153,18 @@ RunReport resize_run(const std::string& path, int out_width, int out_height, uns
     PictureKind kind = PictureKind::unknown;
     report.input = read_picture(path, &pic, limits, &kind);
     if (!report.input.ok()) return report;
+    if (!size.is_exact()) {
+        report.input = resolve_output_size(size, pic.width, pic.height, &out_width, &out_height);
+        if (!report.input.ok()) return report;
+        if (!bmp_size_fits(out_width, out_height)) {
+            report.input =
+                Status::failure(StatusCode::bad_size,
+                                "the output size " + size.width.text + " x " + size.height.text +
+                                    " comes to " + size_text(out_width, out_height) +
+                                    ", too large for a BMP file (2 GiB at most)");
+            return report;
+        }
+    }
 
     const ResultFormat format = choice == FormatChoice::bmp   ? ResultFormat::bmp
                                 : choice == FormatChoice::png ? ResultFormat::png
@@ -123,6 +176,11 @@ RunReport resize_run(const std::string& path, int out_width, int out_height, uns
                                            "pixel)");
         return report;
     }
+    if (!output_folder.empty()) {
+        report.input = make_output_folder(output_folder);
+        if (!report.input.ok()) return report;
+    }
+    const std::string naming = results_naming_path(path, output_folder);
     if (pic.has_alpha() && format == ResultFormat::bmp) {
         // Not enlarged at all: no result would keep it.
         pic.alpha.reset();
@@ -170,10 +228,10 @@ RunReport resize_run(const std::string& path, int out_width, int out_height, uns
                     " of memory, more than this machine's " + format_bytes(memory));
         } else {
             report.method[i] =
-                m.run(path, pic.width, pic.height, out_width, out_height, pic.red.get(),
+                m.run(naming, pic.width, pic.height, out_width, out_height, pic.red.get(),
                       pic.green.get(), pic.blue.get(), pic.alpha.get(), format, progress);
             if (report.method[i].ok())
-                report.result_path[i] = method_result_name(path, m.name, format);
+                report.result_path[i] = method_result_name(naming, m.name, format);
         }
         // A stopped method's bar stays where the stop found it.
         if (progress != nullptr && report.method[i].code != StatusCode::stopped)

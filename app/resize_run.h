@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/output_size.h"
 #include "base/progress.h"
 #include "base/status.h"
 #include "image/result.h"
@@ -22,10 +23,11 @@ enum ResizeMethod : unsigned {
 
 constexpr int kMethodCount = 3;
 
-// Every resizer has this call: (input path, W, H, output width, output height, red, green,
+// Every resizer has this call: (naming path, W, H, output width, output height, red, green,
 // blue, alpha, result format, progress). The planes are W x H samples, column-major, and only
-// read; alpha may be null (no transparency), and so may progress. The status tells whether
-// the result file was written.
+// read; alpha may be null (no transparency), and so may progress. The naming path is the one
+// the result's name is made from (method_result_name): the picture's own path, or its file
+// name inside the output folder. The status tells whether the result file was written.
 using ResizerFn = Status (*)(const std::string& path, int W, int H, int out_width,
                              int out_height, const std::uint8_t* red, const std::uint8_t* green,
                              const std::uint8_t* blue, const std::uint8_t* alpha,
@@ -69,3 +71,21 @@ struct RunReport {
 RunReport resize_run(const std::string& path, int out_width, int out_height,
                      unsigned methods = kAllMethods, RunProgress* progress = nullptr,
                      FormatChoice format = FormatChoice::by_picture);
+
+// The same run with the size as the user gave it (app/output_size.h) and, when output_folder
+// is not empty, the results in that folder instead of beside the picture, under the names the
+// picture's file name gives (results_naming_path). A pixel side that is negative is refused
+// before the picture is read; factors and "auto" are resolved against the picture's size once
+// it is read, and a size resolve_output_size refuses ends the run there. The output folder is
+// made, with any missing parents, after the picture was read and the size resolved, so a run
+// refused before that makes nothing; a folder that cannot be made, or a path naming something
+// other than a folder, ends the run with a line naming it.
+RunReport resize_run(const std::string& path, const OutputSize& size,
+                     const std::string& output_folder, unsigned methods = kAllMethods,
+                     RunProgress* progress = nullptr,
+                     FormatChoice format = FormatChoice::by_picture);
+
+// The path whose name gives the results of the picture at path written into output_folder:
+// the picture's file name (what follows its last folder separator: '/', and on Windows also
+// '\\') in that folder. An empty output_folder gives path itself.
+std::string results_naming_path(const std::string& path, const std::string& output_folder);

@@ -17,6 +17,8 @@
 #include "app/resize_run.h"
 
 inline constexpr char kWindowClassName[] = "CWindow";
+// The original title, kept as it stands; its "Ver1.00" is the project version (major, a point,
+// the minor in two digits), which a test holds it to.
 inline constexpr char kWindowTitle[] = "ころぽんの画像拡大!３種類から選んでね Ver1.00";
 inline constexpr int kWindowWidth = 600;  // outer size at creation
 inline constexpr int kWindowHeight = 480;

@@ -111,6 +111,59 @@ void remove_file(const std::string& path) {
 }
 #endif
 
+namespace {
+
+// Makes the one folder path, whose parent exists; false with *err set otherwise.
+bool make_one_folder(const std::string& path, int* err) {
+#ifdef _WIN32
+    if (CreateDirectoryW(windows_file_path(path).c_str(), nullptr)) return true;
+    *err = errno_from_windows(GetLastError());
+#else
+    if (mkdir(path.c_str(), 0777) == 0) return true;
+    *err = errno;
+#endif
+    return false;
+}
+
+bool is_separator(char c) {
+#ifdef _WIN32
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
+
+}  // namespace
+
+bool make_folders(const std::string& path, int* err) {
+    int e = 0;
+    const FileKind kind = file_kind(path, nullptr, &e);
+    if (kind == FileKind::directory) return true;
+    if (kind != FileKind::missing) {
+        *err = ENOTDIR;
+        return false;
+    }
+    // The parent: the path less its last part and the separators before it. A path with no
+    // parent part ("out", "/", "C:\\out") leaves nothing to make first.
+    std::size_t end = path.size();
+    while (end > 0 && is_separator(path[end - 1])) --end;
+    while (end > 0 && !is_separator(path[end - 1])) --end;
+    while (end > 0 && is_separator(path[end - 1])) --end;
+    const std::string parent = path.substr(0, end);
+#ifdef _WIN32
+    // A drive (C: or \\?\C:) or the start of a long or device path (\\?).
+    const bool is_root = parent.empty() || parent.back() == ':' ||
+                         parent.find_first_not_of("\\/?.") == std::string::npos;
+#else
+    const bool is_root = parent.empty();
+#endif
+    if (!is_root && !make_folders(parent, err)) return false;
+    if (make_one_folder(path, err)) return true;
+    // Another process may have made it meanwhile.
+    if (file_kind(path, nullptr, &e) == FileKind::directory) return true;
+    return false;
+}
+
 std::string error_text(int err) {
     return std::strerror(err);
 }

@@ -16,6 +16,11 @@ FileKind file_kind(const std::string& path, std::uint64_t* length, int* err);
 
 void remove_file(const std::string& path);
 
+// Makes the folder path and any of its parents that are missing, as "mkdir -p" does; true when
+// path is a folder afterwards. On failure err receives the errno value of the step that failed
+// (ENOTDIR when a part of the path is a file).
+bool make_folders(const std::string& path, int* err);
+
 // The C library's text for an errno value.
 std::string error_text(int err);
 

@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     MainWindow window;
     window.show();
+    window.open_command_line(QApplication::arguments());
     return app.exec();
 }

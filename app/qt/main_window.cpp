@@ -6,6 +6,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -61,6 +62,7 @@ QLineEdit* make_size_box(QWidget* parent, const ControlPlace& place) {
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(qtext(kWindowTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/enlarge3.png")));
     resize(kWindowWidth, kWindowHeight);
     setAcceptDrops(true);
 
@@ -202,6 +204,17 @@ void MainWindow::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths = local_paths(event->mimeData());
     if (paths.empty()) return;
     event->acceptProposedAction();
+    take_drop(paths);
+}
+
+void MainWindow::open_command_line(const QStringList& arguments) {
+    std::vector<std::string> paths;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        paths.push_back(QFile::encodeName(arguments.at(i)).toStdString());
+    if (!paths.empty()) take_drop(paths);
+}
+
+void MainWindow::take_drop(const std::vector<std::string>& paths) {
     preview_ = QImage();
     preview_ready_ = false;
     apply(window_drop(&model_, paths, read_whole_file));

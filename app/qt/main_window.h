@@ -6,6 +6,7 @@
 // effects.
 
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <thread>
@@ -37,6 +38,12 @@ class MainWindow : public QWidget {
     CompareWindow* compare_window() const { return compare_; }
     const WindowModel& model() const { return model_; }
 
+    // The program's command line (QApplication::arguments(): the program, then its
+    // arguments): the pictures named on it are taken as a drop of them, which only looks at
+    // the first. That is how a file manager's "Open with" hands the window a picture. Without
+    // arguments nothing happens.
+    void open_command_line(const QStringList& arguments);
+
     // For tests: what GO runs, and what opens a result in the picture viewer.
     void set_run_function(RunFn run) { run_ = std::move(run); }
     void set_opener(CompareWindow::Opener opener) { opener_ = std::move(opener); }
@@ -50,6 +57,7 @@ class MainWindow : public QWidget {
 
    private:
     void apply(const WindowEffects& e);
+    void take_drop(const std::vector<std::string>& paths);
     void go_clicked();
     void start_run(const RunRequest& request);
     void run_ended(const RunReport& report);

@@ -236,6 +236,11 @@ void on_paint(HWND window) {
     EndPaint(window, &ps);
 }
 
+void take_drop(const std::vector<std::string>& paths) {
+    apply(window_drop(&g.model, paths, read_dropped_file));
+    if (!g.model.refusal.empty()) std::fprintf(stderr, "%s\n", g.model.refusal.c_str());
+}
+
 void on_drop(HDROP drop) {
     // The length first: a path of any length arrives whole.
     const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
@@ -245,8 +250,7 @@ void on_drop(HDROP drop) {
     DragFinish(drop);
     std::vector<std::string> paths;
     if (got > 0) paths.push_back(wide_to_utf8(path));
-    apply(window_drop(&g.model, paths, read_dropped_file));
-    if (!g.model.refusal.empty()) std::fprintf(stderr, "%s\n", g.model.refusal.c_str());
+    take_drop(paths);
 }
 
 void on_command(int id, unsigned notification, HWND control) {
@@ -310,6 +314,14 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
+HICON program_icon(HINSTANCE instance, int size) {
+    // The .ico holds several sizes; LoadImage picks the one nearest to size.
+    HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON, size, size,
+                             LR_DEFAULTCOLOR);
+    if (icon != nullptr) return static_cast<HICON>(icon);
+    return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+}
+
 }  // namespace
 
 ATOM register_main_window_class(HINSTANCE instance) {
@@ -323,8 +335,8 @@ ATOM register_main_window_class(HINSTANCE instance) {
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = window_procedure;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-    wc.hIconSm = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    wc.hIcon = program_icon(instance, GetSystemMetrics(SM_CXICON));
+    wc.hIconSm = program_icon(instance, GetSystemMetrics(SM_CXSMICON));
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     const std::wstring class_name = utf8_to_wide(kWindowClassName);
@@ -338,6 +350,20 @@ HWND create_main_window(HINSTANCE instance) {
                            utf8_to_wide(kWindowTitle).c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                            CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance,
                            nullptr);
+}
+
+std::vector<std::string> command_line_arguments(const wchar_t* command_line) {
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** split = CommandLineToArgvW(command_line, &count);
+    if (split == nullptr) return arguments;
+    for (int i = 0; i < count; ++i) arguments.push_back(wide_to_utf8(split[i]));
+    LocalFree(split);
+    return arguments;
+}
+
+void open_command_line(const std::vector<std::string>& arguments) {
+    if (arguments.size() > 1) take_drop({arguments.begin() + 1, arguments.end()});
 }
 
 int run_message_loop() {

@@ -10,17 +10,31 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/window_model.h"
+
+// The program's icon among its resources (app/program.rc.in).
+inline constexpr int kProgramIconId = 1;
 
 // The progress control's id; the stop button's is kStopButtonId.
 inline constexpr int kProgressBarId = 6;
 
-// Registers the window classes (main and compare window); 0 on failure.
+// Registers the window classes (main and compare window); 0 on failure. The main window takes
+// the program's icon from instance's resources, Windows' default one when it has none.
 ATOM register_main_window_class(HINSTANCE instance);
 
 // Creates the main window at its initial size, not yet shown; nullptr on failure.
 HWND create_main_window(HINSTANCE instance);
+
+// The arguments of a command line split as Windows' shell splits it (CommandLineToArgvW), in
+// UTF-8; the first is the program. The window's own comes from GetCommandLineW().
+std::vector<std::string> command_line_arguments(const wchar_t* command_line);
+
+// Takes the pictures named after the program (arguments[1] on) as a drop of them, which only
+// looks at the first: how "Open with" and a drop on the program's icon in Explorer hand the
+// window a picture. Call after create_main_window; without arguments nothing happens.
+void open_command_line(const std::vector<std::string>& arguments);
 
 // Runs the message loop until WM_QUIT and returns its exit code.
 int run_message_loop();

@@ -11,5 +11,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     if (window == nullptr) return 1;
     ShowWindow(window, show);
     UpdateWindow(window);
+    // The narrow command line WinMain gets is in the ANSI code page; the wide one spells every
+    // file name.
+    open_command_line(command_line_arguments(GetCommandLineW()));
     return run_message_loop();
 }

@@ -27,6 +27,20 @@ Outcome run_driver(const TempDir& dir, const std::vector<std::string>& args,
 
 std::vector<std::string> files_in(const TempDir& dir) { return ::files_in(dir.path()); }
 
+// The current folder for as long as the object lives.
+class InFolder {
+   public:
+    explicit InFolder(const std::string& folder) : before_(std::filesystem::current_path()) {
+        std::filesystem::current_path(std::filesystem::u8path(folder));
+    }
+    ~InFolder() { std::filesystem::current_path(before_); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+   private:
+    std::filesystem::path before_;
+};
+
 TEST(Driver, HelpExplainsTheUsage) {
     TempDir dir;
     Outcome o = run_driver(dir, {"--help"});
@@ -47,7 +61,7 @@ TEST(Driver, WrongArgumentsGiveTheUsageAndStatusTwo) {
         {dir.file("p.bmp"), "10"},
         {dir.file("p.bmp"), "10", "10", "10"},
         {dir.file("p.bmp"), "ten", "10"},
-        {dir.file("p.bmp"), "10", "10x"},
+        {dir.file("p.bmp"), "10", "10px"},
         {dir.file("p.bmp"), "10", ""},
         {dir.file("p.bmp"), "99999999999", "10"},
         {"--bogus", dir.file("p.bmp"), "10", "10"},
@@ -56,6 +70,19 @@ TEST(Driver, WrongArgumentsGiveTheUsageAndStatusTwo) {
         {"--format", "jpeg", dir.file("p.bmp"), "10", "10"},
         {"--format=", dir.file("p.bmp"), "10", "10"},
         {dir.file("p.bmp"), "10", "10", "--format"},
+        {dir.file("p.bmp"), "auto", "auto"},
+        {dir.file("p.bmp"), "-2x", "10"},
+        {dir.file("p.bmp"), "0x", "10"},
+        {dir.file("p.bmp"), "10", "0%"},
+        {dir.file("p.bmp"), "1e3x", "10"},
+        {dir.file("p.bmp"), "nanx", "10"},
+        {dir.file("p.bmp"), "0x10", "10"},
+        {dir.file("p.bmp"), "1.0000000001x", "10"},
+        {dir.file("p.bmp"), "10", "10", "-o"},
+        {"--output-dir=", dir.file("p.bmp"), "10", "10"},
+        {"-o", "", dir.file("p.bmp"), "10", "10"},
+        {"--version", dir.file("p.bmp"), "10", "10"},
+        {"--version", "--version"},
     };
     for (const auto& args : wrong) {
         Outcome o = run_driver(dir, args);
@@ -65,6 +92,28 @@ TEST(Driver, WrongArgumentsGiveTheUsageAndStatusTwo) {
         EXPECT_NE(o.err.find("Usage: enlarge3"), std::string::npos) << shown;
         EXPECT_EQ(files_in(dir), std::vector<std::string>{"p.bmp"}) << shown;
     }
+}
+
+TEST(Driver, VersionIsTheProgramsNameAndTheProjectVersion) {
+    TempDir dir;
+    Outcome o = run_driver(dir, {"--version"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "enlarge3 " ENLARGE3_VERSION "\n");
+    EXPECT_EQ(o.err, "");
+}
+
+// Explorer shows enlarge3.exe with the program's icon: an icon group among its resources.
+TEST(Driver, CarriesTheProgramIconForExplorer) {
+#ifndef _WIN32
+    GTEST_SKIP() << "only Windows programs carry their icon";
+#else
+    HMODULE exe = LoadLibraryExW(utf8_to_wide(ENLARGE3_EXE).c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(exe, nullptr);
+    EXPECT_NE(FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)),
+              nullptr);  // RT_GROUP_ICON
+    FreeLibrary(exe);
+#endif
 }
 
 TEST(Driver, UnknownLaneInstructionSetIsRefusedBeforeAnyWork) {
@@ -88,6 +137,126 @@ TEST(Driver, WritesTheLanczos3ResultBesideThePicture) {
     TestPicture result = decode_result_bmp(read_file(dir.file("cat_lanczos3.bmp")));
     EXPECT_EQ(result.width, 13);
     EXPECT_EQ(result.height, 9);
+}
+
+// A size given as factors, percentages or auto gives the very results of the same size given
+// in pixels.
+TEST(Driver, FactorsPercentagesAndAutoComeToPixelsOfThePicturesSides) {
+    struct Case {
+        const char *width, *height, *pixel_width, *pixel_height;
+    };
+    // The picture is 7 x 5.
+    const Case cases[] = {
+        {"2x", "200%", "14", "10"},
+        {"1.5x", "auto", "11", "8"},  // 10.5 and 7.857 rounded
+        {"auto", "3X", "21", "15"},
+        {"50", "auto", "50", "36"},  // 35.71
+    };
+    for (const Case& c : cases) {
+        TempDir said, exact;
+        for (const TempDir* d : {&said, &exact})
+            write_file(d->file("cat.bmp"), encode_bmp(random_picture(7, 5, 2)));
+        Outcome a =
+            run_driver(said, {"--method", "lanczos3", said.file("cat.bmp"), c.width, c.height});
+        Outcome b = run_driver(
+            exact, {"--method", "lanczos3", exact.file("cat.bmp"), c.pixel_width, c.pixel_height});
+        ASSERT_EQ(a.status, 0) << c.width << " " << c.height << ": " << a.err;
+        ASSERT_EQ(b.status, 0) << b.err;
+        const std::vector<std::uint8_t> result = read_file(said.file("cat_lanczos3.bmp"));
+        const TestPicture pic = decode_result_bmp(result);
+        EXPECT_EQ(std::to_string(pic.width) + " x " + std::to_string(pic.height),
+                  std::string(c.pixel_width) + " x " + c.pixel_height)
+            << c.width << " " << c.height;
+        EXPECT_TRUE(result == read_file(exact.file("cat_lanczos3.bmp")));
+    }
+}
+
+// -o puts the results in a folder, made with its parents, under the names they would have
+// beside the picture, and leaves the picture's folder as it was.
+TEST(Driver, OutputFolderTakesTheResultsUnderTheirUsualNames) {
+    TempDir dir;
+    const TestPicture pic = random_picture(9, 7, 11);
+    write_file(dir.file("beside.bmp"), encode_bmp(pic));
+    ASSERT_EQ(run_driver(dir, {dir.file("beside.bmp"), "19", "15"}).status, 0);
+    ASSERT_TRUE(make_folder(dir.file("pictures")));
+    const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
+    const std::string picture = dir.file("pictures") + sep + "beside.bmp";
+    write_file(picture, encode_bmp(pic));
+    for (int form = 0; form < 4; ++form) {
+        const std::string deep = dir.file("out" + std::to_string(form)) + sep + "a" + sep + "b";
+        const std::vector<std::vector<std::string>> forms = {
+            {"-o", deep, picture, "19", "15"},
+            {"--output-dir", deep, picture, "19", "15"},
+            {"--output-dir=" + deep, picture, "19", "15"},
+            {picture, "19", "15", "-o", deep + sep},
+        };
+        Outcome o = run_driver(dir, forms[form]);
+        EXPECT_EQ(o.status, 0) << form << ": " << o.err;
+        EXPECT_EQ(::files_in(dir.file("pictures")), std::vector<std::string>{"beside.bmp"});
+        EXPECT_EQ(::files_in(deep), (std::vector<std::string>{"beside_dct.bmp", "beside_hybrid.bmp",
+                                                              "beside_lanczos3.bmp"}))
+            << form;
+        for (const char* method : {"_lanczos3.bmp", "_hybrid.bmp", "_dct.bmp"})
+            EXPECT_TRUE(read_file(deep + sep + "beside" + method) ==
+                        read_file(dir.file("beside") + method))
+                << method;
+    }
+}
+
+// As the user types it in the picture's folder, with a folder name relative to it, and with a
+// folder path longer than Windows' 260 characters.
+TEST(Driver, OutputFolderRelativeOrPastWindowsPathLimit) {
+    TempDir dir;
+    write_file(dir.file("p.a.bmp"), encode_bmp(random_picture(6, 4, 12)));
+    Outcome o;
+    {
+        InFolder here(dir.path());
+        o = run_driver(dir, {"--method", "lanczos3", "-o", "results", "p.a.bmp", "2x", "auto"});
+    }
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(
+        decode_result_bmp(read_file(dir.file("results") +
+                                    static_cast<char>(std::filesystem::path::preferred_separator) +
+                                    "p.a_lanczos3.bmp"))
+            .width,
+        12);
+
+    std::string deep = dir.path();
+    for (int i = 0; i < 5; ++i)
+        deep += static_cast<char>(std::filesystem::path::preferred_separator) +
+                std::string(60, static_cast<char>('a' + i));
+    ASSERT_GT(deep.size(), 300u);
+    o = run_driver(dir, {"--method", "hybrid", "-o", deep, dir.file("p.a.bmp"), "12", "8"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    // std::filesystem cannot list a folder that deep on Windows; the file calls reach it.
+    const std::string result =
+        deep + static_cast<char>(std::filesystem::path::preferred_separator) + "p.a_hybrid.bmp";
+    EXPECT_EQ(decode_result_bmp(read_file(result)).height, 8);
+}
+
+// -o naming a file, or a folder that cannot be made: one line, status 1, nothing written. A
+// run refused before its picture is read makes no folder.
+TEST(Driver, OutputFolderThatCannotBeUsedIsRefusedAndNothingIsWritten) {
+    TempDir dir;
+    write_file(dir.file("p.bmp"), encode_bmp(random_picture(6, 4, 12)));
+    write_file(dir.file("afile"), {1, 2, 3});
+    const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
+    struct Case {
+        std::string folder, picture, says;
+    };
+    const Case cases[] = {
+        {dir.file("afile"), dir.file("p.bmp"), "is not a folder"},
+        {dir.file("afile") + sep + "sub", dir.file("p.bmp"), "cannot make the folder '"},
+        {dir.file("new"), dir.file("missing.bmp"), "cannot open"},
+    };
+    for (const Case& c : cases) {
+        Outcome o = run_driver(dir, {"-o", c.folder, c.picture, "2x", "2x"});
+        EXPECT_EQ(o.status, 1) << c.folder;
+        EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(files_in(dir), (std::vector<std::string>{"afile", "p.bmp"})) << c.folder;
+    }
 }
 
 TEST(Driver, ProgressOffATerminalIsALinePerTenthAndChangesNothingElse) {
@@ -178,6 +347,12 @@ std::vector<BadRun> bad_runs() {
         {"NegativeHeight", good, false, "16", "-1", "must not be negative"},
         {"TooLargeForBmp", good, false, "100000", "100000", "too large"},
         {"EmptyFile", {}, false, "16", "12", "not a picture the tool reads"},
+        {"FactorComingToZero", good, false, "1%", "12",
+         "WIDTH '1%' of the picture's 8 pixels "
+         "comes to 0 pixels"},
+        {"AutoComingToZero", good, false, "0", "auto", "HEIGHT 'auto' comes to 0 pixels"},
+        {"FactorTooLargeForBmp", good, false, "20000x", "auto", "too large for a BMP file"},
+        {"NegativeWithAuto", good, false, "auto", "-3", "must not be negative"},
     };
 }
 
@@ -259,20 +434,6 @@ TEST(Driver, ArgumentsArriveUnchangedAndMessagesRepeatThemInUtf8) {
         EXPECT_NE(o.err.find("unknown method '" + name + "'"), std::string::npos) << o.err;
     }
 }
-
-// The current folder for as long as the object lives.
-class InFolder {
-   public:
-    explicit InFolder(const std::string& folder) : before_(std::filesystem::current_path()) {
-        std::filesystem::current_path(std::filesystem::u8path(folder));
-    }
-    ~InFolder() { std::filesystem::current_path(before_); }
-    InFolder(const InFolder&) = delete;
-    InFolder& operator=(const InFolder&) = delete;
-
-   private:
-    std::filesystem::path before_;
-};
 
 struct UnicodeName {
     const char* name;

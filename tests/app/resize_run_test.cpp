@@ -239,3 +239,39 @@ TEST(ResizeRunFormat, AlphaCountsInTheMemoryAMethodNeeds) {
 }
 
 }  // namespace
+
+namespace {
+
+// The name results take in an output folder is the picture's file name there, whatever
+// folder the picture is in; without a folder it is the picture's own path.
+TEST(ResultsNamingPath, IsThePicturesFileNameInTheOutputFolder) {
+    EXPECT_EQ(results_naming_path("photos/2024/cat.bmp", "out"), "out/cat.bmp");
+    EXPECT_EQ(results_naming_path("cat.bmp", "out/"), "out/cat.bmp");
+    EXPECT_EQ(results_naming_path("/abs/scans.d/page", "/tmp/o"), "/tmp/o/page");
+    EXPECT_EQ(results_naming_path("photos/cat.bmp", ""), "photos/cat.bmp");
+    EXPECT_EQ(method_result_name(results_naming_path("a.b/holiday.jpeg", "out"), "dct",
+                                 ResultFormat::png),
+              "out/holiday_dct.png");
+}
+
+// A run refused before the folder is made leaves no folder; a run with one writes its results
+// there and reports their paths.
+TEST(ResizeRunOutputFolder, IsMadeOnlyForARunThatWillWriteAndReportsTheResultsThere) {
+    Scene s(8, 6);
+    OutputSize size;
+    ASSERT_TRUE(parse_output_size("1%", "auto", &size).ok());
+    RunReport r = resize_run(s.picture, size, s.dir.file("out"), kMethodLanczos3);
+    EXPECT_EQ(r.input.code, StatusCode::bad_size);
+    EXPECT_FALSE(file_exists(s.dir.file("out")));
+
+    ASSERT_TRUE(parse_output_size("2x", "auto", &size).ok());
+    r = resize_run(s.picture, size, s.dir.file("out"), kMethodLanczos3);
+    ASSERT_TRUE(r.ok()) << r.failure_text();
+    EXPECT_EQ(r.result_path[0], s.dir.file("out") + "/in_lanczos3.bmp");
+    const TestPicture result = decode_result_bmp(read_file(r.result_path[0]));
+    EXPECT_EQ(result.width, 16);
+    EXPECT_EQ(result.height, 12);
+    EXPECT_FALSE(file_exists(s.result(0)));
+}
+
+}  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -71,6 +73,18 @@ class WindowModelTest : public ::testing::Test {
     WindowModel m;
     std::vector<PaintOp> ops;
 };
+
+// The title cannot drift from the version --version prints: CMake's 1.0 is "Ver1.00".
+TEST(WindowTitle, EndsInTheProjectVersionWrittenVerMajorPointTwoDigitMinor) {
+    char version[32];
+    std::snprintf(version, sizeof version, " Ver%d.%02d", ENLARGE3_VERSION_MAJOR,
+                  ENLARGE3_VERSION_MINOR);
+    const std::string title = kWindowTitle;
+    ASSERT_GE(title.size(), std::strlen(version));
+    EXPECT_EQ(title.substr(title.size() - std::strlen(version)), version);
+    EXPECT_EQ(std::string(ENLARGE3_VERSION), std::to_string(ENLARGE3_VERSION_MAJOR) + "." +
+                                                 std::to_string(ENLARGE3_VERSION_MINOR));
+}
 
 TEST_F(WindowModelTest, StartsEmptyWithZerosAndGoDisabled) {
     EXPECT_EQ(m.width_text, "0");

@@ -32,20 +32,30 @@ unshown="$(grep -o 'docs/[A-Za-z0-9_.-]*\.png' "$prefix/share/doc/enlarge3/READM
   while read -r shown; do [ -f "$prefix/share/doc/enlarge3/$shown" ] || echo "$shown"; done)"
 [ -z "$unshown" ] || fail "the README shows pictures that are not installed:" $unshown
 
-# The driver runs from the tree: its help, and a real enlargement beside a copy of the picture.
+# The driver runs from the tree: its help and version, and real enlargements, as the README's
+# examples have them, beside a copy of the picture and into a folder.
 help="$("$prefix/bin/enlarge3" --help)" || fail "enlarge3 --help failed"
 case "$help" in Usage:*) ;; *) fail "enlarge3 --help does not start with its usage line" ;; esac
+project_version="$(sed -n 's/^project(enlarge3 VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
+version="$("$prefix/bin/enlarge3" --version)" || fail "enlarge3 --version failed"
+[ "$version" = "enlarge3 $project_version" ] ||
+  fail "enlarge3 --version says '$version', not 'enlarge3 $project_version'"
 cp "$picture" "$work/picture.bmp"
 width=$(od -An -t d4 -j 18 -N 4 "$work/picture.bmp" | tr -d ' ')
 height=$(od -An -t d4 -j 22 -N 4 "$work/picture.bmp" | tr -d ' ')
-if "$prefix/bin/enlarge3" "$work/picture.bmp" $((2 * width)) $((2 * height)) >"$work/run.out" 2>&1; then
-  for method in lanczos3 hybrid dct; do
-    [ -s "$work/picture_$method.bmp" ] || fail "the installed enlarge3 wrote no picture_$method.bmp"
-  done
-else
+if ! (cd "$work" && "$prefix/bin/enlarge3" picture.bmp 2x 200% >run.out 2>&1 &&
+  "$prefix/bin/enlarge3" -o out picture.bmp $((3 * width)) auto >>run.out 2>&1); then
   fail "the installed enlarge3 failed to enlarge $picture:"
   cat "$work/run.out" >&2
 fi
+for method in lanczos3 hybrid dct; do
+  result="$work/picture_$method.bmp"
+  [ -s "$result" ] || fail "the installed enlarge3 wrote no picture_$method.bmp"
+  [ "$(od -An -t d4 -j 18 -N 4 "$result" 2>/dev/null | tr -d ' ')" = $((2 * width)) ] ||
+    fail "picture_$method.bmp is not twice as wide as the picture"
+  [ "$(od -An -t d4 -j 22 -N 4 "$work/out/picture_$method.bmp" 2>/dev/null | tr -d ' ')" = $((3 * height)) ] ||
+    fail "enlarge3 -o out wrote no out/picture_$method.bmp three times as high as the picture"
+done
 
 # The window's libraries resolve (it cannot be opened here without a display).
 if missing="$(LC_ALL=C ldd "$prefix/bin/enlarge3-window" 2>&1 | grep 'not found')"; then

@@ -192,6 +192,18 @@ class WindowTest : public QObject {
         }
     }
 
+    // The title bar and the task bar show the project's icon, the very picture installed.
+    void window_has_the_projects_icon() {
+        MainWindow w;
+        const QImage icon = w.windowIcon().pixmap(QSize(256, 256)).toImage();
+        const QImage drawn(QString::fromUtf8(ENLARGE3_SOURCE_DIR "/packaging/enlarge3.png"));
+        QVERIFY(!drawn.isNull());
+        QVERIFY2(!w.windowIcon().isNull(), "no icon");
+        QCOMPARE(icon.size(), drawn.size());
+        QCOMPARE(icon.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+
     void japanese_font_is_installed() {
         const QString texts =
             QString::fromUtf8(kWindowTitle) + QString::fromUtf8(kWidthLabel.text) +
@@ -231,6 +243,39 @@ class WindowTest : public QObject {
             QVERIFY(write_file(native(photo), encode_bmp(demo_picture(320, 200))));
             drop_files(&w, {photo});
             QVERIFY(w.grab().save(QString::fromLocal8Bit(shots) + "/window-qt.png"));
+        }
+    }
+
+    // "Open with" and enlarge3-window PICTURE: the picture is taken as if dropped; one that
+    // cannot be read leaves the window empty, as after a refused drop.
+    void a_picture_on_the_command_line_is_taken_as_if_dropped() {
+        const QString path = picture("command line/猫.bmp", 7, 5);
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.open_command_line({"enlarge3-window", path, dir_.path() + "/ignored.bmp"});
+        QCOMPARE(w.width_box()->text(), QString("7"));
+        QCOMPARE(w.height_box()->text(), QString("5"));
+        QVERIFY(w.go_button()->isEnabled());
+        QCOMPARE(w.model().accepted_path, native(path));
+        const QImage shot = w.grab().toImage();
+        QCOMPARE(rgb_at(shot, 4 + 6, 48 + 4), QRgb(test_pixel_rgb(6, 4)));
+        QTest::mouseClick(w.go_button(), Qt::LeftButton);
+        WAIT_FOR_RUN(w);
+        QVERIFY(results_of(path).contains("_lanczos3.bmp"));
+
+        for (const QStringList& args :
+             {QStringList{"enlarge3-window", dir_.path() + "/missing.bmp"},
+              QStringList{"enlarge3-window", dir_.path()}, QStringList{"enlarge3-window"}}) {
+            MainWindow empty;
+            empty.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&empty));
+            empty.open_command_line(args);
+            QCOMPARE(empty.width_box()->text(), QString("0"));
+            QCOMPARE(empty.height_box()->text(), QString("0"));
+            QVERIFY(!empty.go_button()->isEnabled());
+            QVERIFY(!empty.model().picture_held);
+            QCOMPARE(rgb_at(empty.grab().toImage(), 4, 48), QRgb(0xC0C0C0));
         }
     }
 

@@ -358,6 +358,16 @@ int CALLBACK count_family(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM n) 
     return 1;
 }
 
+// The title bar and the task bar show the program's icon, not Windows' default one.
+TEST_F(Win32Window, ClassHasTheProgramsIcon) {
+    const HICON fallback = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    for (int which : {GCLP_HICON, GCLP_HICONSM}) {
+        const HICON icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, which));
+        EXPECT_NE(icon, nullptr) << which;
+        EXPECT_NE(icon, fallback) << which;
+    }
+}
+
 TEST_F(Win32Window, AJapaneseFontIsInstalled) {
     LOGFONTW lf;
     std::memset(&lf, 0, sizeof lf);
@@ -392,6 +402,40 @@ TEST_F(Win32Window, DropShowsThePictureUnscaledAndFillsTheBoxes) {
     EXPECT_EQ(rgb_of(pixel(3, 48)), 0xC0C0C0u);
     EXPECT_EQ(rgb_of(pixel(4 + 7, 48)), 0xC0C0C0u);
     EXPECT_EQ(rgb_of(pixel(4, 48 + 5)), 0xC0C0C0u);
+}
+
+// "Open with" and a drop on the program's icon start it with the picture on its command line,
+// quoted as Explorer quotes it: the picture is taken as if dropped.
+TEST_F(Win32Window, APictureOnTheCommandLineIsTakenAsIfDropped) {
+    const std::string path = picture("command line\\猫 😀.bmp", 7, 5);
+    const std::vector<std::string> arguments = command_line_arguments(
+        (L"\"C:\\Program Files\\enlarge3\\enlarge3-window.exe\" \"" + wide(path) + L"\" other.bmp")
+            .c_str());
+    ASSERT_EQ(arguments.size(), 3u);
+    EXPECT_EQ(arguments[0], "C:\\Program Files\\enlarge3\\enlarge3-window.exe");
+    EXPECT_EQ(arguments[1], path);
+    open_command_line(arguments);
+    EXPECT_EQ(text_of(width_box), L"7");
+    EXPECT_EQ(text_of(height_box), L"5");
+    EXPECT_TRUE(IsWindowEnabled(go));
+    EXPECT_EQ(main_window_model().accepted_path, path);
+    EXPECT_EQ(rgb_of(pixel(4 + 6, 48 + 4)), test_pixel_rgb(6, 4));
+}
+
+// A picture that cannot be read, or none: the window stays empty, as after a refused drop.
+TEST_F(Win32Window, AnUnreadablePictureOnTheCommandLineLeavesTheWindowEmpty) {
+    make_dirs(root_ + "\\folder");
+    for (const std::wstring& line : {L"enlarge3-window.exe \"" + wide(root_) + L"\\missing.bmp\"",
+                                     L"enlarge3-window.exe \"" + wide(root_) + L"\\folder\"",
+                                     std::wstring(L"enlarge3-window.exe")}) {
+        open_command_line(command_line_arguments(line.c_str()));
+        EXPECT_EQ(text_of(width_box), L"0");
+        EXPECT_EQ(text_of(height_box), L"0");
+        EXPECT_FALSE(IsWindowEnabled(go));
+        EXPECT_FALSE(main_window_model().picture_held);
+        repaint();
+        EXPECT_EQ(rgb_of(pixel(4, 48)), 0xC0C0C0u);
+    }
 }
 
 TEST_F(Win32Window, PictureBehindALargerHeaderAndLargerThanTheWindow) {
