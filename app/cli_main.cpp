@@ -19,9 +19,11 @@
 
 namespace {
 
-const char kUsage[] =
+const char kUsageLines[] =
     "Usage: enlarge3 [OPTION]... PICTURE WIDTH HEIGHT\n"
-    "  or:  enlarge3 --help | --version\n"
+    "  or:  enlarge3 --help | --version\n";
+
+const char kHelpBody[] =
     "\n"
     "Enlarges a picture by three methods and writes one result per method beside the picture\n"
     "(or, with --output-dir, in a folder of your choice):\n"
@@ -64,8 +66,10 @@ const char kUsage[] =
     "size did not fit it, a method refused the size or a result could not be written (each\n"
     "reason on standard error); 2 for wrong arguments.\n";
 
+// The reason on top and the usage below it, short enough that the reason stays in view.
 int usage_error(const std::string& why) {
-    print_text(stderr, "enlarge3: " + why + "\n\n" + kUsage);
+    print_text(stderr, "enlarge3: " + why + "\n" + kUsageLines +
+                           "Try 'enlarge3 --help' for more information.\n");
     return 2;
 }
 
@@ -149,7 +153,7 @@ int driver_main(int argc, char** argv) {
         if (!options_done && std::strcmp(a, "--") == 0) {
             options_done = true;
         } else if (!options_done && (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0)) {
-            print_text(stdout, kUsage);
+            print_text(stdout, std::string(kUsageLines) + kHelpBody);
             return 0;
         } else if (!options_done && std::strcmp(a, "--version") == 0) {
             show_version = true;

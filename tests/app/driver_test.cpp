@@ -90,6 +90,9 @@ TEST(Driver, WrongArgumentsGiveTheUsageAndStatusTwo) {
         for (const auto& a : args) shown += a + " ";
         EXPECT_EQ(o.status, 2) << shown;
         EXPECT_NE(o.err.find("Usage: enlarge3"), std::string::npos) << shown;
+        // The reason comes first and the whole help does not bury it.
+        EXPECT_EQ(o.err.rfind("enlarge3: ", 0), 0u) << shown;
+        EXPECT_EQ(o.err.find("Exit status"), std::string::npos) << shown;
         EXPECT_EQ(files_in(dir), std::vector<std::string>{"p.bmp"}) << shown;
     }
 }
