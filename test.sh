@@ -4,6 +4,7 @@
 #   build-win/  the Windows programs, cross-built; their tests run under Wine
 #   build-asan/ the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
 #   build-fuzz/ the libFuzzer target, run for a minute on the seed corpus
+#   build-plain/ the driver as a machine with only a compiler and CMake builds it: BMP only
 #   dist/       the Debian package and the Windows zip (scripts/package.sh), then checked
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -19,6 +20,11 @@ cmake --build build-win -j "$jobs"
 
 # The packages come from the two builds above, so this adds little more than CPack's time.
 scripts/package.sh
+
+# The driver alone, without Qt, libpng and libjpeg, checked against the full build's results.
+cmake -S . -B build-plain -DCMAKE_BUILD_TYPE=Release -DENLARGE3_WERROR=ON -DENLARGE3_TESTS=OFF \
+  -DENLARGE3_QT=OFF -DENLARGE3_CODECS=OFF
+cmake --build build-plain --target enlarge3 -j "$jobs"
 
 # The window's toolkit is left out here: its own leaks are not this program's.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENLARGE3_SANITIZE=ON \
@@ -36,6 +42,8 @@ mkdir -p build-tests build-fuzz/corpus build-fuzz/findings
   printf 'subdirs("%s" "%s" "%s")\n' "$PWD/build" "$PWD/build-win" "$PWD/build-asan"
   printf 'add_test(Packages.DebAndZipHoldEveryFileAndWork bash "%s/tests/packaging/package_test.sh" "%s/dist" "%s")\n' \
     "$PWD" "$PWD" "$PWD"
+  printf 'add_test(PlainBuild.BmpOnlyDriverGivesTheSameResultsAndRefusesPng bash "%s/tests/packaging/plain_build_test.sh" "%s/build-plain/enlarge3" "%s/build/enlarge3" "%s")\n' \
+    "$PWD" "$PWD" "$PWD" "$PWD"
   printf 'add_test(fuzz_one_minute "%s" -max_total_time=60 -max_len=4096 -timeout=20 -rss_limit_mb=2048 -artifact_prefix=%s/ "%s" "%s")\n' \
     "$PWD/build-fuzz/tests/fuzz/picture_fuzz" "$PWD/build-fuzz/findings" "$PWD/build-fuzz/corpus" "$PWD/build-fuzz/seeds"
   printf 'set_tests_properties(fuzz_one_minute PROPERTIES TIMEOUT 600 ENVIRONMENT "ENLARGE3_THREADS=1")\n'

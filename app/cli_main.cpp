@@ -16,6 +16,7 @@
 #include "app/resize_run.h"
 #include "base/file_io.h"
 #include "base/isa.h"
+#include "image/codecs.h"
 
 namespace {
 
@@ -180,6 +181,10 @@ int driver_main(int argc, char** argv) {
             if (std::strcmp(name, "bmp") == 0) {
                 format = FormatChoice::bmp;
             } else if (std::strcmp(name, "png") == 0) {
+                // Refused before the methods' work rather than at each result.
+                if (!picture_codecs_built())
+                    return usage_error("--format png: this build writes BMP results only (it was "
+                                       "built without libpng and libjpeg)");
                 format = FormatChoice::png;
             } else {
                 return usage_error(std::string("unknown format '") + name +

@@ -36,6 +36,10 @@ Status decode_png(const unsigned char* data, std::size_t size, const std::string
 Status decode_jpeg(const unsigned char* data, std::size_t size, const std::string& display_name,
                    const DecodeLimits& limits, PlanarPicture* out);
 
+// Whether this build has the PNG and JPEG codecs: always on Windows; on Linux unless it was
+// built without libpng and libjpeg, when the three functions here refuse as unsupported.
+bool picture_codecs_built();
+
 // Receives a file's bytes in order as they are made; returns false when it cannot keep them,
 // which stops the writing.
 using ByteSink = std::function<bool(const unsigned char* bytes, std::size_t count)>;

@@ -231,6 +231,8 @@ Status decode_jpeg(const unsigned char* data, std::size_t size, const std::strin
                         GUID_ContainerFormatJpeg, limits, out);
 }
 
+bool picture_codecs_built() { return true; }
+
 Status encode_png(const std::string& display_name, int width, int height,
                   const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
                   const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink) {
