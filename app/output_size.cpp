@@ -77,14 +77,14 @@ OutputSize OutputSize::exact(int width, int height) {
 }
 
 bool OutputSize::is_exact() const {
-    return width.kind == SideSpec::Kind::pixels && height.kind == SideSpec::Kind::pixels;
+    return width.kind == SideSize::Kind::pixels && height.kind == SideSize::Kind::pixels;
 }
 
-Status parse_side(const std::string& text, const char* which, SideSpec* out) {
-    SideSpec s;
+Status parse_side(const std::string& text, const char* which, SideSize* out) {
+    SideSize s;
     s.text = text;
     if (text == "auto") {
-        s.kind = SideSpec::Kind::automatic;
+        s.kind = SideSize::Kind::automatic;
         *out = s;
         return Status::success();
     }
@@ -99,7 +99,7 @@ Status parse_side(const std::string& text, const char* which, SideSpec* out) {
                           &too_long)) {
             if (s.numerator == 0) return side_failure(which, text, "must be more than 0");
             if (last == '%') s.denominator *= 100;
-            s.kind = SideSpec::Kind::fraction;
+            s.kind = SideSize::Kind::fraction;
             *out = s;
             return Status::success();
         }
@@ -118,7 +118,7 @@ Status parse_output_size(const std::string& width, const std::string& height, Ou
     if (!st.ok()) return st;
     st = parse_side(height, "HEIGHT", &s.height);
     if (!st.ok()) return st;
-    if (s.width.kind == SideSpec::Kind::automatic && s.height.kind == SideSpec::Kind::automatic)
+    if (s.width.kind == SideSize::Kind::automatic && s.height.kind == SideSize::Kind::automatic)
         return Status::failure(StatusCode::bad_size,
                                "WIDTH and HEIGHT cannot both be auto: give one of them");
     *out = s;
@@ -128,8 +128,8 @@ Status parse_output_size(const std::string& width, const std::string& height, Ou
 namespace {
 
 // A side that does not depend on the other one: pixels as given, a fraction of picture_side.
-Status resolve_direct(const SideSpec& s, const char* which, int picture_side, int* out) {
-    if (s.kind == SideSpec::Kind::pixels) {
+Status resolve_direct(const SideSize& s, const char* which, int picture_side, int* out) {
+    if (s.kind == SideSize::Kind::pixels) {
         *out = s.pixels;
         return Status::success();
     }
@@ -147,7 +147,7 @@ Status resolve_direct(const SideSpec& s, const char* which, int picture_side, in
 }
 
 // The side that keeps the proportions: other_out x this_in / other_in.
-Status resolve_auto(const SideSpec& s, const char* which, int this_in, int other_in, int other_out,
+Status resolve_auto(const SideSize& s, const char* which, int this_in, int other_in, int other_out,
                     int* out) {
     if (other_in <= 0 || other_out < 0)
         return side_failure(which, s.text,
@@ -168,8 +168,8 @@ Status resolve_auto(const SideSpec& s, const char* which, int this_in, int other
 }  // namespace
 
 Status resolve_output_size(const OutputSize& size, int W, int H, int* out_width, int* out_height) {
-    const bool auto_width = size.width.kind == SideSpec::Kind::automatic;
-    const bool auto_height = size.height.kind == SideSpec::Kind::automatic;
+    const bool auto_width = size.width.kind == SideSize::Kind::automatic;
+    const bool auto_height = size.height.kind == SideSize::Kind::automatic;
     if (auto_width && auto_height)
         return Status::failure(StatusCode::bad_size,
                                "WIDTH and HEIGHT cannot both be auto: give one of them");

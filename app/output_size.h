@@ -10,7 +10,7 @@
 
 #include "base/status.h"
 
-struct SideSpec {
+struct SideSize {
     enum class Kind { pixels, fraction, automatic };
     Kind kind = Kind::pixels;
     // Kind::pixels: the side itself, any int (negative sides are refused by the run, not here).
@@ -24,7 +24,7 @@ struct SideSpec {
 };
 
 struct OutputSize {
-    SideSpec width, height;
+    SideSize width, height;
     // Both sides as plain pixel counts.
     static OutputSize exact(int width, int height);
     // Whether the sides can be known without the picture's size.
@@ -37,7 +37,7 @@ struct OutputSize {
 // '%'. Each has at most 9 significant digits and 9 after the point, and is above 0. "auto"
 // keeps the proportions. Anything else is refused as bad_size with a line that names the side
 // (which: "WIDTH" or "HEIGHT") and repeats the text.
-Status parse_side(const std::string& text, const char* which, SideSpec* out);
+Status parse_side(const std::string& text, const char* which, SideSize* out);
 
 // Parses WIDTH and HEIGHT; both "auto" is refused as bad_size, since nothing fixes the size.
 Status parse_output_size(const std::string& width, const std::string& height, OutputSize* out);

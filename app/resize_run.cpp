@@ -129,8 +129,8 @@ RunReport resize_run(const std::string& path, const OutputSize& size,
                      const std::string& output_folder, unsigned methods, RunProgress* progress,
                      FormatChoice choice) {
     RunReport report;
-    const bool negative = (size.width.kind == SideSpec::Kind::pixels && size.width.pixels < 0) ||
-                          (size.height.kind == SideSpec::Kind::pixels && size.height.pixels < 0);
+    const bool negative = (size.width.kind == SideSize::Kind::pixels && size.width.pixels < 0) ||
+                          (size.height.kind == SideSize::Kind::pixels && size.height.pixels < 0);
     if (negative) {
         report.input =
             Status::failure(StatusCode::bad_size, "the output size " + size.width.text + " x " +

@@ -96,8 +96,8 @@ std::vector<std::uint8_t> run_length_rows(const std::vector<std::uint32_t>& indi
     return out;
 }
 
-PngSpec png_spec(int colour_type, int depth) {
-    PngSpec s;
+PngLayout png_layout(int colour_type, int depth) {
+    PngLayout s;
     s.width = kWidth;
     s.height = kHeight;
     s.colour_type = colour_type;
@@ -221,7 +221,7 @@ std::vector<Kind> png_kinds() {
     std::vector<Kind> kinds;
     std::mt19937 rng(4);
     for (int depth : {1, 4, 8, 16}) {
-        PngSpec s = png_spec(0, depth);
+        PngLayout s = png_layout(0, depth);
         TestPicture want = pic;
         for (Rgb& c : want.pixels) {
             const std::uint32_t v = static_cast<std::uint32_t>(rng()) & ((1u << depth) - 1);
@@ -234,7 +234,7 @@ std::vector<Kind> png_kinds() {
         kinds.push_back({"PngGrey" + std::to_string(depth), ".png", encode_png_file(s), want, {}});
     }
     for (bool interlaced : {false, true}) {
-        PngSpec s = png_spec(2, 8);
+        PngLayout s = png_layout(2, 8);
         s.interlaced = interlaced;
         for (const Rgb& c : pic.pixels) s.samples.insert(s.samples.end(), {c.r, c.g, c.b});
         kinds.push_back(
@@ -242,7 +242,7 @@ std::vector<Kind> png_kinds() {
     }
     {
         // 16 bits whose nearest 8-bit value is the picture's, and low bytes that must not count.
-        PngSpec s = png_spec(2, 16);
+        PngLayout s = png_layout(2, 16);
         for (const Rgb& c : pic.pixels)
             for (std::uint8_t v : {c.r, c.g, c.b}) {
                 const int jittered = v * 257 + static_cast<int>(rng() % 129) - 64;
@@ -260,7 +260,7 @@ std::vector<Kind> png_kinds() {
         kinds.push_back({"PngRgb16", ".png", encode_png_file(s), want, {}});
     }
     for (int depth : {2, 8}) {
-        PngSpec s = png_spec(3, depth);
+        PngLayout s = png_layout(3, depth);
         s.palette = random_palette(1u << depth, static_cast<std::uint32_t>(depth + 60));
         const std::vector<std::uint32_t> idx = random_indices(
             n, static_cast<std::uint32_t>(s.palette.size()), static_cast<std::uint32_t>(depth));
@@ -272,7 +272,7 @@ std::vector<Kind> png_kinds() {
                          {}});
     }
     {
-        PngSpec s = png_spec(3, 4);
+        PngLayout s = png_layout(3, 4);
         s.interlaced = true;
         s.palette = random_palette(16, 70);
         s.trns = {0, 128, 255, 40};  // the first four entries' alpha, the rest opaque
@@ -286,7 +286,7 @@ std::vector<Kind> png_kinds() {
                          from_palette(s.palette, idx), alpha});
     }
     {
-        PngSpec s = png_spec(6, 8);
+        PngLayout s = png_layout(6, 8);
         std::vector<std::uint8_t> alpha;
         for (std::size_t i = 0; i < n; ++i) {
             const Rgb& c = pic.pixels[i];
@@ -297,7 +297,7 @@ std::vector<Kind> png_kinds() {
     }
     {
         // Grey and alpha of 16 bits, exact multiples of 257: the 8-bit values themselves.
-        PngSpec s = png_spec(4, 16);
+        PngLayout s = png_layout(4, 16);
         TestPicture want = pic;
         std::vector<std::uint8_t> alpha;
         for (std::size_t i = 0; i < n; ++i) {
@@ -311,7 +311,7 @@ std::vector<Kind> png_kinds() {
     }
     {
         // A colour key: the pixels of the first pixel's colour are transparent.
-        PngSpec s = png_spec(2, 8);
+        PngLayout s = png_layout(2, 8);
         TestPicture want = pic;
         std::vector<std::uint8_t> alpha;
         for (std::size_t i = 0; i < n; ++i) {
@@ -330,16 +330,16 @@ std::vector<Kind> png_kinds() {
 std::vector<Kind> jpeg_kinds() {
     const TestPicture pic = demo_picture(kWidth, kHeight);
     std::vector<Kind> kinds;
-    JpegSpec baseline, grey, progressive;
+    JpegLayout baseline, grey, progressive;
     grey.grey = true;
     progressive.progressive = true;
     const struct {
         const char* name;
-        const JpegSpec& spec;
-    } specs[] = {{"JpegBaseline", baseline}, {"JpegGrey", grey}, {"JpegProgressive", progressive}};
-    for (const auto& s : specs) {
-        if (s.spec.progressive && !progressive_jpeg_supported()) continue;
-        std::vector<std::uint8_t> file = make_jpeg(pic, s.spec);
+        const JpegLayout& layout;
+    } layouts[] = {{"JpegBaseline", baseline}, {"JpegGrey", grey}, {"JpegProgressive", progressive}};
+    for (const auto& s : layouts) {
+        if (s.layout.progressive && !progressive_jpeg_supported()) continue;
+        std::vector<std::uint8_t> file = make_jpeg(pic, s.layout);
         // The samples the platform's decoder gives are the reference.
         const TestPicture want = plain_jpeg_samples(file);
         kinds.push_back({s.name, ".jpg", std::move(file), want, {}});
@@ -477,7 +477,7 @@ TEST(DriverAlpha, EnlargedByEachMethodAsOneMorePlane) {
         std::vector<int> methods;
     } cases[] = {{colours, alpha, as_colour, {0, 2}}, {tied, tied_alpha, tied, {0, 1, 2}}};
     for (const auto& c : cases) {
-        PngSpec s = png_spec(6, 8);
+        PngLayout s = png_layout(6, 8);
         for (std::size_t i = 0; i < c.pic.pixels.size(); ++i) {
             const Rgb& p = c.pic.pixels[i];
             s.samples.insert(s.samples.end(), {p.r, p.g, p.b, c.alpha[i]});
@@ -518,7 +518,7 @@ TEST_P(DriverNames, ResultsAreNamedAfterThePicture) {
     const NameCase& c = GetParam();
     TempDir dir;
     const TestPicture pic = random_picture(5, 4, 2);
-    PngSpec s = png_spec(2, 8);
+    PngLayout s = png_layout(2, 8);
     s.width = 5;
     s.height = 4;
     for (const Rgb& p : pic.pixels) s.samples.insert(s.samples.end(), {p.r, p.g, p.b});
@@ -554,7 +554,7 @@ INSTANTIATE_TEST_SUITE_P(
 // thousand to one) is refused from its header, before the memory is taken.
 TEST(DriverRefusesPng, ADecompressionBombWithinTheMemoryLimit) {
     TempDir dir;
-    PngSpec bomb;
+    PngLayout bomb;
     bomb.width = 8000;
     bomb.height = 6000;
     bomb.colour_type = 6;
@@ -628,8 +628,8 @@ const PngGolden kPngGoldens[] = {
       "d29280322bd0602ebb333718fad9c7513b75f13dc7b921f8fd6db2b2f32f43f3"}},
 };
 
-PngSpec golden_spec(const PngGolden& g) {
-    PngSpec s = png_spec(g.colour_type, g.depth);
+PngLayout golden_layout(const PngGolden& g) {
+    PngLayout s = png_layout(g.colour_type, g.depth);
     s.width = g.width;
     s.height = g.height;
     const TestPicture pic = demo_picture(g.width, g.height);
@@ -663,7 +663,7 @@ class PngGoldenResults : public ::testing::TestWithParam<PngGolden> {};
 TEST_P(PngGoldenResults, SameSamplesOnEveryPlatform) {
     const PngGolden& g = GetParam();
     TempDir dir;
-    write_file(dir.file("g.png"), encode_png_file(golden_spec(g)));
+    write_file(dir.file("g.png"), encode_png_file(golden_layout(g)));
     const Outcome o = run_driver(
         dir, {dir.file("g.png"), std::to_string(g.out_width), std::to_string(g.out_height)});
     ASSERT_EQ(o.status, 0) << o.err;

@@ -42,9 +42,9 @@ TEST(ParseSide, PlainNumbersKeepTheirMeaningZeroAndSignsIncluded) {
         {"-2147483648", INT_MIN},
     };
     for (const auto& c : cases) {
-        SideSpec s;
+        SideSize s;
         ASSERT_TRUE(parse_side(c.first, "WIDTH", &s).ok()) << c.first;
-        EXPECT_EQ(s.kind, SideSpec::Kind::pixels) << c.first;
+        EXPECT_EQ(s.kind, SideSize::Kind::pixels) << c.first;
         EXPECT_EQ(s.pixels, c.second) << c.first;
     }
 }
@@ -69,9 +69,9 @@ TEST(ParseSide, FactorsAndPercentagesAreExactDecimalFractions) {
         {"0.000000001%", 1, 100000000000},
     };
     for (const Case& c : cases) {
-        SideSpec s;
+        SideSize s;
         ASSERT_TRUE(parse_side(c.text, "WIDTH", &s).ok()) << c.text;
-        EXPECT_EQ(s.kind, SideSpec::Kind::fraction) << c.text;
+        EXPECT_EQ(s.kind, SideSize::Kind::fraction) << c.text;
         EXPECT_EQ(s.numerator, c.numerator) << c.text;
         EXPECT_EQ(s.denominator, c.denominator) << c.text;
         EXPECT_EQ(s.text, c.text);
@@ -110,7 +110,7 @@ TEST(ParseSide, RefusesWhatIsNoSizeNamingTheSideAndTheText) {
         "２x",
     };
     for (const char* text : malformed) {
-        SideSpec s;
+        SideSize s;
         const Status st = parse_side(text, "HEIGHT", &s);
         EXPECT_EQ(st.code, StatusCode::bad_size) << "'" << text << "'";
         EXPECT_EQ(st.message.rfind(std::string("HEIGHT '") + text + "' ", 0), 0u) << st.message;
@@ -119,13 +119,13 @@ TEST(ParseSide, RefusesWhatIsNoSizeNamingTheSideAndTheText) {
 
 TEST(ParseSide, RefusesZeroFactorsAndTooManyDigits) {
     for (const char* text : {"0x", "0%", "0.0x", ".0%", "000x"}) {
-        SideSpec s;
+        SideSize s;
         const Status st = parse_side(text, "WIDTH", &s);
         EXPECT_EQ(st.code, StatusCode::bad_size) << text;
         EXPECT_NE(st.message.find("more than 0"), std::string::npos) << st.message;
     }
     for (const char* text : {"1234567890x", "0.0000000001x", "1.0000000001%", "12345.678901x"}) {
-        SideSpec s;
+        SideSize s;
         const Status st = parse_side(text, "WIDTH", &s);
         EXPECT_EQ(st.code, StatusCode::bad_size) << text;
         EXPECT_NE(st.message.find("too many digits"), std::string::npos) << st.message;
@@ -135,7 +135,7 @@ TEST(ParseSide, RefusesZeroFactorsAndTooManyDigits) {
 TEST(ParseOutputSize, OneAutoIsFineBothAreRefused) {
     OutputSize s;
     EXPECT_TRUE(parse_output_size("auto", "2x", &s).ok());
-    EXPECT_EQ(s.width.kind, SideSpec::Kind::automatic);
+    EXPECT_EQ(s.width.kind, SideSize::Kind::automatic);
     EXPECT_FALSE(s.is_exact());
     EXPECT_TRUE(parse_output_size("50", "auto", &s).ok());
     EXPECT_TRUE(parse_output_size("50", "40", &s).ok());

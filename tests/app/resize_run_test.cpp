@@ -168,7 +168,7 @@ struct TransparentScene {
     TempDir dir;
     std::string picture = dir.file("in.png");
     TransparentScene(int W, int H) {
-        PngSpec s;
+        PngLayout s;
         s.width = W;
         s.height = H;
         s.colour_type = 6;

@@ -175,12 +175,12 @@ TEST_F(WindowModelTest, GoRunsTheAcceptedPictureAtTheBoxSizesThenStaysDisabled) 
 
 TEST_F(WindowModelTest, PngAndJpegDropsAreShownAndRunInTheirDefaultFormat) {
     const TestPicture pic = random_picture(6, 5, 9);
-    PngSpec png;
+    PngLayout png;
     png.width = pic.width;
     png.height = pic.height;
     for (const Rgb& c : pic.pixels) png.samples.insert(png.samples.end(), {c.r, c.g, c.b});
     disk.files["/p/shot.png"] = encode_png_file(png);
-    disk.files["/p/photo.jpeg"] = make_jpeg(pic, JpegSpec{});
+    disk.files["/p/photo.jpeg"] = make_jpeg(pic, JpegLayout{});
     const std::vector<std::uint8_t> plain = encode_bmp(pic);
     const std::vector<std::uint8_t> jpeg_plain =
         encode_bmp(plain_jpeg_samples(disk.files["/p/photo.jpeg"]));

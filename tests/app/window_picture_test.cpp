@@ -37,8 +37,8 @@ std::vector<std::uint8_t> rows_of(const BmpPicture& p) {
                                      p.rows() + stride * static_cast<std::size_t>(p.height));
 }
 
-PngSpec png_of(const TestPicture& pic, const std::vector<std::uint8_t>& alpha = {}) {
-    PngSpec s;
+PngLayout png_of(const TestPicture& pic, const std::vector<std::uint8_t>& alpha = {}) {
+    PngLayout s;
     s.width = pic.width;
     s.height = pic.height;
     s.colour_type = alpha.empty() ? 2 : 6;
@@ -74,7 +74,7 @@ TEST(WindowPicture, EveryOtherKindIsDrawnAsThe24BitRowsOfItsSamples) {
         const TestPicture pic = random_picture(width, 5, static_cast<std::uint32_t>(width));
         BmpLayout top_down;
         top_down.top_down = true;
-        const std::vector<std::uint8_t> jpeg = make_jpeg(pic, JpegSpec{});
+        const std::vector<std::uint8_t> jpeg = make_jpeg(pic, JpegLayout{});
         const struct {
             const char* name;
             std::vector<std::uint8_t> file;

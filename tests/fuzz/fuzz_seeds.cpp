@@ -52,7 +52,7 @@ void pngs(const std::string& dir) {
     const int depths[][2] = {{0, 1}, {0, 16}, {2, 8}, {2, 16}, {3, 2}, {3, 8}, {4, 8}, {6, 8}, {6, 16}};
     for (const auto& d : depths)
         for (bool interlaced : {false, true}) {
-            PngSpec s;
+            PngLayout s;
             s.width = 9;
             s.height = 6;
             s.colour_type = d[0];
@@ -73,13 +73,13 @@ void pngs(const std::string& dir) {
 
 void jpegs(const std::string& dir) {
     const TestPicture pic = demo_picture(24, 16);
-    JpegSpec spec;
-    write_file(dir + "/jpeg-colour.jpg", make_jpeg(pic, spec));
-    spec.grey = true;
-    write_file(dir + "/jpeg-grey.jpg", make_jpeg(pic, spec));
-    spec.grey = false;
-    spec.progressive = true;
-    write_file(dir + "/jpeg-progressive.jpg", make_jpeg(pic, spec));
+    JpegLayout layout;
+    write_file(dir + "/jpeg-colour.jpg", make_jpeg(pic, layout));
+    layout.grey = true;
+    write_file(dir + "/jpeg-grey.jpg", make_jpeg(pic, layout));
+    layout.grey = false;
+    layout.progressive = true;
+    write_file(dir + "/jpeg-progressive.jpg", make_jpeg(pic, layout));
 }
 
 }  // namespace

@@ -46,14 +46,14 @@ void PrintTo(const PngCase& c, std::ostream* os) { *os << c.name; }
 
 // A random picture of the case's kind, and the 8-bit RGB samples and alpha it stands for.
 struct PngPicture {
-    PngSpec spec;
+    PngLayout layout;
     TestPicture want;
     std::vector<std::uint8_t> alpha;  // empty: none expected
 };
 
 PngPicture random_png(const PngCase& c, int width, int height, std::uint32_t seed) {
     PngPicture p;
-    PngSpec& s = p.spec;
+    PngLayout& s = p.layout;
     s.width = width;
     s.height = height;
     s.colour_type = c.colour_type;
@@ -125,7 +125,7 @@ TEST_P(DecodePngKinds, GiveTheSamplesOfA24BitBmp) {
     for (const auto& size : sizes) {
         PngPicture p = random_png(c, size[0], size[1], static_cast<std::uint32_t>(size[0] * 37 + c.depth));
         PlanarPicture got;
-        Status st = png(encode_png_file(p.spec), &got);
+        Status st = png(encode_png_file(p.layout), &got);
         ASSERT_TRUE(st.ok()) << st.message;
         EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(p.want))) << size[0] << " x " << size[1];
         EXPECT_TRUE(same_alpha(got, p.alpha)) << size[0] << " x " << size[1];
@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DecodePng, EverySixteenBitValueIsRoundedAsStated) {
     // A 256 x 256 grey picture holding each 16-bit value once.
-    PngSpec s;
+    PngLayout s;
     s.width = s.height = 256;
     s.colour_type = 0;
     s.bit_depth = 16;
@@ -168,9 +168,9 @@ TEST(DecodePng, EverySixteenBitValueIsRoundedAsStated) {
 
 TEST(DecodePng, OpaqueAlphaChannelGivesNoAlphaPlane) {
     PngPicture p = random_png(PngCase{"", 6, 8, false, 0}, 4, 3, 1);
-    for (std::size_t i = 3; i < p.spec.samples.size(); i += 4) p.spec.samples[i] = 255;
+    for (std::size_t i = 3; i < p.layout.samples.size(); i += 4) p.layout.samples[i] = 255;
     PlanarPicture got;
-    ASSERT_TRUE(png(encode_png_file(p.spec), &got).ok());
+    ASSERT_TRUE(png(encode_png_file(p.layout), &got).ok());
     EXPECT_TRUE(same_alpha(got, {}));
 }
 
@@ -178,7 +178,7 @@ TEST(DecodePng, ChunksTheToolSkipsAreSkipped) {
     // Text, a compressed text and a colour profile (whose zlib data is nonsense: it must not
     // even be inflated), and gamma, which is not applied.
     PngPicture p = random_png(PngCase{"", 2, 8, false, 0}, 5, 4, 2);
-    std::vector<std::uint8_t> file = encode_png_file(p.spec);
+    std::vector<std::uint8_t> file = encode_png_file(p.layout);
     std::vector<std::uint8_t> extra;
     for (const auto& chunk : {png_chunk("tEXt", {'a', 0, 'b'}), png_chunk("zTXt", {'a', 0, 0, 1, 2}),
                               png_chunk("iCCP", {'p', 0, 0, 9, 9, 9}), png_chunk("gAMA", {0, 1, 0, 0})})
@@ -213,7 +213,7 @@ std::vector<std::uint8_t> change_inside_chunk(std::vector<std::uint8_t> file, co
 
 std::vector<Refusal> bad_pngs() {
     PngPicture p = random_png(PngCase{"", 2, 8, false, 0}, 6, 5, 3);
-    const std::vector<std::uint8_t> good = encode_png_file(p.spec);
+    const std::vector<std::uint8_t> good = encode_png_file(p.layout);
     const std::size_t idat = 8 + 25;  // where the first IDAT chunk starts
     std::vector<Refusal> cases;
     auto cut = [&good](std::size_t n) { return std::vector<std::uint8_t>(good.begin(), good.begin() + static_cast<long>(n)); };
@@ -235,24 +235,24 @@ std::vector<Refusal> bad_pngs() {
     // The stored block's length and its complement disagree; then the Adler-32 at the end.
     cases.push_back({"BrokenDeflateStream", StatusCode::damaged, "is damaged",
                      change_inside_chunk(good, "IDAT", 4, 0x55)});
-    std::vector<std::uint8_t> z = zlib_stored(png_scanlines(p.spec));
+    std::vector<std::uint8_t> z = zlib_stored(png_scanlines(p.layout));
     z.back() ^= 1;
-    cases.push_back({"AdlerChecksum", StatusCode::damaged, "is damaged", encode_png_file(p.spec, z)});
+    cases.push_back({"AdlerChecksum", StatusCode::damaged, "is damaged", encode_png_file(p.layout, z)});
     // Four rows of data for five.
-    PngSpec four = p.spec;
+    PngLayout four = p.layout;
     four.height = 4;
     four.samples.resize(static_cast<std::size_t>(6 * 4 * 3));
     cases.push_back({"TooLittleImageData", StatusCode::damaged, "is damaged",
-                     encode_png_file(p.spec, zlib_stored(png_scanlines(four)))});
-    PngSpec huge = p.spec;
+                     encode_png_file(p.layout, zlib_stored(png_scanlines(four)))});
+    PngLayout huge = p.layout;
     huge.width = huge.height = 100000;
     cases.push_back({"HundredThousandSquaredClaim", StatusCode::damaged, "100000 x 100000",
-                     encode_png_file(huge, zlib_stored(png_scanlines(p.spec)))});
-    PngSpec zero = p.spec;
+                     encode_png_file(huge, zlib_stored(png_scanlines(p.layout)))});
+    PngLayout zero = p.layout;
     zero.width = 0;
     cases.push_back({"ZeroWidth", StatusCode::bad_header, "invalid size",
                      encode_png_file(zero, zlib_stored({0}))});
-    PngSpec rgb4 = p.spec;
+    PngLayout rgb4 = p.layout;
     rgb4.bit_depth = 4;
     cases.push_back({"RgbOfFourBits", StatusCode::bad_header, "colour type 2, 4 bits",
                      encode_png_file(rgb4, zlib_stored({0}))});
@@ -286,7 +286,7 @@ TEST(DecodePng, PlanesBeyondTheMemoryLimitAreRefusedBeforeTheyAreTaken) {
     DecodeLimits limits;
     limits.memory_bytes = 300 * 200 * 4;  // the planes alone, nothing for the work
     PlanarPicture got;
-    Status st = png(encode_png_file(p.spec), &got, limits);
+    Status st = png(encode_png_file(p.layout), &got, limits);
     EXPECT_EQ(st.code, StatusCode::too_large);
     EXPECT_TRUE(clear_refusal(st, "pic.png", "memory"));
 }
@@ -303,7 +303,7 @@ std::vector<std::uint8_t> deflate_zlib(const std::vector<std::uint8_t>& raw) {
 TEST(DecodePng, CompressedDataInManySmallChunks) {
     PngPicture p = random_png(PngCase{"", 6, 16, true, 0}, 33, 21, 5);
     PlanarPicture got;
-    ASSERT_TRUE(png(encode_png_file(p.spec, deflate_zlib(png_scanlines(p.spec)), 7), &got).ok());
+    ASSERT_TRUE(png(encode_png_file(p.layout, deflate_zlib(png_scanlines(p.layout)), 7), &got).ok());
     EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(p.want)));
     EXPECT_TRUE(same_alpha(got, p.alpha));
 }
@@ -311,7 +311,7 @@ TEST(DecodePng, CompressedDataInManySmallChunks) {
 TEST(DecodePng, DecompressionBombIsRefusedBeforeItsMemoryIsTaken) {
     // 8000 x 6000 RGBA pixels, all zero: 192 MB of samples in a file of about 190 KB. Its
     // stream is genuine, so the limit on memory is what refuses it.
-    PngSpec bomb;
+    PngLayout bomb;
     bomb.width = 8000;
     bomb.height = 6000;
     bomb.colour_type = 6;
@@ -405,7 +405,7 @@ TEST(EncodePng, ASinkThatFailsStopsTheWritingWithAClearLine) {
 
 struct JpegCase {
     const char* name;
-    JpegSpec spec;
+    JpegLayout layout;
 };
 
 void PrintTo(const JpegCase& c, std::ostream* os) { *os << c.name; }
@@ -414,10 +414,10 @@ class DecodeJpegKinds : public ::testing::TestWithParam<JpegCase> {};
 
 TEST_P(DecodeJpegKinds, GiveTheSamplesThePlatformsDecoderGives) {
     const JpegCase& c = GetParam();
-    if (c.spec.progressive && !progressive_jpeg_supported()) GTEST_SKIP() << "no progressive encoder";
+    if (c.layout.progressive && !progressive_jpeg_supported()) GTEST_SKIP() << "no progressive encoder";
     for (const auto& size : {std::pair<int, int>{1, 1}, {17, 11}, {40, 33}}) {
         TestPicture pic = demo_picture(size.first, size.second);
-        const std::vector<std::uint8_t> file = make_jpeg(pic, c.spec);
+        const std::vector<std::uint8_t> file = make_jpeg(pic, c.layout);
         ASSERT_FALSE(file.empty());
         PlanarPicture got;
         Status st = jpeg(file, &got);
@@ -436,7 +436,7 @@ INSTANTIATE_TEST_SUITE_P(Jpeg, DecodeJpegKinds,
                          [](const auto& p) { return std::string(p.param.name); });
 
 TEST(DecodeJpeg, GreyGivesEqualRedGreenAndBlue) {
-    JpegSpec grey;
+    JpegLayout grey;
     grey.grey = true;
     PlanarPicture got;
     ASSERT_TRUE(jpeg(make_jpeg(random_picture(9, 8, 8), grey), &got).ok());
@@ -462,7 +462,7 @@ std::size_t frame_header(const std::vector<std::uint8_t>& f) {
 }
 
 std::vector<Refusal> bad_jpegs() {
-    const std::vector<std::uint8_t> good = make_jpeg(demo_picture(48, 40), JpegSpec{});
+    const std::vector<std::uint8_t> good = make_jpeg(demo_picture(48, 40), JpegLayout{});
     std::vector<Refusal> cases;
     const std::size_t data = scan_data_start(good);
     auto cut = [&good](std::size_t n) { return std::vector<std::uint8_t>(good.begin(), good.begin() + static_cast<long>(n)); };
@@ -490,7 +490,7 @@ std::vector<Refusal> bad_jpegs() {
     empty[sof + 5] = empty[sof + 6] = 0;
     cases.push_back({"ZeroHeight", StatusCode::bad_header, "invalid size", empty});
     cases.push_back({"NotAJpeg", StatusCode::not_bmp, "not a JPEG", {0xFF, 0xD8, 0x00}});
-    JpegSpec cmyk;
+    JpegLayout cmyk;
     cmyk.cmyk = true;
     const std::vector<std::uint8_t> four = make_jpeg(demo_picture(16, 16), cmyk);
     if (!four.empty()) cases.push_back({"Cmyk", StatusCode::unsupported, "CMYK", four});
@@ -509,7 +509,7 @@ INSTANTIATE_TEST_SUITE_P(Malformed, DecodeJpegRefuses, ::testing::ValuesIn(bad_j
                          [](const auto& p) { return std::string(p.param.name); });
 
 TEST(DecodeJpeg, PlanesBeyondTheMemoryLimitAreRefusedBeforeTheyAreTaken) {
-    const std::vector<std::uint8_t> file = make_jpeg(demo_picture(300, 200), JpegSpec{});
+    const std::vector<std::uint8_t> file = make_jpeg(demo_picture(300, 200), JpegLayout{});
     DecodeLimits limits;
     limits.memory_bytes = 300 * 200 * 3;
     PlanarPicture got;

@@ -11,8 +11,8 @@
 
 namespace {
 
-PngSpec rgb_png(const TestPicture& pic) {
-    PngSpec s;
+PngLayout rgb_png(const TestPicture& pic) {
+    PngLayout s;
     s.width = pic.width;
     s.height = pic.height;
     for (const Rgb& c : pic.pixels) s.samples.insert(s.samples.end(), {c.r, c.g, c.b});
@@ -50,7 +50,7 @@ TEST(ReadPicture, EveryKindWhateverItsName) {
     const TestPicture pic = demo_picture(13, 9);
     const std::vector<std::uint8_t> files[] = {encode_bmp(pic), eight_bit_bmp(pic),
                                                encode_png_file(rgb_png(pic)),
-                                               make_jpeg(pic, JpegSpec{})};
+                                               make_jpeg(pic, JpegLayout{})};
     const TestPicture want[] = {pic, pic, pic, plain_jpeg_samples(files[3])};
     const char* names[] = {"a.jpg", "b.png", "c.bmp", "d.bmp"};
     TempDir dir;
@@ -115,7 +115,7 @@ TEST(ReadPicture, AFileLargerThanTheMemoryLimitIsNotRead) {
 }
 
 TEST(DecodePicture, GivesTheAlphaPlaneOfATransparentPicture) {
-    PngSpec s;
+    PngLayout s;
     s.width = 2;
     s.height = 1;
     s.colour_type = 6;

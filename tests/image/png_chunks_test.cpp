@@ -28,7 +28,7 @@ TEST(PngCrc32, MatchesTheBitwiseDefinitionAndTheCheckValue) {
 TEST(PngChunks, TheDeflateBoundPassesZlibsBestCompression) {
     // All-zero rows at zlib's strongest setting come closest to deflate's 1032 to 1; the
     // bound must never refuse a genuine stream, however compressible.
-    PngSpec s;
+    PngLayout s;
     s.width = 4000;
     s.height = 4000;
     s.colour_type = 6;
@@ -52,7 +52,7 @@ TEST(PngChunks, TheDeflateBoundPassesZlibsBestCompression) {
 }
 
 TEST(PngChunks, BytesAfterIendAreIgnored) {
-    PngSpec s;
+    PngLayout s;
     s.width = s.height = 2;
     s.colour_type = 0;
     s.samples = {1, 2, 3, 4};

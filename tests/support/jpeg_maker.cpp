@@ -7,7 +7,7 @@
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
 
-std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegSpec& spec) {
+std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegLayout& layout) {
     jpeg_compress_struct c;
     jpeg_error_mgr errors;
     c.err = jpeg_std_error(&errors);
@@ -17,11 +17,11 @@ std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegSpec& spec
     jpeg_mem_dest(&c, &buffer, &size);
     c.image_width = static_cast<JDIMENSION>(pic.width);
     c.image_height = static_cast<JDIMENSION>(pic.height);
-    c.input_components = spec.grey ? 1 : spec.cmyk ? 4 : 3;
-    c.in_color_space = spec.grey ? JCS_GRAYSCALE : spec.cmyk ? JCS_CMYK : JCS_RGB;
+    c.input_components = layout.grey ? 1 : layout.cmyk ? 4 : 3;
+    c.in_color_space = layout.grey ? JCS_GRAYSCALE : layout.cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, spec.quality, TRUE);
-    if (spec.progressive) jpeg_simple_progression(&c);
+    jpeg_set_quality(&c, layout.quality, TRUE);
+    if (layout.progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     std::vector<JSAMPLE> row(static_cast<std::size_t>(pic.width * c.input_components));
     for (int y = 0; y < pic.height; ++y) {
@@ -29,11 +29,11 @@ std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegSpec& spec
             const Rgb p = pic.at(x, y);
             JSAMPLE* s = row.data() + x * c.input_components;
             s[0] = p.r;
-            if (!spec.grey) {
+            if (!layout.grey) {
                 s[1] = p.g;
                 s[2] = p.b;
             }
-            if (spec.cmyk) s[3] = 0;
+            if (layout.cmyk) s[3] = 0;
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&c, rows, 1);

@@ -8,7 +8,7 @@
 
 #include "tests/support/bmp_builder.h"
 
-struct JpegSpec {
+struct JpegLayout {
     bool grey = false;         // one component: the picture's red samples
     bool progressive = false;  // libjpeg only
     bool cmyk = false;         // four components: red, green, blue as C, M, Y and K = 0
@@ -17,7 +17,7 @@ struct JpegSpec {
 
 // An encoded picture; empty when the encoder refuses, which fails the test unless the file is
 // CMYK (an encoder need not write those).
-std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegSpec& spec);
+std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegLayout& layout);
 
 // The samples of a JPEG as the decoder gives them with its default settings, as RGB (grey
 // repeated in all three).

@@ -17,35 +17,35 @@ std::vector<std::uint8_t> refused(const char* step, HRESULT hr) {
 
 }  // namespace
 
-std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegSpec& spec) {
+std::vector<std::uint8_t> make_jpeg(const TestPicture& pic, const JpegLayout& layout) {
     // No progression here; CMYK only where the encoder takes it.
-    if (spec.progressive) return refused("encoder (progressive)", E_NOTIMPL);
+    if (layout.progressive) return refused("encoder (progressive)", E_NOTIMPL);
     ComScope com;
     ComPtr<IWICImagingFactory> factory;
     WicEncoding e;
     VARIANT quality;
     VariantInit(&quality);
     quality.vt = VT_R4;
-    quality.fltVal = static_cast<float>(spec.quality) / 100.0f;
+    quality.fltVal = static_cast<float>(layout.quality) / 100.0f;
     HRESULT hr = wic_factory(&factory);
     if (SUCCEEDED(hr))
         hr = wic_begin_frame(factory.get(), GUID_ContainerFormatJpeg, L"ImageQuality", quality,
                              static_cast<UINT>(pic.width), static_cast<UINT>(pic.height),
-                             spec.grey   ? GUID_WICPixelFormat8bppGray
-                             : spec.cmyk ? GUID_WICPixelFormat32bppCMYK
+                             layout.grey   ? GUID_WICPixelFormat8bppGray
+                             : layout.cmyk ? GUID_WICPixelFormat32bppCMYK
                                          : GUID_WICPixelFormat24bppBGR,
                              &e);
-    if (FAILED(hr)) return spec.cmyk ? std::vector<std::uint8_t>{} : refused("encoder", hr);
-    const UINT channels = spec.grey ? 1 : spec.cmyk ? 4 : 3;
+    if (FAILED(hr)) return layout.cmyk ? std::vector<std::uint8_t>{} : refused("encoder", hr);
+    const UINT channels = layout.grey ? 1 : layout.cmyk ? 4 : 3;
     const UINT stride = channels * static_cast<UINT>(pic.width);
     std::vector<BYTE> rows(static_cast<std::size_t>(stride) * static_cast<std::size_t>(pic.height));
     for (int y = 0; y < pic.height; ++y)
         for (int x = 0; x < pic.width; ++x) {
             const Rgb p = pic.at(x, y);
             BYTE* d = rows.data() + static_cast<std::size_t>(y) * stride + channels * static_cast<UINT>(x);
-            if (spec.grey) {
+            if (layout.grey) {
                 d[0] = p.r;
-            } else if (spec.cmyk) {
+            } else if (layout.cmyk) {
                 d[0] = p.r, d[1] = p.g, d[2] = p.b, d[3] = 0;
             } else {
                 d[0] = p.b, d[1] = p.g, d[2] = p.r;

@@ -72,11 +72,11 @@ std::vector<MalformedFile> malformed_files() {
         "checksum");
     add("TextFile", {'h', 'e', 'l', 'l', 'o', '\n'}, "not a picture the tool reads");
 
-    PngSpec spec;
-    spec.width = pic.width;
-    spec.height = pic.height;
-    for (const Rgb& c : pic.pixels) spec.samples.insert(spec.samples.end(), {c.r, c.g, c.b});
-    const std::vector<std::uint8_t> png = encode_png_file(spec);
+    PngLayout layout;
+    layout.width = pic.width;
+    layout.height = pic.height;
+    for (const Rgb& c : pic.pixels) layout.samples.insert(layout.samples.end(), {c.r, c.g, c.b});
+    const std::vector<std::uint8_t> png = encode_png_file(layout);
     const std::size_t idat = 8 + 25;  // the first IDAT chunk, right after IHDR
     add("PngCutInsideImageData",
         std::vector<std::uint8_t>(png.begin(), png.begin() + static_cast<long>(idat + 30)),
@@ -84,16 +84,16 @@ std::vector<MalformedFile> malformed_files() {
     std::vector<std::uint8_t> bad_crc = png;
     bad_crc[idat + 20] ^= 0x10;
     add("PngImageDataChecksum", bad_crc, "checksum");
-    PngSpec huge = spec;
+    PngLayout huge = layout;
     huge.width = huge.height = 100000;
-    add("PngClaimsHundredThousandSquared", encode_png_file(huge, zlib_stored(png_scanlines(spec))),
+    add("PngClaimsHundredThousandSquared", encode_png_file(huge, zlib_stored(png_scanlines(layout))),
         "100000 x 100000");
 
-    const std::vector<std::uint8_t> jpeg = make_jpeg(pic, JpegSpec{});
+    const std::vector<std::uint8_t> jpeg = make_jpeg(pic, JpegLayout{});
     add("JpegCutInHalf",
         std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2)),
         "cut short");
-    JpegSpec cmyk;
+    JpegLayout cmyk;
     cmyk.cmyk = true;
     const std::vector<std::uint8_t> four = make_jpeg(pic, cmyk);
     // Not every platform's encoder writes CMYK.

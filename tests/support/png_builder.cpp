@@ -13,7 +13,7 @@ int samples_per_pixel(int colour_type) {
 }
 
 // Appends the rows of the sub-image of pixels (x0 + i dx, y0 + j dy).
-void append_rows(const PngSpec& s, int x0, int y0, int dx, int dy, std::vector<std::uint8_t>& out) {
+void append_rows(const PngLayout& s, int x0, int y0, int dx, int dy, std::vector<std::uint8_t>& out) {
     const int spp = samples_per_pixel(s.colour_type);
     for (int y = y0; y < s.height; y += dy) {
         if (x0 >= s.width) return;
@@ -45,16 +45,16 @@ std::uint32_t crc32_bitwise(const std::uint8_t* bytes, std::size_t count) {
     return ~crc;
 }
 
-std::vector<std::uint8_t> png_scanlines(const PngSpec& spec) {
+std::vector<std::uint8_t> png_scanlines(const PngLayout& layout) {
     std::vector<std::uint8_t> out;
-    if (!spec.interlaced) {
-        append_rows(spec, 0, 0, 1, 1, out);
+    if (!layout.interlaced) {
+        append_rows(layout, 0, 0, 1, 1, out);
         return out;
     }
     // Adam7: the first column and row of each pass and its steps.
     const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
                               {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-    for (const auto& p : passes) append_rows(spec, p[0], p[1], p[2], p[3], out);
+    for (const auto& p : passes) append_rows(layout, p[0], p[1], p[2], p[3], out);
     return out;
 }
 
@@ -90,33 +90,33 @@ std::vector<std::uint8_t> png_chunk(const std::string& type, const std::vector<s
     return out;
 }
 
-std::vector<std::uint8_t> png_header(const PngSpec& spec) {
+std::vector<std::uint8_t> png_header(const PngLayout& layout) {
     std::vector<std::uint8_t> body;
-    put_be32(body, static_cast<std::uint32_t>(spec.width));
-    put_be32(body, static_cast<std::uint32_t>(spec.height));
-    body.push_back(static_cast<std::uint8_t>(spec.bit_depth));
-    body.push_back(static_cast<std::uint8_t>(spec.colour_type));
+    put_be32(body, static_cast<std::uint32_t>(layout.width));
+    put_be32(body, static_cast<std::uint32_t>(layout.height));
+    body.push_back(static_cast<std::uint8_t>(layout.bit_depth));
+    body.push_back(static_cast<std::uint8_t>(layout.colour_type));
     body.push_back(0);  // deflate
     body.push_back(0);  // adaptive filtering
-    body.push_back(spec.interlaced ? 1 : 0);
+    body.push_back(layout.interlaced ? 1 : 0);
     return body;
 }
 
-std::vector<std::uint8_t> encode_png_file(const PngSpec& spec,
+std::vector<std::uint8_t> encode_png_file(const PngLayout& layout,
                                           const std::vector<std::uint8_t>& zlib_stream,
                                           std::size_t idat_size) {
     std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     auto add = [&out](const std::vector<std::uint8_t>& chunk) {
         out.insert(out.end(), chunk.begin(), chunk.end());
     };
-    add(png_chunk("IHDR", png_header(spec)));
-    if (!spec.palette.empty()) {
+    add(png_chunk("IHDR", png_header(layout)));
+    if (!layout.palette.empty()) {
         std::vector<std::uint8_t> plte;
-        for (const Rgb& c : spec.palette) plte.insert(plte.end(), {c.r, c.g, c.b});
+        for (const Rgb& c : layout.palette) plte.insert(plte.end(), {c.r, c.g, c.b});
         add(png_chunk("PLTE", plte));
     }
-    if (!spec.trns.empty()) add(png_chunk("tRNS", spec.trns));
-    const std::vector<std::uint8_t> z = zlib_stream.empty() ? zlib_stored(png_scanlines(spec)) : zlib_stream;
+    if (!layout.trns.empty()) add(png_chunk("tRNS", layout.trns));
+    const std::vector<std::uint8_t> z = zlib_stream.empty() ? zlib_stored(png_scanlines(layout)) : zlib_stream;
     for (std::size_t at = 0; at < z.size(); at += idat_size)
         add(png_chunk("IDAT", std::vector<std::uint8_t>(z.begin() + static_cast<long>(at),
                                                         z.begin() + static_cast<long>(std::min(z.size(), at + idat_size)))));

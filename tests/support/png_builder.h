@@ -10,7 +10,7 @@
 
 #include "tests/support/bmp_builder.h"
 
-struct PngSpec {
+struct PngLayout {
     int width = 0;
     int height = 0;
     int colour_type = 2;  // 0 grey, 2 RGB, 3 palette, 4 grey and alpha, 6 RGBA
@@ -26,7 +26,7 @@ struct PngSpec {
 // The scanlines the zlib stream carries: each (sub-)image row is a filter byte 0 and the row's
 // samples packed big-endian from the highest bits; for an interlaced picture the seven passes
 // one after another, empty passes left out.
-std::vector<std::uint8_t> png_scanlines(const PngSpec& spec);
+std::vector<std::uint8_t> png_scanlines(const PngLayout& layout);
 
 // A zlib stream holding bytes in stored (uncompressed) deflate blocks.
 std::vector<std::uint8_t> zlib_stored(const std::vector<std::uint8_t>& bytes);
@@ -38,12 +38,12 @@ std::vector<std::uint8_t> zlib_zero_run(std::size_t count);
 // One chunk: length, type, body and CRC.
 std::vector<std::uint8_t> png_chunk(const std::string& type, const std::vector<std::uint8_t>& body);
 
-// The 13-byte IHDR body of spec.
-std::vector<std::uint8_t> png_header(const PngSpec& spec);
+// The 13-byte IHDR body of layout.
+std::vector<std::uint8_t> png_header(const PngLayout& layout);
 
 // A whole file: signature, IHDR, PLTE and tRNS when given, the zlib stream in IDAT chunks of at
-// most idat_size bytes, IEND. zlib_stream empty: zlib_stored(png_scanlines(spec)).
-std::vector<std::uint8_t> encode_png_file(const PngSpec& spec,
+// most idat_size bytes, IEND. zlib_stream empty: zlib_stored(png_scanlines(layout)).
+std::vector<std::uint8_t> encode_png_file(const PngLayout& layout,
                                           const std::vector<std::uint8_t>& zlib_stream = {},
                                           std::size_t idat_size = 1000);
 

@@ -282,19 +282,19 @@ class WindowTest : public QObject {
     void png_and_jpeg_are_taken_shown_run_and_compared() {
         // A PNG with transparency: the left column clear, the rest opaque.
         const TestPicture pic = random_picture(6, 4, 21);
-        PngSpec spec;
-        spec.width = 6;
-        spec.height = 4;
-        spec.colour_type = 6;
+        PngLayout layout;
+        layout.width = 6;
+        layout.height = 4;
+        layout.colour_type = 6;
         for (std::size_t i = 0; i < pic.pixels.size(); ++i)
-            spec.samples.insert(spec.samples.end(),
+            layout.samples.insert(layout.samples.end(),
                                 {pic.pixels[i].r, pic.pixels[i].g, pic.pixels[i].b,
                                  std::uint16_t(i % 6 ? 255 : 0)});
         const QString png = dir_.path() + "/kinds/shot.png";
         const QString jpeg = dir_.path() + "/kinds/photo.jpg";
         QDir().mkpath(dir_.path() + "/kinds");
-        QVERIFY(write_file(native(png), encode_png_file(spec)));
-        const std::vector<std::uint8_t> jpeg_bytes = make_jpeg(pic, JpegSpec{});
+        QVERIFY(write_file(native(png), encode_png_file(layout)));
+        const std::vector<std::uint8_t> jpeg_bytes = make_jpeg(pic, JpegLayout{});
         QVERIFY(write_file(native(jpeg), jpeg_bytes));
 
         MainWindow w;

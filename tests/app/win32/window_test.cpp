@@ -479,17 +479,17 @@ void expect_panes_in_step(const std::vector<TestPicture>& pictures, std::size_t 
 TEST_F(Win32Window, PngAndJpegAreTakenShownRunAndCompared) {
     // A PNG with transparency: the left column clear, the rest opaque.
     const TestPicture pic = random_picture(6, 4, 21);
-    PngSpec spec;
-    spec.width = 6;
-    spec.height = 4;
-    spec.colour_type = 6;
+    PngLayout layout;
+    layout.width = 6;
+    layout.height = 4;
+    layout.colour_type = 6;
     for (std::size_t i = 0; i < pic.pixels.size(); ++i)
-        spec.samples.insert(spec.samples.end(), {pic.pixels[i].r, pic.pixels[i].g, pic.pixels[i].b,
+        layout.samples.insert(layout.samples.end(), {pic.pixels[i].r, pic.pixels[i].g, pic.pixels[i].b,
                                                  static_cast<std::uint16_t>(i % 6 ? 255 : 0)});
     make_dirs(root_ + "\\kinds");
     const std::string png = root_ + "\\kinds\\shot.png", jpeg = root_ + "\\kinds\\photo.jpg";
-    ASSERT_TRUE(write_file(png, encode_png_file(spec)));
-    const std::vector<std::uint8_t> jpeg_bytes = make_jpeg(pic, JpegSpec{});
+    ASSERT_TRUE(write_file(png, encode_png_file(layout)));
+    const std::vector<std::uint8_t> jpeg_bytes = make_jpeg(pic, JpegLayout{});
     ASSERT_TRUE(write_file(jpeg, jpeg_bytes));
     HWND bmp_button = GetDlgItem(window, kBmpFormatId),
          png_button = GetDlgItem(window, kPngFormatId);
