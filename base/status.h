@@ -29,3 +29,8 @@ struct [[nodiscard]] Status {
     static Status success() { return Status{}; }
     static Status failure(StatusCode c, std::string text) { return Status{c, std::move(text)}; }
 };
+
+// A failure about the file name: "'NAME' what", the form every reader's refusal takes.
+inline Status file_failure(StatusCode code, const std::string& name, const std::string& what) {
+    return Status::failure(code, "'" + name + "' " + what);
+}

@@ -53,10 +53,6 @@ constexpr std::size_t kAtImportantColours = 50;
 constexpr std::uint16_t kPlanes = 1;
 constexpr std::int32_t kPixelsPerMetreAt96Dpi = 3780;
 
-Status fail(StatusCode code, const std::string& name, const std::string& what) {
-    return Status::failure(code, "'" + name + "' " + what);
-}
-
 }  // namespace
 
 BmpHeader bmp_header_fields(const unsigned char* head) {
@@ -123,48 +119,50 @@ Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t 
                  const std::string& display_name, BmpHeader* out) {
     const std::string& n = display_name;
     if (head_len < 2 || head[kAtSignature] != 'B' || head[kAtSignature + 1] != 'M')
-        return fail(StatusCode::not_bmp, n, "is not a BMP picture");
+        return file_failure(StatusCode::not_bmp, n, "is not a BMP picture");
     if (head_len < static_cast<std::size_t>(kBmpHeaderBytes))
-        return fail(StatusCode::not_bmp, n, "is too short to be a BMP picture (header cut off)");
+        return file_failure(StatusCode::not_bmp, n,
+                            "is too short to be a BMP picture (header cut off)");
     BmpHeader h = bmp_header_fields(head);
     if (h.info_size < static_cast<std::uint32_t>(kBmpInfoHeaderBytes))
-        return fail(StatusCode::unsupported, n,
-                    "uses an old BMP header of " + std::to_string(h.info_size) +
-                        " bytes; only 24-bit Windows BMP pictures are supported");
+        return file_failure(StatusCode::unsupported, n,
+                            "uses an old BMP header of " + std::to_string(h.info_size) +
+                                " bytes; only 24-bit Windows BMP pictures are supported");
     if (h.bits != kBmpBitsPerPixel)
-        return fail(StatusCode::unsupported, n,
-                    "has " + std::to_string(h.bits) +
-                        " bits per pixel; only 24-bit pictures are supported");
+        return file_failure(StatusCode::unsupported, n,
+                            "has " + std::to_string(h.bits) +
+                                " bits per pixel; only 24-bit pictures are supported");
     if (h.compression != kBmpUncompressed)
-        return fail(StatusCode::unsupported, n,
-                    "is compressed (compression " + std::to_string(h.compression) +
-                        "); only uncompressed pictures are supported");
+        return file_failure(StatusCode::unsupported, n,
+                            "is compressed (compression " + std::to_string(h.compression) +
+                                "); only uncompressed pictures are supported");
     if (h.height < 0)
-        return fail(StatusCode::unsupported, n,
-                    "stores its rows top-down (negative height); only bottom-up pictures are "
-                    "supported");
+        return file_failure(
+            StatusCode::unsupported, n,
+            "stores its rows top-down (negative height); only bottom-up pictures are "
+            "supported");
     if (h.width <= 0 || h.height <= 0)
-        return fail(StatusCode::bad_header, n,
-                    "has an invalid size of " + std::to_string(h.width) + " x " +
-                        std::to_string(h.height) + " pixels");
+        return file_failure(StatusCode::bad_header, n,
+                            "has an invalid size of " + std::to_string(h.width) + " x " +
+                                std::to_string(h.height) + " pixels");
     if (h.file_size < kBmpHeaderBytes)
-        return fail(StatusCode::bad_header, n,
-                    "has a file size field of " + std::to_string(h.file_size) +
-                        " bytes, less than its own 54-byte header");
+        return file_failure(StatusCode::bad_header, n,
+                            "has a file size field of " + std::to_string(h.file_size) +
+                                " bytes, less than its own 54-byte header");
     std::uint64_t size_field = static_cast<std::uint64_t>(h.file_size);
     if (h.pixel_offset < static_cast<std::uint64_t>(kBmpHeaderBytes) ||
         h.pixel_offset < kBmpFileHeaderBytes + std::uint64_t{h.info_size} ||
         h.pixel_offset > size_field)
-        return fail(StatusCode::bad_header, n,
-                    "has its pixel data at offset " + std::to_string(h.pixel_offset) +
-                        ", outside the picture's " + std::to_string(size_field) + " bytes");
+        return file_failure(StatusCode::bad_header, n,
+                            "has its pixel data at offset " + std::to_string(h.pixel_offset) +
+                                ", outside the picture's " + std::to_string(size_field) + " bytes");
     std::uint64_t rows = bmp_row_stride(static_cast<std::uint64_t>(h.width)) *
                          static_cast<std::uint64_t>(h.height);
     if (rows > size_field - h.pixel_offset)
-        return fail(StatusCode::bad_header, n,
-                    "is too small for its " + std::to_string(h.width) + " x " +
-                        std::to_string(h.height) + " pixels (size field " +
-                        std::to_string(size_field) + " bytes)");
+        return file_failure(StatusCode::bad_header, n,
+                            "is too small for its " + std::to_string(h.width) + " x " +
+                                std::to_string(h.height) + " pixels (size field " +
+                                std::to_string(size_field) + " bytes)");
     if (file_length < size_field)
         return Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
     if (out) *out = h;
@@ -200,9 +198,9 @@ Status open_picture_file(const std::string& path, FILE** f, std::uint64_t* lengt
             return Status::failure(StatusCode::cannot_open,
                                    "cannot open '" + path + "': " + error_text(err));
         case FileKind::directory:
-            return fail(StatusCode::not_a_file, path, "is a directory, not a picture");
+            return file_failure(StatusCode::not_a_file, path, "is a directory, not a picture");
         case FileKind::other:
-            return fail(StatusCode::not_a_file, path, "is not a regular file");
+            return file_failure(StatusCode::not_a_file, path, "is not a regular file");
         case FileKind::regular:
             break;
     }

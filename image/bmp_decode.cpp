@@ -52,10 +52,6 @@ struct Layout {
     bool rle() const { return compression == kRle8 || compression == kRle4; }
 };
 
-Status fail(StatusCode code, const std::string& name, const std::string& what) {
-    return Status::failure(code, "'" + name + "' " + what);
-}
-
 std::string text(std::uint64_t v) { return std::to_string(v); }
 
 std::string hex(std::uint32_t v) {
@@ -97,22 +93,23 @@ Status read_masks(const unsigned char* data, std::size_t size, const BmpHeader& 
             (count == 4 && h.info_size < kInfoBytesWithAlphaMask))
             *tables_end = kAtMasks + 4 * static_cast<std::size_t>(count);
         if (*tables_end > size)
-            return fail(StatusCode::short_file, name, "is cut short inside its bit-field masks");
+            return file_failure(StatusCode::short_file, name,
+                                "is cut short inside its bit-field masks");
         for (int i = 0; i < count; ++i) masks[i] = get_le32(data + kAtMasks + 4 * i);
     }
     const char* names[4] = {"red", "green", "blue", "alpha"};
     Field* fields[4] = {&L->red, &L->green, &L->blue, &L->alpha};
     for (int i = 0; i < 4; ++i) {
         if (!make_field(masks[i], L->bits, fields[i]) || (i < 3 && masks[i] == 0))
-            return fail(StatusCode::bad_header, name,
-                        std::string("has an unusable ") + names[i] + " mask " +
-                            hex(masks[i]) + " for " + text(static_cast<std::uint64_t>(L->bits)) +
-                            "-bit pixels");
+            return file_failure(StatusCode::bad_header, name,
+                                std::string("has an unusable ") + names[i] + " mask " +
+                                    hex(masks[i]) + " for " +
+                                    text(static_cast<std::uint64_t>(L->bits)) + "-bit pixels");
         for (int j = 0; j < i; ++j)
             if ((masks[i] & masks[j]) != 0)
-                return fail(StatusCode::bad_header, name,
-                            std::string("has overlapping ") + names[j] + " and " + names[i] +
-                                " masks");
+                return file_failure(
+                    StatusCode::bad_header, name,
+                    std::string("has overlapping ") + names[j] + " and " + names[i] + " masks");
     }
     return Status::success();
 }
@@ -123,12 +120,12 @@ Status read_layout(const unsigned char* data, std::size_t size, const std::strin
                    const DecodeLimits& limits, Layout* L) {
     const BmpHeader h = bmp_header_fields(data);
     if (h.info_size < static_cast<std::uint32_t>(kBmpInfoHeaderBytes))
-        return fail(StatusCode::unsupported, name,
-                    "uses an old BMP header of " + text(h.info_size) +
-                        " bytes; BMP headers of 40 bytes and more are read");
+        return file_failure(StatusCode::unsupported, name,
+                            "uses an old BMP header of " + text(h.info_size) +
+                                " bytes; BMP headers of 40 bytes and more are read");
     if (h.info_size > size - kBmpFileHeaderBytes)
-        return fail(StatusCode::short_file, name,
-                    "is cut short inside its " + text(h.info_size) + "-byte BMP header");
+        return file_failure(StatusCode::short_file, name,
+                            "is cut short inside its " + text(h.info_size) + "-byte BMP header");
 
     L->bits = h.bits;
     L->compression = h.compression;
@@ -137,42 +134,45 @@ Status read_layout(const unsigned char* data, std::size_t size, const std::strin
         case kRgb:
             if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 &&
                 h.bits != 32)
-                return fail(StatusCode::unsupported, name,
-                            "has " + text(h.bits) +
-                                " bits per pixel; BMP pictures of 1, 4, 8, 16, 24 and 32 bits "
-                                "are read");
+                return file_failure(
+                    StatusCode::unsupported, name,
+                    "has " + text(h.bits) +
+                        " bits per pixel; BMP pictures of 1, 4, 8, 16, 24 and 32 bits "
+                        "are read");
             break;
         case kRle8:
         case kRle4:
             if (h.bits != (h.compression == kRle8 ? 8 : 4))
-                return fail(StatusCode::bad_header, name,
-                            "is run-length encoded for " +
-                                std::string(h.compression == kRle8 ? "8" : "4") +
-                                "-bit pixels but has " + text(h.bits) + " bits per pixel");
+                return file_failure(StatusCode::bad_header, name,
+                                    "is run-length encoded for " +
+                                        std::string(h.compression == kRle8 ? "8" : "4") +
+                                        "-bit pixels but has " + text(h.bits) + " bits per pixel");
             break;
         case kBitFields:
         case kAlphaBitFields:
             if (os2)
-                return fail(StatusCode::unsupported, name,
-                            h.compression == kBitFields
-                                ? "is compressed with OS/2 Huffman coding, which is not read"
-                                : "uses compression 6, which is not read");
+                return file_failure(
+                    StatusCode::unsupported, name,
+                    h.compression == kBitFields
+                        ? "is compressed with OS/2 Huffman coding, which is not read"
+                        : "uses compression 6, which is not read");
             if (h.bits != 16 && h.bits != 32)
-                return fail(StatusCode::bad_header, name,
-                            "has bit-field masks with " + text(h.bits) +
-                                " bits per pixel; masks go with 16 or 32 bits");
+                return file_failure(StatusCode::bad_header, name,
+                                    "has bit-field masks with " + text(h.bits) +
+                                        " bits per pixel; masks go with 16 or 32 bits");
             break;
         case kJpeg:
-            return fail(StatusCode::unsupported, name,
-                        os2 ? "is compressed with OS/2 24-bit run-length coding, which is not read"
-                            : "holds a JPEG inside a BMP, which is not read");
+            return file_failure(
+                StatusCode::unsupported, name,
+                os2 ? "is compressed with OS/2 24-bit run-length coding, which is not read"
+                    : "holds a JPEG inside a BMP, which is not read");
         case kPng:
-            return fail(StatusCode::unsupported, name,
-                        "holds a PNG inside a BMP, which is not read");
+            return file_failure(StatusCode::unsupported, name,
+                                "holds a PNG inside a BMP, which is not read");
         default:
-            return fail(StatusCode::unsupported, name,
-                        "is compressed (compression " + text(h.compression) +
-                            "), a BMP kind that is not read");
+            return file_failure(StatusCode::unsupported, name,
+                                "is compressed (compression " + text(h.compression) +
+                                    "), a BMP kind that is not read");
     }
 
     // Sizes; a negative height means rows stored top-down. -2^31 has no positive counterpart
@@ -180,8 +180,9 @@ Status read_layout(const unsigned char* data, std::size_t size, const std::strin
     const std::int64_t rows = h.height < 0 ? -static_cast<std::int64_t>(h.height) : h.height;
     L->top_down = h.height < 0;
     if (L->top_down && L->rle())
-        return fail(StatusCode::bad_header, name,
-                    "stores run-length encoded rows top-down, which the format does not allow");
+        return file_failure(
+            StatusCode::bad_header, name,
+            "stores run-length encoded rows top-down, which the format does not allow");
 
     std::size_t tables_end = kBmpFileHeaderBytes + static_cast<std::size_t>(h.info_size);
     if (h.bits == 16 || h.bits == 32) {
@@ -193,49 +194,51 @@ Status read_layout(const unsigned char* data, std::size_t size, const std::strin
         const std::uint64_t most = std::uint64_t{1} << h.bits;
         colours = h.colours_used == 0 ? most : h.colours_used;
         if (colours > most)
-            return fail(StatusCode::bad_header, name,
-                        "says it has " + text(colours) + " colours, more than " + text(h.bits) +
-                            " bits per pixel can choose from");
+            return file_failure(StatusCode::bad_header, name,
+                                "says it has " + text(colours) + " colours, more than " +
+                                    text(h.bits) + " bits per pixel can choose from");
     }
     const std::uint64_t palette_at = tables_end;
     const std::uint64_t pixels_at_least = palette_at + 4 * colours;
 
     if (h.file_size < kBmpHeaderBytes)
-        return fail(StatusCode::bad_header, name,
-                    "has a file size field of " + std::to_string(h.file_size) +
-                        " bytes, less than its own 54-byte header");
+        return file_failure(StatusCode::bad_header, name,
+                            "has a file size field of " + std::to_string(h.file_size) +
+                                " bytes, less than its own 54-byte header");
     const std::uint64_t size_field = static_cast<std::uint64_t>(h.file_size);
     if (h.pixel_offset < pixels_at_least || h.pixel_offset > size_field)
-        return fail(StatusCode::bad_header, name,
-                    "has its pixel data at offset " + text(h.pixel_offset) +
-                        ", outside the picture's " + text(size_field) + " bytes" +
-                        (h.pixel_offset < pixels_at_least
-                             ? " (its header and tables end at " + text(pixels_at_least) + ")"
-                             : std::string()));
+        return file_failure(
+            StatusCode::bad_header, name,
+            "has its pixel data at offset " + text(h.pixel_offset) + ", outside the picture's " +
+                text(size_field) + " bytes" +
+                (h.pixel_offset < pixels_at_least
+                     ? " (its header and tables end at " + text(pixels_at_least) + ")"
+                     : std::string()));
     const std::uint64_t data_bytes = size_field - h.pixel_offset;
     std::uint64_t pixel_bytes = data_bytes;
     if (L->rle()) {
         // The compressed size, when given, may be less than the rest of the file.
         if (h.image_size > data_bytes)
-            return fail(StatusCode::bad_header, name,
-                        "announces " + text(h.image_size) +
-                            " bytes of compressed pixels, more than its size field leaves (" +
-                            text(data_bytes) + ")");
+            return file_failure(
+                StatusCode::bad_header, name,
+                "announces " + text(h.image_size) +
+                    " bytes of compressed pixels, more than its size field leaves (" +
+                    text(data_bytes) + ")");
         if (h.image_size != 0) pixel_bytes = h.image_size;
     } else if (h.width > 0 && rows > 0) {
         L->stride = (static_cast<std::uint64_t>(h.width) * h.bits + 31) / 32 * 4;
         const std::uint64_t need = L->stride * static_cast<std::uint64_t>(rows);
         if (need / L->stride != static_cast<std::uint64_t>(rows) || need > data_bytes)
-            return fail(StatusCode::bad_header, name,
-                        "is too small for its " + std::to_string(h.width) + " x " +
-                            text(static_cast<std::uint64_t>(rows)) + " pixels (size field " +
-                            text(size_field) + " bytes)");
+            return file_failure(StatusCode::bad_header, name,
+                                "is too small for its " + std::to_string(h.width) + " x " +
+                                    text(static_cast<std::uint64_t>(rows)) +
+                                    " pixels (size field " + text(size_field) + " bytes)");
         pixel_bytes = need;
     }
     if (size < size_field)
-        return fail(StatusCode::short_file, name,
-                    "is cut short: it has " + text(size) + " of the " + text(size_field) +
-                        " bytes its header announces");
+        return file_failure(StatusCode::short_file, name,
+                            "is cut short: it has " + text(size) + " of the " + text(size_field) +
+                                " bytes its header announces");
 
     const bool alpha = L->rle() || L->alpha.max != 0;
     const std::uint64_t working = size + RowsToPlanes::working_bytes(h.width, rows);
@@ -254,9 +257,9 @@ Status read_layout(const unsigned char* data, std::size_t size, const std::strin
 }
 
 Status bad_index(const std::string& name, unsigned index, std::size_t colours) {
-    return fail(StatusCode::bad_header, name,
-                "is damaged: a pixel uses colour " + text(index) + " of a palette of " +
-                    text(colours));
+    return file_failure(
+        StatusCode::bad_header, name,
+        "is damaged: a pixel uses colour " + text(index) + " of a palette of " + text(colours));
 }
 
 // One uncompressed stored row to red, green, blue, alpha bytes.
@@ -343,8 +346,8 @@ Status decode_rle(const unsigned char* data, const Layout& L, const std::string&
         std::memcpy(row + 4 * px_x, L.palette[index].data(), 4);
         return true;
     };
-    const Status cut = fail(StatusCode::short_file, name,
-                            "is cut short: its run-length data ends inside the picture");
+    const Status cut = file_failure(StatusCode::short_file, name,
+                                    "is cut short: its run-length data ends inside the picture");
 
     start_row();
     bool ended = false;

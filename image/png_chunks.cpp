@@ -17,10 +17,6 @@ std::array<std::uint32_t, 256> crc_table() {
     return table;
 }
 
-Status fail(StatusCode code, const std::string& name, const std::string& what) {
-    return Status::failure(code, "'" + name + "' " + what);
-}
-
 // Bit depths each colour type allows.
 bool depth_allowed(int colour_type, int depth) {
     switch (colour_type) {
@@ -67,32 +63,35 @@ Status check_png_chunks(const unsigned char* data, std::size_t size,
                         const std::string& display_name, PngFacts* facts) {
     const std::string& n = display_name;
     if (size < sizeof kPngSignature || std::memcmp(data, kPngSignature, sizeof kPngSignature) != 0)
-        return fail(StatusCode::not_bmp, n, "is not a PNG picture");
+        return file_failure(StatusCode::not_bmp, n, "is not a PNG picture");
     PngFacts f;
     bool have_header = false, have_data = false;
     std::size_t at = sizeof kPngSignature;
     for (;;) {
         if (size - at < 8)
-            return fail(StatusCode::short_file, n,
-                        "is cut short: it ends " +
-                            std::string(have_data ? "before its IEND chunk" : "inside its chunks"));
+            return file_failure(
+                StatusCode::short_file, n,
+                "is cut short: it ends " +
+                    std::string(have_data ? "before its IEND chunk" : "inside its chunks"));
         const std::uint32_t length = get_be32(data + at);
         const unsigned char* type = data + at + 4;
         const std::string name(reinterpret_cast<const char*>(type), 4);
         if (length > kMostChunkBytes)
-            return fail(StatusCode::bad_header, n, "is damaged: a chunk claims " +
-                                                       std::to_string(length) + " bytes");
+            return file_failure(StatusCode::bad_header, n,
+                                "is damaged: a chunk claims " + std::to_string(length) + " bytes");
         if (size - at - 8 < std::uint64_t{length} + 4)
-            return fail(StatusCode::short_file, n, "is cut short inside a chunk");
+            return file_failure(StatusCode::short_file, n, "is cut short inside a chunk");
         const unsigned char* body = data + at + 8;
         if (png_crc32(type, 4 + std::size_t{length}) != get_be32(body + length))
-            return fail(StatusCode::damaged, n, "is damaged: the checksum (CRC) of a chunk does "
-                                                "not match its contents");
+            return file_failure(StatusCode::damaged, n,
+                                "is damaged: the checksum (CRC) of a chunk does "
+                                "not match its contents");
         at += 12 + std::size_t{length};
 
         if (!have_header) {
             if (name != "IHDR" || length != kIhdrBytes)
-                return fail(StatusCode::bad_header, n, "is damaged: it does not begin with IHDR");
+                return file_failure(StatusCode::bad_header, n,
+                                    "is damaged: it does not begin with IHDR");
             f.width = get_be32(body);
             f.height = get_be32(body + 4);
             f.bit_depth = body[8];
@@ -100,15 +99,15 @@ Status check_png_chunks(const unsigned char* data, std::size_t size,
             f.interlaced = body[12] == 1;
             if (!depth_allowed(f.colour_type, f.bit_depth) || body[10] != 0 || body[11] != 0 ||
                 body[12] > 1)
-                return fail(StatusCode::bad_header, n,
-                            "has an invalid PNG header (colour type " +
-                                std::to_string(f.colour_type) + ", " +
-                                std::to_string(f.bit_depth) + " bits)");
+                return file_failure(StatusCode::bad_header, n,
+                                    "has an invalid PNG header (colour type " +
+                                        std::to_string(f.colour_type) + ", " +
+                                        std::to_string(f.bit_depth) + " bits)");
             if (f.width == 0 || f.height == 0 || f.width > kMostChunkBytes ||
                 f.height > kMostChunkBytes)
-                return fail(StatusCode::bad_header, n,
-                            "has an invalid size of " + std::to_string(f.width) + " x " +
-                                std::to_string(f.height) + " pixels");
+                return file_failure(StatusCode::bad_header, n,
+                                    "has an invalid size of " + std::to_string(f.width) + " x " +
+                                        std::to_string(f.height) + " pixels");
             f.transparency = f.colour_type == kPngGreyAlpha || f.colour_type == kPngRgba;
             have_header = true;
         } else if (name == "IDAT") {
@@ -120,7 +119,8 @@ Status check_png_chunks(const unsigned char* data, std::size_t size,
             break;
         }
     }
-    if (!have_data) return fail(StatusCode::damaged, n, "is damaged: it holds no image data");
+    if (!have_data)
+        return file_failure(StatusCode::damaged, n, "is damaged: it holds no image data");
     // The image data can hold no more than deflate's best case. The bound is taken on the bits
     // of the pixels alone (every row also has a filter byte), and 64 bytes of the data are
     // allowed for zlib's header, checksum and block headers.
@@ -132,10 +132,10 @@ Status check_png_chunks(const unsigned char* data, std::size_t size,
                                           ? UINT64_MAX / 8
                                           : pixels * bits_per_pixel / 8;
     if (pixel_bytes / kDeflateMostBytesPerByte > f.idat_bytes + 64)
-        return fail(StatusCode::damaged, n,
-                    "is damaged or cut short: " + std::to_string(f.idat_bytes) +
-                        " bytes of image data cannot hold " + std::to_string(f.width) + " x " +
-                        std::to_string(f.height) + " pixels");
+        return file_failure(StatusCode::damaged, n,
+                            "is damaged or cut short: " + std::to_string(f.idat_bytes) +
+                                " bytes of image data cannot hold " + std::to_string(f.width) +
+                                " x " + std::to_string(f.height) + " pixels");
     *facts = f;
     return Status::success();
 }
