@@ -9,7 +9,7 @@ enum class StatusCode {
     ok = 0,
     cannot_open,     // the picture cannot be opened for reading (missing, no permission)
     not_a_file,      // a directory or other non-regular file
-    not_bmp,         // no BMP signature or a header too short to be one
+    wrong_kind,      // not the kind of picture expected: no signature, or a header too short to be one
     unsupported,     // a picture kind this tool does not read (CMYK JPEG, OS/2 BMP, ...)
     bad_header,      // header fields that contradict each other or the file
     short_file,      // fewer pixel bytes than the size field announces, or a file cut short

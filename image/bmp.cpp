@@ -119,9 +119,9 @@ Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t 
                  const std::string& display_name, BmpHeader* out) {
     const std::string& n = display_name;
     if (head_len < 2 || head[kAtSignature] != 'B' || head[kAtSignature + 1] != 'M')
-        return file_failure(StatusCode::not_bmp, n, "is not a BMP picture");
+        return file_failure(StatusCode::wrong_kind, n, "is not a BMP picture");
     if (head_len < static_cast<std::size_t>(kBmpHeaderBytes))
-        return file_failure(StatusCode::not_bmp, n,
+        return file_failure(StatusCode::wrong_kind, n,
                             "is too short to be a BMP picture (header cut off)");
     BmpHeader h = bmp_header_fields(head);
     if (h.info_size < static_cast<std::uint32_t>(kBmpInfoHeaderBytes))

@@ -1,11 +1,8 @@
 #pragma once
-// The one file format of the tool: a BMP with a 14-byte file header, a 40-byte information
-// header, no colour table, 24 bits per pixel, no compression, rows stored bottom-up, each row
-// blue, green, red per pixel and padded with zeros to a multiple of 4 bytes. All multi-byte
-// fields are little-endian.
-//
-// Colour planes are column-major: the sample of column x and row t (0 = top row) of a picture
-// of height h is at index x * h + t, so each column is one contiguous run of h bytes.
+// The BMP the results are written as, and the one every other kind is measured against: a
+// 14-byte file header, a 40-byte information header, no colour table, 24 bits per pixel, no
+// compression, rows stored bottom-up, each row blue, green, red per pixel and padded with zeros
+// to a multiple of 4 bytes. All multi-byte fields are little-endian. Planes: base/plane.h.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +10,7 @@
 #include <string>
 
 #include "base/alloc.h"
+#include "base/plane.h"
 #include "base/status.h"
 
 // The file header ("BM", sizes and the pixel offset) and the information header that follows
@@ -68,19 +66,6 @@ void put_bmp_header(const BmpHeader& h, unsigned char head[kBmpHeaderBytes]);
 Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t file_length,
                  const std::string& display_name, BmpHeader* out);
 
-// A picture split into its three colour planes, each width * height samples, and an alpha
-// plane (0 transparent to 255 opaque) of the same size when the picture has transparency; a
-// picture without any (every 24-bit BMP among them) leaves alpha empty.
-struct PlanarPicture {
-    int width = 0;
-    int height = 0;
-    HeapArray<std::uint8_t> red;
-    HeapArray<std::uint8_t> green;
-    HeapArray<std::uint8_t> blue;
-    HeapArray<std::uint8_t> alpha;
-    bool has_alpha() const { return alpha.get() != nullptr; }
-};
-
 // Splits width x height pixels stored as bottom-up padded BGR rows into the three planes: the
 // pixel at x of the y-th stored row goes to index x * height + (height - 1 - y).
 void split_pixel_rows(const unsigned char* rows, int width, int height, std::uint8_t* red,
@@ -106,14 +91,6 @@ std::string result_name(const std::string& input_path, const char* name_format);
 
 // stem put in place of the "%s" in name_format (name_format itself when it has none).
 std::string name_from_stem(const std::string& stem, const char* name_format);
-
-// How a plane's samples lie in memory. Planes are column-major everywhere in the tool; a
-// resizer whose last pass runs along rows may hand its result over row-major instead, which
-// spares two transpositions on the way to the file's rows.
-enum class PlaneOrder {
-    by_column,  // sample (x, y) at x * height + y
-    by_row,     // sample (x, y) at y * width + x
-};
 
 // Writes three planes of width * height samples (in the given order) as a 24-bit BMP named
 // by result_name: write_bmp_file under that name.

@@ -44,7 +44,7 @@ Status check_jpeg_markers(const unsigned char* data, std::size_t size,
                           const std::string& display_name, JpegFacts* facts) {
     const std::string& n = display_name;
     if (size < sizeof kJpegStart || std::memcmp(data, kJpegStart, sizeof kJpegStart) != 0)
-        return file_failure(StatusCode::not_bmp, n, "is not a JPEG picture");
+        return file_failure(StatusCode::wrong_kind, n, "is not a JPEG picture");
     JpegFacts f;
     bool have_frame = false;
     int scans = 0;

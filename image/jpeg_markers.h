@@ -26,7 +26,7 @@ struct JpegFacts {
 };
 
 // Checks data[0 .. size) as above; display_name names the file in messages. Refusals are
-// not_bmp (no start-of-image marker), short_file (cut short), bad_header (a segment or frame
+// wrong_kind (no start-of-image marker), short_file (cut short), bad_header (a segment or frame
 // header out of range) and unsupported (CMYK, 12-bit samples, lossless or hierarchical, too
 // many scans).
 Status check_jpeg_markers(const unsigned char* data, std::size_t size,

@@ -21,7 +21,7 @@ PictureKind picture_kind(const unsigned char* head, std::size_t size) {
 namespace {
 
 Status not_a_picture(const std::string& name) {
-    return Status::failure(StatusCode::not_bmp,
+    return Status::failure(StatusCode::wrong_kind,
                            "'" + name + "' is not a picture the tool reads (BMP, PNG or JPEG)");
 }
 

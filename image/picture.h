@@ -17,7 +17,7 @@ PictureKind picture_kind(const unsigned char* head, std::size_t size);
 
 // Decodes a whole file held in memory, whatever its kind, into 8-bit planes and perhaps an
 // alpha plane. display_name names the file in messages; the file's bytes and all memory the
-// decoding takes count against limits. A file of no kind the tool reads is refused as not_bmp
+// decoding takes count against limits. A file of no kind the tool reads is refused as wrong_kind
 // ("is not a picture the tool reads"). On failure *out is left as it was.
 Status decode_picture(const unsigned char* data, std::size_t size, const std::string& display_name,
                       const DecodeLimits& limits, PlanarPicture* out);

@@ -63,7 +63,7 @@ Status check_png_chunks(const unsigned char* data, std::size_t size,
                         const std::string& display_name, PngFacts* facts) {
     const std::string& n = display_name;
     if (size < sizeof kPngSignature || std::memcmp(data, kPngSignature, sizeof kPngSignature) != 0)
-        return file_failure(StatusCode::not_bmp, n, "is not a PNG picture");
+        return file_failure(StatusCode::wrong_kind, n, "is not a PNG picture");
     PngFacts f;
     bool have_header = false, have_data = false;
     std::size_t at = sizeof kPngSignature;

@@ -39,7 +39,7 @@ struct PngFacts {
 inline constexpr std::uint64_t kDeflateMostBytesPerByte = 1032;
 
 // Checks data[0 .. size) as above; display_name names the file in messages. Refusals are
-// not_bmp (no PNG signature), short_file (cut short), damaged (a CRC that does not match,
+// wrong_kind (no PNG signature), short_file (cut short), damaged (a CRC that does not match,
 // image data too small for its pixels) and bad_header (a chunk or IHDR field out of range).
 Status check_png_chunks(const unsigned char* data, std::size_t size,
                         const std::string& display_name, PngFacts* facts);

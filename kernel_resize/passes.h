@@ -11,7 +11,7 @@
 
 #include "base/alloc.h"
 #include "base/parallel.h"
-#include "image/bmp.h"
+#include "base/plane.h"
 #include "kernel_resize/taps.h"
 
 // Lines of a band: the column pass interleaves their samples so that all of them run in

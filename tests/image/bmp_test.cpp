@@ -278,10 +278,10 @@ std::vector<BadFile> bad_files() {
         change(b);
         return b;
     };
-    cases.push_back({"Empty", StatusCode::not_bmp, "not a BMP", {}});
-    cases.push_back({"PngSignature", StatusCode::not_bmp, "not a BMP",
+    cases.push_back({"Empty", StatusCode::wrong_kind, "not a BMP", {}});
+    cases.push_back({"PngSignature", StatusCode::wrong_kind, "not a BMP",
                      {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13}});
-    cases.push_back({"HeaderCutAt30", StatusCode::not_bmp, "too short",
+    cases.push_back({"HeaderCutAt30", StatusCode::wrong_kind, "too short",
                      std::vector<std::uint8_t>(good.begin(), good.begin() + 30)});
     BmpLayout l8;
     l8.bits = 8;

@@ -217,7 +217,7 @@ std::vector<Refusal> bad_pngs() {
     const std::size_t idat = 8 + 25;  // where the first IDAT chunk starts
     std::vector<Refusal> cases;
     auto cut = [&good](std::size_t n) { return std::vector<std::uint8_t>(good.begin(), good.begin() + static_cast<long>(n)); };
-    cases.push_back({"CutInsideTheSignature", StatusCode::not_bmp, "not a PNG", cut(5)});
+    cases.push_back({"CutInsideTheSignature", StatusCode::wrong_kind, "not a PNG", cut(5)});
     cases.push_back({"CutInsideIhdr", StatusCode::short_file, "cut short", cut(20)});
     cases.push_back({"CutInsideImageData", StatusCode::short_file, "cut short", cut(idat + 30)});
     cases.push_back({"CutBeforeIend", StatusCode::short_file, "cut short", cut(good.size() - 12)});
@@ -489,7 +489,7 @@ std::vector<Refusal> bad_jpegs() {
     std::vector<std::uint8_t> empty = good;
     empty[sof + 5] = empty[sof + 6] = 0;
     cases.push_back({"ZeroHeight", StatusCode::bad_header, "invalid size", empty});
-    cases.push_back({"NotAJpeg", StatusCode::not_bmp, "not a JPEG", {0xFF, 0xD8, 0x00}});
+    cases.push_back({"NotAJpeg", StatusCode::wrong_kind, "not a JPEG", {0xFF, 0xD8, 0x00}});
     JpegLayout cmyk;
     cmyk.cmyk = true;
     const std::vector<std::uint8_t> four = make_jpeg(demo_picture(16, 16), cmyk);

@@ -87,7 +87,7 @@ TEST(ReadPicture, AFileOfNoKnownKindIsRefusedByName) {
     for (const char* name : {"notes.png", "empty.jpg"}) {
         PlanarPicture got;
         Status st = read_picture(dir.file(name), &got);
-        EXPECT_EQ(st.code, StatusCode::not_bmp);
+        EXPECT_EQ(st.code, StatusCode::wrong_kind);
         EXPECT_TRUE(clear_refusal(st, name, "not a picture the tool reads"));
     }
 }
