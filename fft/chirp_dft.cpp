@@ -11,12 +11,6 @@
 
 namespace {
 
-// One staging pair per entry, so that an entry's input may be its output.
-double g_forward_re[kMaxDftLength];
-double g_forward_im[kMaxDftLength];
-double g_inverse_re[kMaxDftLength];
-double g_inverse_im[kMaxDftLength];
-
 void interleave(int L, const double* re, const double* im, double* buf) {
     for (int k = 0; k < L; ++k) {
         buf[2 * k] = re[k];
@@ -99,8 +93,13 @@ int chirp_plan_create(ChirpPlan* plan, int N, int M, int* ip, double* w) {
     return 0;
 }
 
-void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, int* ip,
-                        double* w) {
+namespace {
+
+// chirp_plan_execute reading its N inputs from in_re, in_im and writing its M outputs to
+// out_re, out_im. Every input is in the work block before the first output is written, so
+// the outputs may be the inputs.
+void execute(ChirpPlan* plan, int conjugate, const double* in_re, const double* in_im,
+             double* out_re, double* out_im, int* ip, double* w) {
     const int N = plan->N, M = plan->M;
     ChirpTables t;
     t.N = N;
@@ -116,19 +115,26 @@ void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, 
     // The convolution runs in the work block, its L points interleaved as complex_fft takes
     // them.
     double* a = plan->work_re;
-    interleave(N, re, im, a);
+    interleave(N, in_re, in_im, a);
     if (conjugate != 0) {
         chirp_template::transform<double, true>(t, a, M, nullptr, [&](int k, double x, double y) {
-            re[k] = x;
-            im[k] = y;
+            out_re[k] = x;
+            out_im[k] = y;
         });
     } else {
         const double inv = 1.0 / N;
         chirp_template::transform<double, false>(t, a, M, nullptr, [&](int k, double x, double y) {
-            re[k] = x * inv;
-            im[k] = y * inv;
+            out_re[k] = x * inv;
+            out_im[k] = y * inv;
         });
     }
+}
+
+}  // namespace
+
+void chirp_plan_execute(ChirpPlan* plan, int conjugate, double* re, double* im, int* ip,
+                        double* w) {
+    execute(plan, conjugate, re, im, re, im, ip, w);
 }
 
 void chirp_plan_destroy(ChirpPlan* plan) {
@@ -137,23 +143,16 @@ void chirp_plan_destroy(ChirpPlan* plan) {
 
 namespace {
 
-// Both entries: copy in, plan, execute, copy out, destroy. Returns the plan's status.
-int staged_transform(int N, int conjugate, const double* in_re, const double* in_im, double* out_re,
-                     double* out_im, double* stage_re, double* stage_im, int* ip, double* w) {
-    // Beyond kMaxDftLength the staging buffers would overflow; refuse like N <= 1.
+// Both entries: plan, execute, destroy. Returns the plan's status; nothing is written unless
+// it is 0.
+int entry(int N, int conjugate, const double* in_re, const double* in_im, double* out_re,
+          double* out_im, int* ip, double* w) {
+    // The limit keeps the transform within the tables the caller was told to provide.
     if (N < 2 || N > kMaxDftLength) return 1;
-    for (int j = 0; j < N; ++j) {
-        stage_re[j] = in_re[j];
-        stage_im[j] = in_im[j];
-    }
     ChirpPlan plan;
     const int status = chirp_plan_create(&plan, N, N, ip, w);
     if (status != 0) return status;
-    chirp_plan_execute(&plan, conjugate, stage_re, stage_im, ip, w);
-    for (int k = 0; k < N; ++k) {
-        out_re[k] = stage_re[k];
-        out_im[k] = stage_im[k];
-    }
+    execute(&plan, conjugate, in_re, in_im, out_re, out_im, ip, w);
     chirp_plan_destroy(&plan);
     return 0;
 }
@@ -162,16 +161,11 @@ int staged_transform(int N, int conjugate, const double* in_re, const double* in
 
 int dft_forward(int N, const double* in_re, const double* in_im, double* out_re, double* out_im,
                 int* ip, double* w) {
-    if (staged_transform(N, 0, in_re, in_im, out_re, out_im, g_forward_re, g_forward_im, ip, w) !=
-        0)
-        die_with_line("failure!!!!\n");
+    if (entry(N, 0, in_re, in_im, out_re, out_im, ip, w) != 0) die_with_line("failure!!!!\n");
     return 0;
 }
 
 int dft_inverse(int N, const double* in_re, const double* in_im, double* out_re, double* out_im,
                 int* ip, double* w) {
-    return staged_transform(N, 1, in_re, in_im, out_re, out_im, g_inverse_re, g_inverse_im, ip,
-                            w) == 0
-               ? 0
-               : 1;
+    return entry(N, 1, in_re, in_im, out_re, out_im, ip, w) == 0 ? 0 : 1;
 }

@@ -13,12 +13,12 @@
 // - Tables: ip and w are complex_fft's (complex_fft.h), owned by the caller and passed through;
 //   the caller sets ip[0] = 0 before the first call and keeps both alive between calls. With
 //   N <= 8192, 64 ints and 8192 doubles suffice.
-// - Not reentrant: the entries transform in process-wide staging buffers, one pair per entry,
-//   and may rewrite the tables, so no two calls of the same entry may run at once.
+// - State: none but the tables, which a call may rewrite, so calls that share ip and w must
+//   not run at once. Each entry works in the heap blocks of a plan of its own.
 // - Every value is IEEE double in the order written in chirp_dft.cpp and, for the steps of a
 //   transform, chirp_template.h, which the lanes (lanes.h) share.
 
-// Longest transform the entries take (the size of their staging buffers).
+// Longest transform the entries take: the one whose tables fit the sizes given above.
 constexpr int kMaxDftLength = 8192;
 
 // The plan of one transform. The three blocks are owned by the plan.
@@ -56,6 +56,10 @@ void chirp_plan_destroy(ChirpPlan* plan);
 // zero from M to L - N.
 void make_chirp(int N, int M, int L, double* chirp_re, double* chirp_im, double* kernel_re,
                 double* kernel_im);
+
+// The two entries below, each a plan made, executed once and destroyed, define the system's
+// DFT; only the tests and the line transforms (line_transforms.h) call them. The DFT resize
+// runs many lines of a length on one plan instead (line_batch.h), with the same bits.
 
 // The forward entry (see Conventions). Returns 0. When no plan can be made (N outside
 // 2 .. kMaxDftLength, or no memory for it) it prints "failure!!!!" on standard output and

@@ -24,6 +24,8 @@ struct LineScratch {
 // undefined, so it ends the run like dft_forward's.
 void plus_dft(int n, const double* in_re, const double* in_im, double* out_re, double* out_im,
               int* ip, double* w) {
+    // Not a slip: the forward line transform needs exp(+2 pi i k m / n) unscaled, and that is
+    // what dft_inverse computes; dft_forward has the minus sign and the 1 / n.
     if (dft_inverse(n, in_re, in_im, out_re, out_im, ip, w) != 0) die_with_line("failure!!!!\n");
 }
 
@@ -76,6 +78,7 @@ void shifted_idft_strided(int n, int stride, const double* in_re, const double* 
     LineScratch s(n);
     const std::size_t st = to_size(stride);
     rotate_line(n, true, 2.0, in_re, in_im, st, s.re.get(), s.im.get(), 1);
+    // The inverse line transform needs the minus sign and the 1 / n: dft_forward's.
     dft_forward(n, s.re.get(), s.im.get(), s.out_re.get(), s.out_im.get(), ip, w);
     for (int m = 0; m < n; ++m) {
         out_re[to_size(m) * st] = s.out_re[to_size(m)];
@@ -86,5 +89,6 @@ void shifted_idft_strided(int n, int stride, const double* in_re, const double* 
 void shifted_idft_contiguous(int n, double* in_re, double* in_im, double* out_re, double* out_im,
                              int* ip, double* w) {
     rotate_line(n, true, 2.0, in_re, in_im, 1, in_re, in_im, 1);
+    // The minus sign and the 1 / n, as in shifted_idft_strided.
     dft_forward(n, in_re, in_im, out_re, out_im, ip, w);
 }

@@ -2,13 +2,16 @@
 // The line transforms of the DFT resize: the arbitrary-length DFT (chirp_dft.h) with a
 // half-sample phase rotation, so that a mirrored real line of length 2N transforms to the
 // DCT-II of its first half and a zero-extended spectrum transforms back to a finer sampling.
+// These one-line forms define the transforms and serve the tests as their reference; the DFT
+// resize runs them on many lines at once (line_batch.h), with the same bits.
 //
 // Conventions
 // - A line is n complex values in two arrays of doubles (real, imaginary). The strided forms
 //   read and write element i at index i * stride (a row of a column-major grid); the
 //   contiguous forms at index i. 2 <= n <= kMaxDftLength; input and output must not overlap.
-// - Forward: Y[k] = 0.5 exp(+i pi k / n) sum_m x[m] exp(+2 pi i k m / n), through dft_inverse
-//   (the positive exponent, unscaled). The 0.5 is applied after the rotation.
+// - Forward: Y[k] = 0.5 exp(+i pi k / n) sum_m x[m] exp(+2 pi i k m / n), through dft_inverse,
+//   which is the positive-exponent DFT, unscaled, whatever its name. The 0.5 is applied after
+//   the rotation.
 // - Inverse: z[m] = (1 / n) sum_k 2 exp(-i pi k / n) Y[k] exp(-2 pi i k m / n), through
 //   dft_forward (negative exponent, 1/n). The 2 is applied after the rotation, before the DFT.
 // - Rotation factors: pi = 4 atan(1.0) per call; theta = (k * pi) / n (k and n as doubles),
@@ -21,7 +24,7 @@
 //   nothing.
 // - A DFT that cannot be planned ends the process with "failure!!!!" and exit status 1 (the
 //   lengths here are always in range, so only a lack of memory gets there).
-// - Not reentrant (the DFT's staging buffers); one line transform at a time.
+// - Calls that share ip and w must not run at once (the DFT may rewrite them).
 
 // The rotation factors at index k of a line of length n: c = cos(theta), s = sin(theta) with
 // theta = (k * pi) / n (k and n as doubles, pi = 4 atan(1.0)), negated when inverse. Every

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fft/complex_fft.h"
@@ -333,6 +335,39 @@ TEST(DftEntries, OutputMayBeTheInput) {
               0);
     EXPECT_EQ(a.re, i.re);
     EXPECT_EQ(a.im, i.im);
+}
+
+// The entries keep no state but the caller's tables, so threads with tables of their own may
+// transform at once, both directions and different lengths alike, and every call gets the
+// bits of calls made one after another.
+TEST(DftEntries, CallsWithTablesOfTheirOwnMayRunAtOnce) {
+    const int lengths[] = {8192, 3001, 8191, 100};
+    const auto transform = [&](int i, FftTables& t) {
+        const Line x = random_line(lengths[i], static_cast<unsigned>(i) + 40u);
+        return i % 2 == 0 ? forward(x, t) : inverse(x, t);
+    };
+    std::vector<Line> alone;
+    for (int i = 0; i < 4; ++i) {
+        FftTables t;
+        alone.push_back(transform(i, t));
+    }
+    std::vector<int> differing(4, 0);
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&, i] {
+            FftTables t;
+            for (++ready; ready < 4;) std::this_thread::yield();  // start together
+            const Line& want = alone[static_cast<std::size_t>(i)];
+            for (int round = 0; round < 20; ++round) {
+                const Line got = transform(i, t);
+                if (got.re != want.re || got.im != want.im)
+                    ++differing[static_cast<std::size_t>(i)];
+            }
+        });
+    for (std::thread& th : threads) th.join();
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(differing[i], 0) << "calls of N = " << lengths[i] << " out of 20 differed";
 }
 
 TEST(DftEntries, TablesAreBuiltOnceAndReusedForTheSameLength) {
