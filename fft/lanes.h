@@ -44,21 +44,14 @@ struct LaneTables {
     const int* plus_pos;
 };
 
-// shifted_dft_*: dft_inverse, then the rotation with factor 0.5, on the lanes of buf; all n
-// outputs.
+// shifted_dft_*: dft_inverse (the positive-exponent DFT, unscaled), then the rotation with
+// factor 0.5, on the lanes of buf; all n outputs.
 void lanes_forward_generic(const LaneTables& t, const KnownZeros& in, double* buf);
 void lanes_forward_avx2(const LaneTables& t, const KnownZeros& in, double* buf);
 void lanes_forward_avx512(const LaneTables& t, const KnownZeros& in, double* buf);
 
-// shifted_idft_*: the rotation with factor 2, then dft_forward; outputs 0 .. count - 1 only
-// (count <= n).
+// shifted_idft_*: the rotation with factor 2, then dft_forward (the negative exponent and
+// 1 / n); outputs 0 .. count - 1 only (count <= n).
 void lanes_inverse_generic(const LaneTables& t, const KnownZeros& in, int count, double* buf);
 void lanes_inverse_avx2(const LaneTables& t, const KnownZeros& in, int count, double* buf);
 void lanes_inverse_avx512(const LaneTables& t, const KnownZeros& in, int count, double* buf);
-
-// complex_fft's fft_plus (sign >= 0) or fft_minus on n doubles per lane, in place, with the
-// tables already built (nw = ip[0] >= n / 4). The lanes lie in blocks as in a lane buffer,
-// each block n * width doubles: double i of lane b * width + l at b n width + i width + l.
-void lanes_fft_generic(int n, int sign, double* buf, const int* ip, int nw, const double* w);
-void lanes_fft_avx2(int n, int sign, double* buf, const int* ip, int nw, const double* w);
-void lanes_fft_avx512(int n, int sign, double* buf, const int* ip, int nw, const double* w);

@@ -18,7 +18,3 @@ void lanes_forward_avx2(const LaneTables& t, const KnownZeros& in, double* buf) 
 void lanes_inverse_avx2(const LaneTables& t, const KnownZeros& in, int count, double* buf) {
     line_template::inverse_blocks<V, 4>(t, in, count, buf);
 }
-
-void lanes_fft_avx2(int n, int sign, double* buf, const int* ip, int nw, const double* w) {
-    line_template::fft_blocks<V, 4>(n, sign, buf, ip, nw, w);
-}

@@ -17,7 +17,3 @@ void lanes_forward_generic(const LaneTables& t, const KnownZeros& in, double* bu
 void lanes_inverse_generic(const LaneTables& t, const KnownZeros& in, int count, double* buf) {
     line_template::inverse_blocks<V, 2>(t, in, count, buf);
 }
-
-void lanes_fft_generic(int n, int sign, double* buf, const int* ip, int nw, const double* w) {
-    line_template::fft_blocks<V, 2>(n, sign, buf, ip, nw, w);
-}

@@ -124,16 +124,3 @@ void lanes_inverse(const LinePlan& plan, const KnownZeros& in, int count, double
             return lanes_inverse_generic(plan.tables, in, count, buf);
     }
 }
-
-void lanes_fft(int n, int sign, double* buf, const int* ip, const double* w) {
-    switch (active_isa()) {
-#ifdef ENLARGE3_HAVE_X86_LANES
-        case Isa::avx512:
-            return lanes_fft_avx512(n, sign, buf, ip, ip[0], w);
-        case Isa::avx2:
-            return lanes_fft_avx2(n, sign, buf, ip, ip[0], w);
-#endif
-        default:
-            return lanes_fft_generic(n, sign, buf, ip, ip[0], w);
-    }
-}

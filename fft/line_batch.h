@@ -109,7 +109,3 @@ inline BigArray lane_buffer(int L, const char* name) {
 // 0 .. count - 1.
 void lanes_forward(const LinePlan& plan, const KnownZeros& in, double* buf);
 void lanes_inverse(const LinePlan& plan, const KnownZeros& in, int count, double* buf);
-
-// complex_fft(n, sign, ...) on each lane, with tables already built (nw = ip[0] >= n / 4),
-// laid out as lanes.h says for lanes_fft_*.
-void lanes_fft(int n, int sign, double* buf, const int* ip, const double* w);

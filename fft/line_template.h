@@ -86,17 +86,5 @@ void inverse_blocks(const LaneTables& t, const KnownZeros& in, int count, double
         inverse(t, in, count, reinterpret_cast<T*>(buf + b * lane_block_doubles(t.chirp.L, Width)));
 }
 
-template <class T, int Width>
-void fft_blocks(int n, int sign, double* buf, const int* ip, int nw, const double* w) {
-    for (int b = 0; b < kLanes / Width; ++b) {
-        T* a = reinterpret_cast<T*>(buf + static_cast<std::size_t>(b) * n * Width);
-        if (sign >= 0) {
-            fft_template::fft_plus(n, a, ip, nw, w);
-        } else {
-            fft_template::fft_minus(n, a, ip, nw, w);
-        }
-    }
-}
-
 }  // namespace
 }  // namespace line_template

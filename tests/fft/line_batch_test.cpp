@@ -9,14 +9,29 @@
 #include <utility>
 #include <vector>
 
+#include "base/numeric.h"
 #include "fft/chirp_dft.h"
 #include "fft/complex_fft.h"
-#include "base/numeric.h"
 #include "fft/line_transforms.h"
 #include "tests/fft/fft_reference.h"
+#include "tests/fft/lanes_fft.h"
 #include "tests/support/each_isa.h"
 
 namespace {
+
+// The lanes_fft_* entry of the set in use, as line_batch.cpp chooses its entries.
+void lanes_fft(int n, int sign, double* buf, const int* ip, const double* w) {
+    switch (active_isa()) {
+#ifdef ENLARGE3_HAVE_X86_LANES
+        case Isa::avx512:
+            return lanes_fft_avx512(n, sign, buf, ip, ip[0], w);
+        case Isa::avx2:
+            return lanes_fft_avx2(n, sign, buf, ip, ip[0], w);
+#endif
+        default:
+            return lanes_fft_generic(n, sign, buf, ip, ip[0], w);
+    }
+}
 
 using fft_test::FftTables;
 using fft_test::Line;
