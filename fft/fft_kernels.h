@@ -5,6 +5,10 @@
 // nothing and cannot fail. Each is the double case of the one code in fft_template.h, which
 // the lanes (lanes.h) run on vectors of lines.
 //
+// These named entries are the FFT's vocabulary, callable one by one; only the tests call
+// them. The transforms themselves (complex_fft, chirp_dft.h, the lanes) run the templates of
+// fft_template.h directly, so that each pass is inlined into its driver.
+//
 // Terms. A block is a contiguous run of M complex points (m = 2M doubles), M a power of two,
 // split by a pass into four quarters of M / 4 points. With omega = exp(+2 pi i / M):
 // - a plain block is due to become, in bit-reversed order, D[k] = sum_j d[j] omega^(j k);

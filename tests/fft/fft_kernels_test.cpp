@@ -14,6 +14,7 @@ namespace {
 using fft_test::error_bound;
 using fft_test::random_points;
 using fft_test::relative_error;
+using fft_test::same_bits;
 
 enum class Kind { kPlain, kTwisted };
 
@@ -237,6 +238,49 @@ TEST(BitReversal, TablePermutationMovesEveryPointToItsReversedIndex) {
             ASSERT_EQ(a[2 * k + 1], from + 0.5) << "n " << n << " k " << k;
             ASSERT_EQ(b[2 * k], from) << "n " << n << " k " << k;
             ASSERT_EQ(b[2 * k + 1], -(from + 0.5)) << "n " << n << " k " << k;
+        }
+    }
+}
+
+// complex_fft put together from the named routines as its drivers combine them: the one
+// kernel of a short length, else the first pass of the direction, the passes after it and the
+// final permutation.
+void fft_from_kernels(int n, int sign, double* a, const int* ip, int nw, const double* w) {
+    const bool plus = sign >= 0;
+    if (n == 2) return;
+    if (n == 4) return dft2(a);
+    if (n == 8) return plus ? dft4_plus(a) : dft4_minus(a);
+    if (n == 16) {
+        kernel8_a(a, w);
+        return plus ? bitrev8(a) : bitrev8_neg(a);
+    }
+    if (n == 32) {
+        kernel16_a(a, w + nw - 8);
+        return plus ? bitrev16(a) : bitrev16_neg(a);
+    }
+    (plus ? first_pass_plus : first_pass_minus)(n, a, w + nw - n / 4);
+    if (n > 512) {
+        recursive_pass(n, a, nw, w);
+    } else if (n > 128) {
+        leaf_kernel(n, 1, a, nw, w);
+    } else {
+        quad_kernel(n, a, nw, w);
+    }
+    (plus ? bitrev_permute : bitrev_permute_conj)(n, ip, a);
+}
+
+TEST(NamedRoutines, PutTogetherGiveTheBitsOfComplexFftAtEveryLength) {
+    Table t;
+    for (int n = 2; n <= fft_test::kMaxN; n *= 2) {
+        for (int sign : {1, -1}) {
+            std::vector<double> a = random_points(n, static_cast<unsigned>(n) + (sign > 0));
+            std::vector<double> want = a;
+            complex_fft(n, sign, want.data(), t.ip.data(), t.w.data());
+            fft_from_kernels(n, sign, a.data(), t.ip.data(), t.nw, t.w.data());
+            for (std::size_t i = 0; i < a.size(); ++i)
+                ASSERT_TRUE(same_bits(a[i], want[i]))
+                    << "n " << n << ", sign " << sign << ", double " << i << ": " << a[i] << " vs "
+                    << want[i];
         }
     }
 }
