@@ -89,8 +89,7 @@ std::size_t tile_at(int x, int y) {
     return to_size(x % kTile * kTile + y % kTile);
 }
 
-// Holds off other threads for the few instructions of a pool operation (the Windows build may
-// have no std::mutex).
+// Holds off other threads for the few instructions of a pool operation.
 class SpinLock {
    public:
     void lock() {

@@ -45,7 +45,7 @@ template <class T, bool Conj>
     *im = xr * ci + xi * c_re;
 }
 
-// Steps 1 to 5 of chirp_plan_execute. a holds L points of T in complex_fft's layout, the N
+// chirp_plan_execute short of its 1 / N. a holds L points of T in complex_fft's layout, the N
 // inputs at points 0 .. N - 1; all L points are overwritten. Then out(k, re, im) is called for
 // k = 0 .. count - 1 in order (count <= N) with X[k] = c[k] sum_j x[j] c[j] conj(c[k - j]),
 // the sign-minus DFT unscaled; with Conj every chirp and kernel value is read conjugated,
