@@ -127,20 +127,19 @@ Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t 
     if (h.info_size < static_cast<std::uint32_t>(kBmpInfoHeaderBytes))
         return file_failure(StatusCode::unsupported, n,
                             "uses an old BMP header of " + std::to_string(h.info_size) +
-                                " bytes; only 24-bit Windows BMP pictures are supported");
+                                " bytes; the plain kind has 40 bytes or more");
     if (h.bits != kBmpBitsPerPixel)
         return file_failure(StatusCode::unsupported, n,
                             "has " + std::to_string(h.bits) +
-                                " bits per pixel; only 24-bit pictures are supported");
+                                " bits per pixel; the plain kind has 24");
     if (h.compression != kBmpUncompressed)
         return file_failure(StatusCode::unsupported, n,
                             "is compressed (compression " + std::to_string(h.compression) +
-                                "); only uncompressed pictures are supported");
+                                "); the plain kind is not");
     if (h.height < 0)
         return file_failure(
             StatusCode::unsupported, n,
-            "stores its rows top-down (negative height); only bottom-up pictures are "
-            "supported");
+            "stores its rows top-down (negative height); the plain kind stores them bottom-up");
     if (h.width <= 0 || h.height <= 0)
         return file_failure(StatusCode::bad_header, n,
                             "has an invalid size of " + std::to_string(h.width) + " x " +

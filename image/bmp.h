@@ -58,11 +58,12 @@ BmpHeader bmp_result_header(int width, int height);
 // Lays out h as the first kBmpHeaderBytes bytes of a file, "BM" first.
 void put_bmp_header(const BmpHeader& h, unsigned char head[kBmpHeaderBytes]);
 
-// Decides whether a file is a picture this tool reads correctly. head holds the file's first
-// head_len bytes (at least the 54-byte header for a picture that can pass), file_length is the
-// whole file's length and display_name names the file in messages. On success *out holds the
-// header. A file shorter than its size field gives StatusCode::short_file with the text
-// "InputFileSizeError!!!".
+// Decides whether a file is a BMP of the plain kind (24 bits, no compression, rows bottom-up,
+// a header of 40 bytes or more), the one kind read_bmp_planes reads; decode_bmp (bmp_decode.h)
+// reads every kind. head holds the file's first head_len bytes (at least the 54-byte header
+// for a picture that can pass), file_length is the whole file's length and display_name names
+// the file in messages. On success *out holds the header. A file shorter than its size field
+// gives StatusCode::short_file with the text "InputFileSizeError!!!".
 Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t file_length,
                  const std::string& display_name, BmpHeader* out);
 
