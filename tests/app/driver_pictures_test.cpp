@@ -21,6 +21,7 @@
 #include "tests/support/png_builder.h"
 #include "tests/support/run_driver.h"
 #include "tests/support/sha256.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

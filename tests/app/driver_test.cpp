@@ -17,6 +17,7 @@
 
 #include "tests/support/bmp_builder.h"
 #include "tests/support/run_driver.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

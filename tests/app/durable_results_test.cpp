@@ -15,6 +15,7 @@
 
 #include "tests/support/bmp_builder.h"
 #include "tests/support/run_driver.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 

@@ -16,6 +16,7 @@
 #include "tests/support/each_isa.h"
 #include "tests/support/png_builder.h"
 #include "tests/support/run_driver.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

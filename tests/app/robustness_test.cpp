@@ -20,6 +20,7 @@
 #include "tests/support/bmp_builder.h"
 #include "tests/support/malformed.h"
 #include "tests/support/run_driver.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/bmp_builder.h"
+#include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>

@@ -12,6 +12,7 @@
 #include "tests/dft_resize/dft_reference.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/run_driver.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

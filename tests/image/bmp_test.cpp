@@ -9,6 +9,7 @@
 
 #include "base/durable_file.h"
 #include "tests/support/bmp_builder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

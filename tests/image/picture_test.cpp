@@ -8,6 +8,7 @@
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/malformed.h"
 #include "tests/support/png_builder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "tests/support/bmp_builder.h"
 #include "tests/support/each_isa.h"
 #include "tests/support/naive_resample.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/tolerances.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // Pictures and BMP files for tests, built byte by byte independently of the code under test, so
-// that a fault in the reader or writer cannot hide itself; and the files and folders they live
-// in. Portable: the Windows window tests use it as the native tests do. Paths are UTF-8.
+// that a fault in the reader or writer cannot hide itself. Portable: the Windows window tests
+// use it as the native tests do.
 
 #include <cstdint>
 #include <string>
@@ -78,32 +78,6 @@ std::vector<std::uint8_t> make_bmp(int width, int height, unsigned extra_info_by
 void put_le32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v);
 void put_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t v);
 std::uint32_t get_le32(const std::vector<std::uint8_t>& bytes, std::size_t at);
-
-// A whole file, or nothing when it cannot be read.
-std::vector<std::uint8_t> read_file(const std::string& path);
-// Writes bytes to path; a failure fails the running test and returns false.
-bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
-// Whether path names a file or a folder.
-bool file_exists(const std::string& path);
-// Makes the folder path (its parent must exist), at any length; a failure fails the running
-// test and returns false.
-bool make_folder(const std::string& path);
-
-// A fresh empty folder under the system's temporary folder, removed with its contents when
-// the object goes out of scope.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    // name inside the folder, joined with the platform's separator.
-    std::string file(const std::string& name) const;
-
-private:
-    std::string path_;
-};
 
 // Decodes a file written by the tool (54-byte header, 24-bit, bottom-up) without the tool's
 // own reader; fails the current test on any header field other than the ones the tool writes.

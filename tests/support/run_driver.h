@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/bmp_builder.h"
+#include "tests/support/temp_dir.h"
 
 struct Outcome {
     int status = -1;  // exit status, -1 when the process did not exit normally (a signal, or

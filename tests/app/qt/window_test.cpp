@@ -28,6 +28,7 @@
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/png_builder.h"
 #include "tests/support/run_driver.h"
+#include "tests/support/temp_dir.h"
 
 // Waits (turning the event loop) until the window's run has ended.
 #define WAIT_FOR_RUN(w) QTRY_VERIFY_WITH_TIMEOUT(!(w).model().running, 60000)

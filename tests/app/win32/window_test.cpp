@@ -26,6 +26,7 @@
 #include "tests/support/bmp_builder.h"
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/png_builder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
