@@ -18,7 +18,7 @@
 #include "tests/support/bmp_builder.h"
 
 // The window's controls; `window` is the window itself, where a key goes with no control
-// focused.
+// focused. The adapters map these enums by position, in tables kept in their order.
 enum class Control { window, go, width_box, height_box, bmp_format, png_format, stop, bar };
 
 // The keys the scenarios press.
