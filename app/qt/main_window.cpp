@@ -89,7 +89,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     stop_->hide();
     poll_ = new QTimer(this);
     poll_->setInterval(30);
-    connect(poll_, &QTimer::timeout, this, [this] { poll_progress(); });
+    connect(poll_, &QTimer::timeout, this, [this] { apply(run_.poll(&model_)); });
     // Esc stops the run whichever control has the focus.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
@@ -108,10 +108,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 }
 
 MainWindow::~MainWindow() {
-    closing_ = true;
     (void)window_close(&model_);
-    if (progress_) progress_->request_stop();
-    wait_for_run();
+    run_.abandon();
     window_destroy(&model_);
 }
 
@@ -129,7 +127,7 @@ void MainWindow::apply(const WindowEffects& e) {
         update(kProgressText.x, kProgressText.y, kProgressText.width, kProgressText.height);
     }
     if (e.repaint) repaint();
-    if (e.stop && progress_) progress_->request_stop();
+    if (e.stop) run_.request_stop();
     if (!e.message.empty())
         QMessageBox::warning(this, qtext(kWindowTitle), QString::fromStdString(e.message));
     if (e.run) start_run(e.request);
@@ -137,34 +135,22 @@ void MainWindow::apply(const WindowEffects& e) {
 }
 
 void MainWindow::start_run(const RunRequest& request) {
-    progress_ = std::make_unique<RunProgress>();
-    RunProgress* progress = progress_.get();
-    worker_ = std::thread([this, run = run_, request, progress] {
-        RunReport report = run(request, progress);
-        // Queued to this window's thread; dropped by Qt if the window is gone by then.
+    run_.start(request, [this] {
+        // Queued to this window's thread, where run_ended finishes the run.
         QMetaObject::invokeMethod(
-            this, [this, report] { run_ended(report); }, Qt::QueuedConnection);
+            this, [this] { run_ended(); }, Qt::QueuedConnection);
     });
     poll_->start();
 }
 
-void MainWindow::poll_progress() {
-    if (progress_) apply(window_progress(&model_, progress_->method(), progress_->fraction()));
-}
-
-void MainWindow::wait_for_run() {
-    if (worker_.joinable()) worker_.join();
+void MainWindow::run_ended() {
     poll_->stop();
-}
-
-void MainWindow::run_ended(const RunReport& report) {
-    wait_for_run();
-    if (closing_) return;
-    poll_progress();
-    progress_.reset();
+    if (!run_.going()) return;  // abandoned when the window closed
+    std::string notice;
+    const WindowEffects e = run_.finish(&model_, &notice);
     // As a refused drop's line: for whoever started the window from a terminal.
-    if (!report.notice.empty()) std::fprintf(stderr, "%s\n", report.notice.c_str());
-    apply(window_run_finished(&model_, report));
+    if (!notice.empty()) std::fprintf(stderr, "%s\n", notice.c_str());
+    apply(e);
 }
 
 void MainWindow::show_compare(CompareContents contents) {
@@ -178,11 +164,9 @@ void MainWindow::show_compare(CompareContents contents) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The run is asked to stop and waited for: it stops within a unit of work, and its files
-    // are whole or absent, so the process may end right after.
-    closing_ = true;
     apply(window_close(&model_));
-    wait_for_run();
+    run_.abandon();
+    poll_->stop();
     if (compare_ != nullptr) compare_->close();
     event->accept();
 }

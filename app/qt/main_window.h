@@ -1,17 +1,16 @@
 #pragma once
 // The window on Linux: the controls at their fixed client positions, drops through Qt's drag
-// and drop events, painting from the model's paint list, the run on a thread of its own with
-// its progress read by a timer, and the compare window. All behaviour lives in WindowModel
+// and drop events, painting from the model's paint list, the run (RunController) with its
+// progress read by a timer, and the compare window. All behaviour lives in WindowModel
 // and CompareView; this class only turns Qt events into model events and carries out the
 // effects.
 
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
-#include <memory>
-#include <thread>
 
 #include "app/qt/compare_window.h"
+#include "app/run_controller.h"
 #include "app/window_model.h"
 
 class QLineEdit;
@@ -45,7 +44,7 @@ class MainWindow : public QWidget {
     void open_command_line(const QStringList& arguments);
 
     // For tests: what GO runs, and what opens a result in the picture viewer.
-    void set_run_function(RunFn run) { run_ = std::move(run); }
+    void set_run_function(RunFn run) { run_.set_run_function(std::move(run)); }
     void set_opener(CompareWindow::Opener opener) { opener_ = std::move(opener); }
 
    protected:
@@ -60,9 +59,7 @@ class MainWindow : public QWidget {
     void take_drop(const std::vector<std::string>& paths);
     void go_clicked();
     void start_run(const RunRequest& request);
-    void run_ended(const RunReport& report);
-    void poll_progress();
-    void wait_for_run();
+    void run_ended();
     void show_compare(CompareContents contents);
     const QImage& preview_image(const PaintOp& op);
 
@@ -80,11 +77,8 @@ class MainWindow : public QWidget {
     QImage preview_;
     bool preview_ready_ = false;
 
-    RunFn run_ = run_request;
     CompareWindow::Opener opener_;
-    // The run going, if any: its thread and what it reports to. The thread hands its report
-    // back through the event loop and ends; run_ended joins it.
-    std::unique_ptr<RunProgress> progress_;
-    std::thread worker_;
-    bool closing_ = false;
+    // The run going, if any. Its thread wakes this window through the event loop, and
+    // run_ended finishes it.
+    RunController run_;
 };

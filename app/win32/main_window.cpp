@@ -6,14 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <thread>
 
+#include "app/run_controller.h"
 #include "app/win32/compare_window.h"
 #include "base/file_io.h"
 
 namespace {
 
-// Posted by the run's thread when the run has returned; its report waits in g.report.
+// Posted by the run's thread when the run has returned; g.run keeps its report.
 constexpr UINT kRunEndedMessage = WM_APP + 1;
 constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressInterval = 30;  // ms
@@ -30,12 +30,7 @@ struct MainWindow {
     HWND png = nullptr;
     HFONT font = nullptr;
     WindowModel model;
-    RunFn run = run_request;
-    // The run going, if any: its thread, what it reports to, and its report once it returned
-    // (written by the thread before it posts kRunEndedMessage, read after the join).
-    std::unique_ptr<RunProgress> progress;
-    std::thread worker;
-    RunReport report;
+    RunController run;
 };
 
 MainWindow g;
@@ -87,19 +82,9 @@ std::wstring window_text(HWND control) {
 }
 
 void start_run(const RunRequest& request) {
-    g.progress = std::make_unique<RunProgress>();
-    RunProgress* progress = g.progress.get();
     const HWND window = g.window;
-    g.worker = std::thread([run = g.run, request, progress, window] {
-        g.report = run(request, progress);
-        PostMessageW(window, kRunEndedMessage, 0, 0);
-    });
+    g.run.start(request, [window] { PostMessageW(window, kRunEndedMessage, 0, 0); });
     SetTimer(g.window, kProgressTimer, kProgressInterval, nullptr);
-}
-
-void wait_for_run() {
-    if (g.worker.joinable()) g.worker.join();
-    KillTimer(g.window, kProgressTimer);
 }
 
 void apply(const WindowEffects& e) {
@@ -123,7 +108,7 @@ void apply(const WindowEffects& e) {
         InvalidateRgn(g.window, nullptr, FALSE);
         UpdateWindow(g.window);
     }
-    if (e.stop && g.progress) g.progress->request_stop();
+    if (e.stop) g.run.request_stop();
     if (!e.message.empty())
         MessageBoxW(g.window, utf8_to_wide(e.message).c_str(), utf8_to_wide(kWindowTitle).c_str(),
                     MB_OK | MB_ICONWARNING);
@@ -131,20 +116,14 @@ void apply(const WindowEffects& e) {
     if (e.compare) show_compare_window(g.instance, g.font, e.compare_contents);
 }
 
-void poll_progress() {
-    if (g.progress) apply(window_progress(&g.model, g.progress->method(), g.progress->fraction()));
-}
-
 void on_run_ended() {
-    if (!g.worker.joinable()) return;
-    wait_for_run();
-    poll_progress();
-    g.progress.reset();
-    const RunReport report = std::move(g.report);
-    g.report = RunReport{};
+    if (!g.run.going()) return;  // abandoned when the window closed
+    KillTimer(g.window, kProgressTimer);
+    std::string notice;
+    const WindowEffects e = g.run.finish(&g.model, &notice);
     // As a refused drop's line: for whoever redirected the window's standard error.
-    if (!report.notice.empty()) std::fprintf(stderr, "%s\n", report.notice.c_str());
-    apply(window_run_finished(&g.model, report));
+    if (!notice.empty()) std::fprintf(stderr, "%s\n", notice.c_str());
+    apply(e);
 }
 
 // Esc stops the run whichever control has the focus: the controls hand it to the window.
@@ -264,13 +243,14 @@ void on_command(int id, unsigned notification, HWND control) {
 // unit of work, and its file is whole or absent, so the process may end right after.
 void on_close() {
     apply(window_close(&g.model));
-    wait_for_run();
+    g.run.abandon();
+    KillTimer(g.window, kProgressTimer);
     close_compare_window();
 }
 
 void on_destroy() {
-    if (g.progress) g.progress->request_stop();
-    wait_for_run();
+    g.run.abandon();
+    KillTimer(g.window, kProgressTimer);
     close_compare_window();
     window_destroy(&g.model);
     DestroyWindow(g.go);
@@ -297,7 +277,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
             if (wparam == VK_ESCAPE) apply(window_stop(&g.model));
             break;
         case WM_TIMER:
-            if (wparam == kProgressTimer) poll_progress();
+            if (wparam == kProgressTimer) apply(g.run.poll(&g.model));
             break;
         case kRunEndedMessage:
             on_run_ended();
@@ -380,5 +360,5 @@ const WindowModel& main_window_model() {
 }
 
 void set_main_window_run_function(RunFn run) {
-    g.run = std::move(run);
+    g.run.set_run_function(std::move(run));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The window on Windows: class "CWindow" with its three controls, file drops, and painting from
 // the model's paint list, all through the wide-character calls so the Japanese texts show on a
-// Windows of any display language; the run on a thread of its own, which posts its end to the
+// Windows of any display language; the run (RunController), whose thread posts its end to the
 // window, with a progress control read by a timer and a stop button; and the compare window
 // (compare_window.h). All behaviour lives in WindowModel and CompareView; the window procedures
 // only turn messages into model events and carry out the effects. One window per process.
