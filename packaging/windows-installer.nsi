@@ -110,6 +110,13 @@ FunctionEnd
 Function un.onInit
   SetRegView 64
   !insertmacro MULTIUSER_UNINIT
+  ; Started without /CurrentUser (uninstall.exe /S by hand), an administrator's uninstaller
+  ; would take the install for every user; the user's own uninstall entry naming this folder
+  ; says that it serves the install for one user.
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" InstallLocation
+  ${If} $0 == $INSTDIR
+    Call un.MultiUser.InstallMode.CurrentUser
+  ${EndIf}
 FunctionEnd
 
 Section
@@ -154,6 +161,13 @@ Section Uninstall
   Delete "$INSTDIR\uninstall.exe"
   ; Only if empty: whatever the user put in the folder stays.
   RMDir "$INSTDIR"
+  ; An install for one user may have been the first to make these in the user's registry and
+  ; profile; empty now, they go too.
+  ${If} $MultiUser.InstallMode == CurrentUser
+    DeleteRegKey /ifempty HKCU "Software\Classes\Applications"
+    DeleteRegKey /ifempty HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+    RMDir "$LOCALAPPDATA\Programs"
+  ${EndIf}
 
   !insertmacro TellExplorer
 SectionEnd
