@@ -3,8 +3,8 @@
 # own, once for all users (the default for an administrator, which Wine's user is) and once for
 # the current user alone: the zip's files and the uninstaller in the mode's folder, the
 # Start-menu entry, "Open with" for every picture extension without touching the extensions'
-# defaults, the uninstall entry; the installed driver runs. The uninstall entry's own command
-# then leaves the prefix as it was before.
+# defaults, the uninstall entry; the installed driver runs. Uninstalling (by the entry's own
+# command, and by uninstall.exe /S in the folder) then leaves the prefix as it was before.
 # Usage: installer_test.sh DIST SOURCE_DIR
 set -uo pipefail
 dist=${1:?DIST}
@@ -23,7 +23,7 @@ setup="$dist/$name-setup.exe"
 unzip -q "$dist/$name.zip" -d "$work/zip" || { echo "FAIL: cannot unpack $name.zip" >&2; exit 1; }
 
 "$wine_run" --setup >/dev/null || { echo "FAIL: no Wine prefix" >&2; exit 1; }
-settle() { wineserver -w; }
+settle() { timeout 300 wineserver -w; }
 # Wine's first program start writes a few keys of its own: the state to return to comes after it.
 "$wine_run" cmd /c exit
 settle
