@@ -85,9 +85,8 @@ if [ -f "$entry" ]; then
   grep -q '^Keywords=' "$entry" || fail "the desktop entry has no Keywords, which menus search"
 fi
 
-# The AppStream metadata software centres read: valid, its file named by its identifier, naming
-# the installed desktop entry, its screenshots pictures of the project's docs/, its newest
-# release this version.
+# The AppStream metadata software centres read: valid, naming the installed desktop entry, its
+# screenshots pictures of the project's docs/, its newest release this version.
 for metainfo in "$prefix"/share/metainfo/*.metainfo.xml; do
   [ -f "$metainfo" ] || continue
   if ! report="$(appstreamcli validate --no-net "$metainfo" 2>&1)" || printf '%s\n' "$report" | grep -q '^[EW]:'; then
@@ -95,8 +94,6 @@ for metainfo in "$prefix"/share/metainfo/*.metainfo.xml; do
 $report"
   fi
   field() { xmllint --xpath "$1" "$metainfo" 2>/dev/null; }
-  [ "$(field 'string(/component/id)').metainfo.xml" = "$(basename "$metainfo")" ] ||
-    fail "$(basename "$metainfo") is not named by its identifier $(field 'string(/component/id)')"
   launchable="$(field 'string(/component/launchable[@type="desktop-id"])')"
   [ -f "$prefix/share/applications/$launchable" ] || fail "the metadata names the desktop entry '$launchable', which is not installed"
   [ "$(field 'string(/component/releases/release[1]/@version)')" = "$project_version" ] ||
