@@ -5,7 +5,8 @@
 #   build-asan/ the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
 #   build-fuzz/ the libFuzzer target, run for a minute on the seed corpus
 #   build-plain/ the driver as a machine with only a compiler and CMake builds it: BMP only
-#   dist/       the Debian package and the Windows zip (scripts/package.sh), then checked
+#   dist/       the Debian package, the Windows zip and installer (scripts/package.sh, which
+#               builds them in build-package/ and build-package-win/), then checked
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh all
@@ -18,8 +19,9 @@ cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DENLARGE3_WERROR=ON -DENLARGE3_TESTS=ON
 cmake --build build-win -j "$jobs"
 
-# The packages come from the two builds above, so this adds little more than CPack's time.
-scripts/package.sh
+# The packages, made as on a fresh machine, where GoogleTest is not installed: both builds are
+# configured without it (so a build that cannot leave its tests out fails here).
+scripts/package.sh -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON
 
 # The driver alone, without Qt, libpng and libjpeg, checked against the full build's results.
 cmake -S . -B build-plain -DCMAKE_BUILD_TYPE=Release -DENLARGE3_WERROR=ON -DENLARGE3_TESTS=OFF \
@@ -41,6 +43,10 @@ mkdir -p build-tests build-fuzz/corpus build-fuzz/findings
 {
   printf 'subdirs("%s" "%s" "%s")\n' "$PWD/build" "$PWD/build-win" "$PWD/build-asan"
   printf 'add_test(Packages.DebAndZipHoldEveryFileAndWork bash "%s/tests/packaging/package_test.sh" "%s/dist" "%s")\n' \
+    "$PWD" "$PWD" "$PWD"
+  printf 'add_test(Packages.BuiltWithoutGoogleTestLeaveTheirTestsOut bash "%s/tests/packaging/without_gtest_test.sh" "%s/build-package" "%s/build-package-win")\n' \
+    "$PWD" "$PWD" "$PWD"
+  printf 'add_test(Packages.WindowsInstallerInstallsAndUninstallsUnderWine bash "%s/tests/packaging/installer_test.sh" "%s/dist" "%s")\n' \
     "$PWD" "$PWD" "$PWD"
   printf 'add_test(PlainBuild.BmpOnlyDriverGivesTheSameResultsAndRefusesPng bash "%s/tests/packaging/plain_build_test.sh" "%s/build-plain/enlarge3" "%s/build/enlarge3" "%s")\n' \
     "$PWD" "$PWD" "$PWD" "$PWD"

@@ -2,6 +2,7 @@
 # Installs the Debian packages a task needs, only those missing, so a fresh Debian 12 machine
 # can build and test from nothing.
 # Usage: scripts/install-deps.sh build|test|bench|compare|fuzz|window|run|package|icons|all
+# (package: what scripts/package.sh needs to make the packages, and no more)
 set -euo pipefail
 
 # The picture codecs of the Linux build: libpng and libjpeg-turbo (Windows uses its own WIC).
@@ -15,8 +16,11 @@ compare=(libbenchmark-dev libfftw3-dev imagemagick python3-pil time)
 qt=(qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic)
 window=("${qt[@]}" g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth locales)
 # The packages: dpkg-shlibdeps finds the Debian package's dependencies (it needs file); the
-# checks validate the desktop entry and the manual page and list the archives.
-package=(dpkg-dev file desktop-file-utils man-db unzip)
+# Windows installer is made with NSIS from the zip's files.
+package=(dpkg-dev file unzip nsis)
+# Their checks: the desktop entry, the manual pages, Debian's and AppStream's own checkers,
+# and xmllint for the Windows programs' manifests.
+package_checks=(desktop-file-utils man-db lintian appstream libxml2-utils)
 # Rendering the icon's bitmaps from its drawing (packaging/render-icons.sh).
 icons=(librsvg2-bin imagemagick)
 
@@ -30,7 +34,7 @@ case "${1:-build}" in
   compare) wanted=("${build[@]}" "${compare[@]}") ;;
   package) wanted=("${build[@]}" "${qt[@]}" g++-mingw-w64-x86-64 "${package[@]}") ;;
   icons) wanted=("${icons[@]}") ;;
-  all) wanted=("${build[@]}" "${test[@]}" "${window[@]}" "${fuzz[@]}" "${package[@]}") ;;
+  all) wanted=("${build[@]}" "${test[@]}" "${window[@]}" "${fuzz[@]}" "${package[@]}" "${package_checks[@]}") ;;
   *) echo "usage: $0 build|test|bench|compare|fuzz|window|run|package|icons|all" >&2; exit 2 ;;
 esac
 

@@ -19,10 +19,13 @@ bin/enlarge3-window
 share/applications/enlarge3.desktop
 share/doc/enlarge3/LICENSE
 share/doc/enlarge3/README.md
+share/doc/enlarge3/changelog.gz
 share/doc/enlarge3/copyright
 share/icons/hicolor/256x256/apps/enlarge3.png
 share/icons/hicolor/scalable/apps/enlarge3.svg
-share/man/man1/enlarge3.1.gz"
+share/man/man1/enlarge3-window.1.gz
+share/man/man1/enlarge3.1.gz
+share/metainfo/io.github.enlarge3.enlarge3.metainfo.xml"
 actual="$(cd "$prefix" && find . -type f | sed 's|^\./||' | grep -v '^share/doc/enlarge3/docs/[^/]*\.png$' | LC_ALL=C sort)"
 if [ "$actual" != "$expected" ]; then
   fail "the files under $prefix differ from the expected ones (< expected, > found):"
@@ -79,7 +82,31 @@ if [ -f "$entry" ]; then
     grep -q "^MimeType=\(.*;\)\?$kind;" "$entry" || fail "the desktop entry does not offer to open $kind"
   done
   grep -q '^Name\[ja\]=' "$entry" || fail "the desktop entry has no Japanese name"
+  grep -q '^Keywords=' "$entry" || fail "the desktop entry has no Keywords, which menus search"
 fi
+
+# The AppStream metadata software centres read: valid, naming the installed desktop entry, its
+# screenshots pictures of the project's docs/, its newest release this version.
+for metainfo in "$prefix"/share/metainfo/*.metainfo.xml; do
+  [ -f "$metainfo" ] || continue
+  if ! report="$(appstreamcli validate --no-net "$metainfo" 2>&1)" || printf '%s\n' "$report" | grep -q '^[EW]:'; then
+    fail "appstreamcli validate finds faults in $(basename "$metainfo"):
+$report"
+  fi
+  field() { xmllint --xpath "$1" "$metainfo" 2>/dev/null; }
+  launchable="$(field 'string(/component/launchable[@type="desktop-id"])')"
+  [ -f "$prefix/share/applications/$launchable" ] || fail "the metadata names the desktop entry '$launchable', which is not installed"
+  [ "$(field 'string(/component/releases/release[1]/@version)')" = "$project_version" ] ||
+    fail "the metadata's newest release is not $project_version"
+  shots="$(field '/component/screenshots/screenshot/image/text()')"
+  [ -n "$shots" ] || fail "the metadata shows no screenshot"
+  for shot in $shots; do
+    case "$shot" in
+      https://*/docs/*.png) [ -f "$(dirname "$0")/../../docs/${shot##*/}" ] || fail "the screenshot $shot is no picture of docs/" ;;
+      *) fail "the screenshot $shot is not a picture of the project's docs/" ;;
+    esac
+  done
+done
 
 # The PNG icon is what its folder says: 256 x 256.
 png="$prefix/share/icons/hicolor/256x256/apps/enlarge3.png"
@@ -88,14 +115,17 @@ if [ -f "$png" ]; then
   [ "$size" = 256x256 ] || fail "the 256x256 icon is $size"
 fi
 
-# The manual page: groff reads it without a warning, man's indexer finds its name, and it
-# describes every option the installed driver's help lists.
+# The manual pages: groff reads them without a warning and man's indexer finds their names; the
+# driver's page describes every option the installed driver's help lists.
+for program in enlarge3 enlarge3-window; do
+  [ -f "$prefix/share/man/man1/$program.1.gz" ] || continue
+  zcat "$prefix/share/man/man1/$program.1.gz" >"$work/$program.1"
+  warnings="$(groff -man -ww -z "$work/$program.1" 2>&1)"
+  [ -z "$warnings" ] || fail "groff warns about the manual page $program(1): $warnings"
+  lexgrog "$work/$program.1" | grep -q "\"$program - " || fail "lexgrog finds no NAME line in $program(1)"
+done
 page="$prefix/share/man/man1/enlarge3.1.gz"
 if [ -f "$page" ]; then
-  zcat "$page" >"$work/enlarge3.1"
-  warnings="$(groff -man -ww -z "$work/enlarge3.1" 2>&1)"
-  [ -z "$warnings" ] || fail "groff warns about the manual page: $warnings"
-  lexgrog "$work/enlarge3.1" | grep -q '"enlarge3 - ' || fail "lexgrog finds no NAME line in the manual page"
   # Plain text: no overstriking, no underlining, and \- shown as "-".
   groff -man -Tascii -P-cbou "$work/enlarge3.1" >"$work/page.txt" 2>/dev/null
   options="$(printf '%s\n' "$help" | grep -oE '(^|[][ ,(])--?[A-Za-z][A-Za-z0-9-]*' | sed 's/^[][ ,(]*//' | sort -u)"

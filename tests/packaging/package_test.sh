@@ -1,14 +1,30 @@
 #!/usr/bin/env bash
-# The packages scripts/package.sh made in DIST. The Debian package installs under /usr only,
-# as root's files, depends on what its programs link, and works unpacked (check_tree.sh). The
-# Windows zip holds the two programs, the read-me and the licence in one folder; the programs
-# import nothing but Windows' own DLLs and the window carries the icon.
+# The packages scripts/package.sh made in DIST. The Debian package passes lintian, installs
+# under /usr only, as root's files, depends on what its programs link, and works unpacked
+# (check_tree.sh). The Windows zip holds the two programs, the read-me and the licence in one
+# folder; the programs import nothing but Windows' own DLLs, the window carries the icon and
+# both their manifest. (installer_test.sh tries the Windows installer under Wine.)
 # Usage: package_test.sh DIST SOURCE_DIR
 set -uo pipefail
 dist=${1:?DIST}
 source=${2:?SOURCE_DIR}
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+# manifest_of EXE: the bytes of the program's manifest (resource type 24, name 1). objdump lists
+# the resource tree depth first, types least indented; the leaf gives the data's address.
+manifest_of() {
+  local dump leaf section
+  dump="$(x86_64-w64-mingw32-objdump -p "$1")"
+  leaf="$(printf '%s\n' "$dump" | awk '
+    /^[0-9a-f]+   Entry: ID: / { type = $4 }
+    /^[0-9a-f]+     Entry: ID: / { name = $4 }
+    /Leaf: Addr: / && type == "0x000018," && name == "0x000001," { sub(/,/, "", $4); sub(/,/, "", $6); print $4, $6; exit }')"
+  section="$(printf '%s\n' "$dump" | awk '/Resource Directory \[\.rsrc\]/ { print "0x" $3; exit }')"
+  [ -n "$leaf" ] && [ -n "$section" ] || return 1
+  x86_64-w64-mingw32-objcopy -O binary --only-section=.rsrc "$1" "$work/rsrc" || return 1
+  set -- $leaf
+  tail -c +$(($1 - section + 1)) "$work/rsrc" | head -c $(($2))
+}
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 version="$(sed -n 's/^project(enlarge3 VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")"
@@ -20,6 +36,11 @@ if [ ! -f "$deb" ]; then
 else
   [ "$(dpkg-deb -f "$deb" Package)" = enlarge3 ] || fail "the package is not named enlarge3"
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package's version is not $version"
+  # Debian's own checker, pedantic tags included: not one error or warning.
+  if ! report="$(lintian --fail-on error,warning --pedantic "$deb" 2>&1)"; then
+    fail "lintian finds faults in $(basename "$deb"):
+$report"
+  fi
   dpkg-deb -c "$deb" >"$work/deb.list"
   outside="$(awk '$6 != "./" && $6 !~ /^\.\/usr\// { print $6 }' "$work/deb.list")"
   [ -z "$outside" ] || fail "the package installs outside /usr: $outside"
@@ -28,6 +49,8 @@ else
   mkdir "$work/deb"
   dpkg-deb -x "$deb" "$work/deb"
   "$(dirname "$0")/check_tree.sh" "$work/deb/usr" "$source/samples/sample.bmp" || fail "the unpacked package"
+  changelog="$(zcat "$work/deb/usr/share/doc/enlarge3/changelog.gz" 2>/dev/null | head -1)"
+  case "$changelog" in "enlarge3 ($version) "*) ;; *) fail "the changelog's newest entry is not $version: $changelog" ;; esac
   # Every library a program links comes from a package the package depends on, as
   # dpkg-shlibdeps found it (without it the field would be empty).
   depends="$(dpkg-deb -f "$deb" Depends)"
@@ -82,6 +105,25 @@ $(diff <(echo "$expected") <(echo "$actual"))"
   # The resource type table (its entries are the least indented) has an icon group: type 14.
   x86_64-w64-mingw32-objdump -p "$dir/enlarge3-window.exe" |
     grep -qE '^[0-9a-f]{3}   Entry: ID: 0x00000e,' || fail "enlarge3-window.exe carries no icon"
+  # The manifest Windows reads at the start: well-formed (Windows refuses to start a program
+  # whose manifest is not), resource 1 of its type, and asking for what each line names.
+  for exe in enlarge3.exe enlarge3-window.exe; do
+    [ -f "$dir/$exe" ] || continue
+    if ! manifest_of "$dir/$exe" >"$work/$exe.manifest" || ! xmllint --noout "$work/$exe.manifest"; then
+      fail "$exe carries no well-formed manifest as resource 1"
+      continue
+    fi
+    while IFS='|' read -r what path wanted; do
+      found="$(xmllint --xpath "string($path)" "$work/$exe.manifest")"
+      [ "$found" = "$wanted" ] || fail "$exe's manifest asks for $what '$found', not '$wanted'"
+    done <<'EOF'
+Common Controls|//*[local-name()="dependentAssembly"]/*[local-name()="assemblyIdentity"][@name="Microsoft.Windows.Common-Controls"]/@version|6.0.0.0
+DPI awareness|//*[local-name()="dpiAwareness"]|PerMonitorV2, PerMonitor
+long paths|//*[local-name()="longPathAware"]|true
+Windows 10 and 11|//*[local-name()="supportedOS"][@Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]/@Id|{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}
+rights|//*[local-name()="requestedExecutionLevel"]/@level|asInvoker
+EOF
+  done
   if [ -f "$dir/README.txt" ]; then
     head -1 "$dir/README.txt" | grep -q "^enlarge3 $version for Windows" ||
       fail "the read-me does not start with the name and version"
@@ -89,6 +131,8 @@ $(diff <(echo "$expected") <(echo "$actual"))"
       fail "the read-me's lines do not all end in CR LF"
   fi
 fi
+
+[ -f "$dist/enlarge3-$version-windows-x86_64-setup.exe" ] || fail "no Windows installer beside the zip"
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) of the packages failed" >&2; exit 1; }
 echo "$(basename "$deb") and $(basename "$zip"): every file in place, and the programs check out"
