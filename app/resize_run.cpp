@@ -5,6 +5,7 @@
 #include "base/durable_file.h"
 #include "base/file_io.h"
 #include "base/machine.h"
+#include "base/path.h"
 #include "dft_resize/dft_resize.h"
 #include "image/bmp.h"
 #include "image/picture.h"
@@ -105,18 +106,7 @@ std::string RunReport::failure_text() const {
 
 std::string results_naming_path(const std::string& path, const std::string& output_folder) {
     if (output_folder.empty()) return path;
-#ifdef _WIN32
-    const char* separators = "/\\";
-    const char separator = '\\';
-#else
-    const char* separators = "/";
-    const char separator = '/';
-#endif
-    const std::size_t cut = path.find_last_of(separators);
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-    const bool ends_in_separator =
-        std::string(separators).find(output_folder.back()) != std::string::npos;
-    return output_folder + (ends_in_separator ? "" : std::string(1, separator)) + name;
+    return path_join(output_folder, path_file_name(path));
 }
 
 RunReport resize_run(const std::string& path, int out_width, int out_height, unsigned methods,

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/file_io.h"
+#include "base/path.h"
 #include "image/bmp.h"
 
 namespace {
@@ -18,11 +19,6 @@ void show_size_in_boxes(WindowModel* m, WindowEffects* e) {
     e->set_box_texts = true;
 }
 
-std::string file_name_of(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string progress_text(int method, int steps) {
     const char* title = method >= 0 && method < kMethodCount ? kMethodTitles[method] : "";
     return std::string(title) + " " + std::to_string(steps * 100 / kProgressSteps) + "%";
@@ -33,20 +29,19 @@ std::string progress_text(int method, int steps) {
 CompareContents compare_contents_of(const WindowModel& m, const RunReport& report,
                                     const RunRequest& request) {
     CompareContents c;
-    c.title = std::string(kCompareTitlePrefix) + file_name_of(request.path);
+    c.title = std::string(kCompareTitlePrefix) + path_file_name(request.path);
     c.result_width = request.out_width;
     c.result_height = request.out_height;
     if (m.picture_held) {
         c.source = m.held;
-        c.panes.push_back(ComparePane{-1, std::string(kSourcePaneName) + " - " +
-                                              file_name_of(request.path),
-                                      request.path});
+        c.panes.push_back(ComparePane{
+            -1, std::string(kSourcePaneName) + " - " + path_file_name(request.path), request.path});
     }
     for (int i = 0; i < kMethodCount; ++i) {
         const std::string& path = report.result_path[i];
         if (path.empty()) continue;
         c.panes.push_back(
-            ComparePane{i, std::string(kMethodTitles[i]) + " - " + file_name_of(path), path});
+            ComparePane{i, std::string(kMethodTitles[i]) + " - " + path_file_name(path), path});
     }
     return c;
 }

@@ -6,6 +6,7 @@
 
 #include "base/file_io.h"
 #include "image/bmp.h"
+#include "image/bmp_decode.h"
 
 namespace {
 
@@ -48,23 +49,34 @@ bool bmp_of_picture(const PlanarPicture& pic, std::uint32_t background_rgb, BmpP
     // Zeroed, so the rows' padding is too.
     std::shared_ptr<unsigned char> bytes(new (std::nothrow) unsigned char[size](),
                                          std::default_delete<unsigned char[]>());
-    if (!bytes) return false;
+    // With alpha, one column at a time drawn over the background before it is laid out.
+    std::unique_ptr<std::uint8_t[]> drawn(pic.has_alpha() ? new (std::nothrow) std::uint8_t[3 * h]
+                                                          : nullptr);
+    if (!bytes || (pic.has_alpha() && !drawn)) return false;
     put_bmp_header(bmp_result_header(pic.width, pic.height), bytes.get());
-    const std::uint8_t background[3] = {static_cast<std::uint8_t>(background_rgb),
-                                        static_cast<std::uint8_t>(background_rgb >> 8),
-                                        static_cast<std::uint8_t>(background_rgb >> 16)};
+    // Rows bottom-up, all at once: the whole picture is in memory, so each column of the planes
+    // is read in one run.
+    unsigned char* last_row = bytes.get() + kBmpHeaderBytes + (h > 0 ? h - 1 : 0) * stride;
+    const std::ptrdiff_t up = -static_cast<std::ptrdiff_t>(stride);
     const std::uint8_t* planes[3] = {pic.blue.get(), pic.green.get(), pic.red.get()};
-    const std::uint8_t* alpha = pic.alpha.get();
-    unsigned char* rows = bytes.get() + kBmpHeaderBytes;
-    for (std::size_t x = 0; x < w; ++x) {
-        // Column x of the planes, top row first, into the bottom-up rows.
-        const std::size_t at = x * h;
-        for (std::size_t t = 0; t < h; ++t) {
-            unsigned char* px = rows + (h - 1 - t) * stride + 3 * x;
+    if (!pic.has_alpha()) {
+        interleave_rows(planes, 3, pic.width, pic.height, PlaneOrder::by_column, 0, h, last_row,
+                        up);
+    } else {
+        const std::uint8_t background[3] = {static_cast<std::uint8_t>(background_rgb),
+                                            static_cast<std::uint8_t>(background_rgb >> 8),
+                                            static_cast<std::uint8_t>(background_rgb >> 16)};
+        const std::uint8_t* columns[3] = {drawn.get(), drawn.get() + h, drawn.get() + 2 * h};
+        for (std::size_t x = 0; x < w; ++x) {
+            const std::uint8_t* alpha = pic.alpha.get() + x * h;
             for (int c = 0; c < 3; ++c) {
-                const std::uint8_t v = planes[c][at + t];
-                px[c] = alpha != nullptr ? over(v, alpha[at + t], background[c]) : v;
+                const std::uint8_t* colour = planes[c] + x * h;
+                std::uint8_t* to = drawn.get() + static_cast<std::size_t>(c) * h;
+                for (std::size_t t = 0; t < h; ++t)
+                    to[t] = over(colour[t], alpha[t], background[c]);
             }
+            interleave_rows(columns, 3, 1, pic.height, PlaneOrder::by_column, 0, h,
+                            last_row + 3 * x, up);
         }
     }
     out->bytes = std::move(bytes);
@@ -77,20 +89,25 @@ bool bmp_of_picture(const PlanarPicture& pic, std::uint32_t background_rgb, BmpP
 
 Status window_picture(FileBytes bytes, const std::string& path, const DecodeLimits& limits,
                       BmpPicture* out, PictureKind* kind) {
-    BmpHeader h;
-    if (bmp_check(bytes.data.get(), bytes.size, bytes.file_length, path, &h).ok()) {
-        out->bytes = std::move(bytes.data);
-        out->width = h.width;
-        out->height = h.height;
-        out->header_offset = kBmpFileHeaderBytes;
-        out->pixel_offset = h.pixel_offset;
-        if (kind != nullptr) *kind = PictureKind::bmp;
-        return Status::success();
+    const PictureKind read_as = picture_kind(bytes.data.get(), bytes.size);
+    if (read_as == PictureKind::bmp) {
+        BmpFormat format;
+        Status st = read_bmp_format(bytes.data.get(), bytes.size, path, limits, &format);
+        if (!st.ok()) return st;
+        // Stored as the platforms draw it: shown from the file's own bytes.
+        if (format.plain_24_bit) {
+            out->bytes = std::move(bytes.data);
+            out->width = format.width;
+            out->height = format.height;
+            out->header_offset = kBmpFileHeaderBytes;
+            out->pixel_offset = static_cast<std::size_t>(format.pixels_at);
+            if (kind != nullptr) *kind = PictureKind::bmp;
+            return Status::success();
+        }
     }
     PlanarPicture pic;
     Status st = decode_picture(bytes.data.get(), bytes.size, path, limits, &pic);
     if (!st.ok()) return st;
-    const PictureKind read_as = picture_kind(bytes.data.get(), bytes.size);
     bytes = FileBytes{};
     if (!bmp_of_picture(pic, kTransparencyRgb, out))
         return Status::failure(StatusCode::too_large,

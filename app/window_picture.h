@@ -2,9 +2,9 @@
 // The pictures the windows show: a dropped picture in the main window's preview, and the
 // picture and its results in the compare window, of every kind the tool reads. Both platforms
 // draw a 24-bit BMP's rows as they are (Win32's StretchDIBits, and Qt through one plain
-// conversion), so every picture is shown as one: a file that bmp_check accepts as it is, and
-// any other picture decoded (image/picture.h) and laid out as such a file in memory, its
-// transparent parts drawn over the main window's light grey.
+// conversion), so every picture is shown as one: a plain 24-bit BMP (image/bmp_decode.h) as it
+// is, and any other picture decoded (image/picture.h) and laid out as such a file in memory,
+// its transparent parts drawn over the main window's light grey.
 
 #include <cstddef>
 #include <cstdint>
@@ -52,12 +52,12 @@ inline constexpr std::uint32_t kTransparencyRgb = 0xC0C0C0;
 // false when the memory for it cannot be had; *out is then left as it was.
 bool bmp_of_picture(const PlanarPicture& pic, std::uint32_t background_rgb, BmpPicture* out);
 
-// The picture a file's bytes hold, ready to draw. bytes that bmp_check accepts are shown as
-// they are, without a copy; any other file is decoded by decode_picture within limits (the
-// bytes are let go as soon as the planes exist) and laid out by bmp_of_picture over
-// kTransparencyRgb. *kind (may be null) gets the file's kind. A refusal is the reader's one
-// line naming path, or a line saying the picture is too large to show; *out is then left as
-// it was.
+// The picture a file's bytes hold, ready to draw. A plain 24-bit BMP that read_bmp_format
+// accepts is shown as it is, without a copy; any other file is decoded by decode_picture
+// within limits (the bytes are let go as soon as the planes exist) and laid out by
+// bmp_of_picture over kTransparencyRgb. *kind (may be null) gets the file's kind. A refusal
+// is the reader's one line naming path, or a line saying the picture is too large to show;
+// *out is then left as it was.
 Status window_picture(FileBytes bytes, const std::string& path, const DecodeLimits& limits,
                       BmpPicture* out, PictureKind* kind = nullptr);
 

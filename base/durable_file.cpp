@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/file_io.h"
+#include "base/path.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -184,10 +185,8 @@ void remove_native(const std::string& path) {
 }
 
 std::string folder_of(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+    const std::string parent = path_parent(path);
+    return parent.empty() ? "." : parent;
 }
 
 // A rename lives in the folder, which has to be synced as well to survive a power cut.

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/path.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
@@ -125,14 +127,6 @@ bool make_one_folder(const std::string& path, int* err) {
     return false;
 }
 
-bool is_separator(char c) {
-#ifdef _WIN32
-    return c == '/' || c == '\\';
-#else
-    return c == '/';
-#endif
-}
-
 }  // namespace
 
 bool make_folders(const std::string& path, int* err) {
@@ -143,19 +137,14 @@ bool make_folders(const std::string& path, int* err) {
         *err = ENOTDIR;
         return false;
     }
-    // The parent: the path less its last part and the separators before it. A path with no
-    // parent part ("out", "/", "C:\\out") leaves nothing to make first.
-    std::size_t end = path.size();
-    while (end > 0 && is_separator(path[end - 1])) --end;
-    while (end > 0 && !is_separator(path[end - 1])) --end;
-    while (end > 0 && is_separator(path[end - 1])) --end;
-    const std::string parent = path.substr(0, end);
+    // A path with no parent part ("out", "/a", "C:\\out") leaves nothing to make first.
+    const std::string parent = path_parent(path);
 #ifdef _WIN32
     // A drive (C: or \\?\C:) or the start of a long or device path (\\?).
     const bool is_root = parent.empty() || parent.back() == ':' ||
                          parent.find_first_not_of("\\/?.") == std::string::npos;
 #else
-    const bool is_root = parent.empty();
+    const bool is_root = parent.find_first_not_of('/') == std::string::npos;
 #endif
     if (!is_root && !make_folders(parent, err)) return false;
     if (make_one_folder(path, err)) return true;

@@ -45,7 +45,8 @@ const Picture& picture() {
         const std::uint8_t* planes[3] = {p.planes.red.get(), p.planes.green.get(), p.planes.blue.get()};
         p.rows.resize(3 * static_cast<std::size_t>(p.planes.width) * static_cast<std::size_t>(p.planes.height));
         interleave_rows(planes, 3, p.planes.width, p.planes.height, PlaneOrder::by_column, 0,
-                        static_cast<std::size_t>(p.planes.height), p.rows.data());
+                        static_cast<std::size_t>(p.planes.height), p.rows.data(),
+                        3 * static_cast<std::ptrdiff_t>(p.planes.width));
         return p;
     }();
     return pic;

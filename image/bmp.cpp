@@ -1,14 +1,13 @@
 #include "image/bmp.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "base/durable_file.h"
-#include "base/file_io.h"
 #include "image/byte_order.h"
+#include "image/planes.h"
 
 namespace {
 
@@ -115,139 +114,6 @@ void put_bmp_header(const BmpHeader& h, unsigned char head[kBmpHeaderBytes]) {
     put_u32(head + kAtImportantColours, h.important_colours);
 }
 
-Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t file_length,
-                 const std::string& display_name, BmpHeader* out) {
-    const std::string& n = display_name;
-    if (head_len < 2 || head[kAtSignature] != 'B' || head[kAtSignature + 1] != 'M')
-        return file_failure(StatusCode::wrong_kind, n, "is not a BMP picture");
-    if (head_len < static_cast<std::size_t>(kBmpHeaderBytes))
-        return file_failure(StatusCode::wrong_kind, n,
-                            "is too short to be a BMP picture (header cut off)");
-    BmpHeader h = bmp_header_fields(head);
-    if (h.info_size < static_cast<std::uint32_t>(kBmpInfoHeaderBytes))
-        return file_failure(StatusCode::unsupported, n,
-                            "uses an old BMP header of " + std::to_string(h.info_size) +
-                                " bytes; the plain kind has 40 bytes or more");
-    if (h.bits != kBmpBitsPerPixel)
-        return file_failure(StatusCode::unsupported, n,
-                            "has " + std::to_string(h.bits) +
-                                " bits per pixel; the plain kind has 24");
-    if (h.compression != kBmpUncompressed)
-        return file_failure(StatusCode::unsupported, n,
-                            "is compressed (compression " + std::to_string(h.compression) +
-                                "); the plain kind is not");
-    if (h.height < 0)
-        return file_failure(
-            StatusCode::unsupported, n,
-            "stores its rows top-down (negative height); the plain kind stores them bottom-up");
-    if (h.width <= 0 || h.height <= 0)
-        return file_failure(StatusCode::bad_header, n,
-                            "has an invalid size of " + std::to_string(h.width) + " x " +
-                                std::to_string(h.height) + " pixels");
-    if (h.file_size < kBmpHeaderBytes)
-        return file_failure(StatusCode::bad_header, n,
-                            "has a file size field of " + std::to_string(h.file_size) +
-                                " bytes, less than its own 54-byte header");
-    std::uint64_t size_field = static_cast<std::uint64_t>(h.file_size);
-    if (h.pixel_offset < static_cast<std::uint64_t>(kBmpHeaderBytes) ||
-        h.pixel_offset < kBmpFileHeaderBytes + std::uint64_t{h.info_size} ||
-        h.pixel_offset > size_field)
-        return file_failure(StatusCode::bad_header, n,
-                            "has its pixel data at offset " + std::to_string(h.pixel_offset) +
-                                ", outside the picture's " + std::to_string(size_field) + " bytes");
-    std::uint64_t rows = bmp_row_stride(static_cast<std::uint64_t>(h.width)) *
-                         static_cast<std::uint64_t>(h.height);
-    if (rows > size_field - h.pixel_offset)
-        return file_failure(StatusCode::bad_header, n,
-                            "is too small for its " + std::to_string(h.width) + " x " +
-                                std::to_string(h.height) + " pixels (size field " +
-                                std::to_string(size_field) + " bytes)");
-    if (file_length < size_field)
-        return Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
-    if (out) *out = h;
-    return Status::success();
-}
-
-void split_pixel_rows(const unsigned char* rows, int width, int height, std::uint8_t* red,
-                      std::uint8_t* green, std::uint8_t* blue) {
-    const std::size_t w = static_cast<std::size_t>(width);
-    const std::size_t h = static_cast<std::size_t>(height);
-    const std::size_t stride = static_cast<std::size_t>(bmp_row_stride(w));
-    // In groups of rows, for the same reason as in the writer: each column takes a short run.
-    constexpr std::size_t kGroup = 32;
-    for (std::size_t y0 = 0; y0 < h; y0 += kGroup) {
-        const std::size_t count = std::min(kGroup, h - y0);
-        const std::size_t t_last = h - y0 - count;
-        for (std::size_t x = 0; x < w; ++x) {
-            const std::size_t at = x * h + t_last;
-            for (std::size_t i = 0; i < count; ++i) {
-                const unsigned char* px = rows + (y0 + count - 1 - i) * stride + 3 * x;
-                blue[at + i] = px[0];
-                green[at + i] = px[1];
-                red[at + i] = px[2];
-            }
-        }
-    }
-}
-
-Status open_picture_file(const std::string& path, FILE** f, std::uint64_t* length) {
-    int err = 0;
-    switch (file_kind(path, length, &err)) {
-        case FileKind::missing:
-            return Status::failure(StatusCode::cannot_open,
-                                   "cannot open '" + path + "': " + error_text(err));
-        case FileKind::directory:
-            return file_failure(StatusCode::not_a_file, path, "is a directory, not a picture");
-        case FileKind::other:
-            return file_failure(StatusCode::not_a_file, path, "is not a regular file");
-        case FileKind::regular:
-            break;
-    }
-    *f = open_file(path, "rb");
-    if (*f == nullptr)
-        return Status::failure(StatusCode::cannot_open,
-                               "cannot open '" + path + "': " + error_text(errno));
-    return Status::success();
-}
-
-Status read_bmp_planes_from(FILE* f, std::uint64_t length, const std::string& path,
-                            PlanarPicture* out) {
-    unsigned char head[kBmpHeaderBytes];
-    std::size_t got = std::fread(head, 1, sizeof head, f);
-    BmpHeader h;
-    Status st = bmp_check(head, got, length, path, &h);
-    if (!st.ok()) return st;
-    // Only the rows the header announces are kept; bytes between them and the size field's end
-    // are ignored, and so is anything after the first S bytes of the file.
-    const std::size_t w = static_cast<std::size_t>(h.width);
-    const std::size_t ht = static_cast<std::size_t>(h.height);
-    const std::size_t data_len = static_cast<std::size_t>(bmp_row_stride(w) * ht);
-    HeapArray<unsigned char> pixels(data_len, "pixels");
-    bool complete = std::fseek(f, static_cast<long>(h.pixel_offset), SEEK_SET) == 0 &&
-                    std::fread(pixels.get(), 1, data_len, f) == data_len;
-    if (!complete) return Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
-
-    out->width = h.width;
-    out->height = h.height;
-    out->red = HeapArray<std::uint8_t>(w * ht, "red");
-    out->green = HeapArray<std::uint8_t>(w * ht, "green");
-    out->blue = HeapArray<std::uint8_t>(w * ht, "blue");
-    out->alpha = HeapArray<std::uint8_t>();
-    split_pixel_rows(pixels.get(), h.width, h.height, out->red.get(), out->green.get(),
-                     out->blue.get());
-    return Status::success();
-}
-
-Status read_bmp_planes(const std::string& path, PlanarPicture* out) {
-    FILE* f = nullptr;
-    std::uint64_t length = 0;
-    Status st = open_picture_file(path, &f, &length);
-    if (!st.ok()) return st;
-    st = read_bmp_planes_from(f, length, path, out);
-    std::fclose(f);
-    return st;
-}
-
 std::string result_name(const std::string& input_path, const char* name_format) {
     // Drop four characters from the end; UTF-8 continuation bytes (10xxxxxx) belong to the
     // character before them.
@@ -287,9 +153,9 @@ Status write_bmp_file(const std::string& name, int width, int height, const std:
         return Status::failure(StatusCode::bad_size,
                                "cannot write '" + name + "': " + std::to_string(width) + " x " +
                                    std::to_string(height) + " pixels do not fit in a BMP file");
-    const std::size_t w = static_cast<std::size_t>(width);
     const std::size_t h = static_cast<std::size_t>(height);
-    const std::size_t stride = static_cast<std::size_t>(bmp_row_stride(w));
+    const std::size_t stride =
+        static_cast<std::size_t>(bmp_row_stride(static_cast<std::size_t>(width)));
     unsigned char head[kBmpHeaderBytes];
     put_bmp_header(bmp_result_header(width, height), head);
 
@@ -297,37 +163,16 @@ Status write_bmp_file(const std::string& name, int width, int height, const std:
     Status created = file.create(name);
     if (!created.ok()) return created;
     bool good = file.write(head, sizeof head);
-    // Rows are written in groups: in a column-major plane a column holds the group's samples
-    // next to each other, so each column is read in one short run instead of one byte per row.
-    constexpr std::size_t kGroup = 32;
-    std::vector<unsigned char> rows(stride * std::min(kGroup, h), 0);
-    for (std::size_t y0 = 0; y0 < h && good; y0 += kGroup) {
-        const std::size_t count = std::min(kGroup, h - y0);
-        for (std::size_t i = 0; i < count; ++i) {
-            // File row y0 + i is picture row t, counted from the top.
-            const std::size_t t = h - 1 - (y0 + i);
-            unsigned char* row = rows.data() + i * stride;
-            if (order == PlaneOrder::by_row) {
-                const std::size_t at = t * w;
-                for (std::size_t x = 0; x < w; ++x) {
-                    row[3 * x] = blue[at + x];
-                    row[3 * x + 1] = green[at + x];
-                    row[3 * x + 2] = red[at + x];
-                }
-            }
-        }
-        if (order == PlaneOrder::by_column) {
-            const std::size_t t_last = h - y0 - count;
-            for (std::size_t x = 0; x < w; ++x) {
-                const std::size_t at = x * h + t_last;
-                for (std::size_t i = 0; i < count; ++i) {
-                    unsigned char* px = rows.data() + (count - 1 - i) * stride + 3 * x;
-                    px[0] = blue[at + i];
-                    px[1] = green[at + i];
-                    px[2] = red[at + i];
-                }
-            }
-        }
+    // Zeroed once: the rows' padding is never written over.
+    const std::size_t group = RowsToPlanes::kGroup;
+    std::vector<unsigned char> rows(stride * std::min(group, h), 0);
+    const std::uint8_t* planes[3] = {blue, green, red};
+    for (std::size_t y0 = 0; y0 < h && good; y0 += group) {
+        // File rows y0 .. y0 + count - 1 hold picture rows h - 1 - y0 down to t_first.
+        const std::size_t count = std::min(group, h - y0);
+        const std::size_t t_first = h - y0 - count;
+        interleave_rows(planes, 3, width, height, order, t_first, count,
+                        rows.data() + (count - 1) * stride, -static_cast<std::ptrdiff_t>(stride));
         good = file.write(rows.data(), stride * count);
     }
     // A failed write is reported by the commit, which also removes the temporary file.

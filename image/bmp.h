@@ -2,11 +2,11 @@
 // The BMP the results are written as, and the one every other kind is measured against: a
 // 14-byte file header, a 40-byte information header, no colour table, 24 bits per pixel, no
 // compression, rows stored bottom-up, each row blue, green, red per pixel and padded with zeros
-// to a multiple of 4 bytes. All multi-byte fields are little-endian. Planes: base/plane.h.
+// to a multiple of 4 bytes. All multi-byte fields are little-endian. Planes: base/plane.h; the
+// reader of every BMP kind: image/bmp_decode.h.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "base/alloc.h"
@@ -57,33 +57,6 @@ BmpHeader bmp_result_header(int width, int height);
 
 // Lays out h as the first kBmpHeaderBytes bytes of a file, "BM" first.
 void put_bmp_header(const BmpHeader& h, unsigned char head[kBmpHeaderBytes]);
-
-// Decides whether a file is a BMP of the plain kind (24 bits, no compression, rows bottom-up,
-// a header of 40 bytes or more), the one kind read_bmp_planes reads; decode_bmp (bmp_decode.h)
-// reads every kind. head holds the file's first head_len bytes (at least the 54-byte header
-// for a picture that can pass), file_length is the whole file's length and display_name names
-// the file in messages. On success *out holds the header. A file shorter than its size field
-// gives StatusCode::short_file with the text "InputFileSizeError!!!".
-Status bmp_check(const unsigned char* head, std::size_t head_len, std::uint64_t file_length,
-                 const std::string& display_name, BmpHeader* out);
-
-// Splits width x height pixels stored as bottom-up padded BGR rows into the three planes: the
-// pixel at x of the y-th stored row goes to index x * height + (height - 1 - y).
-void split_pixel_rows(const unsigned char* rows, int width, int height, std::uint8_t* red,
-                      std::uint8_t* green, std::uint8_t* blue);
-
-// Reads the picture at path from disk and splits it into planes. Every input error comes back
-// as a status with a one-line message; nothing is read outside the file's data.
-Status read_bmp_planes(const std::string& path, PlanarPicture* out);
-
-// Opens the regular file at path for reading ("rb") and gives its length. Refusals, each a
-// line naming path: cannot_open (missing, no permission) and not_a_file (a folder or a device).
-Status open_picture_file(const std::string& path, FILE** f, std::uint64_t* length);
-
-// read_bmp_planes on a file that open_picture_file opened, of length bytes, read from its
-// start; f stays open.
-Status read_bmp_planes_from(FILE* f, std::uint64_t length, const std::string& path,
-                            PlanarPicture* out);
 
 // The result name: input_path less its last four characters, put in place of "%s" in
 // name_format ("%s_lanczos3.bmp", "%s_hybrid.bmp", "%s_dct.bmp"). Paths are UTF-8; a

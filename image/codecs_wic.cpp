@@ -266,7 +266,8 @@ Status encode_png(const std::string& display_name, int width, int height,
     std::vector<BYTE> group(static_cast<std::size_t>(stride) * rows_per_group(height));
     for (std::size_t t0 = 0; t0 < h && SUCCEEDED(hr); t0 += RowsToPlanes::kGroup) {
         const std::size_t count = std::min<std::size_t>(RowsToPlanes::kGroup, h - t0);
-        interleave_rows(planes, channels, width, height, order, t0, count, group.data());
+        interleave_rows(planes, channels, width, height, order, t0, count, group.data(),
+                        static_cast<std::ptrdiff_t>(stride));
         hr = e.frame->WritePixels(static_cast<UINT>(count), stride, stride * static_cast<UINT>(count),
                                   group.data());
     }

@@ -1,9 +1,11 @@
 #include "image/picture.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
-#include "base/machine.h"
+#include "base/file_io.h"
+#include "base/path.h"
 #include "image/bmp_decode.h"
 #include "image/codecs.h"
 #include "image/jpeg_markers.h"
@@ -44,52 +46,53 @@ Status decode_picture(const unsigned char* data, std::size_t size, const std::st
 
 namespace {
 
-Status read_picture_file(const std::string& path, PlanarPicture* out, const DecodeLimits& limits,
-                         PictureKind* kind_read) {
-    FILE* f = nullptr;
-    std::uint64_t length = 0;
-    Status st = open_picture_file(path, &f, &length);
-    if (!st.ok()) return st;
-    unsigned char head[kBmpHeaderBytes];
-    const std::size_t got = std::fread(head, 1, sizeof head, f);
-    const PictureKind kind = picture_kind(head, got);
-    *kind_read = kind;
-    if (kind == PictureKind::bmp &&
-        (got < sizeof head || bmp_is_plain_24_bit(bmp_header_fields(head)))) {
-        std::rewind(f);
-        st = read_bmp_planes_from(f, length, path, out);
-        std::fclose(f);
-        return st;
+// Opens the regular file at path for reading and gives its length. Refusals, each a line naming
+// path: cannot_open (missing, no permission) and not_a_file (a folder or a device).
+Status open_picture_file(const std::string& path, FILE** f, std::uint64_t* length) {
+    int err = 0;
+    switch (file_kind(path, length, &err)) {
+        case FileKind::missing:
+            return Status::failure(StatusCode::cannot_open,
+                                   "cannot open '" + path + "': " + error_text(err));
+        case FileKind::directory:
+            return file_failure(StatusCode::not_a_file, path, "is a directory, not a picture");
+        case FileKind::other:
+            return file_failure(StatusCode::not_a_file, path, "is not a regular file");
+        case FileKind::regular:
+            break;
     }
-    if (kind == PictureKind::unknown) {
-        std::fclose(f);
-        return not_a_picture(path);
-    }
-    if (length > SIZE_MAX || (limits.memory_bytes != 0 && length > limits.memory_bytes)) {
-        std::fclose(f);
-        return Status::failure(StatusCode::too_large,
-                               "'" + path + "' is " + format_bytes(length) +
-                                   ", more than the memory available to read it (" +
-                                   format_bytes(limits.memory_bytes) + ")");
-    }
-    const std::size_t size = static_cast<std::size_t>(length);
-    HeapArray<unsigned char> bytes(size, "picture file");
+    *f = open_file(path, "rb");
+    if (*f == nullptr)
+        return Status::failure(StatusCode::cannot_open,
+                               "cannot open '" + path + "': " + error_text(errno));
+    return Status::success();
+}
+
+Status read_open_picture(FILE* f, std::uint64_t length, const std::string& path, PlanarPicture* out,
+                         const DecodeLimits& limits, PictureKind* kind) {
+    unsigned char head[8];
+    *kind = picture_kind(head, std::fread(head, 1, sizeof head, f));
     std::rewind(f);
-    const bool whole = std::fread(bytes.get(), 1, size, f) == size;
-    std::fclose(f);
-    if (!whole)
-        return Status::failure(StatusCode::short_file,
-                               "cannot read '" + path + "': it is shorter than its length of " +
-                                   std::to_string(length) + " bytes");
-    return decode_picture(bytes.get(), size, path, limits, out);
+    // A BMP reads itself: the plain kind by its header and rows alone.
+    if (*kind == PictureKind::bmp) return read_bmp_file(f, length, path, limits, out);
+    if (*kind == PictureKind::unknown) return not_a_picture(path);
+    HeapArray<unsigned char> bytes;
+    Status st = read_file_bytes(f, length, path, limits, &bytes);
+    if (!st.ok()) return st;
+    return decode_picture(bytes.get(), bytes.size(), path, limits, out);
 }
 
 }  // namespace
 
 Status read_picture(const std::string& path, PlanarPicture* out, const DecodeLimits& limits,
                     PictureKind* kind_read) {
+    FILE* f = nullptr;
+    std::uint64_t length = 0;
+    Status st = open_picture_file(path, &f, &length);
+    if (!st.ok()) return st;
     PictureKind kind = PictureKind::unknown;
-    Status st = read_picture_file(path, out, limits, &kind);
+    st = read_open_picture(f, length, path, out, limits, &kind);
+    std::fclose(f);
     if (st.ok() && kind_read != nullptr) *kind_read = kind;
     return st;
 }
@@ -108,12 +111,7 @@ bool ends_in_bmp(const std::string& path) {
 
 std::string picture_result_name(const std::string& input_path, const char* name_format) {
     if (ends_in_bmp(input_path)) return result_name(input_path, name_format);
-#ifdef _WIN32
-    const std::size_t folder = input_path.find_last_of("/\\");
-#else
-    const std::size_t folder = input_path.find_last_of('/');
-#endif
-    const std::size_t dot = input_path.find_last_of('.');
-    const bool has_extension = dot != std::string::npos && (folder == std::string::npos || dot > folder);
-    return name_from_stem(has_extension ? input_path.substr(0, dot) : input_path, name_format);
+    // The path less its file name's extension.
+    const std::size_t extension = path_file_name(input_path).size() - path_stem(input_path).size();
+    return name_from_stem(input_path.substr(0, input_path.size() - extension), name_format);
 }

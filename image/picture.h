@@ -22,11 +22,12 @@ PictureKind picture_kind(const unsigned char* head, std::size_t size);
 Status decode_picture(const unsigned char* data, std::size_t size, const std::string& display_name,
                       const DecodeLimits& limits, PlanarPicture* out);
 
-// Reads the picture at path. A plain 24-bit BMP (bmp_is_plain_24_bit) and any file too short
-// for a BMP header that begins with "BM" are read exactly as read_bmp_planes reads them, with
-// its messages ("InputFileSizeError!!!" among them); every other file is read whole, once its
-// length is known to fit limits, and decoded by decode_picture. Refusals are lines naming path.
-// On success *kind, when kind is not null, is the kind the file was read as.
+// Reads the picture at path, with the verdicts decode_picture gives on its bytes. A BMP is read
+// by read_bmp_file (image/bmp_decode.h), which reads a plain 24-bit picture as its header and
+// rows alone; every other file is read whole, once its length is known to fit limits.
+// Refusals are lines naming path (except the plain BMP's "InputFileSizeError!!!"): also
+// cannot_open for a file that cannot be opened and not_a_file for a folder or a device. On
+// success *kind, when kind is not null, is the kind the file was read as.
 Status read_picture(const std::string& path, PlanarPicture* out,
                     const DecodeLimits& limits = machine_decode_limits(),
                     PictureKind* kind = nullptr);
@@ -34,8 +35,8 @@ Status read_picture(const std::string& path, PlanarPicture* out,
 // The name of a result: the input path's stem put in place of "%s" in name_format
 // ("%s_lanczos3.png"). For a path ending in ".bmp", in any case, the stem is the original
 // rule's (result_name: the path less its last four characters). For any other path it is the
-// path less its extension: less everything from the last dot after the last folder separator
-// ('/', and on Windows also '\\'); a path with no such dot is its own stem. So
+// path less its file name's extension (base/path.h: everything from the last dot of the part
+// after the last folder separator); a file name with no dot has none. So
 // "photos/holiday.jpeg" gives "photos/holiday_lanczos3.png" and "scans.d/page" gives
 // "scans.d/page_lanczos3.png".
 std::string picture_result_name(const std::string& input_path, const char* name_format);

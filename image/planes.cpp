@@ -36,6 +36,24 @@ Status check_decode_size(const std::string& display_name, std::int64_t width,
     return Status::success();
 }
 
+Status read_file_bytes(std::FILE* f, std::uint64_t length, const std::string& path,
+                       const DecodeLimits& limits, HeapArray<unsigned char>* out) {
+    if (length > SIZE_MAX || (limits.memory_bytes != 0 && length > limits.memory_bytes))
+        return Status::failure(StatusCode::too_large,
+                               "'" + path + "' is " + format_bytes(length) +
+                                   ", more than the memory available to read it (" +
+                                   format_bytes(limits.memory_bytes) + ")");
+    const std::size_t size = static_cast<std::size_t>(length);
+    HeapArray<unsigned char> bytes(size, "picture file");
+    std::rewind(f);
+    if (std::fread(bytes.get(), 1, size, f) != size)
+        return Status::failure(StatusCode::short_file, "cannot read '" + path +
+                                                           "': it is shorter than its length of " +
+                                                           std::to_string(length) + " bytes");
+    *out = std::move(bytes);
+    return Status::success();
+}
+
 void take_planes(int width, int height, bool alpha, PlanarPicture* out) {
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     out->width = width;
@@ -67,21 +85,32 @@ std::uint8_t* RowsToPlanes::row(int t) {
 }
 
 void RowsToPlanes::store_group() {
-    if (held_ == 0) return;
+    // Members in locals: a store to a plane could otherwise change them, as far as the compiler
+    // knows, and they would be loaded again for each sample.
+    const std::uint32_t held = held_;
+    if (held == 0) return;
     const std::size_t h = static_cast<std::size_t>(out_->height);
     const std::size_t w = static_cast<std::size_t>(out_->width);
     const std::size_t t0 = static_cast<std::size_t>(group_) * kGroup;
     const std::size_t count = std::min<std::size_t>(kGroup, h - t0);
+    const std::size_t stride = stride_;
+    const bool all = held == (count < 32 ? (std::uint32_t{1} << count) - 1 : ~std::uint32_t{0});
     std::uint8_t* planes[4] = {out_->red.get(), out_->green.get(), out_->blue.get(),
                                out_->alpha.get()};
     const int channels = out_->has_alpha() ? 4 : 3;
+    const std::uint8_t* rows = rows_.data();
     for (std::size_t x = 0; x < w; ++x) {
         const std::size_t at = x * h + t0;
-        const std::uint8_t* px = rows_.data() + 4 * x;
+        const std::uint8_t* px = rows + 4 * x;
         for (int c = 0; c < channels; ++c) {
             std::uint8_t* column = planes[c] + at;
-            for (std::size_t i = 0; i < count; ++i)
-                if (held_ >> i & 1u) column[i] = px[i * stride_ + static_cast<std::size_t>(c)];
+            const std::uint8_t* from = px + static_cast<std::size_t>(c);
+            if (all) {
+                for (std::size_t i = 0; i < count; ++i) column[i] = from[i * stride];
+            } else {
+                for (std::size_t i = 0; i < count; ++i)
+                    if (held >> i & 1u) column[i] = from[i * stride];
+            }
         }
     }
     held_ = 0;
@@ -96,22 +125,59 @@ void RowsToPlanes::finish() {
     if (std::all_of(a, a + n, [](std::uint8_t v) { return v == 255; })) out_->alpha.reset();
 }
 
-void interleave_rows(const std::uint8_t* const* planes, int channels, int width, int height,
-                     PlaneOrder order, std::size_t t0, std::size_t count, std::uint8_t* rows) {
-    const std::size_t w = static_cast<std::size_t>(width);
-    const std::size_t h = static_cast<std::size_t>(height);
-    const std::size_t ch = static_cast<std::size_t>(channels);
-    const std::size_t stride = w * ch;
-    for (std::size_t c = 0; c < ch; ++c) {
-        const std::uint8_t* plane = planes[c];
-        if (order == PlaneOrder::by_row) {
-            for (std::size_t i = 0; i < count; ++i)
-                for (std::size_t x = 0; x < w; ++x)
-                    rows[i * stride + x * ch + c] = plane[(t0 + i) * w + x];
-        } else {
-            for (std::size_t x = 0; x < w; ++x)
-                for (std::size_t i = 0; i < count; ++i)
-                    rows[i * stride + x * ch + c] = plane[x * h + t0 + i];
+namespace {
+
+// The channels are fixed at compile time, with a pointer each, so that nothing is loaded again
+// after each byte stored.
+template <bool kAlpha>
+void interleave(const std::uint8_t* const* planes, std::size_t w, std::size_t h, PlaneOrder order,
+                std::size_t t0, std::size_t count, std::uint8_t* rows, std::ptrdiff_t row_step) {
+    constexpr std::size_t ch = kAlpha ? 4 : 3;
+    if (order == PlaneOrder::by_row) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t at = (t0 + i) * w;
+            const std::uint8_t* c0 = planes[0] + at;
+            const std::uint8_t* c1 = planes[1] + at;
+            const std::uint8_t* c2 = planes[2] + at;
+            const std::uint8_t* c3 = kAlpha ? planes[3] + at : nullptr;
+            std::uint8_t* out = rows + static_cast<std::ptrdiff_t>(i) * row_step;
+            for (std::size_t x = 0; x < w; ++x, out += ch) {
+                out[0] = c0[x];
+                out[1] = c1[x];
+                out[2] = c2[x];
+                if constexpr (kAlpha) out[3] = c3[x];
+            }
+        }
+        return;
+    }
+    // A column at a time, so that each plane's column is read as one run while the rows it
+    // goes to stay in the cache.
+    for (std::size_t x = 0; x < w; ++x) {
+        const std::size_t at = x * h + t0;
+        const std::uint8_t* c0 = planes[0] + at;
+        const std::uint8_t* c1 = planes[1] + at;
+        const std::uint8_t* c2 = planes[2] + at;
+        const std::uint8_t* c3 = kAlpha ? planes[3] + at : nullptr;
+        std::uint8_t* out = rows + x * ch;
+        for (std::size_t i = 0; i < count; ++i, out += row_step) {
+            out[0] = c0[i];
+            out[1] = c1[i];
+            out[2] = c2[i];
+            if constexpr (kAlpha) out[3] = c3[i];
         }
     }
+}
+
+}  // namespace
+
+void interleave_rows(const std::uint8_t* const* planes, int channels, int width, int height,
+                     PlaneOrder order, std::size_t t0, std::size_t count, std::uint8_t* rows,
+                     std::ptrdiff_t row_step) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::size_t h = static_cast<std::size_t>(height);
+    if (w == 0) return;
+    if (channels == 4)
+        interleave<true>(planes, w, h, order, t0, count, rows, row_step);
+    else
+        interleave<false>(planes, w, h, order, t0, count, rows, row_step);
 }

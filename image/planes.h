@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ Status check_decode_size(const std::string& display_name, std::int64_t width,
                          std::int64_t height, bool alpha, std::uint64_t working_bytes,
                          const DecodeLimits& limits);
 
+// Reads all length bytes of f, an open file, from its start into out, once they are known to
+// fit limits. Refusals, each a line naming path: too_large when the bytes alone pass
+// limits.memory_bytes (or the address space), short_file when fewer bytes arrive.
+Status read_file_bytes(std::FILE* f, std::uint64_t length, const std::string& path,
+                       const DecodeLimits& limits, HeapArray<unsigned char>* out);
+
 // Takes out's planes for a width x height picture that check_decode_size passed, with an alpha
 // plane when alpha is set; any planes out held before are released.
 void take_planes(int width, int height, bool alpha, PlanarPicture* out);
@@ -42,11 +49,14 @@ inline std::uint8_t sample_to_8(std::uint64_t v, std::uint64_t max) {
 }
 
 // Interleaves rows t0 .. t0 + count - 1 of width x height planes, laid out as order says, into
-// count rows of width pixels of channels bytes: byte c of a pixel comes from planes[c]. The
-// writers take their rows in groups this way, so that each column of a column-major plane is
-// read in short runs.
+// rows of width pixels of channels (3 or 4) bytes: byte c of a pixel comes from planes[c], and row
+// t0 + i begins at rows + i * row_step, so a negative row_step lays them out bottom-up, as a
+// BMP stores them. Bytes of a row after its pixels (a BMP's padding) are left as they are. The
+// writers take their rows in groups of RowsToPlanes::kGroup this way, so that each column of a
+// column-major plane is read in short runs.
 void interleave_rows(const std::uint8_t* const* planes, int channels, int width, int height,
-                     PlaneOrder order, std::size_t t0, std::size_t count, std::uint8_t* rows);
+                     PlaneOrder order, std::size_t t0, std::size_t count, std::uint8_t* rows,
+                     std::ptrdiff_t row_step);
 
 // Takes a decoded picture's rows, each as red, green, blue, alpha bytes per pixel, and stores
 // them in the planes that take_planes gave out. Rows are held in groups of kGroup consecutive

@@ -175,7 +175,7 @@ bool write_steps(WriteJob* job, const Planes& p) {
     for (std::size_t t0 = 0; t0 < h; t0 += RowsToPlanes::kGroup) {
         const std::size_t count = std::min<std::size_t>(RowsToPlanes::kGroup, h - t0);
         interleave_rows(p.planes, p.channels, p.width, p.height, p.order, t0, count,
-                        job->rows.data());
+                        job->rows.data(), static_cast<std::ptrdiff_t>(stride));
         for (std::size_t i = 0; i < count; ++i) png_write_row(png, job->rows.data() + i * stride);
     }
     png_write_end(png, job->info);

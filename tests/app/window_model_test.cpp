@@ -519,6 +519,20 @@ TEST_F(WindowModelTest, AFinishedRunSaysDoneAndOpensTheCompareWindow) {
     EXPECT_EQ(c.source.rows(), m.held.bytes.get() + 54);
 }
 
+TEST_F(WindowModelTest, TheCompareWindowNamesFilesByThePlatformsSeparators) {
+    // Outside Windows a backslash is a character of the file name like any other.
+    const std::string path = "/p/a\\cat.bmp";
+    disk.files[path] = make_bmp(5, 3);
+    (void)drop(path);
+    (void)window_command(&m, kGoButtonId, 0, "");
+    const CompareContents c =
+        window_run_finished(&m, report_with_results(path, 1)).compare_contents;
+    EXPECT_EQ(c.title, "比較 - a\\cat.bmp");
+    ASSERT_EQ(c.panes.size(), 2u);
+    EXPECT_EQ(c.panes[0].label, "元画像 - a\\cat.bmp");
+    EXPECT_EQ(c.panes[1].label, "Lanczos3 - a\\cat_lanczos3.bmp");
+}
+
 TEST_F(WindowModelTest, AFailedRunSaysSoAndShowsOnlyTheResultsWritten) {
     (void)drop("/p/cat.bmp");
     (void)window_command(&m, kGoButtonId, 0, "");

@@ -124,17 +124,26 @@ TEST(WriteResult, FiveByThreeHeaderIsExact) {
               std::vector<std::uint8_t>(expected_head, expected_head + 54));
 }
 
-TEST(WriteResult, RowsAreBottomUpBgrWithZeroPaddingForEveryWidthClass) {
+TEST(WriteResult, RowsAreBottomUpBgrWithZeroPaddingForEveryWidthClassAndPlaneOrder) {
+    // 40 rows: more than one group of rows.
     for (int w = 1; w <= 4; ++w) {
         TempDir dir;
-        TestPicture pic = random_picture(w, 3, static_cast<std::uint32_t>(w));
-        Planes p = planes_of(pic);
-        ASSERT_TRUE(write_result_bmp(dir.file("x.bmp"), "%s_lanczos3.bmp", w, 3, p.r.data(),
-                                     p.g.data(), p.b.data())
-                        .ok());
-        std::vector<std::uint8_t> bytes = read_file(dir.file("x_lanczos3.bmp"));
-        // An independent encoder must produce the very same bytes.
-        EXPECT_EQ(bytes, encode_bmp(pic)) << "width " << w;
+        TestPicture pic = random_picture(w, 40, static_cast<std::uint32_t>(w));
+        Planes by_column = planes_of(pic), by_row;
+        for (const Rgb& c : pic.pixels) {
+            by_row.r.push_back(c.r);
+            by_row.g.push_back(c.g);
+            by_row.b.push_back(c.b);
+        }
+        for (PlaneOrder order : {PlaneOrder::by_column, PlaneOrder::by_row}) {
+            const Planes& p = order == PlaneOrder::by_row ? by_row : by_column;
+            ASSERT_TRUE(write_result_bmp(dir.file("x.bmp"), "%s_lanczos3.bmp", w, 40, p.r.data(),
+                                         p.g.data(), p.b.data(), order)
+                            .ok());
+            // An independent encoder must produce the very same bytes.
+            EXPECT_EQ(read_file(dir.file("x_lanczos3.bmp")), encode_bmp(pic))
+                << "width " << w << (order == PlaneOrder::by_row ? ", by row" : "");
+        }
     }
 }
 
@@ -203,162 +212,6 @@ TEST(WriteResult, LinksPlantedUnderTheNextTemporaryNamesAreNeverWrittenThrough) 
     EXPECT_EQ(read_file(result), encode_bmp(pic));
     EXPECT_EQ(read_file(home.file("notes.txt")), users);
     for (const std::string& link : planted) EXPECT_TRUE(std::filesystem::is_symlink(link)) << link;
-}
-
-TEST(SplitRows, TwoByTwoGoesColumnMajorFromTheTop) {
-    // Stored first the bottom row A, B, then the top row C, D (each row padded to 8 bytes).
-    const unsigned char rows[16] = {1, 11, 21, 2, 12, 22, 0, 0,    // A, B: blue, green, red
-                                    3, 13, 23, 4, 14, 24, 0, 0};   // C, D
-    std::uint8_t r[4], g[4], b[4];
-    split_pixel_rows(rows, 2, 2, r, g, b);
-    // Column 0 top then bottom (C, A), then column 1 (D, B).
-    EXPECT_EQ(std::vector<int>(b, b + 4), (std::vector<int>{3, 1, 4, 2}));
-    EXPECT_EQ(std::vector<int>(g, g + 4), (std::vector<int>{13, 11, 14, 12}));
-    EXPECT_EQ(std::vector<int>(r, r + 4), (std::vector<int>{23, 21, 24, 22}));
-}
-
-TEST(ReadPlanes, ReadSplitWriteReproducesThePictureByteForByte) {
-    for (int w : {1, 2, 3, 4, 5, 17}) {
-        TempDir dir;
-        TestPicture pic = random_picture(w, 6, static_cast<std::uint32_t>(100 + w));
-        // Padding bytes that are not zero must never reach a plane.
-        BmpLayout layout;
-        layout.padding_byte = 0xAB;
-        write_file(dir.file("p.bmp"), encode_bmp(pic, layout));
-        PlanarPicture planes;
-        ASSERT_TRUE(read_bmp_planes(dir.file("p.bmp"), &planes).ok());
-        ASSERT_EQ(planes.width, w);
-        ASSERT_EQ(planes.height, 6);
-        ASSERT_TRUE(write_result_bmp(dir.file("p.bmp"), "%s_dct.bmp", w, 6, planes.red.get(),
-                                     planes.green.get(), planes.blue.get())
-                        .ok());
-        EXPECT_EQ(read_file(dir.file("p_dct.bmp")), encode_bmp(pic)) << "width " << w;
-    }
-}
-
-TEST(ReadPlanes, PixelDataAfterALargerHeaderIsTakenFromItsOffset) {
-    TempDir dir;
-    TestPicture pic = random_picture(3, 2, 5);
-    BmpLayout layout;
-    layout.info_size = 108;
-    layout.pixel_offset = 14 + 108;
-    write_file(dir.file("v4.bmp"), encode_bmp(pic, layout));
-    PlanarPicture planes;
-    ASSERT_TRUE(read_bmp_planes(dir.file("v4.bmp"), &planes).ok());
-    Planes expected = planes_of(pic);
-    EXPECT_EQ(std::vector<std::uint8_t>(planes.red.get(), planes.red.get() + 6), expected.r);
-    EXPECT_EQ(std::vector<std::uint8_t>(planes.blue.get(), planes.blue.get() + 6), expected.b);
-}
-
-TEST(ReadPlanes, BytesAfterTheSizeFieldAreIgnored) {
-    TempDir dir;
-    TestPicture pic = random_picture(3, 3, 6);
-    std::vector<std::uint8_t> bytes = encode_bmp(pic);
-    bytes.insert(bytes.end(), 500, 0x55);
-    put_le32(bytes, 2, static_cast<std::uint32_t>(bytes.size() - 500));
-    write_file(dir.file("t.bmp"), bytes);
-    PlanarPicture planes;
-    ASSERT_TRUE(read_bmp_planes(dir.file("t.bmp"), &planes).ok());
-    EXPECT_EQ(std::vector<std::uint8_t>(planes.green.get(), planes.green.get() + 9),
-              planes_of(pic).g);
-}
-
-struct BadFile {
-    const char* name;
-    StatusCode code;
-    const char* says;  // part of the message
-    std::vector<std::uint8_t> bytes;
-};
-
-std::vector<BadFile> bad_files() {
-    TestPicture pic = random_picture(4, 3, 9);
-    std::vector<std::uint8_t> good = encode_bmp(pic);
-    std::vector<BadFile> cases;
-    auto with = [&](auto change) {
-        std::vector<std::uint8_t> b = good;
-        change(b);
-        return b;
-    };
-    cases.push_back({"Empty", StatusCode::wrong_kind, "not a BMP", {}});
-    cases.push_back({"PngSignature", StatusCode::wrong_kind, "not a BMP",
-                     {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13}});
-    cases.push_back({"HeaderCutAt30", StatusCode::wrong_kind, "too short",
-                     std::vector<std::uint8_t>(good.begin(), good.begin() + 30)});
-    BmpLayout l8;
-    l8.bits = 8;
-    cases.push_back({"EightBits", StatusCode::unsupported, "8 bits per pixel", encode_bmp(pic, l8)});
-    BmpLayout rle;
-    rle.compression = 1;
-    cases.push_back({"Compressed", StatusCode::unsupported, "compressed", encode_bmp(pic, rle)});
-    BmpLayout td;
-    td.top_down = true;
-    cases.push_back({"TopDown", StatusCode::unsupported, "top-down", encode_bmp(pic, td)});
-    BmpLayout core;
-    core.info_size = 12;
-    cases.push_back({"CoreHeader", StatusCode::unsupported, "old BMP header", encode_bmp(pic, core)});
-    cases.push_back({"ZeroWidth", StatusCode::bad_header, "invalid size",
-                     with([](auto& b) { put_le32(b, 18, 0); })});
-    cases.push_back({"NegativeWidth", StatusCode::bad_header, "invalid size",
-                     with([](auto& b) { put_le32(b, 18, 0xFFFFFFFEu); })});
-    cases.push_back({"ZeroHeight", StatusCode::bad_header, "invalid size",
-                     with([](auto& b) { put_le32(b, 22, 0); })});
-    cases.push_back({"HugeSamplesOverflow32Bits", StatusCode::bad_header, "too small",
-                     with([](auto& b) {
-                         put_le32(b, 18, 0x10000);
-                         put_le32(b, 22, 0x10000);
-                     })});
-    cases.push_back({"MaxWidthAndHeight", StatusCode::bad_header, "too small",
-                     with([](auto& b) {
-                         put_le32(b, 18, 0x7FFFFFFF);
-                         put_le32(b, 22, 0x7FFFFFFF);
-                     })});
-    cases.push_back({"SizeFieldBelowHeader", StatusCode::bad_header, "size field",
-                     with([](auto& b) { put_le32(b, 2, 20); })});
-    cases.push_back({"NegativeSizeField", StatusCode::bad_header, "size field",
-                     with([](auto& b) { put_le32(b, 2, 0x80000000u); })});
-    cases.push_back({"SizeFieldTooSmallForRows", StatusCode::bad_header, "too small",
-                     with([&](auto& b) { put_le32(b, 2, static_cast<std::uint32_t>(b.size() - 1)); })});
-    cases.push_back({"SizeFieldBeyondTheFile", StatusCode::short_file, "InputFileSizeError!!!",
-                     with([&](auto& b) { put_le32(b, 2, static_cast<std::uint32_t>(b.size() + 1)); })});
-    cases.push_back({"PixelDataCutByOneByte", StatusCode::short_file, "InputFileSizeError!!!",
-                     with([](auto& b) { b.pop_back(); })});
-    cases.push_back({"PixelOffsetPastTheEnd", StatusCode::bad_header, "offset",
-                     with([](auto& b) { put_le32(b, 10, 100000); })});
-    cases.push_back({"PixelOffsetInsideTheHeader", StatusCode::bad_header, "offset",
-                     with([](auto& b) { put_le32(b, 10, 20); })});
-    return cases;
-}
-
-void PrintTo(const BadFile& c, std::ostream* os) { *os << c.name; }
-
-class ReadPlanesRefuses : public ::testing::TestWithParam<BadFile> {};
-
-TEST_P(ReadPlanesRefuses, WithAClearMessage) {
-    const BadFile& c = GetParam();
-    TempDir dir;
-    write_file(dir.file("bad.bmp"), c.bytes);
-    PlanarPicture planes;
-    Status st = read_bmp_planes(dir.file("bad.bmp"), &planes);
-    EXPECT_EQ(st.code, c.code) << st.message;
-    EXPECT_NE(st.message.find(c.says), std::string::npos) << st.message;
-    EXPECT_EQ(st.message.find('\n'), std::string::npos) << "one line: " << st.message;
-    // The same verdict from the whole bytes, as the window checks a dropped file.
-    Status again = bmp_check(c.bytes.data(), c.bytes.size(), c.bytes.size(), "bad.bmp", nullptr);
-    EXPECT_EQ(again.code, c.code) << again.message;
-}
-
-INSTANTIATE_TEST_SUITE_P(Malformed, ReadPlanesRefuses, ::testing::ValuesIn(bad_files()),
-                         [](const auto& p) { return std::string(p.param.name); });
-
-TEST(ReadPlanes, MissingFileAndFolderAreRefused) {
-    TempDir dir;
-    PlanarPicture planes;
-    Status missing = read_bmp_planes(dir.file("nothing.bmp"), &planes);
-    EXPECT_EQ(missing.code, StatusCode::cannot_open);
-    EXPECT_NE(missing.message.find("nothing.bmp"), std::string::npos);
-    Status folder = read_bmp_planes(dir.path(), &planes);
-    EXPECT_EQ(folder.code, StatusCode::not_a_file);
-    EXPECT_NE(folder.message.find("directory"), std::string::npos);
 }
 
 TEST(BmpSize, FitsUpToTwoGibibytes) {

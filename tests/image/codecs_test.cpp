@@ -127,7 +127,8 @@ TEST_P(DecodePngKinds, GiveTheSamplesOfA24BitBmp) {
         PlanarPicture got;
         Status st = png(encode_png_file(p.layout), &got);
         ASSERT_TRUE(st.ok()) << st.message;
-        EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(p.want))) << size[0] << " x " << size[1];
+        EXPECT_TRUE(same_colour_planes(got, expected_planes(p.want)))
+            << size[0] << " x " << size[1];
         EXPECT_TRUE(same_alpha(got, p.alpha)) << size[0] << " x " << size[1];
     }
 }
@@ -163,7 +164,7 @@ TEST(DecodePng, EverySixteenBitValueIsRoundedAsStated) {
     }
     PlanarPicture got;
     ASSERT_TRUE(png(encode_png_file(s), &got).ok());
-    EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(want)));
+    EXPECT_TRUE(same_colour_planes(got, expected_planes(want)));
 }
 
 TEST(DecodePng, OpaqueAlphaChannelGivesNoAlphaPlane) {
@@ -187,7 +188,7 @@ TEST(DecodePng, ChunksTheToolSkipsAreSkipped) {
     PlanarPicture got;
     Status st = png(file, &got);
     ASSERT_TRUE(st.ok()) << st.message;
-    EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(p.want)));
+    EXPECT_TRUE(same_colour_planes(got, expected_planes(p.want)));
 }
 
 // A file with one byte changed and the changed chunk's CRC made right again, so that only the
@@ -304,7 +305,7 @@ TEST(DecodePng, CompressedDataInManySmallChunks) {
     PngPicture p = random_png(PngCase{"", 6, 16, true, 0}, 33, 21, 5);
     PlanarPicture got;
     ASSERT_TRUE(png(encode_png_file(p.layout, deflate_zlib(png_scanlines(p.layout)), 7), &got).ok());
-    EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(p.want)));
+    EXPECT_TRUE(same_colour_planes(got, expected_planes(p.want)));
     EXPECT_TRUE(same_alpha(got, p.alpha));
 }
 
@@ -360,7 +361,7 @@ TEST(EncodePng, RoundTripsRgbAndRgbaInEitherPlaneOrder) {
             PlanarPicture got;
             st = png(file, &got);
             ASSERT_TRUE(st.ok()) << st.message;
-            EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(pic)));
+            EXPECT_TRUE(same_colour_planes(got, expected_planes(pic)));
             EXPECT_TRUE(same_alpha(got, with_alpha ? alpha : std::vector<std::uint8_t>{}));
         }
     }
@@ -422,7 +423,7 @@ TEST_P(DecodeJpegKinds, GiveTheSamplesThePlatformsDecoderGives) {
         PlanarPicture got;
         Status st = jpeg(file, &got);
         ASSERT_TRUE(st.ok()) << st.message;
-        EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(plain_jpeg_samples(file))))
+        EXPECT_TRUE(same_colour_planes(got, expected_planes(plain_jpeg_samples(file))))
             << size.first << " x " << size.second;
         EXPECT_FALSE(got.has_alpha());
     }

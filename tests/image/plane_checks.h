@@ -1,6 +1,6 @@
 #pragma once
-// Checks shared by the tests of the picture readers: every kind must give the planes that the
-// same samples give as a plain 24-bit BMP, read by the original path.
+// Checks shared by the tests of the picture readers: every kind must give the planes of the
+// samples it holds, laid out as the tool lays them out.
 
 #include <gtest/gtest.h>
 
@@ -9,15 +9,26 @@
 #include <string>
 #include <vector>
 
-#include "image/bmp_decode.h"
+#include "base/plane.h"
+#include "base/status.h"
 #include "tests/support/bmp_builder.h"
 
-// The planes of pic written as a plain 24-bit BMP and read back by the original path.
-inline PlanarPicture plain_bmp_planes(const TestPicture& pic) {
-    const std::vector<std::uint8_t> bytes = encode_bmp(pic);
+// pic's samples as planes: column x, row t (0 = top) at x * height + t.
+inline PlanarPicture expected_planes(const TestPicture& pic) {
     PlanarPicture planes;
-    Status st = decode_bmp(bytes.data(), bytes.size(), "plain.bmp", DecodeLimits{}, &planes);
-    EXPECT_TRUE(st.ok()) << st.message;
+    const std::size_t n = pic.pixels.size();
+    planes.width = pic.width;
+    planes.height = pic.height;
+    planes.red = HeapArray<std::uint8_t>(n, "red");
+    planes.green = HeapArray<std::uint8_t>(n, "green");
+    planes.blue = HeapArray<std::uint8_t>(n, "blue");
+    for (int x = 0; x < pic.width; ++x)
+        for (int t = 0; t < pic.height; ++t) {
+            const std::size_t i = static_cast<std::size_t>(x * pic.height + t);
+            planes.red[i] = pic.at(x, t).r;
+            planes.green[i] = pic.at(x, t).g;
+            planes.blue[i] = pic.at(x, t).b;
+        }
     return planes;
 }
 

@@ -70,6 +70,28 @@ TEST(DecodeSize, PlanesAndWorkingMemoryMustFitTheLimit) {
     EXPECT_FALSE(check_decode_size("a.png", 10, 10, false, ~std::uint64_t{0}, limits).ok());
 }
 
+TEST(InterleaveRows, RowsOfEitherOrderBottomUpLeavingThePaddingAlone) {
+    // Sample (x, t) of channel c is 100 c + 10 x + t, in planes of 2 x 3 laid out either way;
+    // rows 1 and 2 go bottom-up into rows of 8 bytes, the last two of which are padding.
+    std::uint8_t by_column[3][6], by_row[3][6];
+    for (int c = 0; c < 3; ++c)
+        for (int x = 0; x < 2; ++x)
+            for (int t = 0; t < 3; ++t) {
+                const auto v = static_cast<std::uint8_t>(100 * c + 10 * x + t);
+                by_column[c][x * 3 + t] = v;
+                by_row[c][t * 2 + x] = v;
+            }
+    const std::vector<std::uint8_t> want = {2, 102, 202, 12, 112, 212, 0xEE, 0xEE,   // row 2
+                                            1, 101, 201, 11, 111, 211, 0xEE, 0xEE};  // row 1
+    for (PlaneOrder order : {PlaneOrder::by_column, PlaneOrder::by_row}) {
+        const auto& p = order == PlaneOrder::by_column ? by_column : by_row;
+        const std::uint8_t* planes[3] = {p[0], p[1], p[2]};
+        std::vector<std::uint8_t> rows(16, 0xEE);
+        interleave_rows(planes, 3, 2, 3, order, 1, 2, rows.data() + 8, -8);
+        EXPECT_EQ(rows, want) << (order == PlaneOrder::by_row ? "by row" : "by column");
+    }
+}
+
 // Feeds pic's rows, in the given order, through RowsToPlanes.
 PlanarPicture through_rows(const TestPicture& pic, const std::vector<std::uint8_t>& alpha,
                            bool bottom_up) {
@@ -96,7 +118,7 @@ TEST(RowsToPlanes, RowsInEitherOrderAcrossGroupBoundaries) {
         for (bool bottom_up : {false, true}) {
             TestPicture pic = random_picture(5, height, static_cast<std::uint32_t>(height));
             PlanarPicture got = through_rows(pic, {}, bottom_up);
-            EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(pic)))
+            EXPECT_TRUE(same_colour_planes(got, expected_planes(pic)))
                 << "height " << height << (bottom_up ? " bottom-up" : " top-down");
             EXPECT_FALSE(got.has_alpha());
         }
@@ -117,7 +139,7 @@ TEST(RowsToPlanes, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
     alpha[3 * 37 + 2] = 254;  // one pixel in the second group
     PlanarPicture got = through_rows(pic, alpha, true);
     EXPECT_TRUE(same_alpha(got, alpha));
-    EXPECT_TRUE(same_colour_planes(got, plain_bmp_planes(pic)));
+    EXPECT_TRUE(same_colour_planes(got, expected_planes(pic)));
 }
 
 TEST(RowsToPlanes, AnAllOpaqueAlphaPlaneIsDropped) {
