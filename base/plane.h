@@ -43,6 +43,7 @@ struct PlaneSet {
     int count() const { return has_alpha() ? 4 : 3; }
 };
 
+// A picture's planes as a method reads them.
 inline PlaneSet planes_of(const PlanarPicture& picture) {
     return PlaneSet{
         picture.width,
