@@ -1,8 +1,6 @@
 // enlarge3 on the command line: the same run as the window's GO button, for scripts.
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,10 +11,10 @@
 #include <unistd.h>
 #endif
 
+#include "app/driver_arguments.h"
 #include "app/resize_run.h"
 #include "base/file_io.h"
 #include "base/isa.h"
-#include "image/codecs.h"
 
 namespace {
 
@@ -125,107 +123,42 @@ class ProgressLine {
     int shown_ = -1;
 };
 
-// Whether arg is the option name, as "NAME" (its value the next argument) or "NAME=VALUE".
-bool is_option(const char* arg, const char* name) {
-    const std::size_t n = std::strlen(name);
-    return std::strncmp(arg, name, n) == 0 && (arg[n] == '\0' || arg[n] == '=');
-}
-
-// The value of the option at argv[*i], which is_option accepted: after its '=', or else the
-// next argument, which *i then moves past; nullptr when there is none.
-const char* option_value(int argc, char** argv, int* i) {
-    const char* equals = std::strchr(argv[*i], '=');
-    if (equals != nullptr) return equals + 1;
-    if (*i + 1 < argc) return argv[++*i];
-    return nullptr;
+// The run the arguments ask for, with the --progress display when asked.
+RunReport run(const DriverArguments& args) {
+    if (!args.progress)
+        return resize_run(args.picture, args.size, args.output_folder, args.methods, nullptr,
+                          args.format);
+    RunProgress progress;
+    ProgressLine line(stderr_is_terminal());
+    progress.observer = [&line](const RunProgress& p) { line.show(p); };
+    RunReport report = resize_run(args.picture, args.size, args.output_folder, args.methods,
+                                  &progress, args.format);
+    std::fflush(stdout);
+    if (report.input.ok()) line.finish(progress);
+    return report;
 }
 
 // The program on every platform; argv holds UTF-8.
 int driver_main(int argc, char** argv) {
-    unsigned methods = 0;
-    FormatChoice format = FormatChoice::by_picture;
-    bool show_progress = false;
-    bool show_version = false;
-    std::string output_folder;
-    std::vector<const char*> positional;
-    bool options_done = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        if (!options_done && std::strcmp(a, "--") == 0) {
-            options_done = true;
-        } else if (!options_done && (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0)) {
+    const DriverArguments args = parse_arguments(argc, argv);
+    switch (args.action) {
+        case DriverArguments::Action::help:
             print_text(stdout, std::string(kUsageLines) + kHelpBody);
             return 0;
-        } else if (!options_done && std::strcmp(a, "--version") == 0) {
-            show_version = true;
-        } else if (!options_done && (std::strcmp(a, "-o") == 0 || is_option(a, "--output-dir"))) {
-            const char* folder = std::strcmp(a, "-o") == 0 ? (i + 1 < argc ? argv[++i] : nullptr)
-                                                           : option_value(argc, argv, &i);
-            if (folder == nullptr || *folder == '\0')
-                return usage_error(std::string(a) + " needs a folder");
-            output_folder = folder;
-        } else if (!options_done && std::strcmp(a, "--progress") == 0) {
-            show_progress = true;
-        } else if (!options_done && is_option(a, "--method")) {
-            const char* name = option_value(argc, argv, &i);
-            if (name == nullptr)
-                return usage_error("--method needs a name: lanczos3, hybrid or dct");
-            unsigned bit = method_from_name(name);
-            if (bit == 0)
-                return usage_error(std::string("unknown method '") + name +
-                                   "' (choose lanczos3, hybrid or dct)");
-            methods |= bit;
-        } else if (!options_done && is_option(a, "--format")) {
-            const char* name = option_value(argc, argv, &i);
-            if (name == nullptr) return usage_error("--format needs a format: bmp or png");
-            if (std::strcmp(name, "bmp") == 0) {
-                format = FormatChoice::bmp;
-            } else if (std::strcmp(name, "png") == 0) {
-                // Refused before the methods' work rather than at each result.
-                if (!picture_codecs_built())
-                    return usage_error("--format png: this build writes BMP results only (it was "
-                                       "built without libpng and libjpeg)");
-                format = FormatChoice::png;
-            } else {
-                return usage_error(std::string("unknown format '") + name +
-                                   "' (choose bmp or png)");
-            }
-        } else if (!options_done && a[0] == '-' && a[1] != '\0' && !(a[1] >= '0' && a[1] <= '9')) {
-            return usage_error(std::string("unknown option '") + a + "'");
-        } else {
-            positional.push_back(a);
-        }
+        case DriverArguments::Action::version:
+            print_text(stdout, "enlarge3 " ENLARGE3_VERSION "\n");
+            return 0;
+        case DriverArguments::Action::wrong:
+            return usage_error(args.wrong);
+        case DriverArguments::Action::run:
+            break;
     }
-    if (show_version) {
-        // Alone it answers; with work to do it would leave the work undone, silently.
-        if (argc != 2) return usage_error("--version takes no other arguments");
-        print_text(stdout, "enlarge3 " ENLARGE3_VERSION "\n");
-        return 0;
-    }
-    if (positional.size() != 3)
-        return usage_error(positional.empty() ? "missing PICTURE WIDTH HEIGHT"
-                                              : "expected PICTURE WIDTH HEIGHT");
-    OutputSize size;
-    const Status parsed = parse_output_size(positional[1], positional[2], &size);
-    if (!parsed.ok()) return usage_error(parsed.message);
-    if (methods == 0) methods = kAllMethods;
     const Status isa = lane_isa_setting();
     if (!isa.ok()) {
         print_text(stderr, "enlarge3: " + isa.message + "\n");
         return 2;
     }
-
-    RunReport report;
-    if (show_progress) {
-        RunProgress progress;
-        ProgressLine line(stderr_is_terminal());
-        progress.observer = [&line](const RunProgress& p) { line.show(p); };
-        report = resize_run(positional[0], size, output_folder, methods, &progress, format);
-        std::fflush(stdout);
-        if (report.input.ok()) line.finish(progress);
-    } else {
-        report = resize_run(positional[0], size, output_folder, methods, nullptr, format);
-    }
+    const RunReport report = run(args);
     std::fflush(stdout);
     if (!report.notice.empty()) print_text(stderr, report.notice + "\n");
     if (report.ok()) return 0;

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/window_model.h"
-#include "image/bmp.h"
-
 namespace {
 
 // Scales closer than this count as equal: a fit of exactly 2 is not zoomed "in" to 2.

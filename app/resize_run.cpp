@@ -1,6 +1,8 @@
 #include "app/resize_run.h"
 
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "base/durable_file.h"
 #include "base/file_io.h"
@@ -115,125 +117,164 @@ RunReport resize_run(const std::string& path, int out_width, int out_height, uns
                       progress, choice);
 }
 
-RunReport resize_run(const std::string& path, const OutputSize& size,
-                     const std::string& output_folder, unsigned methods, RunProgress* progress,
-                     FormatChoice choice) {
-    RunReport report;
+namespace {
+
+// What a run works on once its input is settled.
+struct RunPlan {
+    PlanarPicture picture;
+    int out_width = 0;
+    int out_height = 0;
+    ResultFormat format = ResultFormat::bmp;
+    std::string naming;        // the path the results' names are made from
+    std::uint64_t memory = 0;  // the machine's memory the methods plan with, 0 when unknown
+};
+
+// Everything before the first method, in the order a user meets the refusals: the size as
+// given, the picture, the size resolved against it, the format, the output folder. A BMP
+// result of a picture with transparency drops its alpha plane and sets *notice.
+Status plan_run(const std::string& path, const OutputSize& size, const std::string& output_folder,
+                FormatChoice choice, RunPlan* plan, std::string* notice) {
     const bool negative = (size.width.kind == SideSize::Kind::pixels && size.width.pixels < 0) ||
                           (size.height.kind == SideSize::Kind::pixels && size.height.pixels < 0);
-    if (negative) {
-        report.input =
-            Status::failure(StatusCode::bad_size, "the output size " + size.width.text + " x " +
-                                                      size.height.text + " must not be negative");
-        return report;
-    }
-    int out_width = size.width.pixels, out_height = size.height.pixels;
-    if (size.is_exact() && !bmp_size_fits(out_width, out_height)) {
-        report.input = Status::failure(StatusCode::bad_size,
-                                       "the output size " + size_text(out_width, out_height) +
-                                           " is too large for a BMP file (2 GiB at most)");
-        return report;
-    }
+    if (negative)
+        return Status::failure(StatusCode::bad_size, "the output size " + size.width.text + " x " +
+                                                         size.height.text +
+                                                         " must not be negative");
+    int& out_width = plan->out_width;
+    int& out_height = plan->out_height;
+    out_width = size.width.pixels;
+    out_height = size.height.pixels;
+    if (size.is_exact() && !bmp_size_fits(out_width, out_height))
+        return Status::failure(StatusCode::bad_size,
+                               "the output size " + size_text(out_width, out_height) +
+                                   " is too large for a BMP file (2 GiB at most)");
     // The picture is held through the whole run, so it counts against the memory the methods
     // plan with, and its reading is bounded by the same memory.
-    const std::uint64_t memory = physical_memory_bytes();
+    plan->memory = physical_memory_bytes();
     DecodeLimits limits;
-    limits.memory_bytes = memory;
-    PlanarPicture pic;
+    limits.memory_bytes = plan->memory;
     PictureKind kind = PictureKind::unknown;
-    report.input = read_picture(path, &pic, limits, &kind);
-    if (!report.input.ok()) return report;
+    Status read = read_picture(path, &plan->picture, limits, &kind);
+    if (!read.ok()) return read;
     if (!size.is_exact()) {
-        report.input = resolve_output_size(size, pic.width, pic.height, &out_width, &out_height);
-        if (!report.input.ok()) return report;
-        if (!bmp_size_fits(out_width, out_height)) {
-            report.input =
-                Status::failure(StatusCode::bad_size,
-                                "the output size " + size.width.text + " x " + size.height.text +
-                                    " comes to " + size_text(out_width, out_height) +
-                                    ", too large for a BMP file (2 GiB at most)");
-            return report;
-        }
+        Status resolved = resolve_output_size(size, plan->picture.width, plan->picture.height,
+                                              &out_width, &out_height);
+        if (!resolved.ok()) return resolved;
+        if (!bmp_size_fits(out_width, out_height))
+            return Status::failure(StatusCode::bad_size,
+                                   "the output size " + size.width.text + " x " + size.height.text +
+                                       " comes to " + size_text(out_width, out_height) +
+                                       ", too large for a BMP file (2 GiB at most)");
     }
-
-    const ResultFormat format = choice == FormatChoice::bmp   ? ResultFormat::bmp
-                                : choice == FormatChoice::png ? ResultFormat::png
-                                                              : default_result_format(kind);
-    if (format == ResultFormat::png && (out_width == 0 || out_height == 0)) {
-        report.input = Status::failure(StatusCode::bad_size,
-                                       "the output size " + size_text(out_width, out_height) +
-                                           " cannot be written as PNG (each side at least 1 "
-                                           "pixel)");
-        return report;
-    }
+    plan->format = choice == FormatChoice::bmp   ? ResultFormat::bmp
+                   : choice == FormatChoice::png ? ResultFormat::png
+                                                 : default_result_format(kind);
+    if (plan->format == ResultFormat::png && (out_width == 0 || out_height == 0))
+        return Status::failure(StatusCode::bad_size,
+                               "the output size " + size_text(out_width, out_height) +
+                                   " cannot be written as PNG (each side at least 1 pixel)");
     if (!output_folder.empty()) {
-        report.input = make_output_folder(output_folder);
-        if (!report.input.ok()) return report;
+        Status made = make_output_folder(output_folder);
+        if (!made.ok()) return made;
     }
-    const std::string naming = results_naming_path(path, output_folder);
-    if (pic.has_alpha() && format == ResultFormat::bmp) {
+    plan->naming = results_naming_path(path, output_folder);
+    if (plan->picture.has_alpha() && plan->format == ResultFormat::bmp) {
         // Not enlarged at all: no result would keep it.
-        pic.alpha.reset();
-        report.notice = "'" + path +
-                        "' is partly transparent, which BMP results cannot keep: they hold its "
-                        "colours only";
+        plan->picture.alpha.reset();
+        *notice = "'" + path +
+                  "' is partly transparent, which BMP results cannot keep: they hold its "
+                  "colours only";
     }
-    // A method that cannot fit is refused before it takes anything, rather than being killed
-    // by the system half-way; the other methods still run.
-    const bool alpha = pic.has_alpha();
-    const std::uint64_t held = (alpha ? 4 : 3) * static_cast<std::uint64_t>(pic.width) *
+    return Status::success();
+}
+
+// One method on the plan, its result handed to results under its name (*written). A method
+// that cannot fit is refused before it takes anything, rather than being killed by the system
+// half-way; the other methods still run.
+Status run_method(const MethodEntry& m, const RunPlan& plan, RunProgress* progress,
+                  CommitBatch* results, std::string* written) {
+    const PlanarPicture& pic = plan.picture;
+    const std::uint64_t held = (pic.has_alpha() ? 4 : 3) * static_cast<std::uint64_t>(pic.width) *
                                static_cast<std::uint64_t>(pic.height);
-    // The results are synced to the disk together at the end, which costs far less than one
-    // sync after each (docs/PERFORMANCE.md); a result therefore appears when the run ends.
-    CommitBatch results;
-    std::size_t files_before[kMethodCount + 1] = {};
-    // Each method's part of the progress, in proportion to its expected time.
+    const std::uint64_t memory = plan.memory;
+    const std::uint64_t need = memory != 0 ? m.memory_needed(pic.width, pic.height, plan.out_width,
+                                                             plan.out_height, pic.has_alpha())
+                                           : 0;
+    if (memory != 0 && (need > memory || held > memory - need))
+        return Status::failure(StatusCode::too_large,
+                               std::string(m.name) + ": " +
+                                   size_text(plan.out_width, plan.out_height) + " needs about " +
+                                   format_bytes(need + held) +
+                                   " of memory, more than this machine's " + format_bytes(memory));
+    ResizedPlanes out;
+    Status made = m.run(planes_of(pic), plan.out_width, plan.out_height, &out, progress);
+    if (!made.ok()) return made;
+    const std::string name = method_result_name(plan.naming, m.name, plan.format);
+    Status stored = write_result(name, plan.format, out, results);
+    if (stored.ok()) *written = name;
+    return stored;
+}
+
+// The asked-for methods in their fixed order, each given a part of the progress in proportion
+// to its expected time; after a stop the rest are skipped. file_of[i] is method i's file in
+// results, SIZE_MAX for none.
+void run_methods(const RunPlan& plan, unsigned methods, RunProgress* progress, CommitBatch* results,
+                 RunReport* report, std::size_t file_of[kMethodCount]) {
     double work[kMethodCount] = {}, all_work = 0.0;
     for (int i = 0; i < kMethodCount; ++i) {
         if (!(methods & kMethods[i].bit)) continue;
-        work[i] = kMethods[i].work(pic.width, pic.height, out_width, out_height) + 1.0;
+        work[i] = kMethods[i].work(plan.picture.width, plan.picture.height, plan.out_width,
+                                   plan.out_height) +
+                  1.0;
         all_work += work[i];
     }
     double begin = 0.0;
     for (int i = 0; i < kMethodCount; ++i) {
-        files_before[i] = results.size();
         const MethodEntry& m = kMethods[i];
-        if (!(methods & m.bit) || m.run == nullptr) continue;
+        file_of[i] = SIZE_MAX;
+        if (!(methods & m.bit)) continue;
         if (stop_requested(progress)) {
-            report.method[i] = stopped_status(m.name);
+            report->method[i] = stopped_status(m.name);
             continue;
         }
         const double end = begin + work[i] / all_work;
         if (progress != nullptr) progress->begin_method(i, begin, end);
         begin = end;
-        const std::uint64_t need =
-            memory != 0 && m.memory_needed != nullptr
-                ? m.memory_needed(pic.width, pic.height, out_width, out_height, alpha)
-                : 0;
-        if (memory != 0 && (need > memory || held > memory - need)) {
-            report.method[i] = Status::failure(
-                StatusCode::too_large,
-                std::string(m.name) + ": " + size_text(out_width, out_height) +
-                    " needs about " + format_bytes(need + held) +
-                    " of memory, more than this machine's " + format_bytes(memory));
-        } else {
-            report.method[i] =
-                m.run(naming, pic.width, pic.height, out_width, out_height, pic.red.get(),
-                      pic.green.get(), pic.blue.get(), pic.alpha.get(), format, progress);
-            if (report.method[i].ok())
-                report.result_path[i] = method_result_name(naming, m.name, format);
-        }
+        const std::size_t before = results->size();
+        report->method[i] = run_method(m, plan, progress, results, &report->result_path[i]);
+        if (results->size() > before) file_of[i] = before;
         // A stopped method's bar stays where the stop found it.
-        if (progress != nullptr && report.method[i].code != StatusCode::stopped)
+        if (progress != nullptr && report->method[i].code != StatusCode::stopped)
             progress->end_method();
     }
-    files_before[kMethodCount] = results.size();
-    const std::vector<Status> committed = results.commit();
+}
+
+// Commits the results and reports each that could not be put in place as its method's failure.
+void commit_results(CommitBatch* results, const std::size_t file_of[kMethodCount],
+                    RunReport* report) {
+    const std::vector<Status> committed = results->commit();
     for (int i = 0; i < kMethodCount; ++i)
-        for (std::size_t f = files_before[i]; f < files_before[i + 1]; ++f)
-            if (!committed[f].ok() && report.method[i].ok()) {
-                report.method[i] = committed[f];
-                report.result_path[i].clear();
-            }
+        if (file_of[i] != SIZE_MAX && !committed[file_of[i]].ok()) {
+            report->method[i] = committed[file_of[i]];
+            report->result_path[i].clear();
+        }
+}
+
+}  // namespace
+
+RunReport resize_run(const std::string& path, const OutputSize& size,
+                     const std::string& output_folder, unsigned methods, RunProgress* progress,
+                     FormatChoice choice) {
+    RunReport report;
+    RunPlan plan;
+    report.input = plan_run(path, size, output_folder, choice, &plan, &report.notice);
+    if (!report.input.ok()) return report;
+    // The results are synced to the disk together at the end, which costs far less than one
+    // sync after each (docs/PERFORMANCE.md); a result therefore appears when the run ends, and
+    // a result finished before a fatal allocation failure is still put in place.
+    CommitBatch results;
+    std::size_t file_of[kMethodCount];
+    run_methods(plan, methods, progress, &results, &report, file_of);
+    commit_results(&results, file_of, &report);
     return report;
 }

@@ -1,15 +1,17 @@
 #pragma once
 // The resize run: the work behind the GO button and the command line. It reads a picture of
 // any kind the tool reads (image/picture.h) from disk, as red, green and blue planes and
-// perhaps an alpha plane, and hands the same planes to each resizer in a fixed order
-// (Lanczos3, Hybrid, DFT), each of which writes its own result file beside the picture.
-// Input and file errors come back in the report; nothing here prints except the resizers' own
-// progress lines, and only allocation failures end the process.
+// perhaps an alpha plane, hands the same planes to each method in a fixed order (Lanczos3,
+// Hybrid, DFT), each of which turns them into result planes, and writes each result beside the
+// picture; the results are committed together at the end. Input and file errors come back in
+// the report; nothing here prints except the methods' own progress lines, and only allocation
+// failures end the process.
 
 #include <cstdint>
 #include <string>
 
 #include "app/output_size.h"
+#include "base/plane.h"
 #include "base/progress.h"
 #include "base/status.h"
 #include "image/result.h"
@@ -23,15 +25,12 @@ enum ResizeMethod : unsigned {
 
 constexpr int kMethodCount = 3;
 
-// Every resizer has this call: (naming path, W, H, output width, output height, red, green,
-// blue, alpha, result format, progress). The planes are W x H samples, column-major, and only
-// read; alpha may be null (no transparency), and so may progress. The naming path is the one
-// the result's name is made from (method_result_name): the picture's own path, or its file
-// name inside the output folder. The status tells whether the result file was written.
-using ResizerFn = Status (*)(const std::string& path, int W, int H, int out_width,
-                             int out_height, const std::uint8_t* red, const std::uint8_t* green,
-                             const std::uint8_t* blue, const std::uint8_t* alpha,
-                             ResultFormat format, RunProgress* progress);
+// Every method has this call: the picture's planes (base/plane.h: W x H samples, column-major,
+// only read; alpha may be absent) to planes of out_width x out_height, which the method makes in
+// *out. progress may be null. A method that refuses the size, or stops on request, says so in
+// its status and *out is then not to be written.
+using ResizerFn = Status (*)(const PlaneSet& in, int out_width, int out_height, ResizedPlanes* out,
+                             RunProgress* progress);
 
 // The format of a run's results: the picture's default (default_result_format: BMP for a BMP
 // picture, PNG otherwise) or the one the user chose.

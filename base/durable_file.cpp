@@ -312,8 +312,6 @@ void DurableFile::abandon() {
 
 namespace {
 
-thread_local CommitBatch* t_batch = nullptr;
-
 // Every batch alive in the process, for the exit handler.
 struct LiveBatches {
     std::mutex mutex;
@@ -340,15 +338,10 @@ void commit_live_batches_at_exit() {
 
 }  // namespace
 
-Status commit_or_defer(DurableFile& file) {
-    return t_batch == nullptr ? file.commit() : t_batch->add(std::move(file));
-}
-
-CommitBatch::CommitBatch() : outer_(t_batch) {
+CommitBatch::CommitBatch() {
     LiveBatches& live = live_batches();
     std::lock_guard<std::mutex> lock(live.mutex);
     live.all.push_back(this);
-    t_batch = this;
 }
 
 CommitBatch::~CommitBatch() {
@@ -357,7 +350,6 @@ CommitBatch::~CommitBatch() {
         std::lock_guard<std::mutex> lock(live.mutex);
         live.all.erase(std::find(live.all.begin(), live.all.end(), this));
     }
-    t_batch = outer_;
     std::lock_guard<std::mutex> lock(mutex_);
     files_.clear();  // each abandons its temporary file
 }

@@ -38,7 +38,7 @@ void seed_temporary_names(std::uint64_t seed);
 std::string temporary_name(const std::string& path, std::uint64_t draw);
 
 // One file being written: create(), any number of write()s, then commit(), abandon() or
-// commit_or_defer(). An object left with its temporary file still open abandons it in its
+// CommitBatch::add(). An object left with its temporary file still open abandons it in its
 // destructor. Not for use by two threads at once; separate objects are independent, also for
 // the same path.
 class DurableFile {
@@ -100,18 +100,12 @@ class DurableFile {
     int error_ = 0;  // the first failed write's errno value, 0 while every write succeeded
 };
 
-// Commits file now; but while the calling thread has a CommitBatch, hands the file to that batch
-// instead and returns success, leaving the outcome to the batch's commit(). This is how a result
-// writer commits, so that a run can gather its results' syncs.
-Status commit_or_defer(DurableFile& file);
-
 // Files whose bytes are all written, committed together: their data is synced, then each is
 // renamed over its path, then each folder is synced once. Syncing several files at once costs
 // far less than one after the other, and the data of files added early is already being written
 // to the disk while the caller computes the next ones.
 //
-// From construction to destruction the batch is the calling thread's (the one commit_or_defer
-// hands files to); batches on one thread nest, the newest taking the files. Files still held when
+// The batch's owner hands it the files (add) and commits them (commit). Files still held when
 // the batch is destroyed are abandoned; files still held when the process ends through exit()
 // (a fatal allocation failure part-way through a run) are committed then, so a result finished
 // before it is not lost.
@@ -137,5 +131,4 @@ class CommitBatch {
    private:
     mutable std::mutex mutex_;  // exit() may come from another thread
     std::vector<DurableFile> files_;
-    CommitBatch* outer_ = nullptr;  // the thread's batch before this one
 };

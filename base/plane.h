@@ -5,9 +5,11 @@
 // of a picture of height h is at index x * h + t, so each column is one contiguous run of h
 // bytes, which is what the methods' column passes read.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/alloc.h"
+#include "base/progress.h"
 
 // How a plane's samples lie in memory. Planes are column-major everywhere in the tool; a
 // method whose last pass runs along rows may hand its result over row-major instead, which
@@ -29,3 +31,53 @@ struct PlanarPicture {
     HeapArray<std::uint8_t> alpha;
     bool has_alpha() const { return alpha.get() != nullptr; }
 };
+
+// The planes a method reads: red, green and blue, then alpha when the picture has transparency
+// (null when it has none), each width x height samples, column-major. Only a view: the caller
+// owns the planes and keeps them while the method runs.
+struct PlaneSet {
+    int width = 0;
+    int height = 0;
+    const std::uint8_t* plane[4] = {nullptr, nullptr, nullptr, nullptr};
+    bool has_alpha() const { return plane[3] != nullptr; }
+    int count() const { return has_alpha() ? 4 : 3; }
+};
+
+// A picture's planes as a method reads them.
+inline PlaneSet planes_of(const PlanarPicture& picture) {
+    return PlaneSet{
+        picture.width,
+        picture.height,
+        {picture.red.get(), picture.green.get(), picture.blue.get(), picture.alpha.get()}};
+}
+
+// The planes a method makes: as many as it read, in the same order, each width x height
+// samples laid out as order says. The method's caller owns them and writes them.
+struct ResizedPlanes {
+    int width = 0;
+    int height = 0;
+    PlaneOrder order = PlaneOrder::by_column;
+    HeapArray<std::uint8_t> plane[4];  // alpha stays empty when the input had none
+
+    // Takes count (3 or 4) planes of width x height samples, in order, each named by names[c]
+    // in the message of a failed allocation.
+    void make(int w, int h, int count, PlaneOrder o, const char* const names[4]) {
+        width = w;
+        height = h;
+        order = o;
+        const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+        for (int c = 0; c < count; ++c) plane[c] = HeapArray<std::uint8_t>(n, names[c]);
+    }
+};
+
+// The loop of a method that enlarges each plane by itself: step(c) for c = 0 .. count - 1, red
+// first and alpha last, none started once a stop was asked for. Returns false when a stop was
+// asked for before the last plane ended; the planes made are then incomplete.
+template <class Step>
+bool for_each_plane(int count, const RunProgress* progress, Step step) {
+    for (int c = 0; c < count; ++c) {
+        if (stop_requested(progress)) return false;
+        step(c);
+    }
+    return !stop_requested(progress);
+}

@@ -58,7 +58,9 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
 // The units dft_interpolate_with reports for one plane.
 std::uint64_t dft_interpolate_units(const DftPlaneWork& work);
 
-// The same with a work of its own: W2 = W + dx, H2 = H + dy, within the limits above.
+// The same with a work of its own: W2 = W + dx, H2 = H + dy, within the limits above. The
+// method (dft_resize.h) makes one work for all planes of a picture and does not call this; the
+// tests hold it to the step-by-step procedure.
 void dft_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in, std::uint8_t* out);
 
 // Bytes a DftPlaneWork for these sizes holds, lane buffers of all threads included.

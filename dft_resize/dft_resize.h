@@ -1,33 +1,30 @@
 #pragma once
-// The DCT resize: each colour plane enlarged by zero insertion in the DCT domain
-// (dft_interpolate.h), written as the "dct" result beside the picture (image/result.h).
+// The DCT resize: each plane of a picture enlarged by zero insertion in the DCT domain
+// (dft_interpolate.h), one after the other.
 //
 // The method only enlarges: each output side runs from the picture's side up to
 // kMaxDftResizeSide (4096). Other sizes are refused before anything is allocated or printed.
 
 #include <cstdint>
-#include <string>
 
+#include "base/plane.h"
 #include "base/progress.h"
 #include "base/status.h"
-#include "image/result.h"
 
 // Whether the method takes W x H to W2 x H2: W, H >= 1, W <= W2 <= 4096, H <= H2 <= 4096.
 bool dft_resize_size_ok(int W, int H, int W2, int H2);
 
 // Prints "RED START", "GREEN START" and "BLUE START" on standard output, each before its
-// plane, enlarges the three W x H planes (column-major) to W2 x H2, and then, when alpha is
-// not null, prints "ALPHA START" and enlarges the alpha plane the same way, on its own; then
-// writes the "dct" result of path by write_result in format. Returns StatusCode::bad_size for
-// sizes outside the method's range (nothing printed, no file), or write_result's status.
-// Allocation failures end the process ("RUPOUT no memory!!", ...). progress (may be null)
-// counts the units of dft_interpolate_with for every plane; after a stop no further plane
-// starts, no file is written and the status is StatusCode::stopped.
-Status dft_resize_image(const std::string& path, int W, int H, int W2, int H2,
-                        const std::uint8_t* red, const std::uint8_t* green,
-                        const std::uint8_t* blue, const std::uint8_t* alpha = nullptr,
-                        ResultFormat format = ResultFormat::bmp, RunProgress* progress = nullptr);
+// plane, enlarges in's three W x H planes to W2 x H2 into out's (by column), and then, when in
+// has alpha, prints "ALPHA START" and enlarges the alpha plane the same way, on its own.
+// Returns StatusCode::bad_size for sizes outside the method's range (nothing printed, nothing
+// made). Allocation failures end the process ("RUPOUT no memory!!", ...). progress (may be
+// null) counts the units of dft_interpolate_with for every plane; after a stop no further
+// plane starts, out is incomplete and the status is StatusCode::stopped.
+Status dft_resize_image(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
+                        RunProgress* progress = nullptr);
 
-// Bytes of memory dft_resize_image takes at its peak beside its input planes, with an alpha
-// plane when alpha is set; 0 for sizes it refuses (it refuses them without taking any).
+// Bytes of memory dft_resize_image takes at its peak beside its input planes, its result planes
+// included, with an alpha plane when alpha is set; 0 for sizes it refuses (it refuses them
+// without taking any).
 std::uint64_t dft_resize_memory_needed(int W, int H, int W2, int H2, bool alpha = false);

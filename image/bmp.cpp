@@ -148,7 +148,8 @@ Status write_result_bmp(const std::string& input_path, const char* name_format, 
 }
 
 Status write_bmp_file(const std::string& name, int width, int height, const std::uint8_t* red,
-                      const std::uint8_t* green, const std::uint8_t* blue, PlaneOrder order) {
+                      const std::uint8_t* green, const std::uint8_t* blue, PlaneOrder order,
+                      CommitBatch* batch) {
     if (!bmp_size_fits(width, height))
         return Status::failure(StatusCode::bad_size,
                                "cannot write '" + name + "': " + std::to_string(width) + " x " +
@@ -176,5 +177,5 @@ Status write_bmp_file(const std::string& name, int width, int height, const std:
         good = file.write(rows.data(), stride * count);
     }
     // A failed write is reported by the commit, which also removes the temporary file.
-    return commit_or_defer(file);
+    return batch != nullptr ? batch->add(std::move(file)) : file.commit();
 }

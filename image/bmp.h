@@ -13,6 +13,8 @@
 #include "base/plane.h"
 #include "base/status.h"
 
+class CommitBatch;  // base/durable_file.h
+
 // The file header ("BM", sizes and the pixel offset) and the information header that follows
 // it; the pixel rows of a result begin right after them.
 constexpr int kBmpFileHeaderBytes = 14;
@@ -75,13 +77,14 @@ Status write_result_bmp(const std::string& input_path, const char* name_format, 
 // Writes three planes of width * height samples (in the given order) as the 24-bit BMP file
 // name, through a DurableFile (base/durable_file.h): the file appears complete or not
 // at all, also after a power cut, a failed write leaves an existing result untouched, and a
-// file or link planted under a temporary name is never written through. While the calling
-// thread has a CommitBatch, the finished file is handed to it and the batch's commit reports
-// the rest. width and height must be at least 0 and give a file of at most 2^31 - 1 bytes.
-// Failures come back as StatusCode::write_failed or bad_size with one line naming the result.
+// file or link planted under a temporary name is never written through. With a batch, the
+// finished file is handed to it and the batch's commit reports the rest; without one it is
+// committed at once. width and height must be at least 0 and give a file of at most
+// 2^31 - 1 bytes. Failures come back as StatusCode::write_failed or bad_size with one line
+// naming the result.
 Status write_bmp_file(const std::string& name, int width, int height, const std::uint8_t* red,
                       const std::uint8_t* green, const std::uint8_t* blue,
-                      PlaneOrder order = PlaneOrder::by_column);
+                      PlaneOrder order = PlaneOrder::by_column, CommitBatch* batch = nullptr);
 
 // Whether a width x height result fits in a BMP file (whose size field is 32-bit signed).
 bool bmp_size_fits(std::int64_t width, std::int64_t height);

@@ -21,7 +21,7 @@ namespace {
 
 Status write_png_file(const std::string& name, int width, int height, const std::uint8_t* red,
                       const std::uint8_t* green, const std::uint8_t* blue,
-                      const std::uint8_t* alpha, PlaneOrder order) {
+                      const std::uint8_t* alpha, PlaneOrder order, CommitBatch* batch) {
     if (width < 1 || height < 1)
         return Status::failure(StatusCode::bad_size, "cannot write '" + name +
                                                          "': a PNG picture has at least 1 x 1 "
@@ -44,16 +44,19 @@ Status write_png_file(const std::string& name, int width, int height, const std:
     }
     // A failed write is reported by the commit, with the system's reason, and the temporary
     // file removed.
-    return commit_or_defer(file);
+    return batch != nullptr ? batch->add(std::move(file)) : file.commit();
 }
 
 }  // namespace
 
-Status write_result(const std::string& input_path, const char* method, ResultFormat format,
-                    int width, int height, const std::uint8_t* red, const std::uint8_t* green,
-                    const std::uint8_t* blue, const std::uint8_t* alpha, PlaneOrder order) {
-    const std::string name = method_result_name(input_path, method, format);
+Status write_result(const std::string& name, ResultFormat format, const ResizedPlanes& planes,
+                    CommitBatch* batch) {
+    const std::uint8_t* red = planes.plane[0].get();
+    const std::uint8_t* green = planes.plane[1].get();
+    const std::uint8_t* blue = planes.plane[2].get();
     if (format == ResultFormat::bmp)
-        return write_bmp_file(name, width, height, red, green, blue, order);
-    return write_png_file(name, width, height, red, green, blue, alpha, order);
+        return write_bmp_file(name, planes.width, planes.height, red, green, blue, planes.order,
+                              batch);
+    return write_png_file(name, planes.width, planes.height, red, green, blue,
+                          planes.plane[3].get(), planes.order, batch);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/plane.h"
 #include "base/status.h"
 #include "image/bmp.h"
 #include "image/picture.h"
@@ -26,13 +27,12 @@ const char* result_extension(ResultFormat format);
 std::string method_result_name(const std::string& input_path, const char* method,
                                ResultFormat format);
 
-// Writes method's result of width x height planes, laid out as order says, under
-// method_result_name. BMP: write_bmp_file, which has no place for alpha and ignores it.
-// PNG: encode_png into a DurableFile, with its guarantees (whole or not at all, never through
-// a planted file, deferred to the thread's CommitBatch when there is one); alpha, when not
-// null, makes the result RGBA. A PNG has at least 1 x 1 pixels: a side of 0 is refused as
-// bad_size before anything is created. Failures are one line naming the result.
-Status write_result(const std::string& input_path, const char* method, ResultFormat format,
-                    int width, int height, const std::uint8_t* red, const std::uint8_t* green,
-                    const std::uint8_t* blue, const std::uint8_t* alpha,
-                    PlaneOrder order = PlaneOrder::by_column);
+// Writes a method's result planes (3, or 4 with alpha) as the file name in format. BMP:
+// write_bmp_file, which has no place for alpha and ignores it. PNG: encode_png into a
+// DurableFile, with its guarantees (whole or not at all, never through a planted file); alpha,
+// when planes has it, makes the result RGBA. A PNG has at least 1 x 1 pixels: a side of 0 is
+// refused as bad_size before anything is created. With a batch, the finished file is handed
+// to it and the batch's commit reports the rest; without one it is committed at once.
+// Failures are one line naming the result.
+Status write_result(const std::string& name, ResultFormat format, const ResizedPlanes& planes,
+                    CommitBatch* batch = nullptr);

@@ -6,7 +6,6 @@
 
 #include "base/numeric.h"
 #include "base/parallel.h"
-#include "image/bmp.h"
 #include "kernel_resize/passes.h"
 #include "kernel_resize/taps.h"
 
@@ -162,7 +161,7 @@ void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uin
 }
 
 void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_t* mask,
-                    std::uint8_t* out, PlaneOrder order) {
+                    std::uint8_t* out) {
     HeapArray<OutputTaps> taps = taps_of(N, M);
     const std::size_t n = to_size(N), nl = to_size(lines);
     for_bands<BandScratch>(
@@ -171,7 +170,7 @@ void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_
             const std::size_t B = l1 - l0;
             gather_band_flags(B, N, mask + l0 * n, &s);
             column_sums_band(B, N, M, taps.get(), in + l0 * n, true, &s);
-            store_band(B, M, s, l0, nl, out, order);
+            store_band(B, M, s, l0, nl, out, PlaneOrder::by_column);
         });
 }
 
@@ -196,23 +195,19 @@ struct HybridScratch {
 
 }  // namespace
 
-Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
-                     const std::uint8_t* red, const std::uint8_t* green,
-                     const std::uint8_t* blue, const std::uint8_t* alpha, ResultFormat format,
+Status hybrid_resize(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
                      RunProgress* progress) {
-    const std::uint8_t* planes[4] = {red, green, blue, alpha};
-    const int count = alpha != nullptr ? 4 : 3;
+    const int W = in.width, H = in.height, count = in.count();
     set_units(progress, to_size(W2));
     EdgeMask row_mask(W, H, false);
-    row_edge_mask(red, green, blue, W, H, &row_mask);
+    row_edge_mask(in.plane[0], in.plane[1], in.plane[2], W, H, &row_mask);
     dilate_mask(&row_mask, MaskDirection::along_rows);
 
     HeapArray<OutputTaps> row_taps = taps_of(W, W2);
     HeapArray<OutputTaps> col_taps = taps_of(H, H2);
-    const std::size_t n = to_size(W2) * to_size(H2), h = to_size(H);
+    const std::size_t h = to_size(H);
     const char* names[4] = {"hybrid red", "hybrid green", "hybrid blue", "hybrid alpha"};
-    HeapArray<std::uint8_t> out[4];
-    for (int c = 0; c < count; ++c) out[c] = HeapArray<std::uint8_t>(n, names[c]);
+    out->make(W2, H2, count, PlaneOrder::by_row, names);
     // Band by band of output columns, all planes together since the column mask joins the
     // colours: the row pass, the column mask of the band's columns from the colours (each flag
     // depends on its own column only), then the column pass.
@@ -223,7 +218,7 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
             const std::size_t B = l1 - l0;
             const double* rows[4];
             for (int c = 0; c < count; ++c) {
-                rows_range(row_taps.get(), l0, l1, planes[c], h, row_mask.widened.get(),
+                rows_range(row_taps.get(), l0, l1, in.plane[c], h, row_mask.widened.get(),
                            s.rows[c].get());
                 rows[c] = s.rows[c].get();
             }
@@ -234,13 +229,11 @@ Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
             gather_band_flags(B, H, s.widened.get(), &s.band);
             for (int c = 0; c < count; ++c) {
                 column_sums_band(B, H, H2, col_taps.get(), rows[c], true, &s.band);
-                store_band(B, H2, s.band, l0, to_size(W2), out[c].get(), PlaneOrder::by_row);
+                store_band(B, H2, s.band, l0, to_size(W2), out->plane[c].get(), PlaneOrder::by_row);
             }
             add_units(progress, B);
         });
-    if (stop_requested(progress)) return stopped_status("hybrid");
-    return write_result(path, "hybrid", format, W2, H2, out[0].get(), out[1].get(), out[2].get(),
-                        out[3].get(), PlaneOrder::by_row);
+    return stop_requested(progress) ? stopped_status("hybrid") : Status::success();
 }
 
 std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2, bool alpha) {

@@ -11,13 +11,11 @@
 // resize, so a picture without edges gives byte-identical results.
 
 #include <cstdint>
-#include <string>
 
 #include "base/alloc.h"
+#include "base/plane.h"
 #include "base/progress.h"
 #include "base/status.h"
-#include "image/bmp.h"
-#include "image/result.h"
 
 constexpr int kEdgeThreshold = 13;
 
@@ -42,6 +40,11 @@ struct EdgeMask {
 void row_edge_mask(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
                    int W, int H, EdgeMask* mask);
 
+// column_edge_mask, hybrid_rows and hybrid_columns are the definition's steps over whole planes.
+// The resize does not call them: it builds the column mask and runs both passes band by band
+// of output columns (kernel_resize/passes.h), each flag and sample by the same operations; the
+// tests hold it to them.
+
 // Column mask of the W2 x H row-pass results: sample (x, y) compares rows y + 1 and y - 1
 // (mirrored likewise); the difference of the unclamped doubles is truncated toward zero before
 // it is compared, so 12.9 is no edge and -13.4 is. Fills mask->channel and mask->combined.
@@ -62,21 +65,19 @@ void hybrid_rows(int lines, int N, int M, const std::uint8_t* in, const std::uin
 // in[l * N]), N to M samples, with every output sample k of column l whose truncated source
 // position t has flag (l, t) set in mask (lines x N, flag (l, i) at l * N + i) replaced by the
 // linear interpolation; results clamped by clamp_to_byte into out, a lines x M plane (column l
-// at out[l * M] unless order is by_row).
+// at out[l * M]).
 void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_t* mask,
-                    std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column);
+                    std::uint8_t* out);
 
-// The whole picture, written by write_result as the "hybrid" result of path in format. Same
-// arguments and limits as lanczos3_resize. An alpha plane (when not null) is resampled on its
-// own like a colour, switched by the same two masks, which come from the three colours only:
-// transparency does not make edges, and where the colours switch to linear interpolation
-// alpha does too. progress (may be null) counts W2 units, the output columns, all planes of a
-// column together; after a stop it returns StatusCode::stopped and writes nothing.
-Status hybrid_resize(const std::string& path, int W, int H, int W2, int H2,
-                     const std::uint8_t* red, const std::uint8_t* green,
-                     const std::uint8_t* blue, const std::uint8_t* alpha = nullptr,
-                     ResultFormat format = ResultFormat::bmp, RunProgress* progress = nullptr);
+// The whole picture: in's planes into out's, W2 x H2 samples by row. Same limits as
+// lanczos3_resize. An alpha plane (when in has one) is resampled on its own like a colour,
+// switched by the same two masks, which come from the three colours only: transparency does
+// not make edges, and where the colours switch to linear interpolation alpha does too.
+// progress (may be null) counts W2 units, the output columns, all planes of a column
+// together; after a stop it returns StatusCode::stopped and out is incomplete.
+Status hybrid_resize(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
+                     RunProgress* progress = nullptr);
 
-// Bytes of memory hybrid_resize takes at its peak beside its input planes, with an alpha
-// plane when alpha is set.
+// Bytes of memory hybrid_resize takes at its peak beside its input planes, its result planes
+// included, with an alpha plane when alpha is set.
 std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2, bool alpha = false);

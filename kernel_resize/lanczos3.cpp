@@ -4,7 +4,6 @@
 
 #include "base/alloc.h"
 #include "base/parallel.h"
-#include "image/bmp.h"
 #include "kernel_resize/passes.h"
 #include "kernel_resize/taps.h"
 
@@ -59,24 +58,17 @@ void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
         });
 }
 
-Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
-                       const std::uint8_t* red, const std::uint8_t* green,
-                       const std::uint8_t* blue, const std::uint8_t* alpha, ResultFormat format,
+Status lanczos3_resize(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
                        RunProgress* progress) {
-    const std::size_t n = static_cast<std::size_t>(W2) * static_cast<std::size_t>(H2);
-    HeapArray<std::uint8_t> r(n, "lanczos3 red"), g(n, "lanczos3 green"), b(n, "lanczos3 blue");
-    HeapArray<std::uint8_t> a;
-    if (alpha != nullptr) a = HeapArray<std::uint8_t>(n, "lanczos3 alpha");
-    const int planes = alpha != nullptr ? 4 : 3;
-    set_units(progress, static_cast<std::uint64_t>(planes) * static_cast<std::uint64_t>(W2));
-    const std::uint8_t* in[4] = {red, green, blue, alpha};
-    std::uint8_t* out[4] = {r.get(), g.get(), b.get(), a.get()};
-    for (int c = 0; c < planes; ++c) {
-        lanczos3_resize_plane(W, H, W2, H2, in[c], out[c], PlaneOrder::by_row, progress);
-        if (stop_requested(progress)) return stopped_status("lanczos3");
-    }
-    return write_result(path, "lanczos3", format, W2, H2, r.get(), g.get(), b.get(), a.get(),
-                        PlaneOrder::by_row);
+    const char* names[4] = {"lanczos3 red", "lanczos3 green", "lanczos3 blue", "lanczos3 alpha"};
+    // By row: the last pass runs along rows, and the file's rows come straight from them.
+    out->make(W2, H2, in.count(), PlaneOrder::by_row, names);
+    set_units(progress, static_cast<std::uint64_t>(in.count()) * static_cast<std::uint64_t>(W2));
+    const bool done = for_each_plane(in.count(), progress, [&](int c) {
+        lanczos3_resize_plane(in.width, in.height, W2, H2, in.plane[c], out->plane[c].get(),
+                              PlaneOrder::by_row, progress);
+    });
+    return done ? Status::success() : stopped_status("lanczos3");
 }
 
 std::uint64_t lanczos3_memory_needed(int W, int H, int W2, int H2, bool alpha) {

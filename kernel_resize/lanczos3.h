@@ -10,12 +10,14 @@
 // bytes makes visible.
 
 #include <cstdint>
-#include <string>
 
+#include "base/plane.h"
 #include "base/progress.h"
 #include "base/status.h"
-#include "image/bmp.h"
-#include "image/result.h"
+
+// The two passes of the definition over whole planes, each on its own. The resize does not call
+// them: it runs both passes band by band of output columns (kernel_resize/passes.h), each
+// sample by the same operations in the same order; the tests hold it to them.
 
 // Row pass: lines rows of N samples to M samples. Row l has input i at in[i * lines + l] and
 // output k at out[k * lines + l].
@@ -33,16 +35,14 @@ void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
                            std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column,
                            RunProgress* progress = nullptr);
 
-// The whole picture, red, green, blue and then alpha (when not null) in turn, each plane on its
-// own, written by write_result as the "lanczos3" result of path in format. W, H >= 1 and
-// W2, H2 >= 0 with a result that fits in a BMP file (the run checks both). progress (may be
-// null) counts W2 units per plane, its output columns; after a stop it returns
-// StatusCode::stopped and writes nothing.
-Status lanczos3_resize(const std::string& path, int W, int H, int W2, int H2,
-                       const std::uint8_t* red, const std::uint8_t* green,
-                       const std::uint8_t* blue, const std::uint8_t* alpha = nullptr,
-                       ResultFormat format = ResultFormat::bmp, RunProgress* progress = nullptr);
+// The whole picture: in's planes (red, green, blue, then alpha when in has it), each resized on
+// its own by lanczos3_resize_plane, into out's, W2 x H2 samples by row. in's sides are at
+// least 1 and W2, H2 >= 0 with a result that fits in a BMP file (the run checks both).
+// progress (may be null) counts W2 units per plane, its output columns; after a stop it
+// returns StatusCode::stopped and out is incomplete.
+Status lanczos3_resize(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
+                       RunProgress* progress = nullptr);
 
-// Bytes of memory lanczos3_resize takes at its peak beside its input planes, with an alpha
-// plane when alpha is set.
+// Bytes of memory lanczos3_resize takes at its peak beside its input planes, its result planes
+// included, with an alpha plane when alpha is set.
 std::uint64_t lanczos3_memory_needed(int W, int H, int W2, int H2, bool alpha = false);

@@ -53,37 +53,17 @@ TEST(Driver, HelpExplainsTheUsage) {
     for (const char* kind : {"BMP", "PNG", "JPEG"}) EXPECT_NE(o.out.find(kind), std::string::npos) << kind;
 }
 
+// One case of each kind of refusal; tests/app/driver_arguments_test.cpp reads every wrong form
+// in-process.
 TEST(Driver, WrongArgumentsGiveTheUsageAndStatusTwo) {
     TempDir dir;
     write_file(dir.file("p.bmp"), encode_bmp(random_picture(6, 6, 1)));
     const std::vector<std::vector<std::string>> wrong = {
         {},
-        {dir.file("p.bmp")},
-        {dir.file("p.bmp"), "10"},
-        {dir.file("p.bmp"), "10", "10", "10"},
         {dir.file("p.bmp"), "ten", "10"},
-        {dir.file("p.bmp"), "10", "10px"},
-        {dir.file("p.bmp"), "10", ""},
-        {dir.file("p.bmp"), "99999999999", "10"},
         {"--bogus", dir.file("p.bmp"), "10", "10"},
-        {"--method", "bicubic", dir.file("p.bmp"), "10", "10"},
         {dir.file("p.bmp"), "10", "10", "--method"},
-        {"--format", "jpeg", dir.file("p.bmp"), "10", "10"},
-        {"--format=", dir.file("p.bmp"), "10", "10"},
-        {dir.file("p.bmp"), "10", "10", "--format"},
-        {dir.file("p.bmp"), "auto", "auto"},
-        {dir.file("p.bmp"), "-2x", "10"},
-        {dir.file("p.bmp"), "0x", "10"},
-        {dir.file("p.bmp"), "10", "0%"},
-        {dir.file("p.bmp"), "1e3x", "10"},
-        {dir.file("p.bmp"), "nanx", "10"},
-        {dir.file("p.bmp"), "0x10", "10"},
-        {dir.file("p.bmp"), "1.0000000001x", "10"},
-        {dir.file("p.bmp"), "10", "10", "-o"},
-        {"--output-dir=", dir.file("p.bmp"), "10", "10"},
-        {"-o", "", dir.file("p.bmp"), "10", "10"},
         {"--version", dir.file("p.bmp"), "10", "10"},
-        {"--version", "--version"},
     };
     for (const auto& args : wrong) {
         Outcome o = run_driver(dir, args);

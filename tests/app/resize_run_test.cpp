@@ -117,6 +117,26 @@ INSTANTIATE_TEST_SUITE_P(EachMethod, StopDuring, ::testing::Values(0, 1, 2),
                              return std::string(method_name(i.param));
                          });
 
+// A fatal allocation failure ends the process from inside a method, on whichever of its
+// threads: the results finished before it are still put in place whole, and nothing else is
+// left beside them.
+TEST(ResizeRunDeathTest, ResultsFinishedBeforeAFatalExitArePutInPlace) {
+    Scene s, reference;
+    ASSERT_TRUE(resize_run(reference.picture, 200, 150, kMethodLanczos3).ok());
+    EXPECT_EXIT(
+        {
+            RunProgress p;
+            std::atomic<bool> ended{false};
+            p.observer = [&ended](const RunProgress& q) {
+                if (q.method() == 1 && !ended.exchange(true)) std::exit(1);
+            };
+            (void)resize_run(s.picture, 200, 150, kAllMethods, &p);
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(read_file(s.result(0)), read_file(reference.result(0)));
+    EXPECT_EQ(files_in(s.dir.path()), (std::vector<std::string>{"in.bmp", "in_lanczos3.bmp"}));
+}
+
 TEST(ResizeRunProgress, AStopBeforeTheRunRunsNoMethod) {
     Scene s;
     RunProgress p;

@@ -293,13 +293,13 @@ TEST(DurableFile, WriteCutShortIsReportedByCommitAndLeavesTheEarlierFile) {
 }
 #endif
 
-// Writes bytes as a result writer does: created, written, then committed or deferred.
-Status write_deferred(const std::string& path, const Bytes& bytes) {
+// Writes bytes as a result writer does: created, written, then handed to batch.
+Status write_into(CommitBatch& batch, const std::string& path, const Bytes& bytes) {
     DurableFile f;
     Status st = f.create(path);
     if (!st.ok()) return st;
     f.write(bytes.data(), bytes.size());
-    return commit_or_defer(f);
+    return batch.add(std::move(f));
 }
 
 TEST(CommitBatch, FilesAppearOnlyAtCommitEachWithItsOwnStatus) {
@@ -309,9 +309,9 @@ TEST(CommitBatch, FilesAppearOnlyAtCommitEachWithItsOwnStatus) {
     std::vector<Status> statuses;
     {
         CommitBatch batch;
-        EXPECT_TRUE(write_deferred(dir.file("a.bmp"), Bytes(300, 'a')).ok());
-        EXPECT_TRUE(write_deferred(dir.file("b.bmp"), Bytes(300, 'b')).ok());
-        EXPECT_TRUE(write_deferred(dir.file("c.bmp"), Bytes(300, 'c')).ok());
+        EXPECT_TRUE(write_into(batch, dir.file("a.bmp"), Bytes(300, 'a')).ok());
+        EXPECT_TRUE(write_into(batch, dir.file("b.bmp"), Bytes(300, 'b')).ok());
+        EXPECT_TRUE(write_into(batch, dir.file("c.bmp"), Bytes(300, 'c')).ok());
         EXPECT_EQ(batch.size(), 3u);
         EXPECT_EQ(read_file(dir.file("a.bmp")), Bytes(5, 'e'));
         EXPECT_FALSE(file_exists(dir.file("c.bmp")));
@@ -329,27 +329,22 @@ TEST(CommitBatch, FilesAppearOnlyAtCommitEachWithItsOwnStatus) {
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
 }
 
-TEST(CommitBatch, FilesGoToTheThreadsNewestBatchAndAreAbandonedWithIt) {
+TEST(CommitBatch, FilesNotCommittedAreAbandonedWithTheirBatchAlone) {
     TempDir dir;
     write_file(dir.file("kept.bmp"), Bytes(5, 'e'));
     CommitBatch outer;
     {
         CommitBatch inner;
-        EXPECT_TRUE(write_deferred(dir.file("kept.bmp"), Bytes(30, 'n')).ok());
+        EXPECT_TRUE(write_into(inner, dir.file("kept.bmp"), Bytes(30, 'n')).ok());
+        EXPECT_TRUE(write_into(outer, dir.file("later.bmp"), Bytes(6, 'l')).ok());
         EXPECT_EQ(inner.size(), 1u);
-        EXPECT_EQ(outer.size(), 0u);
-        // Another thread has no batch: its file is committed at once.
-        std::thread other(
-            [&] { EXPECT_TRUE(write_deferred(dir.file("now.bmp"), Bytes(4, 'o')).ok()); });
-        other.join();
-        EXPECT_EQ(read_file(dir.file("now.bmp")), Bytes(4, 'o'));
+        EXPECT_EQ(outer.size(), 1u);
     }
     EXPECT_EQ(read_file(dir.file("kept.bmp")), Bytes(5, 'e')) << "never committed";
-    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"kept.bmp", "now.bmp"}));
-    EXPECT_TRUE(write_deferred(dir.file("later.bmp"), Bytes(6, 'l')).ok());
-    EXPECT_EQ(outer.size(), 1u) << "the outer batch is the thread's again";
+    ASSERT_EQ(outer.size(), 1u) << "the other batch keeps its file";
     EXPECT_TRUE(outer.commit()[0].ok());
     EXPECT_EQ(read_file(dir.file("later.bmp")), Bytes(6, 'l'));
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"kept.bmp", "later.bmp"}));
 }
 
 TEST(CommitBatch, AFailedWriteIsReportedAtOnceAndNotHeld) {
@@ -368,7 +363,7 @@ TEST(CommitBatchDeathTest, FinishedFilesAreStillCommittedWhenTheProcessExits) {
     EXPECT_EXIT(
         {
             CommitBatch batch;
-            (void)write_deferred(dir.file("done.bmp"), Bytes(1234, 'd'));
+            (void)write_into(batch, dir.file("done.bmp"), Bytes(1234, 'd'));
             std::exit(1);  // as a fatal allocation failure part-way through a run ends it
         },
         ::testing::ExitedWithCode(1), "");

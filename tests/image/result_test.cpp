@@ -9,33 +9,32 @@
 
 #include "base/durable_file.h"
 #include "tests/support/bmp_builder.h"
+#include "tests/support/planes.h"
 #include "tests/support/run_driver.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 // Column-major planes of a test picture, and an alpha plane of its own.
-struct Planes {
-    int width, height;
-    std::vector<std::uint8_t> r, g, b, a;
-};
-
-Planes planes_of(const TestPicture& pic) {
-    Planes p{pic.width, pic.height, {}, {}, {}, {}};
+TestPlanes planes_of(const TestPicture& pic) {
+    TestPlanes p{pic.width, pic.height, {}};
     for (int x = 0; x < pic.width; ++x)
         for (int y = 0; y < pic.height; ++y) {
             const Rgb& c = pic.at(x, y);
-            p.r.push_back(c.r);
-            p.g.push_back(c.g);
-            p.b.push_back(c.b);
-            p.a.push_back(static_cast<std::uint8_t>(x * 50 + y));
+            p.plane[0].push_back(c.r);
+            p.plane[1].push_back(c.g);
+            p.plane[2].push_back(c.b);
+            p.plane[3].push_back(static_cast<std::uint8_t>(x * 50 + y));
         }
     return p;
 }
 
-Status write(const std::string& input, ResultFormat format, const Planes& p, bool alpha) {
-    return write_result(input, "dct", format, p.width, p.height, p.r.data(), p.g.data(), p.b.data(),
-                        alpha ? p.a.data() : nullptr);
+// The "dct" result of the picture at input, laid out as order says.
+Status write(const std::string& input, ResultFormat format, TestPlanes p, bool alpha,
+             PlaneOrder order = PlaneOrder::by_column, CommitBatch* batch = nullptr) {
+    if (!alpha) p.plane[3].clear();
+    return write_result(method_result_name(input, "dct", format), format, resized_copy(p, order),
+                        batch);
 }
 
 TEST(ResultFormat, BmpForABmpPictureAndPngForTheOthers) {
@@ -58,22 +57,27 @@ TEST(MethodResultName, TheOriginalRuleForBmpNamesAndTheExtensionOffOtherwise) {
 
 TEST(WriteResultInEitherFormat, BmpIsTheOriginalWritersFileUnderThePicturesName) {
     TempDir dir;
-    const Planes p = planes_of(random_picture(5, 3, 1));
-    ASSERT_TRUE(
-        write_result_bmp(dir.file("a.bmp"), "%s_dct.bmp", 5, 3, p.r.data(), p.g.data(), p.b.data())
-            .ok());
-    // Alpha has no place in a BMP and is left out.
+    const TestPlanes p = planes_of(random_picture(5, 3, 1));
+    ASSERT_TRUE(write_result_bmp(dir.file("a.bmp"), "%s_dct.bmp", 5, 3, p.plane[0].data(),
+                                 p.plane[1].data(), p.plane[2].data())
+                    .ok());
+    // Alpha has no place in a BMP and is left out; planes by row give the same file.
     ASSERT_TRUE(write(dir.file("b.png"), ResultFormat::bmp, p, true).ok());
     EXPECT_EQ(read_file(dir.file("b_dct.bmp")), read_file(dir.file("a_dct.bmp")));
+    ASSERT_TRUE(write(dir.file("c.png"), ResultFormat::bmp, p, false, PlaneOrder::by_row).ok());
+    EXPECT_EQ(read_file(dir.file("c_dct.bmp")), read_file(dir.file("a_dct.bmp")));
 }
 
 TEST(WriteResultInEitherFormat, PngIsRgbOrWithAlphaRgbaAndReadsBackTheSame) {
     TempDir dir;
     const TestPicture pic = random_picture(7, 4, 2);
-    const Planes p = planes_of(pic);
+    const TestPlanes p = planes_of(pic);
     for (bool alpha : {false, true}) {
         const std::string input = dir.file(alpha ? "with.jpg" : "without.jpg");
-        ASSERT_TRUE(write(input, ResultFormat::png, p, alpha).ok());
+        // By row with alpha, by column without: both layouts read back the same.
+        ASSERT_TRUE(write(input, ResultFormat::png, p, alpha,
+                          alpha ? PlaneOrder::by_row : PlaneOrder::by_column)
+                        .ok());
         const std::string name = method_result_name(input, "dct", ResultFormat::png);
         const std::vector<std::uint8_t> file = read_file(name);
         ASSERT_GT(file.size(), 26u);
@@ -82,21 +86,21 @@ TEST(WriteResultInEitherFormat, PngIsRgbOrWithAlphaRgbaAndReadsBackTheSame) {
         ASSERT_TRUE(read_picture(name, &got).ok());
         ASSERT_EQ(got.width, 7);
         ASSERT_EQ(got.height, 4);
-        EXPECT_TRUE(std::equal(p.r.begin(), p.r.end(), got.red.get()));
-        EXPECT_TRUE(std::equal(p.b.begin(), p.b.end(), got.blue.get()));
+        EXPECT_TRUE(std::equal(p.plane[0].begin(), p.plane[0].end(), got.red.get()));
+        EXPECT_TRUE(std::equal(p.plane[2].begin(), p.plane[2].end(), got.blue.get()));
         EXPECT_EQ(got.has_alpha(), alpha);
         if (alpha) {
-            EXPECT_TRUE(std::equal(p.a.begin(), p.a.end(), got.alpha.get()));
+            EXPECT_TRUE(std::equal(p.plane[3].begin(), p.plane[3].end(), got.alpha.get()));
         }
     }
 }
 
 TEST(WriteResultInEitherFormat, APngWithoutPixelsIsRefusedBeforeAnythingIsCreated) {
     TempDir dir;
-    const Planes p = planes_of(random_picture(1, 1, 3));
     for (int side : {0, 1}) {
-        const Status st = write_result(dir.file("z.png"), "hybrid", ResultFormat::png, side,
-                                       1 - side, p.r.data(), p.g.data(), p.b.data(), nullptr);
+        TestPlanes p{side, 1 - side, {}};
+        const Status st =
+            write_result(dir.file("z_hybrid.png"), ResultFormat::png, resized_copy(p));
         EXPECT_EQ(st.code, StatusCode::bad_size);
         EXPECT_NE(st.message.find("z_hybrid.png"), std::string::npos) << st.message;
     }
@@ -105,7 +109,7 @@ TEST(WriteResultInEitherFormat, APngWithoutPixelsIsRefusedBeforeAnythingIsCreate
 
 TEST(WriteResultInEitherFormat, APngThatCannotBeWrittenIsNamedAndLeavesNothing) {
     TempDir dir;
-    const Planes p = planes_of(random_picture(3, 3, 4));
+    const TestPlanes p = planes_of(random_picture(3, 3, 4));
     const Status st = write(dir.file("missing/x.png"), ResultFormat::png, p, false);
     EXPECT_EQ(st.code, StatusCode::write_failed);
     EXPECT_NE(st.message.find("cannot write"), std::string::npos) << st.message;
@@ -117,13 +121,15 @@ TEST(WriteResultInEitherFormat, APngThatCannotBeWrittenIsNamedAndLeavesNothing) 
     EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"x_dct.png"});
 }
 
-TEST(WriteResultInEitherFormat, APngResultWaitsForTheThreadsBatch) {
+TEST(WriteResultInEitherFormat, APngResultWaitsForItsBatch) {
     TempDir dir;
-    const Planes p = planes_of(random_picture(3, 2, 5));
+    const TestPlanes p = planes_of(random_picture(3, 2, 5));
     const std::string name = dir.file("b_dct.png");
     {
         CommitBatch batch;
-        ASSERT_TRUE(write(dir.file("b.png"), ResultFormat::png, p, true).ok());
+        ASSERT_TRUE(
+            write(dir.file("b.png"), ResultFormat::png, p, true, PlaneOrder::by_column, &batch)
+                .ok());
         EXPECT_FALSE(file_exists(name));
         const std::vector<Status> done = batch.commit();
         ASSERT_EQ(done.size(), 1u);

@@ -8,12 +8,10 @@
 #include <vector>
 
 #include "base/numeric.h"
-#include "image/picture.h"
 #include "kernel_resize/lanczos3.h"
-#include "tests/support/bmp_builder.h"
 #include "tests/support/each_isa.h"
 #include "tests/support/naive_resample.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/planes.h"
 #include "tests/support/tolerances.h"
 
 namespace {
@@ -31,23 +29,34 @@ struct Picture {
         g[i] = static_cast<std::uint8_t>(gv);
         b[i] = static_cast<std::uint8_t>(bv);
     }
+    // The planes as the methods read them, with alpha when given.
+    PlaneSet planes(const Bytes* alpha = nullptr) const {
+        return PlaneSet{W, H, {r.data(), g.data(), b.data(), alpha ? alpha->data() : nullptr}};
+    }
 };
 
-// Both resizes of a picture, read back from the files they write.
+// The column-major planes of a method's result.
+std::vector<Bytes> planes_made(Status (*method)(const PlaneSet&, int, int, ResizedPlanes*,
+                                                RunProgress*),
+                               const PlaneSet& in, int W2, int H2) {
+    ResizedPlanes out;
+    EXPECT_TRUE(method(in, W2, H2, &out, nullptr).ok());
+    std::vector<Bytes> planes;
+    for (int c = 0; c < in.count(); ++c) planes.push_back(column_major(out, c));
+    return planes;
+}
+
+std::vector<Bytes> hybrid_of(const Picture& p, int W2, int H2) {
+    return planes_made(hybrid_resize, p.planes(), W2, H2);
+}
+
+// Both resizes of a picture.
 struct Results {
-    TestPicture lanczos3, hybrid;
+    std::vector<Bytes> lanczos3, hybrid;
 };
 
 Results resize_both(const Picture& p, int W2, int H2) {
-    TempDir dir;
-    std::string path = dir.file("p.bmp");
-    Results res;
-    EXPECT_TRUE(
-        lanczos3_resize(path, p.W, p.H, W2, H2, p.r.data(), p.g.data(), p.b.data()).ok());
-    EXPECT_TRUE(hybrid_resize(path, p.W, p.H, W2, H2, p.r.data(), p.g.data(), p.b.data()).ok());
-    res.lanczos3 = decode_result_bmp(read_file(dir.file("p_lanczos3.bmp")));
-    res.hybrid = decode_result_bmp(read_file(dir.file("p_hybrid.bmp")));
-    return res;
+    return {planes_made(lanczos3_resize, p.planes(), W2, H2), hybrid_of(p, W2, H2)};
 }
 
 // Columns 0 .. e - 1 of value lo and e .. W - 1 of value hi in every colour.
@@ -72,7 +81,7 @@ TEST(HybridResize, FlatPictureEqualsTheLanczos3Result) {
     for (int x = 0; x < 9; ++x)
         for (int y = 0; y < 7; ++y) p.set(x, y, 200, 31, 77);
     Results res = resize_both(p, 20, 15);
-    EXPECT_EQ(res.hybrid.pixels, res.lanczos3.pixels);
+    EXPECT_EQ(res.hybrid, res.lanczos3);
 }
 
 TEST(RowEdgeMask, StepOfTwelveRaisesNoFlag) {
@@ -86,9 +95,9 @@ TEST(RowEdgeMask, StepOfTwelveRaisesNoFlag) {
 // channel grids, on a path of its own, so the boundary is checked through its results.
 TEST(HybridResize, VerticalStepOfThirteenSwitchesTheRowPassAndTwelveDoesNot) {
     Results twelve = resize_both(vertical_step(12, 6, 6, 100, 112), 25, 13);
-    EXPECT_EQ(twelve.hybrid.pixels, twelve.lanczos3.pixels) << "a step of 12 is no edge";
+    EXPECT_EQ(twelve.hybrid, twelve.lanczos3) << "a step of 12 is no edge";
     Results thirteen = resize_both(vertical_step(12, 6, 6, 100, 113), 25, 13);
-    EXPECT_NE(thirteen.hybrid.pixels, thirteen.lanczos3.pixels) << "a step of 13 is an edge";
+    EXPECT_NE(thirteen.hybrid, thirteen.lanczos3) << "a step of 13 is an edge";
 }
 
 // Red steps from 100 to 100 + step between rows 5 and 6 of a 12 x 12 picture; blue repeats
@@ -99,13 +108,8 @@ std::vector<int> red_column_across_a_horizontal_step(int step) {
     Picture p(12, 12);
     for (int x = 0; x < 12; ++x)
         for (int y = 0; y < 12; ++y) p.set(x, y, y < 6 ? 100 : 100 + step, 50, x % 4 < 2 ? 0 : 100);
-    TempDir dir;
-    EXPECT_TRUE(
-        hybrid_resize(dir.file("p.bmp"), 12, 12, 12, 24, p.r.data(), p.g.data(), p.b.data()).ok());
-    TestPicture got = decode_result_bmp(read_file(dir.file("p_hybrid.bmp")));
-    std::vector<int> red;
-    for (int y = 0; y < got.height; ++y) red.push_back(got.at(5, y).r);
-    return red;
+    const Bytes red = hybrid_of(p, 12, 24)[0];
+    return std::vector<int>(red.begin() + 5 * 24, red.begin() + 6 * 24);
 }
 
 TEST(HybridResize, HorizontalStepOfThirteenSwitchesTheColumnPassAndTwelveDoesNot) {
@@ -248,7 +252,7 @@ TEST(HybridResize, HorizontalStepIsFoundOnlyByTheColumnMask) {
             EXPECT_EQ(cm.combined[static_cast<size_t>(x * 10 + y)], y == 4 || y == 5)
                 << x << "," << y;
     Results res = resize_both(p, 16, 20);
-    EXPECT_NE(res.hybrid.pixels, res.lanczos3.pixels);
+    EXPECT_NE(res.hybrid, res.lanczos3);
 }
 
 // The whole hybrid resize written naively from its definition, for pictures of at least five
@@ -350,17 +354,13 @@ TEST_P(HybridMatchesItsDefinition, ByteForByteOnEveryInstructionSet) {
     Picture p = blocky_picture(c.W, c.H, static_cast<unsigned>(c.W * 31 + c.H));
     std::vector<Bytes> want = naive_hybrid(p, c.W2, c.H2);
     for_each_isa([&] {
-        TempDir dir;
-        ASSERT_TRUE(hybrid_resize(dir.file("p.bmp"), c.W, c.H, c.W2, c.H2, p.r.data(),
-                                  p.g.data(), p.b.data())
-                        .ok());
-        TestPicture got = decode_result_bmp(read_file(dir.file("p_hybrid.bmp")));
-        for (int x = 0; x < c.W2; ++x)
-            for (int y = 0; y < c.H2; ++y) {
-                size_t i = static_cast<size_t>(x * c.H2 + y);
-                ASSERT_EQ(got.at(x, y), (Rgb{want[0][i], want[1][i], want[2][i]}))
-                    << "at " << x << "," << y;
-            }
+        const std::vector<Bytes> got = hybrid_of(p, c.W2, c.H2);
+        for (int ch = 0; ch < 3; ++ch)
+            for (size_t i = 0; i < got[0].size(); ++i)
+                ASSERT_EQ(int(got[static_cast<size_t>(ch)][i]),
+                          int(want[static_cast<size_t>(ch)][i]))
+                    << "colour " << ch << " at " << i / static_cast<size_t>(c.H2) << ","
+                    << i % static_cast<size_t>(c.H2);
     });
 }
 
@@ -381,13 +381,9 @@ TEST(HybridResize, TinyPicturesStayInsideTheirLines) {
             Picture p(W, H);
             for (int x = 0; x < W; ++x)
                 for (int y = 0; y < H; ++y) p.set(x, y, (x + y) % 2 ? 250 : 5, 128, 128);
-            TempDir dir;
-            ASSERT_TRUE(hybrid_resize(dir.file("t.bmp"), W, H, 2 * W + 1, 3 * H, p.r.data(),
-                                      p.g.data(), p.b.data())
-                            .ok());
-            TestPicture got = decode_result_bmp(read_file(dir.file("t_hybrid.bmp")));
-            EXPECT_EQ(got.width, 2 * W + 1);
-            for (const Rgb& px : got.pixels) EXPECT_TRUE(px.g == 128 || px.g == 127) << W << "x" << H;
+            const std::vector<Bytes> got = hybrid_of(p, 2 * W + 1, 3 * H);
+            EXPECT_EQ(got[1].size(), static_cast<size_t>((2 * W + 1) * 3 * H));
+            for (std::uint8_t g : got[1]) EXPECT_TRUE(g == 128 || g == 127) << W << "x" << H;
         }
 }
 
@@ -404,13 +400,8 @@ TEST(HybridResize, AlphaFollowsTheMasksOfTheColours) {
             // Its own edge at column 10, a horizontal one at row 4, and the colours' one.
             a[static_cast<std::size_t>(x * H + y)] =
                 static_cast<std::uint8_t>((x >= 10 ? 250 : 30) - (y >= 4 ? 25 : 0) - (x >= 5 ? 0 : 5));
-    TempDir dir;
-    ASSERT_TRUE(hybrid_resize(dir.file("p.bmp"), W, H, W2, H2, p.r.data(), p.g.data(), p.b.data(),
-                              a.data(), ResultFormat::png)
-                    .ok());
-    PlanarPicture got;
-    ASSERT_TRUE(read_picture(dir.file("p_hybrid.png"), &got).ok());
-    ASSERT_TRUE(got.has_alpha());
+    const std::vector<Bytes> got = planes_made(hybrid_resize, p.planes(&a), W2, H2);
+    ASSERT_EQ(got.size(), 4u);
 
     EdgeMask rows(W, H);
     row_edge_mask(p.r.data(), p.g.data(), p.b.data(), W, H, &rows);
@@ -426,26 +417,16 @@ TEST(HybridResize, AlphaFollowsTheMasksOfTheColours) {
     dilate_mask(&columns, MaskDirection::along_columns);
     Bytes want(static_cast<std::size_t>(W2 * H2));
     hybrid_columns(W2, H, H2, ra.data(), columns.widened.get(), want.data());
-    EXPECT_TRUE(std::equal(want.begin(), want.end(), got.alpha.get()));
+    EXPECT_EQ(got[3], want);
 
     // Alpha's own edges would have switched it elsewhere: the test can tell.
     Picture alone(W, H);
     alone.r = alone.g = alone.b = a;
-    ASSERT_TRUE(hybrid_resize(dir.file("alone.bmp"), W, H, W2, H2, alone.r.data(), alone.g.data(),
-                              alone.b.data())
-                    .ok());
-    const TestPicture by_itself = decode_result_bmp(read_file(dir.file("alone_hybrid.bmp")));
-    int differ = 0;
-    for (int x = 0; x < W2; ++x)
-        for (int y = 0; y < H2; ++y) differ += by_itself.at(x, y).r != want[static_cast<std::size_t>(x * H2 + y)];
-    EXPECT_GT(differ, 0);
+    EXPECT_NE(hybrid_of(alone, W2, H2)[0], want);
     // And the colours are those of the result without alpha.
-    const Results plain = resize_both(p, W2, H2);
-    for (int x = 0; x < W2; ++x)
-        for (int y = 0; y < H2; ++y) {
-            const std::size_t i = static_cast<std::size_t>(x * H2 + y);
-            ASSERT_EQ(plain.hybrid.at(x, y), (Rgb{got.red[i], got.green[i], got.blue[i]})) << x << "," << y;
-        }
+    const std::vector<Bytes> plain = hybrid_of(p, W2, H2);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(got[static_cast<size_t>(c)], plain[static_cast<size_t>(c)]) << c;
 }
 
 }  // namespace
