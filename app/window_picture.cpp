@@ -1,8 +1,10 @@
 #include "app/window_picture.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <new>
+#include <vector>
 
 #include "base/file_io.h"
 #include "image/bmp.h"
@@ -106,4 +108,75 @@ Status load_window_picture(const std::string& path, BmpPicture* out) {
     if (!read_whole_file(path, &bytes))
         return Status::failure(StatusCode::cannot_open, "'" + path + "' cannot be read");
     return window_picture(std::move(bytes), path, machine_decode_limits(), out);
+}
+
+bool shrink_picture(const BmpPicture& picture, int width, int height, BmpPicture* out) {
+    const std::uint64_t W = static_cast<std::uint64_t>(picture.width);
+    const std::uint64_t H = static_cast<std::uint64_t>(picture.height);
+    const std::uint64_t w = static_cast<std::uint64_t>(width);
+    const std::uint64_t h = static_cast<std::uint64_t>(height);
+    if (width < 1 || height < 1 || w > W || h > H) return false;
+    const std::size_t stride = static_cast<std::size_t>(bmp_row_stride(w));
+    const std::size_t source_stride = static_cast<std::size_t>(bmp_row_stride(W));
+    std::shared_ptr<unsigned char> bytes(
+        new (std::nothrow) unsigned char[kBmpHeaderBytes + stride * h](),
+        std::default_delete<unsigned char[]>());
+    if (!bytes) return false;
+    put_bmp_header(bmp_result_header(width, height), bytes.get());
+    unsigned char* rows = bytes.get() + kBmpHeaderBytes;
+
+    // Measured in units of 1 / (W * w) of the picture's width, source pixel i spans
+    // [i * w, (i + 1) * w) and shown pixel x spans [x * W, (x + 1) * W): since w <= W, a source
+    // pixel falls into one shown pixel or two neighbours, and the shares are whole units. The
+    // same down the rows.
+    std::vector<std::size_t> first_x(static_cast<std::size_t>(W));
+    std::vector<std::uint64_t> first_share(static_cast<std::size_t>(W));
+    for (std::uint64_t i = 0; i < W; ++i) {
+        const std::uint64_t x = i * w / W;
+        first_x[i] = static_cast<std::size_t>(x);
+        first_share[i] = std::min((i + 1) * w, (x + 1) * W) - i * w;
+    }
+    const std::size_t n = static_cast<std::size_t>(3 * w);
+    std::vector<std::uint64_t> row(n), current(n), next(n);
+    const std::uint64_t total = W * H;  // each shown pixel's weights add up to this
+    auto emit = [&](std::uint64_t y, const std::vector<std::uint64_t>& sums) {
+        unsigned char* px = rows + static_cast<std::size_t>(h - 1 - y) * stride;
+        for (std::size_t k = 0; k < n; ++k)
+            px[k] = static_cast<unsigned char>((sums[k] + total / 2) / total);
+    };
+    std::uint64_t y = 0;
+    for (std::uint64_t t = 0; t < H; ++t) {
+        const std::uint64_t y0 = t * h / H;
+        if (y0 > y) {  // at most one row on, as h <= H
+            emit(y, current);
+            current.swap(next);
+            std::fill(next.begin(), next.end(), 0);
+            y = y0;
+        }
+        // Source row t (from the top), its pixels summed into the shown columns.
+        std::fill(row.begin(), row.end(), 0);
+        const unsigned char* src =
+            picture.rows() + static_cast<std::size_t>(H - 1 - t) * source_stride;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(W); ++i, src += 3) {
+            const std::size_t x = 3 * first_x[i];
+            const std::uint64_t share = first_share[i], rest = w - share;
+            for (std::size_t c = 0; c < 3; ++c) {
+                row[x + c] += share * src[c];
+                if (rest != 0) row[x + 3 + c] += rest * src[c];
+            }
+        }
+        const std::uint64_t share = std::min((t + 1) * h, (y0 + 1) * H) - t * h;
+        const std::uint64_t rest = h - share;
+        for (std::size_t k = 0; k < n; ++k) {
+            current[k] += share * row[k];
+            if (rest != 0) next[k] += rest * row[k];
+        }
+    }
+    emit(y, current);
+    out->bytes = std::move(bytes);
+    out->width = width;
+    out->height = height;
+    out->header_offset = kBmpFileHeaderBytes;
+    out->pixel_offset = kBmpHeaderBytes;
+    return true;
 }

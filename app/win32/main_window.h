@@ -17,9 +17,6 @@
 // The program's icon among its resources (app/program.rc.in).
 inline constexpr int kProgramIconId = 1;
 
-// The progress control's id; the stop button's is kStopButtonId.
-inline constexpr int kProgressBarId = 6;
-
 // Registers the window classes (main and compare window); 0 on failure. The main window takes
 // the program's icon from instance's resources, Windows' default one when it has none.
 ATOM register_main_window_class(HINSTANCE instance);
