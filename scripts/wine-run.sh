@@ -12,9 +12,11 @@ mkdir -p "$home"
 export WINEPREFIX="$home/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# A Japanese locale gives Wine's fonts their Japanese fallbacks; the window itself uses only
-# the wide-character calls and works in any.
-if locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+# A Japanese locale gives Wine's fonts their Japanese fallbacks, and the user a Japanese
+# interface language; ENLARGE3_WINE_LANG chooses another.
+if [ -n "${ENLARGE3_WINE_LANG:-}" ]; then
+  export LANG="$ENLARGE3_WINE_LANG"
+elif locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
   export LANG=ja_JP.UTF-8
 else
   export LANG=C.UTF-8

@@ -301,6 +301,18 @@ TEST_F(WindowScenario, SpeaksTheChosenLanguage) {
     }
 }
 
+// Without ENLARGE3_LANG the window speaks the user's interface language: the test runs once
+// with a Japanese and once with an English user (ENLARGE3_TEST_USER_LANG says which; see
+// tests/app/*/CMakeLists.txt).
+TEST_F(WindowScenario, WithoutAChoiceSpeaksTheUsersLanguage) {
+    const char* set = std::getenv("ENLARGE3_TEST_USER_LANG");
+    if (set == nullptr || *set == '\0') GTEST_SKIP() << "run with a user's language set";
+    const std::string user = set;  // the environment changes under the pointer
+    reopen(nullptr);
+    EXPECT_EQ(w->title(), window_title(expected_texts(user)));
+    EXPECT_EQ(w->text(Control::width_label), ui_text(expected_texts(user), UiText::width_label));
+}
+
 // Every control has a name for assistive technology: a button its text, a box its label.
 TEST_F(WindowScenario, EveryControlHasAnAccessibleName) {
     const struct {
