@@ -720,6 +720,10 @@ TEST_F(WindowScenario, TheKeyboardAloneRunsAndStops) {
     }
     EXPECT_EQ(visited, (std::vector<Control>{Control::go, Control::width_box, Control::height_box,
                                              Control::bmp_format, Control::go}));
+    // An arrow in the format choice chooses the other.
+    w->press(Key::right, Control::bmp_format);
+    EXPECT_TRUE(w->checked(Control::png_format));
+    EXPECT_EQ(w->model().result_format, ResultFormat::png);
 
     const struct {
         const char* how;
@@ -933,8 +937,9 @@ TEST_F(WindowScenario, CompareWindowShowsEveryResultInStep) {
     EXPECT_TRUE(w->is_open());
 }
 
-// The window at rest, during a run and the compare window, saved for the documentation when
-// ENLARGE3_SCREENSHOT_DIR names a folder; not a check.
+// The window at rest, during a run and the compare window, in Japanese and in English, saved
+// for the documentation when ENLARGE3_SCREENSHOT_DIR names a folder; ENLARGE3_SCREENSHOT_SUFFIX
+// is added to every name (as "-150" for a screen at 150 per cent). Not a check.
 TEST_F(WindowScenario, Screenshots) {
     const char* dir = std::getenv("ENLARGE3_SCREENSHOT_DIR");
     if (dir == nullptr || *dir == '\0') GTEST_SKIP() << "ENLARGE3_SCREENSHOT_DIR not set";
@@ -942,28 +947,41 @@ TEST_F(WindowScenario, Screenshots) {
 #ifdef _WIN32
     if (shots[0] == '/') shots = "Z:" + shots;  // a Unix path as Wine's drive Z: sees it
 #endif
-    w->drop({file("shots/photo.bmp", encode_bmp(demo_picture(320, 200)))});
-    EXPECT_TRUE(w->save_shot(false, shots, ""));
+    const char* extra = std::getenv("ENLARGE3_SCREENSHOT_SUFFIX");
+    const std::string screen = extra != nullptr ? extra : "";
+    for (const char* language : {"ja", "en"}) {
+        reopen(language);
+        const std::string suffix = (std::string(language) == "ja" ? "" : "-en") + screen;
+        // A photo larger than the window, shown whole.
+        w->drop({file("shots/large.bmp", encode_bmp(demo_picture(1600, 1000)))});
+        EXPECT_TRUE(w->save_shot(false, shots, suffix));
 
-    auto release = std::make_shared<std::atomic<bool>>(false);
-    w->set_run_function(run_held_in(2, 400, release));
-    set_sizes("960", "600");
-    w->click(Control::go);
-    ASSERT_TRUE(w->wait_until([&] {
-        return starts_with(w->model().progress_text, "DCT") && w->model().progress_steps > 400;
-    }));
-    w->wait_until([] { return false; }, std::chrono::milliseconds(100));
-    EXPECT_TRUE(w->save_shot(false, shots, "-run"));
-    *release = true;
-    w->wait_for_run();
-    ASSERT_TRUE(w->compare_open());
-    // Near the hills' edge against the sky, two steps in: where the methods differ.
-    const CompareView& v = w->compare_view();
-    const PaneLayout p = compare_layout(v)[1];
-    const double s = compare_scale(v);
-    const int x = static_cast<int>(p.picture.x + p.picture.width / 2.0 + (300 - v.center_x) * s);
-    const int y = static_cast<int>(p.picture.y + p.picture.height / 2.0 + (330 - v.center_y) * s);
-    w->compare_mouse(Mouse::wheel, x, y);
-    w->compare_mouse(Mouse::wheel, x, y);
-    EXPECT_TRUE(w->save_shot(true, shots, ""));
+        w->drop({file("shots/photo.bmp", encode_bmp(demo_picture(320, 200)))});
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        w->set_run_function(run_held_in(2, 400, release));
+        set_sizes("960", "600");
+        w->click(Control::go);
+        ASSERT_TRUE(w->wait_until([&] {
+            return starts_with(w->model().progress_text, "DCT") && w->model().progress_steps > 400;
+        }));
+        w->wait_until([] { return false; }, std::chrono::milliseconds(100));
+        EXPECT_TRUE(w->save_shot(false, shots, "-run" + suffix));
+        *release = true;
+        w->wait_for_run();
+        ASSERT_TRUE(w->compare_open());
+        // Near the hills' edge against the sky, two steps in: where the methods differ.
+        const CompareView& v = w->compare_view();
+        const PaneLayout p = compare_layout(v)[1];
+        const double s = compare_scale(v);
+        const int x =
+            static_cast<int>(p.picture.x + p.picture.width / 2.0 + (300 - v.center_x) * s);
+        const int y =
+            static_cast<int>(p.picture.y + p.picture.height / 2.0 + (330 - v.center_y) * s);
+        w->compare_mouse(Mouse::wheel, x, y);
+        w->compare_mouse(Mouse::wheel, x, y);
+        // Only at 100 per cent: larger, it would not fit the test's screen.
+        if (screen.empty()) {
+            EXPECT_TRUE(w->save_shot(true, shots, suffix));
+        }
+    }
 }
