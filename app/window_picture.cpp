@@ -126,15 +126,19 @@ bool shrink_picture(const BmpPicture& picture, int width, int height, BmpPicture
     unsigned char* rows = bytes.get() + kBmpHeaderBytes;
 
     // Measured in units of 1 / (W * w) of the picture's width, source pixel i spans
-    // [i * w, (i + 1) * w) and shown pixel x spans [x * W, (x + 1) * W): since w <= W, a source
-    // pixel falls into one shown pixel or two neighbours, and the shares are whole units. The
-    // same down the rows.
-    std::vector<std::size_t> first_x(static_cast<std::size_t>(W));
-    std::vector<std::uint64_t> first_share(static_cast<std::size_t>(W));
-    for (std::uint64_t i = 0; i < W; ++i) {
-        const std::uint64_t x = i * w / W;
-        first_x[i] = static_cast<std::size_t>(x);
-        first_share[i] = std::min((i + 1) * w, (x + 1) * W) - i * w;
+    // [i * w, (i + 1) * w) and shown pixel x spans [x * W, (x + 1) * W): since w <= W, a shown
+    // pixel covers whole source pixels, with a share of one more at either end, and the shares
+    // are whole units. The same down the rows.
+    struct Span {
+        std::size_t first, last;                // the source pixels it touches
+        std::uint64_t first_share, last_share;  // their shares; the rest have w each
+    };
+    std::vector<Span> spans(static_cast<std::size_t>(w));
+    for (std::uint64_t x = 0; x < w; ++x) {
+        const std::uint64_t from = x * W, to = (x + 1) * W;
+        const std::uint64_t first = from / w, last = (to - 1) / w;
+        spans[x] = {static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+                    std::min((first + 1) * w, to) - from, to - std::max(last * w, from)};
     }
     const std::size_t n = static_cast<std::size_t>(3 * w);
     std::vector<std::uint64_t> row(n), current(n), next(n);
@@ -153,17 +157,25 @@ bool shrink_picture(const BmpPicture& picture, int width, int height, BmpPicture
             std::fill(next.begin(), next.end(), 0);
             y = y0;
         }
-        // Source row t (from the top), its pixels summed into the shown columns.
-        std::fill(row.begin(), row.end(), 0);
+        // Source row t (from the top), summed into the shown columns: the whole pixels plainly,
+        // then weighted by w, the two ends by their shares.
         const unsigned char* src =
             picture.rows() + static_cast<std::size_t>(H - 1 - t) * source_stride;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(W); ++i, src += 3) {
-            const std::size_t x = 3 * first_x[i];
-            const std::uint64_t share = first_share[i], rest = w - share;
-            for (std::size_t c = 0; c < 3; ++c) {
-                row[x + c] += share * src[c];
-                if (rest != 0) row[x + 3 + c] += rest * src[c];
+        for (std::size_t x = 0; x < static_cast<std::size_t>(w); ++x) {
+            const Span& s = spans[x];
+            std::uint32_t whole[3] = {0, 0, 0};
+            for (const unsigned char* px = src + 3 * (s.first + 1); px < src + 3 * s.last;
+                 px += 3) {
+                whole[0] += px[0];
+                whole[1] += px[1];
+                whole[2] += px[2];
             }
+            const unsigned char* first = src + 3 * s.first;
+            const unsigned char* last = src + 3 * s.last;
+            for (std::size_t c = 0; c < 3; ++c)
+                row[3 * x + c] = s.last == s.first ? s.first_share * first[c]
+                                                   : s.first_share * first[c] + w * whole[c] +
+                                                         s.last_share * last[c];
         }
         const std::uint64_t share = std::min((t + 1) * h, (y0 + 1) * H) - t * h;
         const std::uint64_t rest = h - share;

@@ -210,6 +210,8 @@ TEST(ShrinkPicture, AveragesThePixelsUnderEachShownPixelByArea) {
     } cases[] = {
         {"blocks of two by two", grey({0, 40, 200, 100, 80, 120, 0, 60}, 4), 2, 1, {60, 90}},
         {"a pixel shared by two", grey({0, 90, 180}, 3), 2, 1, {30, 150}},
+        {"whole pixels between shared ones", grey({0, 50, 100, 150, 200}, 5), 2, 1, {40, 160}},
+        {"a row into one pixel", grey({10, 20, 30, 40, 50, 60}, 6), 1, 1, {35}},
         {"a half rounds up", grey({0, 1}, 2), 1, 1, {1}},
         {"a column, top stays on top", grey({10, 20, 30, 40}, 1), 1, 2, {15, 35}},
         {"both ways at once",
