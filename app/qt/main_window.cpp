@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QTranslator>
 #include <QUrl>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 
@@ -262,8 +263,21 @@ void MainWindow::show_compare(CompareContents contents) {
     compare_->raise();
 }
 
-void MainWindow::resizeEvent(QResizeEvent*) {
+void MainWindow::fit_preview() {
     apply(window_resize(&model_, width(), height(), 96, devicePixelRatioF()));
+}
+
+void MainWindow::resizeEvent(QResizeEvent*) {
+    fit_preview();
+}
+
+// Moved to a screen of another density, the preview holds as many device pixels as it now has.
+void MainWindow::showEvent(QShowEvent*) {
+    QWindow* window = windowHandle();
+    if (window == nullptr || follows_screen_) return;
+    follows_screen_ = true;
+    connect(window, &QWindow::screenChanged, this, [this] { fit_preview(); });
+    fit_preview();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

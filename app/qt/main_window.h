@@ -59,11 +59,13 @@ class MainWindow : public QWidget {
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
    private:
     void apply(const WindowEffects& e);
     void take_drop(const std::vector<std::string>& paths);
     void go_clicked();
+    void fit_preview();
     void start_run(const RunRequest& request);
     void run_ended();
     void show_compare(CompareContents contents);
@@ -87,6 +89,7 @@ class MainWindow : public QWidget {
     QImage preview_;
     const unsigned char* preview_pixels_ = nullptr;
 
+    bool follows_screen_ = false;  // connected to the window's screen changes
     CompareWindow::Opener opener_;
     // The run going, if any. Its thread wakes this window through the event loop, and
     // run_ended finishes it.
