@@ -445,32 +445,6 @@ TEST_F(WindowModelTest, APictureLargerThanThePreviewIsScaledDownToFitIt) {
     EXPECT_TRUE(m.picture_text.empty());
 }
 
-TEST_F(WindowModelTest, ANewDpiAsksForTheControlsToBePlacedAnew) {
-    EXPECT_FALSE(window_resize(&m, 600, 480, 96).relayout);
-    const WindowEffects e = window_resize(&m, 900, 720, 144);
-    EXPECT_TRUE(e.relayout);
-    EXPECT_TRUE(e.repaint);
-    (void)drop("/p/cat.bmp");
-    EXPECT_EQ(std::tie(preview()->x, preview()->y), std::make_tuple(6, 72));
-}
-
-TEST_F(WindowModelTest, ControlsShowTheLanguagesTextsAndAreNamedForAssistiveTechnology) {
-    const struct {
-        int id;
-        const char* text;
-        const char* name;
-    } controls[] = {
-        {kGoButtonId, "　ＧＯ　", "ＧＯ"}, {kStopButtonId, "中止", "中止"},
-        {kWidthBoxId, "0", "水平サイズ"},  {kHeightBoxId, "0", "垂直サイズ"},
-        {kBmpFormatId, "BMP", "BMP"},      {kPngFormatId, "PNG", "PNG"},
-        {kProgressBarId, "", "進行状況"},
-    };
-    for (const auto& c : controls) {
-        EXPECT_EQ(control_text(m, c.id), c.text) << c.id;
-        EXPECT_EQ(accessible_name(m, c.id), c.name) << c.id;
-    }
-}
-
 TEST_F(WindowModelTest, ANewPictureReplacesTheHeldOneAndDestroyReleasesIt) {
     (void)drop("/p/cat.bmp");
     (void)drop("/p/dog.bmp");
