@@ -18,9 +18,17 @@ struct Grid {
     int pane_width = 0, pane_height = 0;  // frame size
 };
 
-// The picture area of a pane whose frame is w x h.
-int picture_height(int frame_height) {
-    return std::max(0, frame_height - kPaneLabelHeight);
+int gap(const CompareView& v) {
+    return scale_to_dpi(kPaneGap, v.dpi);
+}
+
+int label_height(const CompareView& v) {
+    return scale_to_dpi(kPaneLabelHeight, v.dpi);
+}
+
+// The picture area's height in a pane whose frame is frame_height high.
+int picture_height(const CompareView& v, int frame_height) {
+    return std::max(0, frame_height - label_height(v));
 }
 
 double fit_of(const CompareView& v, int picture_width, int picture_h) {
@@ -37,9 +45,9 @@ Grid grid_of(const CompareView& v) {
         Grid g;
         g.columns = c;
         g.rows = (std::max(1, n) + c - 1) / c;
-        g.pane_width = std::max(0, (v.client_width - (c + 1) * kPaneGap) / c);
-        g.pane_height = std::max(0, (v.client_height - (g.rows + 1) * kPaneGap) / g.rows);
-        const double f = fit_of(v, g.pane_width, picture_height(g.pane_height));
+        g.pane_width = std::max(0, (v.client_width - (c + 1) * gap(v)) / c);
+        g.pane_height = std::max(0, (v.client_height - (g.rows + 1) * gap(v)) / g.rows);
+        const double f = fit_of(v, g.pane_width, picture_height(v, g.pane_height));
         // Ties go to more columns: side by side is what the window is for.
         if (f >= best_fit) {
             best_fit = f;
@@ -51,7 +59,7 @@ Grid grid_of(const CompareView& v) {
 
 double fit_scale(const CompareView& v) {
     const Grid g = grid_of(v);
-    return fit_of(v, g.pane_width, picture_height(g.pane_height));
+    return fit_of(v, g.pane_width, picture_height(v, g.pane_height));
 }
 
 // Keeps the view inside the results: along a side that fits whole the result is centred,
@@ -68,7 +76,7 @@ void clamp_center(CompareView* v) {
         }
     };
     clamp_axis(&v->center_x, g.pane_width, v->contents.result_width);
-    clamp_axis(&v->center_y, picture_height(g.pane_height), v->contents.result_height);
+    clamp_axis(&v->center_y, picture_height(*v, g.pane_height), v->contents.result_height);
 }
 
 void set_fit(CompareView* v) {
@@ -126,6 +134,10 @@ void compare_resize(CompareView* v, int client_width, int client_height) {
     clamp_center(v);
 }
 
+void compare_set_dpi(CompareView* v, int dpi) {
+    v->dpi = dpi;
+}
+
 double compare_scale(const CompareView& v) {
     return v.fit ? fit_scale(v) : v.scale;
 }
@@ -162,7 +174,7 @@ void compare_drag(CompareView* v, int dx, int dy) {
 void compare_key(CompareView* v, CompareKey key) {
     const Grid g = grid_of(*v);
     const int step_x = std::max(1, g.pane_width / 4);
-    const int step_y = std::max(1, picture_height(g.pane_height) / 4);
+    const int step_y = std::max(1, picture_height(*v, g.pane_height) / 4);
     switch (key) {
         case CompareKey::zoom_in:
             compare_zoom(v, 1, -1, -1);
@@ -206,13 +218,13 @@ std::vector<PaneLayout> compare_layout(const CompareView& v) {
         PaneLayout p;
         p.pane = first + i;
         const int column = i % g.columns, row = i / g.columns;
-        p.frame = {kPaneGap + column * (g.pane_width + kPaneGap),
-                   kPaneGap + row * (g.pane_height + kPaneGap), g.pane_width, g.pane_height};
-        const int strip = std::min(kPaneLabelHeight, g.pane_height);
-        const int button = std::min(kOpenButtonWidth, g.pane_width);
+        p.frame = {gap(v) + column * (g.pane_width + gap(v)),
+                   gap(v) + row * (g.pane_height + gap(v)), g.pane_width, g.pane_height};
+        const int strip = std::min(label_height(v), g.pane_height);
+        const int button = std::min(scale_to_dpi(kOpenButtonWidth, v.dpi), g.pane_width);
         p.label = {p.frame.x, p.frame.y, g.pane_width - button, strip};
         p.open_button = {p.frame.x + g.pane_width - button, p.frame.y, button, strip};
-        p.picture = {p.frame.x, p.frame.y + strip, g.pane_width, picture_height(g.pane_height)};
+        p.picture = {p.frame.x, p.frame.y + strip, g.pane_width, picture_height(v, g.pane_height)};
         out.push_back(p);
     }
     return out;

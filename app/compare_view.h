@@ -19,9 +19,7 @@
 
 #include "app/window_picture.h"
 
-inline constexpr char kCompareTitlePrefix[] = "比較 - ";
-inline constexpr char kSourcePaneName[] = "元画像";
-inline constexpr char kOpenButtonText[] = "開く";
+// Sizes are client pixels at 96 DPI; compare_layout scales them to the window's DPI.
 inline constexpr int kCompareWidth = 1000;  // client size when the window first opens
 inline constexpr int kCompareHeight = 700;
 inline constexpr int kPaneGap = 4;           // around and between panes
@@ -38,6 +36,13 @@ struct Rect {
     }
 };
 
+// A length of value pixels at 96 DPI as many pixels at dpi: value * dpi / 96 rounded to the
+// nearest, halves away from zero, as Windows' MulDiv rounds.
+inline int scale_to_dpi(int value, int dpi) {
+    const long long p = static_cast<long long>(value) * dpi;
+    return static_cast<int>(p >= 0 ? (p + 48) / 96 : -((-p + 48) / 96));
+}
+
 // One pane: what it shows and what its label says.
 struct ComparePane {
     int method = -1;    // the method's index, or -1 for the picture itself
@@ -45,9 +50,10 @@ struct ComparePane {
     std::string path;   // the file, for the picture viewer
 };
 
-// What a run's end hands the compare window.
+// What a run's end hands the compare window, its texts in the main window's language.
 struct CompareContents {
     std::string title;               // "比較 - NAME"
+    std::string open_text;           // the open buttons' "開く"
     std::vector<ComparePane> panes;  // the source picture first, then the results in run order
     int result_width = 0;            // the results' common size
     int result_height = 0;
@@ -58,6 +64,7 @@ struct CompareView {
     CompareContents contents;
     int client_width = kCompareWidth;
     int client_height = kCompareHeight;
+    int dpi = 96;        // the window's dots per inch, which the gaps and strips scale by
     bool fit = true;     // the whole result fills the pane; scale follows the window's size
     double scale = 1.0;  // when not fit: one of kZoomSteps
     double center_x = 0.0, center_y = 0.0;
@@ -67,6 +74,8 @@ struct CompareView {
 // A new run's results: the view returns to the fit, side by side.
 void compare_open(CompareView* v, CompareContents contents, int client_width, int client_height);
 void compare_resize(CompareView* v, int client_width, int client_height);
+// The window moved to a screen of another density: its size comes next, by compare_resize.
+void compare_set_dpi(CompareView* v, int dpi);
 
 // Screen pixels per result pixel as drawn now.
 double compare_scale(const CompareView& v);

@@ -15,12 +15,10 @@
 
 #include "app/compare_view.h"
 #include "app/resize_run.h"
+#include "app/window_text.h"
 
 inline constexpr char kWindowClassName[] = "CWindow";
-// The original title, kept as it stands; its "Ver1.00" is the project version (major, a point,
-// the minor in two digits), which a test holds it to.
-inline constexpr char kWindowTitle[] = "ころぽんの画像拡大!３種類から選んでね Ver1.00";
-inline constexpr int kWindowWidth = 600;  // outer size at creation
+inline constexpr int kWindowWidth = 600;  // outer size at creation, at 96 DPI
 inline constexpr int kWindowHeight = 480;
 
 // Control ids as commands report them.
@@ -30,52 +28,73 @@ inline constexpr int kHeightBoxId = 4;
 // Sent by a size box whenever its text changes (the value of Win32's EN_UPDATE).
 inline constexpr unsigned kBoxTextChanged = 0x0400;
 
+// Places are client pixels at 96 DPI; window_layout scales them to the window's DPI.
 struct ControlPlace {
     int id;
     int x, y, width, height;
-    const char* text;  // initial text
 };
-inline constexpr ControlPlace kGoButton = {kGoButtonId, 8, 8, 96, 32, "　ＧＯ　"};
-inline constexpr ControlPlace kWidthBox = {kWidthBoxId, 204, 8, 38, 22, "0"};
-inline constexpr ControlPlace kHeightBox = {kHeightBoxId, 338, 8, 38, 22, "0"};
+inline constexpr ControlPlace kGoButton = {kGoButtonId, 8, 8, 96, 32};
+inline constexpr ControlPlace kWidthBox = {kWidthBoxId, 204, 8, 38, 22};
+inline constexpr ControlPlace kHeightBox = {kHeightBoxId, 338, 8, 38, 22};
 
-// Labels are painted, not controls; x, y is the top left of the text.
+// The labels, left of what they name; x, y is the top left of the text. Both front-ends make
+// them label controls, so that assistive technology reads each box by its label.
 struct LabelPlace {
-    int x, y;
-    const char* text;
+    int x, y, width, height;
+    UiText text;
 };
-inline constexpr LabelPlace kWidthLabel = {120, 10, "水平サイズ"};
-inline constexpr LabelPlace kHeightLabel = {252, 10, "垂直サイズ"};
+inline constexpr LabelPlace kWidthLabel = {120, 10, 80, 18, UiText::width_label};
+inline constexpr LabelPlace kHeightLabel = {252, 10, 84, 18, UiText::height_label};
+inline constexpr LabelPlace kFormatLabel = {120, 32, 80, 16, UiText::format_label};
 
 // Shown while a run is going, right of the size boxes in the control row.
 inline constexpr int kStopButtonId = 5;
-inline constexpr ControlPlace kStopButton = {kStopButtonId, 516, 8, 64, 24, "中止"};
+inline constexpr ControlPlace kStopButton = {kStopButtonId, 516, 8, 64, 24};
 // From the first run on: a bar of kProgressSteps steps and a short text under it, between the
 // vertical size box and the stop button.
+inline constexpr int kProgressBarId = 6;
 inline constexpr Rect kProgressBar = {388, 10, 120, 14};
 inline constexpr Rect kProgressText = {388, 27, 124, 18};
 inline constexpr int kProgressSteps = 1000;
-inline constexpr char kDoneText[] = "完了";
-inline constexpr char kFailedText[] = "失敗";
-inline constexpr char kStoppedText[] = "中止";
-inline constexpr char kStoppingText[] = "中止中…";
 
 // The results' format: two radio buttons under the size boxes, above the preview, with a
-// painted label left of them. A drop sets them to the picture's default (BMP for a BMP
-// picture, PNG otherwise); the user may then choose.
+// label left of them. A drop sets them to the picture's default (BMP for a BMP picture, PNG
+// otherwise); the user may then choose.
 inline constexpr int kBmpFormatId = 7;
 inline constexpr int kPngFormatId = 8;
-inline constexpr ControlPlace kBmpFormat = {kBmpFormatId, 204, 31, 60, 16, "BMP"};
-inline constexpr ControlPlace kPngFormat = {kPngFormatId, 268, 31, 60, 16, "PNG"};
-inline constexpr LabelPlace kFormatLabel = {120, 32, "保存形式"};
+inline constexpr ControlPlace kBmpFormat = {kBmpFormatId, 204, 31, 60, 16};
+inline constexpr ControlPlace kPngFormat = {kPngFormatId, 268, 31, 60, 16};
 
 // The methods as the window names them, in run order.
 inline constexpr const char* kMethodTitles[kMethodCount] = {"Lanczos3", "Hybrid", "DCT"};
 
+// The preview's top left. The picture is shown there at its own size when it fits the client
+// area less kPreviewMargin at the right and a line of kPictureTextHeight with the picture's
+// size and scale at the bottom, and scaled down to fit otherwise.
 inline constexpr int kPreviewX = 4;
 inline constexpr int kPreviewY = 48;
+inline constexpr int kPreviewMargin = 4;
+inline constexpr int kPictureTextHeight = 20;
 // The client background: the platform's light grey brush.
 inline constexpr std::uint32_t kBackgroundRgb = 0xC0C0C0;
+
+// Everything above placed in a client area of client_width x client_height at dpi dots per
+// inch (scale_to_dpi of each number), the preview and its text line included.
+struct WindowLayout {
+    Rect go, width_box, height_box, bmp, png, stop, bar, progress_text;
+    Rect width_label, height_label, format_label;
+    Rect preview;       // the area the picture is fitted into; empty in a tiny window
+    Rect picture_text;  // the line under it
+};
+WindowLayout window_layout(int dpi, int client_width, int client_height);
+
+// The size a picture of width x height is shown at in an area of area_width x area_height:
+// its own when it fits, else the largest of its proportions that fits, each side rounded to
+// the nearest and at least 1; 0 x 0 in an empty area.
+struct PictureSize {
+    int width = 0, height = 0;
+};
+PictureSize preview_size(int width, int height, int area_width, int area_height);
 
 // Reads a dropped file (read_whole_file by default); false when it cannot be opened or read
 // (missing, locked, a directory, no memory for it). Nothing is held when it returns false.
@@ -123,6 +142,22 @@ struct WindowModel {
     bool progress_shown = false;
     int progress_steps = 0;  // of kProgressSteps
     std::string progress_text;
+
+    // The language's texts, as window_create took them.
+    WindowTexts texts;
+    // The client area's size in client pixels at dpi dots per inch, and the device pixels per
+    // client pixel (more than 1 only where the toolkit scales, as Qt on a dense screen).
+    int dpi = 96;
+    int client_width = kWindowWidth;
+    int client_height = kWindowHeight;
+    double pixel_ratio = 1.0;
+    // The held picture as the preview shows it, in device pixels: shown_width x shown_height,
+    // the picture itself when that is its own size, else the copy in `shown` scaled down to
+    // it. picture_text says the picture's size and the scale.
+    int shown_width = 0;
+    int shown_height = 0;
+    BmpPicture shown;
+    std::string picture_text;
 };
 
 // Runs a request, reporting to and stopping by progress: resize_run by default; tests hand
@@ -130,7 +165,8 @@ struct WindowModel {
 using RunFn = std::function<RunReport(const RunRequest& request, RunProgress* progress)>;
 RunReport run_request(const RunRequest& request, RunProgress* progress);
 
-// What a front-end does after an event, in this order: write width_text and height_text into
+// What a front-end does after an event, in this order: when relayout, place every control at
+// window_layout(dpi, ...) and size its font for dpi; write width_text and height_text into
 // the boxes; set GO's enabled state from go_enabled and check the format button of
 // result_format (always); when update_progress, show or
 // hide the bar, its text and the stop button (shown while running) and set the bar to
@@ -141,6 +177,7 @@ RunReport run_request(const RunRequest& request, RunProgress* progress);
 // every 50 ms, and its report to window_run_finished on this thread when it ends); when
 // compare, open the compare window with compare_contents, or give it these new contents.
 struct WindowEffects {
+    bool relayout = false;
     bool set_box_texts = false;
     bool update_progress = false;
     bool repaint = false;
@@ -152,8 +189,26 @@ struct WindowEffects {
     CompareContents compare_contents;
 };
 
-// The window was created: both boxes "0", GO disabled, nothing held.
-WindowEffects window_create(WindowModel* m);
+// The window was created, speaking texts: both boxes "0", GO disabled, nothing held.
+WindowEffects window_create(WindowModel* m, WindowTexts texts);
+
+// The client area is now client_width x client_height client pixels at dpi (96 unless the
+// platform scales per window), with pixel_ratio device pixels to a client pixel: the preview
+// fits the held picture anew; a new dpi asks for the controls to be placed anew.
+WindowEffects window_resize(WindowModel* m, int client_width, int client_height, int dpi,
+                            double pixel_ratio = 1.0);
+
+// The text a control shows when the window is made: GO's and the stop button's in the
+// language, the format buttons' their formats, the boxes' their numbers. The name assistive
+// technology reads for it: the text, or for a box its label's, for the bar its own.
+std::string control_text(const WindowModel& m, int control_id);
+std::string accessible_name(const WindowModel& m, int control_id);
+
+// The control that is to have the keyboard focus after an event, given the one that has it
+// (-1: none): that one while it can still take keys; else, as GO disables itself when pressed
+// and the stop button goes when the run ends, the stop button during a run, GO when enabled,
+// the horizontal size box otherwise. So the keys, Esc above all, always reach the window.
+int focus_after(const WindowModel& m, int focused_id);
 
 // Files were dropped; only the first is looked at. Its path becomes the dropped path; read
 // gives its bytes. A picture of any kind the tool reads (window_picture, within this
@@ -191,17 +246,18 @@ WindowEffects window_run_finished(WindowModel* m, const RunReport& report);
 // so none is left half-written).
 WindowEffects window_close(WindowModel* m);
 
-// Draw operations in order: a fill of the whole client area, the three labels (the two
-// sizes', then the format's), the progress text (once a run started) and the held picture at
-// kPreviewX, kPreviewY at its own width x height, never scaled.
+// Draw operations in order: a fill of the whole client area, the progress text (once a run
+// started), and with a picture held the picture at the preview's top left, at shown_width x
+// shown_height device pixels (its own size, never enlarged), and picture_text under it. The
+// labels are controls, not drawn.
 enum class PaintKind { fill, text, picture };
 struct PaintOp {
     PaintKind kind = PaintKind::fill;
-    int x = 0, y = 0;
-    int width = 0, height = 0;   // picture only
+    int x = 0, y = 0;            // client pixels
+    int width = 0, height = 0;   // picture only: device pixels, as many as it has
     std::uint32_t rgb = 0;       // fill only
     const char* text = nullptr;  // text only
-    // picture only: the held information header (at least 40 bytes) and the first byte of the
+    // picture only: its information header (at least 40 bytes) and the first byte of the
     // bottom-up BGR rows, padded to 4 bytes each, that the header describes.
     const unsigned char* info_header = nullptr;
     const unsigned char* pixels = nullptr;

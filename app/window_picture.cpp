@@ -1,8 +1,10 @@
 #include "app/window_picture.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <new>
+#include <vector>
 
 #include "base/file_io.h"
 #include "image/bmp.h"
@@ -123,4 +125,87 @@ Status load_window_picture(const std::string& path, BmpPicture* out) {
     if (!read_whole_file(path, &bytes))
         return Status::failure(StatusCode::cannot_open, "'" + path + "' cannot be read");
     return window_picture(std::move(bytes), path, machine_decode_limits(), out);
+}
+
+bool shrink_picture(const BmpPicture& picture, int width, int height, BmpPicture* out) {
+    const std::uint64_t W = static_cast<std::uint64_t>(picture.width);
+    const std::uint64_t H = static_cast<std::uint64_t>(picture.height);
+    const std::uint64_t w = static_cast<std::uint64_t>(width);
+    const std::uint64_t h = static_cast<std::uint64_t>(height);
+    if (width < 1 || height < 1 || w > W || h > H) return false;
+    const std::size_t stride = static_cast<std::size_t>(bmp_row_stride(w));
+    const std::size_t source_stride = static_cast<std::size_t>(bmp_row_stride(W));
+    std::shared_ptr<unsigned char> bytes(
+        new (std::nothrow) unsigned char[kBmpHeaderBytes + stride * h](),
+        std::default_delete<unsigned char[]>());
+    if (!bytes) return false;
+    put_bmp_header(bmp_result_header(width, height), bytes.get());
+    unsigned char* rows = bytes.get() + kBmpHeaderBytes;
+
+    // Measured in units of 1 / (W * w) of the picture's width, source pixel i spans
+    // [i * w, (i + 1) * w) and shown pixel x spans [x * W, (x + 1) * W): since w <= W, a shown
+    // pixel covers whole source pixels, with a share of one more at either end, and the shares
+    // are whole units. The same down the rows.
+    struct Span {
+        std::size_t first, last;                // the source pixels it touches
+        std::uint64_t first_share, last_share;  // their shares; the rest have w each
+    };
+    std::vector<Span> spans(static_cast<std::size_t>(w));
+    for (std::uint64_t x = 0; x < w; ++x) {
+        const std::uint64_t from = x * W, to = (x + 1) * W;
+        const std::uint64_t first = from / w, last = (to - 1) / w;
+        spans[x] = {static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+                    std::min((first + 1) * w, to) - from, to - std::max(last * w, from)};
+    }
+    const std::size_t n = static_cast<std::size_t>(3 * w);
+    std::vector<std::uint64_t> row(n), current(n), next(n);
+    const std::uint64_t total = W * H;  // each shown pixel's weights add up to this
+    auto emit = [&](std::uint64_t y, const std::vector<std::uint64_t>& sums) {
+        unsigned char* px = rows + static_cast<std::size_t>(h - 1 - y) * stride;
+        for (std::size_t k = 0; k < n; ++k)
+            px[k] = static_cast<unsigned char>((sums[k] + total / 2) / total);
+    };
+    std::uint64_t y = 0;
+    for (std::uint64_t t = 0; t < H; ++t) {
+        const std::uint64_t y0 = t * h / H;
+        if (y0 > y) {  // at most one row on, as h <= H
+            emit(y, current);
+            current.swap(next);
+            std::fill(next.begin(), next.end(), 0);
+            y = y0;
+        }
+        // Source row t (from the top), summed into the shown columns: the whole pixels plainly,
+        // then weighted by w, the two ends by their shares.
+        const unsigned char* src =
+            picture.rows() + static_cast<std::size_t>(H - 1 - t) * source_stride;
+        for (std::size_t x = 0; x < static_cast<std::size_t>(w); ++x) {
+            const Span& s = spans[x];
+            std::uint32_t whole[3] = {0, 0, 0};
+            for (const unsigned char* px = src + 3 * (s.first + 1); px < src + 3 * s.last;
+                 px += 3) {
+                whole[0] += px[0];
+                whole[1] += px[1];
+                whole[2] += px[2];
+            }
+            const unsigned char* first = src + 3 * s.first;
+            const unsigned char* last = src + 3 * s.last;
+            for (std::size_t c = 0; c < 3; ++c)
+                row[3 * x + c] = s.last == s.first ? s.first_share * first[c]
+                                                   : s.first_share * first[c] + w * whole[c] +
+                                                         s.last_share * last[c];
+        }
+        const std::uint64_t share = std::min((t + 1) * h, (y0 + 1) * H) - t * h;
+        const std::uint64_t rest = h - share;
+        for (std::size_t k = 0; k < n; ++k) {
+            current[k] += share * row[k];
+            if (rest != 0) next[k] += rest * row[k];
+        }
+    }
+    emit(y, current);
+    out->bytes = std::move(bytes);
+    out->width = width;
+    out->height = height;
+    out->header_offset = kBmpFileHeaderBytes;
+    out->pixel_offset = kBmpHeaderBytes;
+    return true;
 }

@@ -61,6 +61,12 @@ bool bmp_of_picture(const PlanarPicture& pic, std::uint32_t background_rgb, BmpP
 Status window_picture(FileBytes bytes, const std::string& path, const DecodeLimits& limits,
                       BmpPicture* out, PictureKind* kind = nullptr);
 
+// picture scaled down to width x height (each at least 1 and at most the picture's own):
+// every pixel the average of the picture's pixels under it, each weighted by the area it
+// covers, rounded to the nearest. false when the memory for it cannot be had; *out is then
+// left as it was.
+bool shrink_picture(const BmpPicture& picture, int width, int height, BmpPicture* out);
+
 // Reads the picture at path (a result of a run, BMP or PNG) and makes it ready to draw, as
 // window_picture does within this machine's limits.
 Status load_window_picture(const std::string& path, BmpPicture* out);

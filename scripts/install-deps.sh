@@ -12,8 +12,9 @@ test=(libgtest-dev zlib1g-dev strace)
 bench=(libbenchmark-dev libfftw3-dev)
 fuzz=(clang libclang-rt-14-dev)
 compare=(libbenchmark-dev libfftw3-dev imagemagick python3-pil time)
-# The Qt window, fonts with Japanese glyphs, and the Windows cross build tested under Wine.
-qt=(qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic)
+# The Qt window (its texts compiled by lrelease of qt6-l10n-tools), fonts with Japanese glyphs,
+# and the Windows cross build tested under Wine.
+qt=(qt6-base-dev qt6-l10n-tools qt6-qpa-plugins fonts-ipafont-gothic)
 window=("${qt[@]}" g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth locales)
 # The packages: dpkg-shlibdeps finds the Debian package's dependencies (it needs file); the
 # Windows installer is made with NSIS from the zip's files.

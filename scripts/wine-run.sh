@@ -13,9 +13,11 @@ export WINEPREFIX="$home/prefix"
 export WINEDEBUG=-all
 # No menu entries, icons or file types of the host's desktop for what a test installs.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# A Japanese locale gives Wine's fonts their Japanese fallbacks; the window itself uses only
-# the wide-character calls and works in any.
-if locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+# A Japanese locale gives Wine's fonts their Japanese fallbacks, and the user a Japanese
+# interface language; ENLARGE3_WINE_LANG chooses another.
+if [ -n "${ENLARGE3_WINE_LANG:-}" ]; then
+  export LANG="$ENLARGE3_WINE_LANG"
+elif locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
   export LANG=ja_JP.UTF-8
 else
   export LANG=C.UTF-8

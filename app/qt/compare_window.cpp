@@ -93,7 +93,8 @@ void CompareWindow::paintEvent(QPaintEvent*) {
         p.fillRect(qrect(l.open_button), QColor(0xE0, 0xE0, 0xE0));
         p.setPen(Qt::black);
         p.drawRect(qrect(l.open_button).adjusted(0, 0, -1, -1));
-        p.drawText(qrect(l.open_button), Qt::AlignCenter, QString::fromUtf8(kOpenButtonText));
+        p.drawText(qrect(l.open_button), Qt::AlignCenter,
+                   QString::fromStdString(view_.contents.open_text));
     }
 }
 

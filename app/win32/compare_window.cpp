@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/win32/dpi.h"
 #include "base/file_io.h"
 #include "image/bmp.h"
 
@@ -22,7 +23,7 @@ struct PanePicture {
 struct CompareWindow {
     HINSTANCE instance = nullptr;
     HWND window = nullptr;
-    HFONT font = nullptr;
+    HFONT font = nullptr;  // the message font at view.dpi, the window's own
     CompareView view;
     std::vector<PanePicture> pictures;
     std::function<void(const std::string&)> opener;
@@ -115,7 +116,7 @@ void draw(HDC dc, const RECT& client) {
                        l.open_button.y + l.open_button.height};
         DrawFrameControl(dc, &button, DFC_BUTTON, DFCS_BUTTONPUSH);
         SetTextColor(dc, RGB(0, 0, 0));
-        DrawTextW(dc, utf8_to_wide(kOpenButtonText).c_str(), -1, &button,
+        DrawTextW(dc, utf8_to_wide(c.view.contents.open_text).c_str(), -1, &button,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
     DeleteObject(strip);
@@ -166,6 +167,15 @@ bool on_key(WPARAM key) {
     }
     redraw();
     return true;
+}
+
+// The window's gaps and strips in the view, and its font, for dpi.
+void set_dpi(int dpi) {
+    compare_set_dpi(&c.view, dpi);
+    HFONT font = message_font(dpi);
+    if (font == nullptr) return;
+    if (c.font != nullptr) DeleteObject(c.font);
+    c.font = font;
 }
 
 LRESULT CALLBACK compare_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -219,8 +229,16 @@ LRESULT CALLBACK compare_procedure(HWND window, UINT message, WPARAM wparam, LPA
             if (compare_open_button_at(c.view, x, y) < 0) open_pane(compare_pane_at(c.view, x, y));
             return 0;
         }
+        case WM_DPICHANGED: {
+            set_dpi(LOWORD(wparam));
+            take_suggested_place(window, lparam);
+            redraw();
+            return 0;
+        }
         case WM_DESTROY:
             release_pictures();
+            if (c.font != nullptr) DeleteObject(c.font);
+            c.font = nullptr;
             c.window = nullptr;
             c.dragging = false;
             break;
@@ -246,16 +264,21 @@ ATOM register_compare_window_class(HINSTANCE instance) {
     return RegisterClassExW(&wc);
 }
 
-void show_compare_window(HINSTANCE instance, HFONT font, CompareContents contents) {
+void show_compare_window(HINSTANCE instance, CompareContents contents) {
     c.instance = instance;
-    c.font = font;
     if (c.window == nullptr) {
-        RECT outer = {0, 0, kCompareWidth, kCompareHeight};
-        AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0);
         c.window = CreateWindowExW(0, kCompareClassName, L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, outer.right - outer.left,
-                                   outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
+                                   CW_USEDEFAULT, kCompareWidth, kCompareHeight, nullptr, nullptr,
+                                   instance, nullptr);
         if (c.window == nullptr) return;
+        // Its client size at 96 DPI, grown with the DPI of the monitor it opened on.
+        const int dpi = window_dpi(c.window);
+        set_dpi(dpi);
+        const SIZE outer =
+            window_size_for_client(scale_to_dpi(kCompareWidth, dpi),
+                                   scale_to_dpi(kCompareHeight, dpi), WS_OVERLAPPEDWINDOW, dpi);
+        SetWindowPos(c.window, nullptr, 0, 0, outer.cx, outer.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     release_pictures();
     for (const ComparePane& pane : contents.panes) {

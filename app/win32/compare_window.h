@@ -17,9 +17,10 @@ inline constexpr wchar_t kCompareClassName[] = L"enlarge3Compare";
 // Registers the compare window's class; 0 on failure.
 ATOM register_compare_window_class(HINSTANCE instance);
 
-// Opens the compare window with a run's results, or gives the open one these contents. font
-// draws the labels (may be null). A result that cannot be read draws as an empty pane.
-void show_compare_window(HINSTANCE instance, HFONT font, CompareContents contents);
+// Opens the compare window with a run's results, or gives the open one these contents. A result
+// that cannot be read draws as an empty pane. The window scales its gaps, strips and font to
+// its monitor's DPI (dpi.h), and follows a move to another.
+void show_compare_window(HINSTANCE instance, CompareContents contents);
 
 // Closes the compare window if it is open.
 void close_compare_window();

@@ -4,11 +4,14 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "app/run_controller.h"
 #include "app/win32/compare_window.h"
+#include "app/win32/dpi.h"
+#include "app/win32/texts.h"
 #include "base/file_io.h"
 
 namespace {
@@ -28,7 +31,14 @@ struct MainWindow {
     HWND bar = nullptr;
     HWND bmp = nullptr;
     HWND png = nullptr;
-    HFONT font = nullptr;
+    HWND width_label = nullptr;
+    HWND height_label = nullptr;
+    HWND format_label = nullptr;
+    HFONT font = nullptr;  // the message font at the window's DPI
+    // The texts the next window speaks (create_main_window), and the control that had the
+    // focus when the window was last deactivated.
+    WindowTexts texts;
+    HWND last_focus = nullptr;
     WindowModel model;
     RunController run;
 };
@@ -87,7 +97,70 @@ void start_run(const RunRequest& request) {
     SetTimer(g.window, kProgressTimer, kProgressInterval, nullptr);
 }
 
+// Every control at its place for the window's DPI, in the font of that DPI.
+void place_controls() {
+    const WindowLayout l = window_layout(g.model.dpi, g.model.client_width, g.model.client_height);
+    const struct {
+        HWND control;
+        Rect place;
+    } places[] = {{g.go, l.go},
+                  {g.width_label, l.width_label},
+                  {g.width_box, l.width_box},
+                  {g.height_label, l.height_label},
+                  {g.height_box, l.height_box},
+                  {g.format_label, l.format_label},
+                  {g.bmp, l.bmp},
+                  {g.png, l.png},
+                  {g.stop, l.stop},
+                  {g.bar, l.bar}};
+    for (const auto& p : places) {
+        SetWindowPos(p.control, nullptr, p.place.x, p.place.y, p.place.width, p.place.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(p.control, WM_SETFONT, reinterpret_cast<WPARAM>(g.font), FALSE);
+    }
+    InvalidateRect(g.window, nullptr, TRUE);
+}
+
+// The control of the main window with this id, or nullptr.
+HWND control_of(int id) {
+    switch (id) {
+        case kGoButtonId:
+            return g.go;
+        case kWidthBoxId:
+            return g.width_box;
+        case kHeightBoxId:
+            return g.height_box;
+        case kBmpFormatId:
+            return g.bmp;
+        case kPngFormatId:
+            return g.png;
+        case kStopButtonId:
+            return g.stop;
+        default:
+            return nullptr;
+    }
+}
+
+// Windows takes the focus from a control that is disabled or hidden and gives it to nothing,
+// so that no key reaches the window: GO disables itself when pressed. The model says where it
+// goes instead. Only while the window is active, or the focus would activate it.
+void keep_focus() {
+    if (GetActiveWindow() != g.window) return;
+    const HWND focus = GetFocus();
+    if (focus == g.window) return;  // the window takes its keys itself
+    int id = -1;
+    if (focus != nullptr && GetParent(focus) == g.window) id = GetDlgCtrlID(focus);
+    const HWND next = control_of(focus_after(g.model, control_of(id) == focus ? id : -1));
+    if (next != nullptr && next != focus) SetFocus(next);
+}
+
+void set_tab_stop(HWND control, bool on) {
+    const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
+    SetWindowLongPtrW(control, GWL_STYLE, on ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+}
+
 void apply(const WindowEffects& e) {
+    if (e.relayout) place_controls();
     if (e.set_box_texts) {
         SetWindowTextW(g.width_box, utf8_to_wide(g.model.width_text).c_str());
         SetWindowTextW(g.height_box, utf8_to_wide(g.model.height_text).c_str());
@@ -96,24 +169,29 @@ void apply(const WindowEffects& e) {
     const bool png = g.model.result_format == ResultFormat::png;
     SendMessageW(g.bmp, BM_SETCHECK, png ? BST_UNCHECKED : BST_CHECKED, 0);
     SendMessageW(g.png, BM_SETCHECK, png ? BST_CHECKED : BST_UNCHECKED, 0);
+    // Tab goes into the format choice at the checked button, as in a dialog.
+    set_tab_stop(g.bmp, !png);
+    set_tab_stop(g.png, png);
     if (e.update_progress) {
         ShowWindow(g.bar, g.model.progress_shown ? SW_SHOWNA : SW_HIDE);
         SendMessageW(g.bar, PBM_SETPOS, static_cast<WPARAM>(g.model.progress_steps), 0);
         ShowWindow(g.stop, g.model.running ? SW_SHOWNA : SW_HIDE);
-        const RECT text = {kProgressText.x, kProgressText.y, kProgressText.x + kProgressText.width,
-                           kProgressText.y + kProgressText.height};
+        const Rect t =
+            window_layout(g.model.dpi, g.model.client_width, g.model.client_height).progress_text;
+        const RECT text = {t.x, t.y, t.x + t.width, t.y + t.height};
         InvalidateRect(g.window, &text, FALSE);
     }
+    keep_focus();
     if (e.repaint) {
         InvalidateRgn(g.window, nullptr, FALSE);
         UpdateWindow(g.window);
     }
     if (e.stop) g.run.request_stop();
     if (!e.message.empty())
-        MessageBoxW(g.window, utf8_to_wide(e.message).c_str(), utf8_to_wide(kWindowTitle).c_str(),
-                    MB_OK | MB_ICONWARNING);
+        MessageBoxW(g.window, utf8_to_wide(e.message).c_str(),
+                    utf8_to_wide(window_title(g.model.texts)).c_str(), MB_OK | MB_ICONWARNING);
     if (e.run) start_run(e.request);
-    if (e.compare) show_compare_window(g.instance, g.font, e.compare_contents);
+    if (e.compare) show_compare_window(g.instance, e.compare_contents);
 }
 
 void on_run_ended() {
@@ -126,55 +204,61 @@ void on_run_ended() {
     apply(e);
 }
 
-// Esc stops the run whichever control has the focus: the controls hand it to the window.
-LRESULT CALLBACK pass_escape(HWND control, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                             DWORD_PTR) {
-    if ((message == WM_KEYDOWN || message == WM_CHAR) && wparam == VK_ESCAPE) {
-        if (message == WM_KEYDOWN) apply(window_stop(&g.model));
-        return 0;
-    }
-    return DefSubclassProc(control, message, wparam, lparam);
+HWND create_control(HWND parent, const wchar_t* class_name, int id, const std::string& text,
+                    DWORD style) {
+    return CreateWindowExW(0, class_name, utf8_to_wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
+                           0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           g.instance, nullptr);
 }
 
-HWND create_control(HWND parent, const wchar_t* class_name, const ControlPlace& place,
-                    DWORD style) {
-    HWND control = CreateWindowExW(
-        0, class_name, utf8_to_wide(place.text).c_str(), WS_CHILD | WS_VISIBLE | style, place.x,
-        place.y, place.width, place.height, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(place.id)), g.instance, nullptr);
-    // The system's message font has (or links to) Japanese glyphs on every display language;
-    // the controls' default bitmap font has them only on a Japanese Windows.
-    if (control != nullptr && g.font != nullptr)
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(g.font), FALSE);
-    return control;
+// A label: a static control just before what it names, which is how assistive technology
+// finds a box's name.
+HWND create_label(HWND parent, UiText text) {
+    return create_control(parent, L"Static", -1, ui_text(g.model.texts, text),
+                          SS_LEFT | SS_NOPREFIX);
 }
 
 void on_create(HWND window) {
     g.window = window;
-    NONCLIENTMETRICSW metrics;
-    std::memset(&metrics, 0, sizeof metrics);
-    metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        g.font = CreateFontIndirectW(&metrics.lfMessageFont);
-    g.go = create_control(window, L"Button", kGoButton, 0);
-    g.width_box = create_control(window, L"edit", kWidthBox, WS_BORDER | ES_NUMBER | ES_RIGHT);
-    g.height_box = create_control(window, L"edit", kHeightBox, WS_BORDER | ES_NUMBER | ES_RIGHT);
+    (void)window_create(&g.model, g.texts);
+    RECT client;
+    GetClientRect(window, &client);
+    g.model.dpi = window_dpi(window);
+    g.model.client_width = client.right;
+    g.model.client_height = client.bottom;
+    // The system's message font has (or links to) Japanese glyphs on every display language;
+    // the controls' default bitmap font has them only on a Japanese Windows.
+    g.font = message_font(g.model.dpi);
+    // In the order Tab goes through them: GO, the boxes, the format choice, the stop button.
+    g.go = create_control(window, L"Button", kGoButtonId, control_text(g.model, kGoButtonId),
+                          WS_TABSTOP);
+    g.width_label = create_label(window, UiText::width_label);
+    g.width_box = create_control(window, L"edit", kWidthBoxId, control_text(g.model, kWidthBoxId),
+                                 WS_TABSTOP | WS_BORDER | ES_NUMBER | ES_RIGHT);
+    g.height_label = create_label(window, UiText::height_label);
+    g.height_box =
+        create_control(window, L"edit", kHeightBoxId, control_text(g.model, kHeightBoxId),
+                       WS_TABSTOP | WS_BORDER | ES_NUMBER | ES_RIGHT);
     EnableWindow(g.width_box, TRUE);
     EnableWindow(g.height_box, TRUE);
-    // WS_GROUP on the first: the two buttons are one group, and a click checks only its own.
-    g.bmp = create_control(window, L"Button", kBmpFormat, BS_AUTORADIOBUTTON | WS_GROUP);
-    g.png = create_control(window, L"Button", kPngFormat, BS_AUTORADIOBUTTON);
+    // WS_GROUP on the first: the two buttons are one group, and a click checks only its own;
+    // the arrows move between them.
+    g.format_label = create_label(window, UiText::format_label);
+    g.bmp = create_control(window, L"Button", kBmpFormatId, control_text(g.model, kBmpFormatId),
+                           BS_AUTORADIOBUTTON | WS_GROUP);
+    g.png = create_control(window, L"Button", kPngFormatId, control_text(g.model, kPngFormatId),
+                           BS_AUTORADIOBUTTON);
     // Shown once a run starts.
-    g.stop = create_control(window, L"Button", kStopButton, 0);
+    g.stop = create_control(window, L"Button", kStopButtonId, control_text(g.model, kStopButtonId),
+                            WS_TABSTOP | WS_GROUP);
     ShowWindow(g.stop, SW_HIDE);
-    g.bar = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, kProgressBar.x, kProgressBar.y,
-                            kProgressBar.width, kProgressBar.height, window,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)),
-                            g.instance, nullptr);
+    g.bar = CreateWindowExW(
+        0, PROGRESS_CLASSW, utf8_to_wide(accessible_name(g.model, kProgressBarId)).c_str(),
+        WS_CHILD, 0, 0, 0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)),
+        g.instance, nullptr);
     SendMessageW(g.bar, PBM_SETRANGE32, 0, kProgressSteps);
-    for (HWND control : {g.go, g.width_box, g.height_box, g.stop, g.bmp, g.png})
-        SetWindowSubclass(control, pass_escape, 1, 0);
-    apply(window_create(&g.model));
+    place_controls();
+    apply(WindowEffects{});
     DragAcceptFiles(window, TRUE);
 }
 
@@ -233,6 +317,17 @@ void on_drop(HDROP drop) {
 }
 
 void on_command(int id, unsigned notification, HWND control) {
+    // What the dialog manager makes of Enter in a box and of Esc anywhere.
+    if (id == IDOK) {
+        const HWND focus = GetFocus();
+        if (focus == g.width_box || focus == g.height_box)
+            apply(window_command(&g.model, kGoButtonId, 0, std::string()));
+        return;
+    }
+    if (id == IDCANCEL) {
+        apply(window_stop(&g.model));
+        return;
+    }
     std::string text;
     if ((id == kWidthBoxId || id == kHeightBoxId) && control != nullptr)
         text = wide_to_utf8(window_text(control));
@@ -256,7 +351,40 @@ void on_destroy() {
     DestroyWindow(g.go);
     if (g.font) DeleteObject(g.font);
     g.font = nullptr;
+    g.last_focus = nullptr;
+    g.window = nullptr;
     PostQuitMessage(0);
+}
+
+void on_size(int client_width, int client_height) {
+    apply(window_resize(&g.model, client_width, client_height, g.model.dpi));
+}
+
+// The window moved to a monitor of another density: its font, then its place and size as
+// Windows suggests, and with them the layout.
+void on_dpi_changed(int dpi, LPARAM suggested) {
+    HFONT font = message_font(dpi);
+    if (font != nullptr) {
+        if (g.font != nullptr) DeleteObject(g.font);
+        g.font = font;
+    }
+    take_suggested_place(g.window, suggested);
+    RECT client;
+    GetClientRect(g.window, &client);
+    apply(window_resize(&g.model, client.right, client.bottom, dpi));
+}
+
+// Activated, the window gives the focus back to the control that had it, where the keys it
+// takes are; Windows would give it to the window itself.
+void on_activate(bool active) {
+    if (!active) {
+        const HWND focus = GetFocus();
+        g.last_focus = focus != nullptr && GetParent(focus) == g.window ? focus : nullptr;
+        return;
+    }
+    if (g.last_focus != nullptr && IsWindowVisible(g.last_focus) && IsWindowEnabled(g.last_focus))
+        SetFocus(g.last_focus);
+    keep_focus();
 }
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -273,9 +401,27 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_COMMAND:
             on_command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
             break;
+        // Esc with the focus on the window itself, or on nothing: a key pressed while the active
+        // window has no focus comes as a system key.
         case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
             if (wparam == VK_ESCAPE) apply(window_stop(&g.model));
             break;
+        case WM_SIZE:
+            if (wparam != SIZE_MINIMIZED) on_size(LOWORD(lparam), HIWORD(lparam));
+            break;
+        case WM_DPICHANGED:
+            on_dpi_changed(LOWORD(wparam), lparam);
+            return 0;
+        case WM_ACTIVATE: {
+            const LRESULT result = DefWindowProcW(window, message, wparam, lparam);
+            on_activate(LOWORD(wparam) != WA_INACTIVE);
+            return result;
+        }
+        // The labels and the format buttons on the window's grey.
+        case WM_CTLCOLORSTATIC:
+            SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
+            return reinterpret_cast<LRESULT>(GetStockObject(LTGRAY_BRUSH));
         case WM_TIMER:
             if (wparam == kProgressTimer) apply(g.run.poll(&g.model));
             break;
@@ -326,10 +472,18 @@ ATOM register_main_window_class(HINSTANCE instance) {
 
 HWND create_main_window(HINSTANCE instance) {
     g.instance = instance;
-    return CreateWindowExW(0, utf8_to_wide(kWindowClassName).c_str(),
-                           utf8_to_wide(kWindowTitle).c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                           CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance,
-                           nullptr);
+    g.texts = load_texts(GetModuleHandleW(nullptr),
+                         window_language(std::getenv("ENLARGE3_LANG"), user_language()));
+    HWND window = CreateWindowExW(0, utf8_to_wide(kWindowClassName).c_str(),
+                                  utf8_to_wide(window_title(g.texts)).c_str(), WS_OVERLAPPEDWINDOW,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, kWindowWidth, kWindowHeight,
+                                  nullptr, nullptr, instance, nullptr);
+    // The size at 96 DPI, grown with the DPI of the monitor it opened on.
+    const int dpi = window != nullptr ? window_dpi(window) : 96;
+    if (dpi != 96)
+        SetWindowPos(window, nullptr, 0, 0, scale_to_dpi(kWindowWidth, dpi),
+                     scale_to_dpi(kWindowHeight, dpi), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return window;
 }
 
 std::vector<std::string> command_line_arguments(const wchar_t* command_line) {
@@ -346,12 +500,15 @@ void open_command_line(const std::vector<std::string>& arguments) {
     if (arguments.size() > 1) take_drop({arguments.begin() + 1, arguments.end()});
 }
 
+void dispatch_message(MSG* msg) {
+    if (g.window != nullptr && IsDialogMessageW(g.window, msg)) return;
+    TranslateMessage(msg);
+    DispatchMessageW(msg);
+}
+
 int run_message_loop() {
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) dispatch_message(&msg);
     return static_cast<int>(msg.wParam);
 }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "tests/app/window_languages.h"
 #include "tests/support/bmp_builder.h"
 
 namespace {
@@ -30,7 +31,7 @@ RunReport stopped_report() {
 class RunControllerTest : public ::testing::Test {
    protected:
     void SetUp() override {
-        (void)window_create(&m);
+        (void)window_create(&m, expected_texts("ja"));
         const std::vector<unsigned char> bmp = make_bmp(5, 3);
         (void)window_drop(&m, {"/p/cat.bmp"}, [&bmp](const std::string&, FileBytes* out) {
             auto* block = new unsigned char[bmp.size()];
@@ -89,7 +90,7 @@ TEST_F(RunControllerTest, TheRunGoesOnItsOwnThreadAndFinishEndsItInTheModel) {
     EXPECT_EQ(notice, "only the colours");
     EXPECT_TRUE(e.update_progress);
     EXPECT_FALSE(m.running);
-    EXPECT_EQ(m.progress_text, kDoneText);
+    EXPECT_EQ(m.progress_text, "完了");
     EXPECT_FALSE(c.going());
     // Once finished, nothing more ends.
     EXPECT_FALSE(c.finish(&m, &notice).update_progress);
@@ -120,7 +121,7 @@ TEST_F(RunControllerTest, PollShowsTheProgressAStopReachesTheRunAndFinishTakesIt
     std::string notice;
     (void)c.finish(&m, &notice);
     EXPECT_EQ(m.progress_steps, 437);
-    EXPECT_EQ(m.progress_text, kStoppedText);
+    EXPECT_EQ(m.progress_text, "中止");
     EXPECT_TRUE(m.go_enabled);
 }
 

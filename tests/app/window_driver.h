@@ -18,12 +18,26 @@
 #include "tests/support/bmp_builder.h"
 #include "tests/support/temp_dir.h"
 
-// The window's controls; `window` is the window itself, where a key goes with no control
-// focused. The adapters map these enums by position, in tables kept in their order.
-enum class Control { window, go, width_box, height_box, bmp_format, png_format, stop, bar };
+// The window's controls and labels; `window` is the window itself, and `none` no control at
+// all (as focused() says when nothing has the focus). The adapters map these enums by
+// position, in tables kept in their order.
+enum class Control {
+    window,
+    go,
+    width_box,
+    height_box,
+    bmp_format,
+    png_format,
+    stop,
+    bar,
+    width_label,
+    height_label,
+    format_label,
+    none
+};
 
 // The keys the scenarios press.
-enum class Key { escape, plus, keypad_plus, right, digit_0, digit_3 };
+enum class Key { escape, plus, keypad_plus, right, digit_0, digit_3, tab, enter, space };
 
 // What the mouse does at a point: the left button's press, a move with it held, its
 // release, a double-click, a notch of the wheel away from the user.
@@ -52,8 +66,20 @@ class WindowDriver {
     // Characters typed one by one into a box, which may refuse some.
     virtual void type(Control box, const std::string& keys) = 0;
     virtual void click(Control control) = 0;
-    // A key pressed while focus has the focus.
-    virtual void press(Key key, Control focus) = 0;
+    // A click of the mouse's left button at x, y of the client area, from the mouse itself.
+    virtual void click_at(int x, int y) = 0;
+    // The keyboard focus given to a control (or the window itself).
+    virtual void focus_on(Control control) = 0;
+    // A key pressed and released on the keyboard itself: it goes wherever the platform sends
+    // it, as it does for a user.
+    virtual void press(Key key) = 0;
+    void press(Key key, Control focus) {
+        focus_on(focus);
+        press(key);
+    }
+    // The window's outer size set as the user drags its frame, or maximised.
+    virtual void resize(int width, int height) = 0;
+    virtual void maximize() = 0;
     virtual void close() = 0;
     // Handles what is queued for the window, as its event loop would.
     virtual void pump() = 0;
@@ -67,6 +93,10 @@ class WindowDriver {
     // What the user sees.
     virtual std::string title() = 0;
     virtual std::string text(Control control) = 0;
+    // What assistive technology reads as the control's name.
+    virtual std::string accessible_name(Control control) = 0;
+    // The control that has the keyboard focus: window, none, or one of the controls.
+    virtual Control focused() = 0;
     virtual Rect place(Control control) = 0;
     virtual bool enabled(Control control) = 0;
     virtual bool visible(Control control) = 0;
@@ -108,12 +138,17 @@ class WindowDriver {
 // picture viewer. One at a time.
 std::unique_ptr<WindowDriver> open_main_window();
 
-// The scenarios' fixture, which the platforms' own tests share: a fresh window per test, and
-// pictures in one folder for the whole program.
+// The scenarios' fixture, which the platforms' own tests share: a fresh window per test,
+// speaking Japanese, the tool's original texts, and pictures in one folder for the whole
+// program.
 class WindowScenario : public ::testing::Test {
    protected:
     void SetUp() override;
     void TearDown() override;
+
+    // A new window in place of the open one, started with ENLARGE3_LANG set to language (or
+    // unset for nullptr); ENLARGE3_LANG is Japanese again after the test.
+    void reopen(const char* language);
 
     // A path in the folder; relative is spelled with '/'.
     static std::string at(const std::string& relative);

@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <tuple>
 
 #include "base/file_io.h"
+#include "tests/app/window_languages.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/malformed.h"
@@ -54,7 +56,7 @@ class WindowModelTest : public ::testing::Test {
         std::vector<unsigned char> eight = make_bmp(4, 4);
         put_le16(eight, 28, 8);
         disk.files["/p/eight.bmp"] = eight;
-        (void)window_create(&m);
+        (void)window_create(&m, expected_texts("ja"));
     }
 
     WindowEffects drop(const std::string& path) { return window_drop(&m, {path}, disk.reader()); }
@@ -79,9 +81,12 @@ TEST(WindowTitle, EndsInTheProjectVersionWrittenVerMajorPointTwoDigitMinor) {
     char version[32];
     std::snprintf(version, sizeof version, " Ver%d.%02d", ENLARGE3_VERSION_MAJOR,
                   ENLARGE3_VERSION_MINOR);
-    const std::string title = kWindowTitle;
-    ASSERT_GE(title.size(), std::strlen(version));
-    EXPECT_EQ(title.substr(title.size() - std::strlen(version)), version);
+    for (const char* language : {"ja", "en"}) {
+        const std::string title = window_title(expected_texts(language));
+        ASSERT_GE(title.size(), std::strlen(version));
+        EXPECT_EQ(title.substr(title.size() - std::strlen(version)), version);
+    }
+    EXPECT_EQ(window_title(expected_texts("ja")), "ころぽんの画像拡大!３種類から選んでね Ver1.00");
     EXPECT_EQ(std::string(ENLARGE3_VERSION), std::to_string(ENLARGE3_VERSION_MAJOR) + "." +
                                                  std::to_string(ENLARGE3_VERSION_MINOR));
 }
@@ -91,20 +96,11 @@ TEST_F(WindowModelTest, StartsEmptyWithZerosAndGoDisabled) {
     EXPECT_EQ(m.height_text, "0");
     EXPECT_FALSE(m.go_enabled);
     EXPECT_FALSE(m.picture_held);
+    // The labels are controls: only the grey is drawn.
     ops = window_paint(m);
-    ASSERT_EQ(ops.size(), 4u);
+    ASSERT_EQ(ops.size(), 1u);
     EXPECT_EQ(ops[0].kind, PaintKind::fill);
     EXPECT_EQ(ops[0].rgb, 0xC0C0C0u);
-    EXPECT_EQ(ops[1].kind, PaintKind::text);
-    EXPECT_STREQ(ops[1].text, "水平サイズ");
-    EXPECT_EQ(ops[1].x, 120);
-    EXPECT_EQ(ops[1].y, 10);
-    EXPECT_STREQ(ops[2].text, "垂直サイズ");
-    EXPECT_EQ(ops[2].x, 252);
-    EXPECT_EQ(ops[2].y, 10);
-    EXPECT_STREQ(ops[3].text, "保存形式");
-    EXPECT_EQ(ops[3].x, 120);
-    EXPECT_EQ(ops[3].y, 32);
     EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
 }
 
@@ -230,28 +226,67 @@ TEST_F(WindowModelTest, TheFormatButtonsChooseUntilThePictureChanges) {
     EXPECT_EQ(m.run_request.format, FormatChoice::png);
 }
 
-TEST(WindowLayout, TheFormatChoiceSitsBetweenTheBoxesAndThePreview) {
-    const Rect bmp = {kBmpFormat.x, kBmpFormat.y, kBmpFormat.width, kBmpFormat.height};
-    const Rect png = {kPngFormat.x, kPngFormat.y, kPngFormat.width, kPngFormat.height};
+// At 96 DPI the places are the original ones; at 144 and 192 each number is scaled by 1.5
+// and 2, halves rounded up; the preview takes the rest of the client area.
+TEST(WindowLayout, ScalesEveryPlaceByTheDpi) {
+    const struct {
+        int dpi;
+        Rect go, width_box, bmp, progress_text, format_label, preview, picture_text;
+    } cases[] = {
+        {96,
+         {8, 8, 96, 32},
+         {204, 8, 38, 22},
+         {204, 31, 60, 16},
+         {388, 27, 124, 18},
+         {120, 32, 80, 16},
+         {4, 48, 592, 412},
+         {4, 460, 592, 20}},
+        {144,
+         {12, 12, 144, 48},
+         {306, 12, 57, 33},
+         {306, 47, 90, 24},
+         {582, 41, 186, 27},
+         {180, 48, 120, 24},
+         {6, 72, 888, 618},
+         {6, 690, 888, 30}},
+        {192,
+         {16, 16, 192, 64},
+         {408, 16, 76, 44},
+         {408, 62, 120, 32},
+         {776, 54, 248, 36},
+         {240, 64, 160, 32},
+         {8, 96, 1184, 824},
+         {8, 920, 1184, 40}},
+    };
+    auto same = [](const Rect& a, const Rect& b) {
+        return std::tie(a.x, a.y, a.width, a.height) == std::tie(b.x, b.y, b.width, b.height);
+    };
     auto overlap = [](const Rect& a, const Rect& b) {
         return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
                b.y < a.y + a.height;
     };
-    for (const ControlPlace& c : {kGoButton, kWidthBox, kHeightBox, kStopButton}) {
-        const Rect r = {c.x, c.y, c.width, c.height};
-        EXPECT_FALSE(overlap(bmp, r)) << c.text;
-        EXPECT_FALSE(overlap(png, r)) << c.text;
+    for (const auto& c : cases) {
+        // The client area of a 600 x 480 window at this DPI.
+        const WindowLayout l = window_layout(c.dpi, 600 * c.dpi / 96, 480 * c.dpi / 96);
+        EXPECT_TRUE(same(l.go, c.go)) << c.dpi;
+        EXPECT_TRUE(same(l.width_box, c.width_box)) << c.dpi;
+        EXPECT_TRUE(same(l.bmp, c.bmp)) << c.dpi;
+        EXPECT_TRUE(same(l.progress_text, c.progress_text)) << c.dpi;
+        EXPECT_TRUE(same(l.format_label, c.format_label)) << c.dpi;
+        EXPECT_TRUE(same(l.preview, c.preview)) << c.dpi;
+        EXPECT_TRUE(same(l.picture_text, c.picture_text)) << c.dpi;
+        // Rounding never makes two of them overlap, nor any reach into the preview.
+        const Rect all[] = {l.go,          l.width_box,    l.height_box,  l.bmp,
+                            l.png,         l.stop,         l.bar,         l.progress_text,
+                            l.width_label, l.height_label, l.format_label};
+        for (const Rect& a : all) {
+            EXPECT_LE(a.y + a.height, l.preview.y) << c.dpi;
+            for (const Rect& b : all) {
+                if (&a == &b) continue;
+                EXPECT_FALSE(overlap(a, b)) << c.dpi << ": " << a.x << "," << a.y;
+            }
+        }
     }
-    for (const Rect& r : {kProgressBar, kProgressText}) {
-        EXPECT_FALSE(overlap(bmp, r));
-        EXPECT_FALSE(overlap(png, r));
-    }
-    EXPECT_FALSE(overlap(bmp, png));
-    EXPECT_LE(bmp.y + bmp.height, kPreviewY);
-    EXPECT_LE(png.y + png.height, kPreviewY);
-    // The label's four characters left of the buttons, under the size label.
-    EXPECT_LT(kFormatLabel.x + 4 * 16, bmp.x);
-    EXPECT_GE(kFormatLabel.y, kWidthLabel.y + 16);
 }
 
 TEST_F(WindowModelTest, GoUsesTheTypedSizes) {
@@ -350,13 +385,64 @@ TEST_F(WindowModelTest, UnopenableDropKeepsThePictureAndResetsTheBoxes) {
     EXPECT_EQ(e.request.path, "/p/cat.bmp");
 }
 
-TEST_F(WindowModelTest, PictureLargerThanTheWindowIsDrawnAtItsOwnSize) {
-    disk.files["/p/big.bmp"] = make_bmp(1000, 700);
+TEST(PreviewSize, IsThePicturesOwnWhenItFitsElseTheLargestOfItsProportions) {
+    const struct {
+        int width, height, area_width, area_height;
+        PictureSize shown;
+    } cases[] = {
+        {576, 371, 576, 371, {576, 371}},      // exactly fits
+        {10, 10, 576, 371, {10, 10}},          // never enlarged
+        {1920, 1080, 576, 371, {576, 324}},    // the width limits
+        {1000, 3000, 576, 371, {124, 371}},    // the height limits: 123.67 rounds up
+        {1000, 3000, 576, 3001, {576, 1728}},  // one side too wide is enough to scale
+        {10000, 1, 100, 100, {100, 1}},        // a side never shrinks to nothing
+        {5, 3, 0, 100, {0, 0}},                // no area, nothing shown
+    };
+    for (const auto& c : cases) {
+        const PictureSize s = preview_size(c.width, c.height, c.area_width, c.area_height);
+        EXPECT_EQ(std::tie(s.width, s.height), std::tie(c.shown.width, c.shown.height))
+            << c.width << " x " << c.height << " in " << c.area_width << " x " << c.area_height;
+    }
+}
+
+// The picture is scaled down to the preview of a 600 x 480 client area, and follows it as the
+// window grows and shrinks; on a screen of two device pixels a client pixel the area holds
+// twice as many pixels.
+TEST_F(WindowModelTest, APictureLargerThanThePreviewIsScaledDownToFitIt) {
+    disk.files["/p/big.bmp"] = encode_bmp(pattern_picture(1200, 800));
+    (void)window_resize(&m, 600, 480, 96);
     (void)drop("/p/big.bmp");
-    const PaintOp* p = preview();
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->width, 1000);
-    EXPECT_EQ(p->height, 700);
+    const struct {
+        int client_width, client_height;
+        double ratio;
+        int shown_width, shown_height;
+        const char* text;
+    } steps[] = {
+        {600, 480, 1.0, 592, 395, "1200 × 800、49% で表示"},
+        {1300, 900, 1.0, 1200, 800, "1200 × 800、100% で表示"},
+        {600, 480, 2.0, 1184, 789, "1200 × 800、98% で表示"},
+        {100, 400, 1.0, 92, 61, "1200 × 800、7.6% で表示"},
+    };
+    for (const auto& s : steps) {
+        (void)window_resize(&m, s.client_width, s.client_height, 96, s.ratio);
+        const PaintOp* p = preview();
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(std::tie(p->x, p->y), std::tie(kPreviewX, kPreviewY));
+        EXPECT_EQ(std::tie(p->width, p->height), std::tie(s.shown_width, s.shown_height));
+        EXPECT_EQ(m.picture_text, s.text);
+        // The line under the preview says so.
+        EXPECT_EQ(ops.back().kind, PaintKind::text);
+        EXPECT_EQ(ops.back().text, m.picture_text);
+        EXPECT_EQ(ops.back().y, s.client_height - kPictureTextHeight);
+        // At its own size the held bytes are drawn, else the scaled copy.
+        EXPECT_EQ(p->pixels == m.held.rows(), s.shown_width == 1200);
+    }
+    // The same size again changes nothing; a refused drop takes the preview and its line away.
+    EXPECT_FALSE(window_resize(&m, 100, 400, 96).repaint);
+    (void)drop("/p/eight.bmp");
+    EXPECT_EQ(preview(), nullptr);
+    EXPECT_EQ(ops.size(), 1u);
+    EXPECT_TRUE(m.picture_text.empty());
 }
 
 TEST_F(WindowModelTest, ANewPictureReplacesTheHeldOneAndDestroyReleasesIt) {
@@ -418,12 +504,12 @@ TEST_F(WindowModelTest, GoStartsARunThatShowsProgressAndTakesNoSecondPress) {
     EXPECT_FALSE(window_command(&m, kGoButtonId, 0, "").run);
     // The text is painted right of the boxes, under the bar.
     ops = window_paint(m);
-    ASSERT_EQ(ops.size(), 6u);
-    EXPECT_EQ(ops[4].kind, PaintKind::text);
-    EXPECT_EQ(ops[4].x, kProgressText.x);
-    EXPECT_EQ(ops[4].y, kProgressText.y);
-    EXPECT_STREQ(ops[4].text, "Lanczos3 0%");
-    EXPECT_EQ(ops[5].kind, PaintKind::picture);
+    ASSERT_EQ(ops.size(), 4u);
+    EXPECT_EQ(ops[1].kind, PaintKind::text);
+    EXPECT_EQ(ops[1].x, kProgressText.x);
+    EXPECT_EQ(ops[1].y, kProgressText.y);
+    EXPECT_STREQ(ops[1].text, "Lanczos3 0%");
+    EXPECT_EQ(ops[2].kind, PaintKind::picture);
 }
 
 TEST_F(WindowModelTest, ProgressMovesForwardNeverBackAndNamesTheMethod) {
@@ -533,6 +619,23 @@ TEST_F(WindowModelTest, TheCompareWindowNamesFilesByThePlatformsSeparators) {
     EXPECT_EQ(c.panes[1].label, "Lanczos3 - a\\cat_lanczos3.bmp");
 }
 
+// GO disables itself when pressed and the stop button goes when the run ends: the focus moves
+// on so that keys still reach the window; elsewhere it stays.
+TEST_F(WindowModelTest, TheFocusLeavesAControlThatCanNoLongerTakeKeys) {
+    const int none = -1;
+    EXPECT_EQ(focus_after(m, none), kWidthBoxId);
+    EXPECT_EQ(focus_after(m, kGoButtonId), kWidthBoxId);
+    (void)drop("/p/cat.bmp");
+    EXPECT_EQ(focus_after(m, none), kGoButtonId);
+    EXPECT_EQ(focus_after(m, kGoButtonId), kGoButtonId);
+    (void)window_command(&m, kGoButtonId, 0, "");
+    for (int id : {kGoButtonId, none, kStopButtonId}) EXPECT_EQ(focus_after(m, id), kStopButtonId);
+    EXPECT_EQ(focus_after(m, kPngFormatId), kPngFormatId);
+    (void)window_run_finished(&m, report_with_results("/p/cat.bmp", 7));
+    EXPECT_EQ(focus_after(m, kStopButtonId), kWidthBoxId);
+    EXPECT_EQ(focus_after(m, kHeightBoxId), kHeightBoxId);
+}
+
 TEST_F(WindowModelTest, AFailedRunSaysSoAndShowsOnlyTheResultsWritten) {
     (void)drop("/p/cat.bmp");
     (void)window_command(&m, kGoButtonId, 0, "");
@@ -615,13 +718,13 @@ TEST_P(WindowModelRefuses, WithoutHoldingOrDrawingAnything) {
     disk.files["/p/cat.bmp"] = make_bmp(5, 3);
     disk.files["/p/bad.bmp"] = GetParam().bytes;
     WindowModel m;
-    (void)window_create(&m);
+    (void)window_create(&m, expected_texts("ja"));
     (void)window_drop(&m, {"/p/cat.bmp"}, disk.reader());
     WindowEffects e = window_drop(&m, {"/p/bad.bmp"}, disk.reader());
     EXPECT_FALSE(m.picture_held);
     EXPECT_FALSE(e.repaint);
     EXPECT_FALSE(m.refusal.empty());
-    EXPECT_EQ(window_paint(m).size(), 4u);
+    EXPECT_EQ(window_paint(m).size(), 1u);  // the grey alone
     EXPECT_EQ(m.width, 5);
     EXPECT_EQ(m.accepted_path, "/p/cat.bmp");
     EXPECT_EQ(*disk.live_blocks, 0);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/bmp_builder.h"
@@ -191,3 +192,61 @@ TEST(ReadWholeFile, CannotReadMissingFilesOrFolders) {
 }
 
 }  // namespace
+
+// Each shown pixel averages the pixels under it, weighted by the area each covers, so that a
+// scaled-down preview is smooth; rows keep their order.
+TEST(ShrinkPicture, AveragesThePixelsUnderEachShownPixelByArea) {
+    auto grey = [](std::initializer_list<std::uint8_t> values, int width) {
+        TestPicture p;
+        p.width = width;
+        p.height = static_cast<int>(values.size()) / width;
+        for (std::uint8_t v : values) p.pixels.push_back({v, v, v});
+        return p;
+    };
+    const struct {
+        const char* what;
+        TestPicture from;
+        int width, height;
+        std::vector<std::uint8_t> shown;  // top row first
+    } cases[] = {
+        {"blocks of two by two", grey({0, 40, 200, 100, 80, 120, 0, 60}, 4), 2, 1, {60, 90}},
+        {"a pixel shared by two", grey({0, 90, 180}, 3), 2, 1, {30, 150}},
+        {"whole pixels between shared ones", grey({0, 50, 100, 150, 200}, 5), 2, 1, {40, 160}},
+        {"a row into one pixel", grey({10, 20, 30, 40, 50, 60}, 6), 1, 1, {35}},
+        {"a half rounds up", grey({0, 1}, 2), 1, 1, {1}},
+        {"a column, top stays on top", grey({10, 20, 30, 40}, 1), 1, 2, {15, 35}},
+        {"both ways at once",
+         grey({0, 90, 180, 0, 90, 180, 90, 90, 90}, 3),
+         2,
+         2,
+         {30, 150, 70, 110}},
+    };
+    for (const auto& c : cases) {
+        BmpPicture held, shown;
+        ASSERT_TRUE(show(encode_bmp(c.from), &held).ok());
+        ASSERT_TRUE(shrink_picture(held, c.width, c.height, &shown)) << c.what;
+        const TestPicture got = decode_result_bmp(std::vector<std::uint8_t>(
+            shown.bytes.get(), shown.bytes.get() + 54 + rows_of(shown).size()));
+        std::vector<std::uint8_t> values;
+        for (const Rgb& px : got.pixels) {
+            EXPECT_TRUE(px.r == px.g && px.g == px.b) << c.what;
+            values.push_back(px.r);
+        }
+        EXPECT_EQ(values, c.shown) << c.what;
+    }
+    // Colours stay apart, and a flat picture stays flat at any scale.
+    TestPicture flat;
+    flat.width = 7;
+    flat.height = 5;
+    flat.pixels.assign(35, Rgb{200, 77, 3});
+    BmpPicture held, shown;
+    ASSERT_TRUE(show(encode_bmp(flat), &held).ok());
+    ASSERT_TRUE(shrink_picture(held, 3, 2, &shown));
+    for (const Rgb& px :
+         decode_result_bmp(std::vector<std::uint8_t>(
+                               shown.bytes.get(), shown.bytes.get() + 54 + rows_of(shown).size()))
+             .pixels)
+        EXPECT_EQ(std::tie(px.r, px.g, px.b), std::make_tuple(200, 77, 3));
+    // Never larger than the picture.
+    EXPECT_FALSE(shrink_picture(held, 8, 5, &shown));
+}

@@ -15,6 +15,7 @@
 #include "base/file_io.h"
 #include "image/picture.h"
 #include "tests/app/window_driver.h"
+#include "tests/app/window_languages.h"
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/png_builder.h"
 #include "tests/support/run_driver.h"
@@ -90,13 +91,38 @@ std::string WindowScenario::file(const std::string& relative,
     return path;
 }
 
+namespace {
+
+void set_language(const char* language) {
+#ifdef _WIN32
+    _putenv_s("ENLARGE3_LANG", language != nullptr ? language : "");
+#else
+    if (language != nullptr) {
+        setenv("ENLARGE3_LANG", language, 1);
+    } else {
+        unsetenv("ENLARGE3_LANG");
+    }
+#endif
+}
+
+}  // namespace
+
 void WindowScenario::SetUp() {
+    set_language("ja");
     w = open_main_window();
     ASSERT_TRUE(w != nullptr);
 }
 
 void WindowScenario::TearDown() {
     w.reset();
+    set_language("ja");
+}
+
+void WindowScenario::reopen(const char* language) {
+    w.reset();
+    set_language(language);
+    w = open_main_window();
+    ASSERT_TRUE(w != nullptr);
 }
 
 void WindowScenario::set_sizes(const std::string& width, const std::string& height) {
@@ -203,22 +229,29 @@ void expect_panes_in_step(WindowDriver* w, const std::vector<TestPicture>& pictu
 }  // namespace
 
 TEST_F(WindowScenario, StartsWithItsControlsInPlaceAndGoDisabled) {
-    EXPECT_EQ(w->title(), kWindowTitle);
+    EXPECT_EQ(w->title(), "ころぽんの画像拡大!３種類から選んでね Ver1.00");
     const struct {
         Control control;
-        ControlPlace place;
-    } controls[] = {{Control::go, kGoButton},
-                    {Control::width_box, kWidthBox},
-                    {Control::height_box, kHeightBox},
-                    {Control::bmp_format, kBmpFormat},
-                    {Control::png_format, kPngFormat}};
+        Rect place;
+        const char* text;
+    } controls[] = {
+        {Control::go, {8, 8, 96, 32}, "　ＧＯ　"},
+        {Control::width_box, {204, 8, 38, 22}, "0"},
+        {Control::height_box, {338, 8, 38, 22}, "0"},
+        {Control::bmp_format, {204, 31, 60, 16}, "BMP"},
+        {Control::png_format, {268, 31, 60, 16}, "PNG"},
+        // Each label's text starts at its place.
+        {Control::width_label, {120, 10, 80, 18}, "水平サイズ"},
+        {Control::height_label, {252, 10, 84, 18}, "垂直サイズ"},
+        {Control::format_label, {120, 32, 80, 16}, "保存形式"},
+    };
     for (const auto& c : controls) {
-        EXPECT_EQ(w->text(c.control), c.place.text) << c.place.id;
+        EXPECT_EQ(w->text(c.control), c.text);
         const Rect r = w->place(c.control);
         EXPECT_EQ(std::tie(r.x, r.y, r.width, r.height),
                   std::tie(c.place.x, c.place.y, c.place.width, c.place.height))
-            << c.place.id;
-        EXPECT_TRUE(w->visible(c.control)) << c.place.id;
+            << c.text;
+        EXPECT_TRUE(w->visible(c.control)) << c.text;
     }
     EXPECT_FALSE(w->enabled(Control::go));
     EXPECT_TRUE(w->enabled(Control::width_box));
@@ -235,6 +268,73 @@ TEST_F(WindowScenario, StartsWithItsControlsInPlaceAndGoDisabled) {
     for (const auto& p : grey) EXPECT_EQ(shot.at(p.x, p.y), kBackgroundRgb) << p.x << "," << p.y;
     for (const LabelPlace& l : {kWidthLabel, kHeightLabel, kFormatLabel})
         EXPECT_GT(shot.ink({l.x, l.y, 70, 15}), 20) << "no label drawn at " << l.x << "," << l.y;
+}
+
+// ENLARGE3_LANG chooses the language: the original Japanese texts exactly, or English.
+TEST_F(WindowScenario, SpeaksTheChosenLanguage) {
+    for (const char* language : {"en", "ja"}) {
+        reopen(language);
+        const WindowTexts& texts = expected_texts(language);
+        const struct {
+            Control control;
+            UiText text;
+        } shown[] = {{Control::go, UiText::go},
+                     {Control::stop, UiText::stop},
+                     {Control::width_label, UiText::width_label},
+                     {Control::height_label, UiText::height_label},
+                     {Control::format_label, UiText::format_label}};
+        EXPECT_EQ(w->title(), window_title(texts)) << language;
+        for (const auto& c : shown) EXPECT_EQ(w->text(c.control), ui_text(texts, c.text));
+        EXPECT_EQ(w->accessible_name(Control::width_box), ui_text(texts, UiText::width_label));
+        EXPECT_EQ(w->accessible_name(Control::height_box), ui_text(texts, UiText::height_label));
+        w->drop({picture(std::string("language/") + language + ".bmp", 1, 1)});
+        EXPECT_EQ(w->model().picture_text,
+                  fill_text(ui_text(texts, UiText::picture_size), {"1", "1", "100"}));
+        set_sizes("2", "2");
+        w->click(Control::go);
+        w->wait_for_run();
+        EXPECT_EQ(w->model().progress_text, ui_text(texts, UiText::done));
+        ASSERT_TRUE(w->compare_open());
+        EXPECT_EQ(w->compare_title(), fill_text(ui_text(texts, UiText::compare_title),
+                                                {language + std::string(".bmp")}));
+        EXPECT_EQ(w->compare_view().contents.open_text, ui_text(texts, UiText::open));
+    }
+}
+
+// Without ENLARGE3_LANG the window speaks the user's interface language: the test runs once
+// with a Japanese and once with an English user (ENLARGE3_TEST_USER_LANG says which; see
+// tests/app/*/CMakeLists.txt).
+TEST_F(WindowScenario, WithoutAChoiceSpeaksTheUsersLanguage) {
+    const char* set = std::getenv("ENLARGE3_TEST_USER_LANG");
+    if (set == nullptr || *set == '\0') GTEST_SKIP() << "run with a user's language set";
+    const std::string user = set;  // the environment changes under the pointer
+    reopen(nullptr);
+    EXPECT_EQ(w->title(), window_title(expected_texts(user)));
+    EXPECT_EQ(w->text(Control::width_label), ui_text(expected_texts(user), UiText::width_label));
+}
+
+// Every control has a name for assistive technology: a button its text, a box its label.
+TEST_F(WindowScenario, EveryControlHasAnAccessibleName) {
+    const struct {
+        Control control;
+        const char* name;
+    } controls[] = {{Control::go, "ＧＯ"},
+                    {Control::width_box, "水平サイズ"},
+                    {Control::height_box, "垂直サイズ"},
+                    {Control::bmp_format, "BMP"},
+                    {Control::png_format, "PNG"},
+                    {Control::stop, "中止"}};
+    // The spaces that pad GO's text are no part of its name, however they are read.
+    auto trimmed = [](std::string name) {
+        for (const std::string space : {" ", "\u3000"}) {
+            while (name.rfind(space, 0) == 0) name.erase(0, space.size());
+            while (name.size() >= space.size() &&
+                   name.compare(name.size() - space.size(), space.size(), space) == 0)
+                name.erase(name.size() - space.size());
+        }
+        return name;
+    };
+    for (const auto& c : controls) EXPECT_EQ(trimmed(w->accessible_name(c.control)), c.name);
 }
 
 // Of several files dropped at once only the first is looked at.
@@ -255,12 +355,12 @@ TEST_F(WindowScenario, DropShowsThePictureUnscaledAndFillsTheBoxes) {
     EXPECT_EQ(shot.at(kPreviewX, kPreviewY + 5), kBackgroundRgb);
 }
 
-TEST_F(WindowScenario, APictureBehindALargerHeaderAndLargerThanTheWindowIsClippedNotScaled) {
-    w->drop({file("big/v5.bmp", make_bmp(900, 700, 84))});
+TEST_F(WindowScenario, APictureBehindALargerHeaderIsShownFromItsOwnPixels) {
+    w->drop({file("big/v5.bmp", make_bmp(300, 200, 84))});
     const Shot shot = w->shot();
-    const int x = shot.width - 1, y = shot.height - 1;
-    EXPECT_EQ(shot.at(x, y), test_pixel_rgb(x - kPreviewX, y - kPreviewY));
-    EXPECT_EQ(shot.at(300, 200), test_pixel_rgb(300 - kPreviewX, 200 - kPreviewY));
+    for (int x : {0, 299})
+        for (int y : {0, 199})
+            EXPECT_EQ(shot.at(kPreviewX + x, kPreviewY + y), test_pixel_rgb(x, y)) << x << "," << y;
 }
 
 // "Open with" and a drop on the program's icon start it with the picture on its command line:
@@ -446,7 +546,7 @@ TEST_F(WindowScenario, FailedRunsSayWhyAndTheWindowStaysUsable) {
         w->answer_next_message();
         w->click(Control::go);
         w->wait_for_run();
-        EXPECT_EQ(w->model().progress_text, kFailedText);
+        EXPECT_EQ(w->model().progress_text, ui_text(w->model().texts, UiText::failed));
         EXPECT_FALSE(w->compare_open());
         EXPECT_TRUE(w->is_open());
         return w->answered_message();
@@ -492,7 +592,7 @@ TEST_F(WindowScenario, RunShowsProgressWhileTheWindowKeepsHandlingEvents) {
     w->set_run_function(slowed_run(12));
     w->drop({picture("progress/cat.bmp", 40, 30)});
     set_sizes("200", "150");
-    EXPECT_EQ(w->text(Control::stop), kStopButton.text);
+    EXPECT_EQ(w->text(Control::stop), "中止");
     w->click(Control::go);
     EXPECT_TRUE(w->model().running);
     EXPECT_TRUE(w->visible(Control::bar));
@@ -542,7 +642,7 @@ TEST_F(WindowScenario, RunShowsProgressWhileTheWindowKeepsHandlingEvents) {
             return std::regex_match(s, shown);
         })) << title;
     }
-    EXPECT_EQ(w->model().progress_text, kDoneText);
+    EXPECT_EQ(w->model().progress_text, ui_text(w->model().texts, UiText::done));
     EXPECT_EQ(w->bar_position(), kProgressSteps);
     EXPECT_FALSE(w->visible(Control::stop));
     EXPECT_FALSE(w->enabled(Control::go));
@@ -572,7 +672,7 @@ TEST_P(WindowStop, DuringEachMethodLeavesNoFileOfIt) {
         w->press(Key::escape, Control::width_box);
     }
     w->wait_for_run();
-    EXPECT_EQ(w->model().progress_text, kStoppedText);
+    EXPECT_EQ(w->model().progress_text, ui_text(w->model().texts, UiText::stopped));
     EXPECT_TRUE(w->enabled(Control::go));
     EXPECT_FALSE(w->visible(Control::stop));
     std::vector<std::string> expected = {"cat.bmp"};
@@ -591,7 +691,7 @@ TEST_P(WindowStop, DuringEachMethodLeavesNoFileOfIt) {
     w->set_run_function(run_request);
     w->click(Control::go);
     w->wait_for_run();
-    EXPECT_EQ(w->model().progress_text, kDoneText);
+    EXPECT_EQ(w->model().progress_text, ui_text(w->model().texts, UiText::done));
     for (const char* suffix : kSuffixes)
         EXPECT_EQ(read_file(stem(path) + suffix), read_file(stem(reference) + suffix)) << suffix;
     ASSERT_TRUE(w->compare_open());
@@ -602,6 +702,116 @@ INSTANTIATE_TEST_SUITE_P(EachMethod, WindowStop, ::testing::Values(0, 1, 2),
                          [](const ::testing::TestParamInfo<int>& i) {
                              return std::string(method_name(i.param));
                          });
+
+// Without a mouse: Tab goes through GO, the boxes, the format choice and, during a run, the
+// stop button; Space presses GO, Enter in a box runs GO when it may, and Esc from the keyboard
+// stops the run whatever has the focus, GO having disabled itself under it, the preview
+// clicked or not.
+TEST_F(WindowScenario, TheKeyboardAloneRunsAndStops) {
+    const std::string path = picture("keys/cat.bmp", 40, 30);
+    w->set_run_function(run_held_in(0, 2));
+    w->drop({path});
+    set_sizes("200", "150");
+    w->focus_on(Control::go);
+    std::vector<Control> visited = {w->focused()};
+    for (int i = 0; i < 4; ++i) {
+        w->press(Key::tab);
+        visited.push_back(w->focused());
+    }
+    EXPECT_EQ(visited, (std::vector<Control>{Control::go, Control::width_box, Control::height_box,
+                                             Control::bmp_format, Control::go}));
+    // An arrow in the format choice chooses the other.
+    w->press(Key::right, Control::bmp_format);
+    EXPECT_TRUE(w->checked(Control::png_format));
+    EXPECT_EQ(w->model().result_format, ResultFormat::png);
+
+    const struct {
+        const char* how;
+        Control focus;
+        Key key;
+        bool click_preview;
+    } starts[] = {{"Space on GO", Control::go, Key::space, false},
+                  {"Enter in a box", Control::height_box, Key::enter, true}};
+    for (const auto& start : starts) {
+        w->press(start.key, start.focus);
+        ASSERT_TRUE(w->wait_until([&] { return w->model().progress_steps > 0; })) << start.how;
+        EXPECT_FALSE(w->enabled(Control::go));
+        if (start.focus == Control::go) {
+            EXPECT_EQ(w->focused(), Control::stop);
+        }
+        if (start.click_preview) w->click_at(kPreviewX + 10, kPreviewY + 10);
+        w->press(Key::escape);
+        w->wait_for_run();
+        EXPECT_EQ(w->model().progress_text, ui_text(w->model().texts, UiText::stopped))
+            << start.how;
+        EXPECT_NE(w->focused(), Control::none) << start.how;
+    }
+    // During a run Tab reaches the stop button, and Space there stops it too.
+    w->press(Key::enter, Control::width_box);
+    ASSERT_TRUE(w->wait_until([&] { return w->model().progress_steps > 0; }));
+    for (int i = 0; i < 4 && w->focused() != Control::stop; ++i) w->press(Key::tab);
+    EXPECT_EQ(w->focused(), Control::stop);
+    w->press(Key::space);
+    w->wait_for_run();
+    EXPECT_EQ(w->model().progress_text, ui_text(w->model().texts, UiText::stopped));
+    // A finished run leaves GO off: Enter then starts nothing.
+    w->set_run_function(run_request);
+    w->press(Key::enter, Control::width_box);
+    w->wait_for_run();
+    EXPECT_EQ(w->model().progress_text, ui_text(w->model().texts, UiText::done));
+    w->press(Key::enter, Control::width_box);
+    EXPECT_FALSE(w->model().running);
+}
+
+// A picture larger than the preview is shown whole, scaled down, with its size and scale under
+// it; the preview follows the window as it is resized and maximised, and a picture that fits
+// is shown at its own size, never enlarged.
+TEST_F(WindowScenario, ALargePictureIsShownWholeAndFollowsTheWindow) {
+    w->drop({picture("large/wide.bmp", 1500, 300)});
+    auto expect_shown = [&](const char* when) {
+        w->repaint();
+        const Shot shot = w->shot();
+        const WindowModel& m = w->model();
+        const WindowLayout layout = window_layout(96, shot.width, shot.height);
+        EXPECT_EQ(std::tie(m.client_width, m.client_height), std::tie(shot.width, shot.height))
+            << when;
+        EXPECT_LE(m.shown_width, layout.preview.width) << when;
+        EXPECT_LE(m.shown_height, layout.preview.height) << when;
+        // Its own size, or one side filling the preview.
+        EXPECT_TRUE(m.shown_width == m.width || m.shown_width == layout.preview.width ||
+                    m.shown_height == layout.preview.height)
+            << when;
+        // The picture as the model scaled it, pixel for pixel at the preview's corner.
+        const BmpPicture& drawn = m.shown.bytes != nullptr ? m.shown : m.held;
+        const std::size_t stride = (3 * static_cast<std::size_t>(drawn.width) + 3) / 4 * 4;
+        for (int x : {0, m.shown_width / 2, m.shown_width - 1}) {
+            for (int y : {0, m.shown_height - 1}) {
+                const unsigned char* px =
+                    drawn.rows() + static_cast<std::size_t>(drawn.height - 1 - y) * stride + 3 * x;
+                EXPECT_EQ(shot.at(kPreviewX + x, kPreviewY + y),
+                          static_cast<std::uint32_t>(px[2] << 16 | px[1] << 8 | px[0]))
+                    << when << " at " << x << "," << y;
+            }
+        }
+        if (m.shown_width < shot.width - kPreviewX) {
+            EXPECT_EQ(shot.at(kPreviewX + m.shown_width, kPreviewY), kBackgroundRgb) << when;
+        }
+        EXPECT_GT(shot.ink(layout.picture_text), 20) << when << ": no size and scale drawn";
+        return m.shown_width;
+    };
+    const int first = expect_shown("at first");
+    EXPECT_LT(first, 1500);
+    EXPECT_EQ(w->model().picture_text.rfind("1500 × 300、", 0), 0u) << w->model().picture_text;
+    w->resize(900, 600);
+    EXPECT_GT(expect_shown("resized"), first);
+    w->maximize();
+    expect_shown("maximised");
+    // A picture that fits is at its own size, whatever the room.
+    w->drop({picture("large/small.bmp", 30, 20)});
+    expect_shown("small");
+    EXPECT_EQ(w->model().shown_width, 30);
+    EXPECT_EQ(w->shot().at(kPreviewX + 29, kPreviewY + 19), test_pixel_rgb(29, 19));
+}
 
 TEST_F(WindowScenario, EscapeWithoutARunAndGoTwiceStartNothingExtra) {
     auto runs = std::make_shared<std::atomic<int>>(0);
@@ -618,7 +828,7 @@ TEST_F(WindowScenario, EscapeWithoutARunAndGoTwiceStartNothingExtra) {
     w->click(Control::go);
     w->wait_for_run();
     EXPECT_EQ(*runs, 1);
-    EXPECT_EQ(w->model().progress_text, kDoneText);
+    EXPECT_EQ(w->model().progress_text, ui_text(w->model().texts, UiText::done));
 }
 
 TEST_F(WindowScenario, DropDuringARunIsRefused) {
@@ -660,7 +870,7 @@ TEST_F(WindowScenario, AOnePixelPictureRunsAndCompares) {
     set_sizes("3", "3");
     w->click(Control::go);
     w->wait_for_run();
-    EXPECT_EQ(w->model().progress_text, kDoneText);
+    EXPECT_EQ(w->model().progress_text, ui_text(w->model().texts, UiText::done));
     ASSERT_TRUE(w->compare_open());
     EXPECT_EQ(w->compare_view().contents.panes.size(), 4u);
     EXPECT_EQ(compare_draws(w->compare_view()).size(), 4u);
@@ -727,8 +937,9 @@ TEST_F(WindowScenario, CompareWindowShowsEveryResultInStep) {
     EXPECT_TRUE(w->is_open());
 }
 
-// The window at rest, during a run and the compare window, saved for the documentation when
-// ENLARGE3_SCREENSHOT_DIR names a folder; not a check.
+// The window at rest, during a run and the compare window, in Japanese and in English, saved
+// for the documentation when ENLARGE3_SCREENSHOT_DIR names a folder; ENLARGE3_SCREENSHOT_SUFFIX
+// is added to every name (as "-150" for a screen at 150 per cent). Not a check.
 TEST_F(WindowScenario, Screenshots) {
     const char* dir = std::getenv("ENLARGE3_SCREENSHOT_DIR");
     if (dir == nullptr || *dir == '\0') GTEST_SKIP() << "ENLARGE3_SCREENSHOT_DIR not set";
@@ -736,28 +947,41 @@ TEST_F(WindowScenario, Screenshots) {
 #ifdef _WIN32
     if (shots[0] == '/') shots = "Z:" + shots;  // a Unix path as Wine's drive Z: sees it
 #endif
-    w->drop({file("shots/photo.bmp", encode_bmp(demo_picture(320, 200)))});
-    EXPECT_TRUE(w->save_shot(false, shots, ""));
+    const char* extra = std::getenv("ENLARGE3_SCREENSHOT_SUFFIX");
+    const std::string screen = extra != nullptr ? extra : "";
+    for (const char* language : {"ja", "en"}) {
+        reopen(language);
+        const std::string suffix = (std::string(language) == "ja" ? "" : "-en") + screen;
+        // A photo larger than the window, shown whole.
+        w->drop({file("shots/large.bmp", encode_bmp(demo_picture(1600, 1000)))});
+        EXPECT_TRUE(w->save_shot(false, shots, suffix));
 
-    auto release = std::make_shared<std::atomic<bool>>(false);
-    w->set_run_function(run_held_in(2, 400, release));
-    set_sizes("960", "600");
-    w->click(Control::go);
-    ASSERT_TRUE(w->wait_until([&] {
-        return starts_with(w->model().progress_text, "DCT") && w->model().progress_steps > 400;
-    }));
-    w->wait_until([] { return false; }, std::chrono::milliseconds(100));
-    EXPECT_TRUE(w->save_shot(false, shots, "-run"));
-    *release = true;
-    w->wait_for_run();
-    ASSERT_TRUE(w->compare_open());
-    // Near the hills' edge against the sky, two steps in: where the methods differ.
-    const CompareView& v = w->compare_view();
-    const PaneLayout p = compare_layout(v)[1];
-    const double s = compare_scale(v);
-    const int x = static_cast<int>(p.picture.x + p.picture.width / 2.0 + (300 - v.center_x) * s);
-    const int y = static_cast<int>(p.picture.y + p.picture.height / 2.0 + (330 - v.center_y) * s);
-    w->compare_mouse(Mouse::wheel, x, y);
-    w->compare_mouse(Mouse::wheel, x, y);
-    EXPECT_TRUE(w->save_shot(true, shots, ""));
+        w->drop({file("shots/photo.bmp", encode_bmp(demo_picture(320, 200)))});
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        w->set_run_function(run_held_in(2, 400, release));
+        set_sizes("960", "600");
+        w->click(Control::go);
+        ASSERT_TRUE(w->wait_until([&] {
+            return starts_with(w->model().progress_text, "DCT") && w->model().progress_steps > 400;
+        }));
+        w->wait_until([] { return false; }, std::chrono::milliseconds(100));
+        EXPECT_TRUE(w->save_shot(false, shots, "-run" + suffix));
+        *release = true;
+        w->wait_for_run();
+        ASSERT_TRUE(w->compare_open());
+        // Near the hills' edge against the sky, two steps in: where the methods differ.
+        const CompareView& v = w->compare_view();
+        const PaneLayout p = compare_layout(v)[1];
+        const double s = compare_scale(v);
+        const int x =
+            static_cast<int>(p.picture.x + p.picture.width / 2.0 + (300 - v.center_x) * s);
+        const int y =
+            static_cast<int>(p.picture.y + p.picture.height / 2.0 + (330 - v.center_y) * s);
+        w->compare_mouse(Mouse::wheel, x, y);
+        w->compare_mouse(Mouse::wheel, x, y);
+        // Only at 100 per cent: larger, it would not fit the test's screen.
+        if (screen.empty()) {
+            EXPECT_TRUE(w->save_shot(true, shots, suffix));
+        }
+    }
 }

@@ -2,12 +2,14 @@
 // clicks and keys through QTest, and what the window shows read back from grab(). Beside
 // them, what only the Qt window has.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -20,6 +22,7 @@
 
 #include "app/qt/main_window.h"
 #include "tests/app/window_driver.h"
+#include "tests/app/window_languages.h"
 
 namespace {
 
@@ -48,8 +51,9 @@ Shot shot_of(QWidget* widget) {
 void key_click(QWidget* widget, Key key) {
     // The keys of Key, in its order.
     static const QKeyCombination kKeys[] = {
-        Qt::Key_Escape, Qt::Key_Plus, Qt::KeypadModifier | Qt::Key_Plus,
-        Qt::Key_Right,  Qt::Key_0,    Qt::Key_3};
+        Qt::Key_Escape, Qt::Key_Plus,   Qt::KeypadModifier | Qt::Key_Plus,
+        Qt::Key_Right,  Qt::Key_0,      Qt::Key_3,
+        Qt::Key_Tab,    Qt::Key_Return, Qt::Key_Space};
     const QKeyCombination k = kKeys[static_cast<int>(key)];
     QTest::keyClick(widget, k.key(), k.keyboardModifiers());
 }
@@ -60,6 +64,8 @@ class QtDriver : public WindowDriver {
         window_.set_opener([this](const std::string& path) { opened.push_back(path); });
         window_.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window_));
+        window_.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window_));
     }
 
     MainWindow& window() { return window_; }
@@ -97,9 +103,50 @@ class QtDriver : public WindowDriver {
 
     void click(Control control) override { QTest::mouseClick(widget(control), Qt::LeftButton); }
 
-    void press(Key key, Control focus) override {
-        if (focus != Control::window) widget(focus)->setFocus();
-        key_click(widget(focus), key);
+    void click_at(int x, int y) override {
+        QWidget* under = window_.childAt(x, y);
+        QWidget* target = under != nullptr ? under : &window_;
+        QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier,
+                          target->mapFrom(&window_, QPoint(x, y)));
+    }
+
+    void focus_on(Control control) override {
+        if (control == Control::window || control == Control::none) {
+            if (QWidget* f = QApplication::focusWidget()) f->clearFocus();
+        } else {
+            widget(control)->setFocus(Qt::TabFocusReason);
+        }
+    }
+
+    // To the focused widget, as the window system hands a key to Qt.
+    void press(Key key) override {
+        QWidget* f = QApplication::focusWidget();
+        key_click(f != nullptr ? f : &window_, key);
+        pump();
+    }
+
+    void resize(int width, int height) override {
+        window_.resize(width, height);
+        pump();
+    }
+
+    void maximize() override {
+        window_.showMaximized();
+        wait_until([this] { return window_.isMaximized(); }, std::chrono::seconds(5));
+        pump();
+    }
+
+    std::string accessible_name(Control control) override {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget(control));
+        return a != nullptr ? utf8(a->text(QAccessible::Name)) : std::string();
+    }
+
+    Control focused() override {
+        QWidget* f = QApplication::focusWidget();
+        if (f == nullptr) return Control::none;
+        for (int c = 0; c < static_cast<int>(Control::none); ++c)
+            if (widget(static_cast<Control>(c)) == f) return static_cast<Control>(c);
+        return Control::none;
     }
 
     void close() override { EXPECT_TRUE(window_.close()); }
@@ -113,6 +160,7 @@ class QtDriver : public WindowDriver {
             return utf8(line(control)->text());
         if (auto* button = qobject_cast<QAbstractButton*>(widget(control)))
             return utf8(button->text());
+        if (auto* label = qobject_cast<QLabel*>(widget(control))) return utf8(label->text());
         return title();
     }
 
@@ -211,7 +259,11 @@ class QtDriver : public WindowDriver {
                                     window_.bmp_button(),
                                     window_.png_button(),
                                     window_.stop_button(),
-                                    window_.progress_bar()};
+                                    window_.progress_bar(),
+                                    window_.width_label(),
+                                    window_.height_label(),
+                                    window_.format_label(),
+                                    nullptr};
         return widgets[static_cast<int>(control)];
     }
 
@@ -256,8 +308,8 @@ TEST_F(QtWindow, HasTheProjectsIcon) {
 }
 
 TEST_F(QtWindow, AJapaneseFontIsInstalled) {
-    const QString texts = QString::fromUtf8(kWindowTitle) + QString::fromUtf8(kWidthLabel.text) +
-                          QString::fromUtf8(kHeightLabel.text) + QString::fromUtf8(kGoButton.text);
+    QString texts;
+    for (const std::string& text : expected_texts("ja")) texts += qtext(text);
     QStringList usable;
     for (const QString& family : QFontDatabase::families(QFontDatabase::Japanese)) {
         QFontMetrics fm{QFont(family)};

@@ -1,11 +1,14 @@
-// The Win32 window under the shared scenarios, driven through its messages as the shell and
-// the user drive it: drops as DROPFILES blocks, GO as WM_COMMAND, keys as WM_KEYDOWN, and what
-// the window shows read back from its DC. Beside them, what only the Win32 window has.
+// The Win32 window under the shared scenarios, driven as the shell and the user drive it:
+// drops as DROPFILES blocks, GO as WM_COMMAND, keys and the mouse's clicks as input from the
+// devices (SendInput), and what the window shows read back from its DC; names as assistive
+// technology reads them (Active Accessibility). Beside them, what only the Win32 window has.
+// The program declares itself per-monitor DPI aware as its manifest does.
 
 // windows.h first: the other Windows headers build on it.
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <shellapi.h>
 #include <shlobj.h>
 // clang-format on
@@ -15,11 +18,14 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 #include "app/win32/compare_window.h"
 #include "app/win32/main_window.h"
 #include "base/file_io.h"
 #include "tests/app/window_driver.h"
+#include "tests/app/window_languages.h"
 
 namespace {
 
@@ -102,10 +108,71 @@ bool save_window_shot(HWND w, const std::string& path) {
 }
 
 // The virtual keys of Key, in its order.
-constexpr WPARAM kVirtualKeys[] = {VK_ESCAPE, VK_OEM_PLUS, VK_ADD, VK_RIGHT, '0', '3'};
+constexpr WPARAM kVirtualKeys[] = {VK_ESCAPE, VK_OEM_PLUS, VK_ADD,    VK_RIGHT, '0',
+                                   '3',       VK_TAB,      VK_RETURN, VK_SPACE};
 
 WPARAM virtual_key(Key key) {
     return kVirtualKeys[static_cast<int>(key)];
+}
+
+// As the manifest of the programs declares it, before any window exists.
+const bool kPerMonitorAware = [] {
+    using SetContextFn = BOOL(WINAPI*)(HANDLE);
+    const FARPROC f =
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext");
+    const auto set = reinterpret_cast<SetContextFn>(reinterpret_cast<void (*)()>(f));
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    return set != nullptr && set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
+}();
+
+void send_input(std::vector<INPUT> inputs) {
+    const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    EXPECT_EQ(sent, inputs.size()) << "error " << GetLastError();
+}
+
+// A key pressed and released.
+void send_key(WORD vk) {
+    INPUT down = {};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = vk;
+    down.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    INPUT up = down;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    send_input({down, up});
+}
+
+// The left button clicked at x, y of the screen.
+void send_click(int x, int y) {
+    INPUT move = {};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    INPUT down = move, up = move;
+    down.mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    up.mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    send_input({move, down, up});
+}
+
+// The name Active Accessibility gives a window, as a screen reader reads it.
+std::string accessibility_name(HWND w) {
+    static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_TRUE(SUCCEEDED(com));
+    IAccessible* a = nullptr;
+    const HRESULT made = AccessibleObjectFromWindow(
+        w, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible), reinterpret_cast<void**>(&a));
+    if (FAILED(made) || a == nullptr)
+        return "(no accessible object: " + std::to_string(static_cast<unsigned long>(made)) + ")";
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    const HRESULT got = a->get_accName(self, &name);
+    std::string out = got == S_OK && name != nullptr ? wide_to_utf8(name) : std::string();
+    SysFreeString(name);
+    a->Release();
+    return out;
 }
 
 // Closes the window's next message box from another thread (the box runs its own modal loop
@@ -122,7 +189,7 @@ class MessageBoxAnswerer {
 
    private:
     void run() {
-        const std::wstring title = wide(kWindowTitle);
+        const std::wstring title = wide(window_title(main_window_model().texts));
         for (int i = 0; i < 3000 && !stop_; ++i) {
             HWND box = FindWindowW(L"#32770", title.c_str());
             if (box != nullptr) {
@@ -145,6 +212,7 @@ class MessageBoxAnswerer {
 class Win32Driver : public WindowDriver {
    public:
     Win32Driver() {
+        (void)kPerMonitorAware;  // made before the first window
         const HINSTANCE instance = GetModuleHandleW(nullptr);
         // Once per process: a class stays registered until the process ends.
         static const bool registered = register_main_window_class(instance) != 0;
@@ -155,6 +223,7 @@ class Win32Driver : public WindowDriver {
         EXPECT_NE(window_, nullptr) << "error " << GetLastError();
         ShowWindow(window_, SW_SHOWNORMAL);
         UpdateWindow(window_);
+        SetForegroundWindow(window_);
         pump();
     }
 
@@ -166,10 +235,24 @@ class Win32Driver : public WindowDriver {
 
     HWND window() const { return window_; }
     HWND control(Control c) const {
-        // The ids of Control, in its order; the window itself is none.
+        // The ids of Control, in its order; a label is the static control before what it
+        // names, which is how assistive technology finds it.
         static constexpr int kIds[] = {-1,           kGoButtonId,  kWidthBoxId,   kHeightBoxId,
                                        kBmpFormatId, kPngFormatId, kStopButtonId, kProgressBarId};
-        return c == Control::window ? window_ : GetDlgItem(window_, kIds[static_cast<int>(c)]);
+        switch (c) {
+            case Control::window:
+                return window_;
+            case Control::none:
+                return nullptr;
+            case Control::width_label:
+                return GetWindow(control(Control::width_box), GW_HWNDPREV);
+            case Control::height_label:
+                return GetWindow(control(Control::height_box), GW_HWNDPREV);
+            case Control::format_label:
+                return GetWindow(control(Control::bmp_format), GW_HWNDPREV);
+            default:
+                return GetDlgItem(window_, kIds[static_cast<int>(c)]);
+        }
     }
     // Whether WM_QUIT came, and its exit code.
     bool quit = false;
@@ -223,10 +306,42 @@ class Win32Driver : public WindowDriver {
         pump();
     }
 
-    void press(Key key, Control focus) override {
-        if (focus != Control::window) SetFocus(control(focus));
-        PostMessageW(control(focus), WM_KEYDOWN, virtual_key(key), 0);
+    void click_at(int x, int y) override {
+        POINT at = {x, y};
+        ClientToScreen(window_, &at);
+        send_click(at.x, at.y);
+        settle();
+    }
+
+    void focus_on(Control c) override {
+        SetForegroundWindow(window_);
+        SetFocus(c == Control::none ? nullptr : control(c));
         pump();
+    }
+
+    void press(Key key) override {
+        send_key(static_cast<WORD>(virtual_key(key)));
+        settle();
+    }
+
+    void resize(int width, int height) override {
+        SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+        pump();
+    }
+
+    void maximize() override {
+        ShowWindow(window_, SW_MAXIMIZE);
+        pump();
+    }
+
+    std::string accessible_name(Control c) override { return accessibility_name(control(c)); }
+
+    Control focused() override {
+        const HWND f = GetFocus();
+        if (f == nullptr) return Control::none;
+        for (int c = 0; c < static_cast<int>(Control::none); ++c)
+            if (control(static_cast<Control>(c)) == f) return static_cast<Control>(c);
+        return Control::none;
     }
 
     void close() override {
@@ -236,6 +351,7 @@ class Win32Driver : public WindowDriver {
         EXPECT_EQ(quit_code, 0);
     }
 
+    // As the program's loop hands messages on.
     void pump() override {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -244,9 +360,13 @@ class Win32Driver : public WindowDriver {
                 quit_code = static_cast<int>(msg.wParam);
                 continue;
             }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+            dispatch_message(&msg);
         }
+    }
+
+    // Input from the devices reaches the queue through the system: pumped for a while.
+    void settle() {
+        wait_until([] { return false; }, std::chrono::milliseconds(60));
     }
 
     std::string title() override { return text_of(window_); }
@@ -423,7 +543,8 @@ TEST_F(Win32Window, AJapaneseFontIsInstalled) {
     lf.lfHeight = -16;
     HFONT font = CreateFontIndirectW(&lf);
     HGDIOBJ previous = SelectObject(dc, font);
-    const std::wstring texts = wide(kWidthLabel.text) + wide(kHeightLabel.text);
+    std::wstring texts;
+    for (const std::string& text : expected_texts("ja")) texts += wide(text);
     std::vector<WORD> glyphs(texts.size());
     GetGlyphIndicesW(dc, texts.c_str(), static_cast<int>(texts.size()), glyphs.data(),
                      GGI_MARK_NONEXISTING_GLYPHS);
@@ -452,6 +573,60 @@ TEST_F(Win32Window, CloseReleasesThePictureAndQuitsWithZero) {
     w->close();
     EXPECT_FALSE(w->is_open());
     EXPECT_FALSE(w->model().picture_held);
+}
+
+int font_height(HWND control) {
+    LOGFONTW lf = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    return lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+}
+
+// Moved to a monitor of 144 DPI and back, as Windows tells a per-monitor aware window: it takes
+// the size Windows suggests, and its controls and fonts scale from the 96-DPI places, and so
+// do the compare window's panes.
+TEST_F(Win32Window, FollowsTheDpiOfItsMonitor) {
+    Win32Driver& d = driver(w.get());
+    w->drop({picture("dpi/dot.bmp", 1, 1)});
+    set_sizes("3", "3");
+    w->click(Control::go);
+    w->wait_for_run();
+    ASSERT_TRUE(w->compare_open());
+    const int font_at_96 = font_height(d.control(Control::go));
+    for (int dpi : {144, 96}) {
+        for (HWND window : {d.window(), compare_window()}) {
+            RECT r;
+            GetWindowRect(window, &r);
+            const RECT suggested = {r.left, r.top, r.left + scale_to_dpi(800, dpi),
+                                    r.top + scale_to_dpi(600, dpi)};
+            SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                         reinterpret_cast<LPARAM>(&suggested));
+            GetWindowRect(window, &r);
+            EXPECT_EQ(r.right - r.left, scale_to_dpi(800, dpi));
+            EXPECT_EQ(r.bottom - r.top, scale_to_dpi(600, dpi));
+        }
+        w->pump();
+        const WindowModel& m = w->model();
+        EXPECT_EQ(m.dpi, dpi);
+        const WindowLayout layout = window_layout(dpi, m.client_width, m.client_height);
+        const struct {
+            Control control;
+            Rect place;
+        } places[] = {{Control::go, layout.go},
+                      {Control::height_box, layout.height_box},
+                      {Control::png_format, layout.png},
+                      {Control::format_label, layout.format_label},
+                      {Control::stop, layout.stop}};
+        for (const auto& p : places) {
+            const Rect r = w->place(p.control);
+            EXPECT_EQ(std::tie(r.x, r.y, r.width, r.height),
+                      std::tie(p.place.x, p.place.y, p.place.width, p.place.height))
+                << dpi << " DPI, control " << static_cast<int>(p.control);
+        }
+        EXPECT_NEAR(font_height(d.control(Control::go)), font_at_96 * dpi / 96, 1) << dpi;
+        EXPECT_EQ(w->compare_view().dpi, dpi);
+        EXPECT_EQ(compare_layout(w->compare_view())[0].label.height,
+                  scale_to_dpi(kPaneLabelHeight, dpi));
+    }
 }
 
 TEST_F(Win32Window, TheCompareWindowHasAClassOfItsOwn) {
