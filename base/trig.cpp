@@ -6,9 +6,12 @@
 #include <cstring>
 #include <vector>
 
-// Both paths reduce x to r = x - k pi/2 with |r| <= pi/4 and evaluate sin r or cos r by its
-// Taylor series; which of the two, and the sign, follow from k mod 4. Every operation is a plain
-// IEEE double or integer operation, so the values do not depend on the maths library.
+// Every path reduces x to r = x - k pi/2 with |r| <= pi/4 and evaluates sin r or cos r; which
+// of the two, and the sign, follow from k mod 4. Three evaluations of growing precision and
+// cost are tried in turn until one can tell the rounding: a table and short series (about
+// 2^-68), the full Taylor series in double-double (about 2^-102), fixed-point arithmetic to as
+// many bits as it takes. Every operation is a plain IEEE double or integer operation, so the
+// values do not depend on the maths library.
 
 namespace {
 

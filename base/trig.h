@@ -6,15 +6,14 @@
 //
 // Why: the methods' tables of sines and cosines (twiddles, chirps, rotations, Lanczos-3
 // weights) decide result bytes, because truncation to bytes turns a last-bit difference into a
-// sample one lower, and the C libraries' sin and cos differ in the last bit on some arguments
-// (MinGW's from glibc's). glibc's agree with these on every argument the methods use (see
-// bench/trig_check.cpp for the comparison), so the Linux results are what they always were.
+// sample one lower, and the C libraries' sin and cos are not rounded once: they differ from
+// each other, and glibc's even between processors with and without fused multiply-add, in the
+// last bit of about one argument in 750 (bench/trig_check.cpp counts them).
 //
-// How: in double-double arithmetic after a reduction by pi/2 held to about 200 bits, with an
-// error bound that decides whether the double-double value rounds safely; where it cannot tell
-// (about one argument in 2^40), by arbitrary-precision fixed-point arithmetic, refined until
-// it can. Plain IEEE double operations only, so the build's -ffp-contract=off and round to
-// nearest make them the same everywhere. Thread-safe; no state.
+// Cost: about four times glibc's sin on most arguments; one in a thousand takes a slower
+// double-double evaluation and about one in 2^40 an arbitrary-precision one, refined until the
+// rounding is sure. Plain IEEE double operations only, so the build's -ffp-contract=off and
+// round to nearest make them the same everywhere. Thread-safe; no state.
 
 double sin_rounded(double x);
 double cos_rounded(double x);
