@@ -8,7 +8,7 @@
 // weights) decide result bytes, because truncation to bytes turns a last-bit difference into a
 // sample one lower, and the C libraries' sin and cos are not rounded once: they differ from
 // each other, and glibc's even between processors with and without fused multiply-add, in the
-// last bit of about one argument in 750 (bench/trig_check.cpp counts them).
+// last bit of about one argument in 700 (bench/trig_check.cpp counts them).
 //
 // Cost: about four times glibc's sin on most arguments; one in a thousand takes a slower
 // double-double evaluation and about one in 2^40 an arbitrary-precision one, refined until the
