@@ -9,6 +9,7 @@
 // the processor has one; GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2,-FMA,-AVX runs the other.
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,16 +23,21 @@ namespace {
 
 bool g_list = false;
 
-// One family of arguments: how many, how many the C library rounds differently, and how many
-// the fast path got wrong (checked on every 97th argument and on every difference).
+// One family of arguments: how many, how many the C library rounds differently, how many the
+// fast path got wrong (checked on every 97th argument and on every difference), and a digest
+// of all our values, to compare between platforms.
 struct Tally {
     const char* family;
     long long args = 0, differ = 0, checked = 0, wrong = 0;
+    std::uint64_t digest = 14695981039346656037u;  // FNV-1a
     int shown = 0;
 
     void check(double x, bool cosine) {
         ++args;
         const double ours = cosine ? cos_rounded(x) : sin_rounded(x);
+        std::uint64_t bits;
+        std::memcpy(&bits, &ours, sizeof bits);
+        digest = (digest ^ bits) * 1099511628211u;
         const double libc = cosine ? std::cos(x) : std::sin(x);
         const char* name = cosine ? "cos" : "sin";
         if (ours != libc) {
@@ -58,9 +64,10 @@ struct Tally {
         if (g_list) return;
         std::printf(
             "%-9s %12lld arguments, C library differs on %8lld (1 in %.0f); fast path "
-            "checked on %lld, wrong on %lld\n",
+            "checked on %lld, wrong on %lld; digest %016llx\n",
             family, args, differ,
-            differ ? static_cast<double>(args) / static_cast<double>(differ) : 0.0, checked, wrong);
+            differ ? static_cast<double>(args) / static_cast<double>(differ) : 0.0, checked, wrong,
+            static_cast<unsigned long long>(digest));
         std::fflush(stdout);
     }
 };
