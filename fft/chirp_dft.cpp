@@ -54,8 +54,8 @@ void make_chirp(int N, int M, int L, double* chirp_re, double* chirp_im, double*
     const long long period = 2LL * N;
     for (int j = 0; j < N; ++j) {
         const double theta = static_cast<double>(e) * pi_over_n;
-        chirp_re[j] = cos_rounded(theta);
-        chirp_im[j] = -sin_rounded(theta);
+        chirp_re[j] = cosine(theta);
+        chirp_im[j] = -sine(theta);
         e = (e + 2LL * j + 1) % period;
     }
     const double l = static_cast<double>(L);

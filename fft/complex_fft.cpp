@@ -24,23 +24,23 @@ void make_twiddle_table(int nw, int* ip, double* w) {
     if (nw <= 2) return;
     int h = nw >> 1;
     const double d = (kPi / 4) / h;
-    const double c4 = cos_rounded(d * h);
+    const double c4 = cosine(d * h);
     w[0] = 1.0;
     w[1] = c4;
     if (h == 4) {
-        w[2] = cos_rounded(2 * d);
-        w[3] = sin_rounded(2 * d);
+        w[2] = cosine(2 * d);
+        w[3] = sine(2 * d);
     } else if (h > 4) {
         make_bitrev_table(nw, ip);
-        w[2] = 0.5 / cos_rounded(2 * d);
-        w[3] = 0.5 / cos_rounded(d * 6.0);
+        w[2] = 0.5 / cosine(2 * d);
+        w[3] = 0.5 / cosine(d * 6.0);
         // The factor 3 goes onto d before j; the other order rounds differently.
         const double d3 = d * 3.0;
         for (int j = 4; j < h; j += 4) {
-            w[j] = cos_rounded(j * d);
-            w[j + 1] = sin_rounded(j * d);
-            w[j + 2] = cos_rounded(d3 * j);
-            w[j + 3] = -sin_rounded(d3 * j);
+            w[j] = cosine(j * d);
+            w[j + 1] = sine(j * d);
+            w[j + 2] = cosine(d3 * j);
+            w[j + 3] = -sine(d3 * j);
         }
     }
     // Every smaller block reuses the values above it, so a twiddle has one value whichever

@@ -46,8 +46,8 @@ void shift_factors(int n, int k, bool inverse, double* c, double* s) {
     // (k * pi) / n in this order; the inverse negates the quotient.
     const double q = (static_cast<double>(k) * kPi) / static_cast<double>(n);
     const double theta = inverse ? -q : q;
-    *c = cos_rounded(theta);
-    *s = sin_rounded(theta);
+    *c = cosine(theta);
+    *s = sine(theta);
 }
 
 void shifted_dft_strided(int n, int stride, const double* in_re, const double* in_im,

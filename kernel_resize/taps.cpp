@@ -18,7 +18,7 @@ double lanczos3_kernel(double x) {
     if (m == 0.0) return 1.0;
     if (x < -3.0 || x > 3.0) return 0.0;
     // Left to right exactly; any other grouping changes the last bits of the weights.
-    return sin_rounded(m / 3) / m * 3.0 * sin_rounded(m) / m;
+    return sine(m / 3) / m * 3.0 * sine(m) / m;
 }
 
 void lanczos3_weights(double h, double w[8]) {

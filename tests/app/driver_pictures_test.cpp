@@ -616,19 +616,6 @@ const PngGolden kPngGoldens[] = {
      {"0909b6ced35caf24f1099a42c50f2c9204a77c2a1dda5f366749a9034ac45b1f",
       "b550fdf285f8c713a23ca2bf0462c5c3d12275e4eb6a5dd448678ef920a953c3",
       "fadb7e4db27c85d3b17238de955ad4fcbd3222df1ee9a74cddf3ae0692d873a2"}},
-    // Sky, sun and hills: flat and smooth areas, whose samples lie so near whole levels that
-    // the last bit of a Lanczos-3 weight decides them. With the C library's sin and cos, the
-    // Lanczos-3 and Hybrid results differed here between Linux and Windows.
-    {"Rgb8Landscape",
-     2,
-     8,
-     60,
-     80,
-     91,
-     121,
-     {"2ff263ad37b2f121cb5592025da23ba0777f343ac0167d91b8f0764154520bd3",
-      "c14541011b30c765a14f4bf31f50186fc15a906fe336d756eea8836348705092",
-      "fd9d7314d852009ac46258b71885889be3e4358587cab801f528f5c98cf85adc"}},
     {"Grey16",
      0,
      16,

@@ -11,10 +11,10 @@ double naive_kernel(double x) {
     double m = x * pi;
     if (m == 0) return 1.0;
     if (x < -3 || x > 3) return 0.0;
-    double v = sin_rounded(m / 3);
+    double v = sine(m / 3);
     v = v / m;
     v = v * 3.0;
-    v = v * sin_rounded(m);
+    v = v * sine(m);
     return v / m;
 }
 
