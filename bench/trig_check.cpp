@@ -4,9 +4,13 @@
 //   build-bench/bench/trig_check [LONGEST [--list]]
 // LONGEST (default 8192) is the longest line of the DCT method checked length by length;
 // lengths up to 8 LONGEST are sampled. --list prints every argument where the C library
-// differs as "sin|cos x ours libc" (hexadecimal), for bench/trig_check.py to settle with
-// arbitrary precision of its own. On x86-64 glibc takes a variant with fused multiply-add where
-// the processor has one; GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2,-FMA,-AVX runs the other.
+// differs as "family sin|cos x ours libc" (hexadecimal), for bench/trig_check.py to settle
+// with arbitrary precision of its own, or to compare two C libraries' lists. On x86-64 glibc
+// takes a variant with fused multiply-add where the processor has one;
+// GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2,-FMA,-AVX runs the other. For MinGW's, build it by hand
+// and run it under Wine (MinGW's sin and cos are linked into the program, not taken from a DLL):
+//   x86_64-w64-mingw32-g++ -std=c++17 -O2 -ffp-contract=off -static -I. -o trig_check.exe
+//     bench/trig_check.cpp base/trig.cpp base/alloc.cpp kernel_resize/taps.cpp
 
 #include <cmath>
 #include <cstdint>
@@ -42,7 +46,7 @@ struct Tally {
         const char* name = cosine ? "cos" : "sin";
         if (ours != libc) {
             ++differ;
-            if (g_list) std::printf("%s %a %a %a\n", name, x, ours, libc);
+            if (g_list) std::printf("%s %s %a %a %a\n", family, name, x, ours, libc);
             if (!g_list && shown < 3) {
                 std::printf("  %-9s %s(%a): rounded %a, C library %a\n", family, name, x, ours,
                             libc);
