@@ -1,5 +1,5 @@
-// Holds sin_rounded and cos_rounded (base/trig.h) against the C library's sin and cos on the
-// arguments the methods take, family by family, and the fast path against the
+// Holds the C library's sin and cos against sin_rounded and cos_rounded
+// (tests/support/rounded_trig.h) on the arguments the methods take, family by family, and the fast path against the
 // arbitrary-precision one on a sample and on every argument where the C library differs:
 //   build-bench/bench/trig_check [LONGEST [--list]]
 // LONGEST (default 8192) is the longest line of the DCT method checked length by length;
@@ -21,6 +21,7 @@
 
 #include "base/numeric.h"
 #include "base/trig.h"
+#include "tests/support/rounded_trig.h"
 #include "kernel_resize/taps.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <system_error>
 
 #include "base/file_io.h"
-#include "base/trig.h"
+#include "tests/support/rounded_trig.h"
 
 #ifdef _WIN32
 #include <windows.h>

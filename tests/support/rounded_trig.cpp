@@ -1,4 +1,4 @@
-#include "base/trig.h"
+#include "tests/support/rounded_trig.h"
 
 #include <array>
 #include <cmath>

@@ -1,7 +1,7 @@
 // sin_rounded and cos_rounded: the double nearest the exact value, the same bits on every
 // platform. This program runs in the Windows build too, where the C library rounds otherwise.
 
-#include "base/trig.h"
+#include "tests/support/rounded_trig.h"
 
 #include <gtest/gtest.h>
 
