@@ -6,6 +6,7 @@
 
 #include "base/alloc.h"
 #include "base/numeric.h"
+#include "base/trig.h"
 #include "fft/chirp_template.h"
 #include "fft/complex_fft.h"
 
@@ -47,8 +48,8 @@ void make_chirp(int N, int M, int L, double* chirp_re, double* chirp_im, double*
     const long long period = 2LL * N;
     for (int j = 0; j < N; ++j) {
         const double theta = static_cast<double>(e) * pi_over_n;
-        chirp_re[j] = std::cos(theta);
-        chirp_im[j] = -std::sin(theta);
+        chirp_re[j] = cosine(theta);
+        chirp_im[j] = -sine(theta);
         e = (e + 2LL * j + 1) % period;
     }
     const double l = static_cast<double>(L);

@@ -1,8 +1,7 @@
 #include "fft/complex_fft.h"
 
-#include <cmath>
-
 #include "base/numeric.h"
+#include "base/trig.h"
 #include "fft/fft_template.h"
 
 void complex_fft(int n, int sign, double* a, int* ip, double* w) {
@@ -25,23 +24,23 @@ void make_twiddle_table(int nw, int* ip, double* w) {
     if (nw <= 2) return;
     int h = nw >> 1;
     const double d = (kPi / 4) / h;
-    const double c4 = std::cos(d * h);
+    const double c4 = cosine(d * h);
     w[0] = 1.0;
     w[1] = c4;
     if (h == 4) {
-        w[2] = std::cos(2 * d);
-        w[3] = std::sin(2 * d);
+        w[2] = cosine(2 * d);
+        w[3] = sine(2 * d);
     } else if (h > 4) {
         make_bitrev_table(nw, ip);
-        w[2] = 0.5 / std::cos(2 * d);
-        w[3] = 0.5 / std::cos(d * 6.0);
+        w[2] = 0.5 / cosine(2 * d);
+        w[3] = 0.5 / cosine(d * 6.0);
         // The factor 3 goes onto d before j; the other order rounds differently.
         const double d3 = d * 3.0;
         for (int j = 4; j < h; j += 4) {
-            w[j] = std::cos(j * d);
-            w[j + 1] = std::sin(j * d);
-            w[j + 2] = std::cos(d3 * j);
-            w[j + 3] = -std::sin(d3 * j);
+            w[j] = cosine(j * d);
+            w[j + 1] = sine(j * d);
+            w[j + 2] = cosine(d3 * j);
+            w[j + 3] = -sine(d3 * j);
         }
     }
     // Every smaller block reuses the values above it, so a twiddle has one value whichever

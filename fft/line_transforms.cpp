@@ -5,6 +5,7 @@
 
 #include "base/alloc.h"
 #include "base/numeric.h"
+#include "base/trig.h"
 #include "fft/chirp_dft.h"
 #include "fft/line_template.h"
 
@@ -47,8 +48,8 @@ void shift_factors(int n, int k, bool inverse, double* c, double* s) {
     // (k * pi) / n in this order; the inverse negates the quotient.
     const double q = (static_cast<double>(k) * kPi) / static_cast<double>(n);
     const double theta = inverse ? -q : q;
-    *c = std::cos(theta);
-    *s = std::sin(theta);
+    *c = cosine(theta);
+    *s = sine(theta);
 }
 
 void shifted_dft_strided(int n, int stride, const double* in_re, const double* in_im,

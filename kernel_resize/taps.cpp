@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "base/numeric.h"
+#include "base/trig.h"
 
 double source_position(int k, int N, int M) {
     // k * N is exact in 64 bits, also on long lines where a 32-bit running sum would overflow.
@@ -17,7 +18,7 @@ double lanczos3_kernel(double x) {
     if (m == 0.0) return 1.0;
     if (x < -3.0 || x > 3.0) return 0.0;
     // Left to right exactly; any other grouping changes the last bits of the weights.
-    return std::sin(m / 3) / m * 3.0 * std::sin(m) / m;
+    return sine(m / 3) / m * 3.0 * sine(m) / m;
 }
 
 void lanczos3_weights(double h, double w[8]) {

@@ -64,9 +64,9 @@ const Golden kGoldens[] = {
 class GoldenResults : public ::testing::TestWithParam<Golden> {};
 
 // Results whose bytes differ on Windows, by case and method name. The DCT method's twiddles and
-// chirps come from the C library's sin and cos, and MinGW's round a few in a thousand
-// arguments differently from glibc's, with which every hash was recorded; most such last-bit
-// differences vanish when samples are truncated to bytes, these do not.
+// chirps come from the C library's sin and cos, and MinGW's round one in 525 of the methods'
+// arguments differently from glibc's, with which every hash was recorded (base/trig.h); most
+// such last-bit differences vanish when samples are truncated to bytes, five samples here do not.
 struct KnownDifference {
     const char* golden;
     const char* method;

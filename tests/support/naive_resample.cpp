@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/trig.h"
+
 namespace {
 
 double naive_kernel(double x) {
@@ -9,10 +11,10 @@ double naive_kernel(double x) {
     double m = x * pi;
     if (m == 0) return 1.0;
     if (x < -3 || x > 3) return 0.0;
-    double v = std::sin(m / 3);
+    double v = sine(m / 3);
     v = v / m;
     v = v * 3.0;
-    v = v * std::sin(m);
+    v = v * sine(m);
     return v / m;
 }
 
