@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include "base/durable_file.h"
@@ -111,7 +112,7 @@ extern "C" void on_stop_signal(int sig) {
     sigaddset(&only, sig);
     pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     raise(sig);
-    _exit(128 + sig);  // not reached
+    std::abort();  // not reached: the default action ends the process
 }
 
 // Reads the signals' numbers until finish() writes a 0: the first asks the run to stop, a
