@@ -15,6 +15,7 @@
 #include "app/resize_run.h"
 #include "base/file_io.h"
 #include "base/isa.h"
+#include "base/stop_signals.h"
 
 namespace {
 
@@ -63,7 +64,10 @@ const char kHelpBody[] =
     "\n"
     "Exit status: 0 when every result was written; 1 when the picture could not be read, the\n"
     "size did not fit it, a method refused the size or a result could not be written (each\n"
-    "reason on standard error); 2 for wrong arguments.\n";
+    "reason on standard error); 2 for wrong arguments. Interrupted (Ctrl-C, SIGTERM, SIGHUP),\n"
+    "it stops as the window's stop button does: the results finished before are kept, no\n"
+    "temporary file is left, and it ends by that signal. A second one ends it at once,\n"
+    "dropping the finished results it had not yet put in place.\n";
 
 // The reason on top and the usage below it, short enough that the reason stays in view.
 int usage_error(const std::string& why) {
@@ -123,18 +127,19 @@ class ProgressLine {
     int shown_ = -1;
 };
 
-// The run the arguments ask for, with the --progress display when asked.
+// The run the arguments ask for, with the --progress display when asked. Ctrl-C and the other
+// signals that end a process stop the run instead, which then ends the process by that signal
+// (base/stop_signals.h).
 RunReport run(const DriverArguments& args) {
-    if (!args.progress)
-        return resize_run(args.picture, args.size, args.output_folder, args.methods, nullptr,
-                          args.format);
     RunProgress progress;
     ProgressLine line(stderr_is_terminal());
-    progress.observer = [&line](const RunProgress& p) { line.show(p); };
+    if (args.progress) progress.observer = [&line](const RunProgress& p) { line.show(p); };
+    SignalStop signals(&progress);
     RunReport report = resize_run(args.picture, args.size, args.output_folder, args.methods,
                                   &progress, args.format);
     std::fflush(stdout);
-    if (report.input.ok()) line.finish(progress);
+    if (args.progress && report.input.ok()) line.finish(progress);
+    signals.finish();
     return report;
 }
 

@@ -1,5 +1,7 @@
 #include "app/run_controller.h"
 
+#include "base/stop_signals.h"
+
 RunController::~RunController() {
     abandon();
 }
@@ -9,7 +11,11 @@ void RunController::start(const RunRequest& request, std::function<void()> ended
     report_ = RunReport{};
     thread_ = std::thread(
         [this, run = run_, request, progress = progress_.get(), ended = std::move(ended)] {
+            // A signal that would end the window part-way stops the run as 中止 does, and
+            // ends the window once the run has wound down.
+            SignalStop signals(progress);
             report_ = run(request, progress);
+            signals.finish();
             if (ended) ended();
         });
 }

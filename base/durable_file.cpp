@@ -72,9 +72,10 @@ Native const kNone = nullptr;
 
 // EEXIST when something of that name exists.
 int create_exclusive(const std::string& temp, Native* out) {
-    // No sharing: nobody else opens the file while it is written.
-    HANDLE h = CreateFileW(windows_file_path(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    // No sharing: nobody else opens the file while it is written. DELETE lets this process mark
+    // it for removal through its own handle (remove_temporary_files_for_good).
+    HANDLE h = CreateFileW(windows_file_path(temp).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return errno_from_windows(GetLastError());
     *out = h;
     return 0;
@@ -127,6 +128,13 @@ int rename_native(const std::string& from, const std::string& to) {
 
 void remove_native(const std::string& path) {
     DeleteFileW(windows_file_path(path).c_str());
+}
+
+// A file open without sharing cannot be deleted by name, not even by its own process; marked
+// through the handle, it goes when the handle is closed, at the latest when the process ends.
+void remove_open_native(Native h, const std::string&) {
+    FILE_DISPOSITION_INFO remove = {TRUE};
+    SetFileInformationByHandle(h, FileDispositionInfo, &remove, sizeof remove);
 }
 
 std::string folder_of(const std::string&) {
@@ -184,6 +192,10 @@ void remove_native(const std::string& path) {
     unlink(path.c_str());
 }
 
+void remove_open_native(Native, const std::string& path) {
+    unlink(path.c_str());
+}
+
 std::string folder_of(const std::string& path) {
     const std::string parent = path_parent(path);
     return parent.empty() ? "." : parent;
@@ -202,7 +214,54 @@ int sync_folder(const std::string& folder) {
 }
 #endif
 
+struct LiveBatches;
+LiveBatches& live_batches();
+
+// The temporary files of this process that exist now, each with its handle while it is open
+// (kNone after), so that all of them can be removed at once when the process has to end
+// part-way. A file is listed in the same step (under the same lock) that creates it and its
+// handle is closed in the step that marks it closed, so the list is never behind the disk;
+// after remove_temporary_files_for_good the lock is never given back, so no file is created
+// behind its back.
+struct Temporaries {
+    // Recursive: the thread that removed the files for good may still call remove again
+    // (exit() after it), while every other thread waits for ever.
+    std::recursive_mutex mutex;
+    std::vector<std::pair<std::string, Native>> live;
+
+    std::pair<std::string, Native>* find(const std::string& temp) {
+        for (auto& entry : live)
+            if (entry.first == temp) return &entry;
+        return nullptr;
+    }
+    void forget(const std::string& temp) {
+        auto* entry = find(temp);
+        if (entry != nullptr) live.erase(live.begin() + (entry - live.data()));
+    }
+};
+
+Temporaries& temporaries() {
+    // Never destroyed: the exit handler may run after other static objects are gone.
+    static Temporaries* t = [] {
+        (void)live_batches();  // registers the exit handler that removes what is left
+        return new Temporaries;
+    }();
+    return *t;
+}
+
 }  // namespace
+
+void remove_temporary_files_for_good() {
+    Temporaries& t = temporaries();
+    t.mutex.lock();  // for good: see Temporaries
+    for (const auto& [temp, handle] : t.live) {
+        if (handle != kNone)
+            remove_open_native(handle, temp);
+        else
+            remove_native(temp);
+    }
+    t.live.clear();
+}
 
 std::uint64_t next_temporary_draw() {
     return mix(name_state().fetch_add(kStep, std::memory_order_relaxed));
@@ -249,8 +308,11 @@ Status DurableFile::create(const std::string& path) {
     path_ = path;
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         const std::string temp = temporary_name(path, next_temporary_draw());
+        Temporaries& t = temporaries();
+        std::lock_guard<std::recursive_mutex> lock(t.mutex);
         const int err = create_exclusive(temp, &handle_);
         if (err == 0) {
+            t.live.emplace_back(temp, handle_);
             temp_ = temp;
             return Status::success();
         }
@@ -273,14 +335,25 @@ int DurableFile::sync_and_close() {
     // The data must be on the disk before the name points at it: a file system may otherwise
     // keep the rename after a power cut but not the bytes, and the earlier file is lost.
     int err = error_ ? error_ : sync_native(handle_);
-    const int closed = close_native(handle_);
-    handle_ = kNone;
+    int closed = 0;
+    {
+        Temporaries& t = temporaries();
+        std::lock_guard<std::recursive_mutex> lock(t.mutex);
+        closed = close_native(handle_);
+        handle_ = kNone;
+        if (auto* entry = t.find(temp_)) entry->second = kNone;
+    }
     return err ? err : closed;
 }
 
 int DurableFile::rename_over() {
     const int err = rename_native(temp_, path_);
-    if (err == 0) temp_.clear();
+    if (err == 0) {
+        Temporaries& t = temporaries();
+        std::lock_guard<std::recursive_mutex> lock(t.mutex);
+        t.forget(temp_);
+        temp_.clear();
+    }
     return err;
 }
 
@@ -300,12 +373,16 @@ Status DurableFile::commit() {
 }
 
 void DurableFile::abandon() {
+    if (handle_ == kNone && temp_.empty()) return;
+    Temporaries& t = temporaries();
+    std::lock_guard<std::recursive_mutex> lock(t.mutex);
     if (handle_ != kNone) {
         close_native(handle_);
         handle_ = kNone;
     }
     if (!temp_.empty()) {
         remove_native(temp_);
+        t.forget(temp_);
         temp_.clear();
     }
 }
@@ -318,22 +395,27 @@ struct LiveBatches {
     std::vector<CommitBatch*> all;
 };
 
-void commit_live_batches_at_exit();
+void finish_files_at_exit();
 
 LiveBatches& live_batches() {
     static LiveBatches* live = [] {
         // Never destroyed: the exit handler may run after other static objects are gone.
         auto* l = new LiveBatches;
-        std::atexit(commit_live_batches_at_exit);
+        std::atexit(finish_files_at_exit);
         return l;
     }();
     return *live;
 }
 
-void commit_live_batches_at_exit() {
-    LiveBatches& live = live_batches();
-    std::lock_guard<std::mutex> lock(live.mutex);
-    for (CommitBatch* b : live.all) (void)b->commit();
+// What exit() part-way through a run leaves: the finished files, and no temporary file of one
+// that was still being written (exit() destroys no local object that would abandon it).
+void finish_files_at_exit() {
+    {
+        LiveBatches& live = live_batches();
+        std::lock_guard<std::mutex> lock(live.mutex);
+        for (CommitBatch* b : live.all) (void)b->commit();
+    }
+    remove_temporary_files_for_good();
 }
 
 }  // namespace

@@ -8,6 +8,10 @@
 // either the earlier file or the whole new one. Until the commit succeeds, an earlier file of
 // the final name stays exactly as it was.
 //
+// The process keeps a list of its temporary files, so that a process that has to end part-way
+// (exit() in a run, a second interrupting signal) leaves none behind; only a process killed
+// outright (SIGKILL, a power cut) can leave one, under a name no result ever has.
+//
 // Paths are UTF-8. On Windows the temporary file is created with CREATE_NEW, flushed with
 // FlushFileBuffers and moved with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH, which
 // also makes the rename durable; there is no folder to sync.
@@ -108,7 +112,7 @@ class DurableFile {
 // The batch's owner hands it the files (add) and commits them (commit). Files still held when
 // the batch is destroyed are abandoned; files still held when the process ends through exit()
 // (a fatal allocation failure part-way through a run) are committed then, so a result finished
-// before it is not lost.
+// before it is not lost, and the temporary files of files still being written are removed.
 class CommitBatch {
    public:
     CommitBatch();
@@ -132,3 +136,10 @@ class CommitBatch {
     mutable std::mutex mutex_;  // exit() may come from another thread
     std::vector<DurableFile> files_;
 };
+
+// Removes every temporary file of this process at once, of files being written and of files
+// held by batches alike, committing nothing: for a process that must end now (a second
+// interrupting signal, base/stop_signals.h). From then on no temporary file can be made, nor
+// a file committed or abandoned: any other thread that tries waits for ever, so the caller
+// ends the process next. Any thread may call it, but no signal handler (it takes a lock).
+void remove_temporary_files_for_good();

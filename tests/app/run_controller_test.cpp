@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -146,5 +148,26 @@ TEST_F(RunControllerTest, AbandonAndTheDestructorStopTheRunWaitAndDropItsReport)
     }
     EXPECT_EQ(stops_seen, 2);
 }
+
+#ifndef _WIN32
+// A signal that would end the window part-way (its terminal closed, a logout) stops the run as
+// 中止 does; the window ends by it once the run has wound down (and committed its results).
+TEST_F(RunControllerTest, ASignalStopsTheRunAndEndsTheWindowByItOnceTheRunHasWoundDown) {
+    EXPECT_EXIT(
+        {
+            std::atomic<bool> begun{false};
+            start([&](const RunRequest&, RunProgress* p) {
+                begun = true;
+                if (!hold_until_stopped(*p)) std::_Exit(3);
+                return stopped_report();
+            });
+            while (!begun) std::this_thread::sleep_for(1ms);
+            std::raise(SIGTERM);
+            if (wait_for_ended()) std::_Exit(4);  // the run's thread ends the process first
+            std::_Exit(5);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+}
+#endif
 
 }  // namespace

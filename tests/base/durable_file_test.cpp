@@ -358,12 +358,15 @@ TEST(CommitBatch, AFailedWriteIsReportedAtOnceAndNotHeld) {
 
 #ifndef _WIN32
 // (Windows runs a death test's body again in a new process, with a folder of its own.)
-TEST(CommitBatchDeathTest, FinishedFilesAreStillCommittedWhenTheProcessExits) {
+TEST(CommitBatchDeathTest, FinishedFilesAreStillCommittedWhenTheProcessExitsAndOthersRemoved) {
     TempDir dir;
     EXPECT_EXIT(
         {
             CommitBatch batch;
             (void)write_into(batch, dir.file("done.bmp"), Bytes(1234, 'd'));
+            DurableFile writing;
+            (void)writing.create(dir.file("writing.bmp"));
+            writing.write("w", 1);
             std::exit(1);  // as a fatal allocation failure part-way through a run ends it
         },
         ::testing::ExitedWithCode(1), "");

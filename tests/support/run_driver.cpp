@@ -14,7 +14,14 @@
 
 #include <cwchar>
 #else
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+extern char** environ;
 #endif
 
 std::string shell_quote(const std::string& s) {
@@ -145,7 +152,160 @@ Outcome run(const TempDir& dir, const std::string& exe, const std::vector<std::s
     return o;
 }
 
+// Reads a program's standard error into *err until a whole line holding marker has come
+// (true) or the program closed the stream (false). read_some returns a count, 0 at the end.
+bool read_until_marker(const std::function<long(char*, std::size_t)>& read_some, std::string* err,
+                       const std::string& marker) {
+    char buffer[4096];
+    for (;;) {
+        const std::size_t at = err->find(marker);
+        if (at != std::string::npos && err->find('\n', at) != std::string::npos) return true;
+        const long n = read_some(buffer, sizeof buffer);
+        if (n <= 0) return false;
+        err->append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+#ifdef _WIN32
+BOOL WINAPI survive_ctrl_c(DWORD) {
+    return TRUE;
+}
+#endif
+
 }  // namespace
+
+#ifdef _WIN32
+Interrupted interrupt_program(const std::string& exe, const std::vector<std::string>& args,
+                              const std::map<std::string, std::string>& env,
+                              const std::string& marker, const std::vector<int>& signals,
+                              const std::function<void()>& at_marker) {
+    Interrupted r;
+    // A Ctrl-C reaches every process of a console: a new one holds this test and the program
+    // only, never the test's caller.
+    FreeConsole();
+    if (!AllocConsole()) {
+        ADD_FAILURE() << "no console of its own: error " << GetLastError();
+        return r;
+    }
+    SetConsoleCtrlHandler(survive_ctrl_c, TRUE);
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    CreatePipe(&read_end, &write_end, &inherit, 0);
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    HANDLE in = inheritable_file("NUL", false);
+    HANDLE out = inheritable_file("NUL", true);
+    STARTUPINFOW start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = in;
+    start.hStdOutput = out;
+    start.hStdError = write_end;
+    const std::wstring program = utf8_to_wide(exe);
+    std::wstring command = windows_quote(program);
+    for (const std::string& a : args) command += L" " + windows_quote(utf8_to_wide(a));
+    std::vector<wchar_t> environment = environment_with(env);
+    PROCESS_INFORMATION process = {};
+    // In the test's console (no CREATE_NO_WINDOW), so that its Ctrl-C reaches the program.
+    const bool started =
+        CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE,
+                       CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &start, &process);
+    CloseHandle(write_end);
+    CloseHandle(in);
+    CloseHandle(out);
+    if (started) {
+        auto read_some = [read_end](char* buffer, std::size_t n) -> long {
+            DWORD done = 0;
+            if (!ReadFile(read_end, buffer, static_cast<DWORD>(n), &done, nullptr)) return 0;
+            return static_cast<long>(done);
+        };
+        r.marker_seen = read_until_marker(read_some, &r.err, marker);
+        if (r.marker_seen) {
+            if (at_marker) at_marker();
+            for (std::size_t i = 0; i < signals.size(); ++i)
+                GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+        }
+        char buffer[4096];
+        for (long n; (n = read_some(buffer, sizeof buffer)) > 0;)
+            r.err.append(buffer, static_cast<std::size_t>(n));
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        r.status = static_cast<int>(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else {
+        ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+    }
+    CloseHandle(read_end);
+    SetConsoleCtrlHandler(survive_ctrl_c, FALSE);
+    FreeConsole();
+    r.err = without_carriage_returns(r.err);
+    return r;
+}
+#else
+Interrupted interrupt_program(const std::string& exe, const std::vector<std::string>& args,
+                              const std::map<std::string, std::string>& env,
+                              const std::string& marker, const std::vector<int>& signals,
+                              const std::function<void()>& at_marker) {
+    Interrupted r;
+    // Everything the child needs is made before the fork: after it only exec may follow.
+    std::vector<std::string> strings = {exe};
+    strings.insert(strings.end(), args.begin(), args.end());
+    const std::size_t first_variable = strings.size();
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (env.count(entry.substr(0, entry.find('='))) == 0) strings.push_back(entry);
+    }
+    for (const auto& [name, value] : env) strings.push_back(name + "=" + value);
+    std::vector<char*> argv, envp;
+    for (std::size_t i = 0; i < strings.size(); ++i)
+        (i < first_variable ? argv : envp).push_back(&strings[i][0]);
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "no pipe";
+        return r;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 2);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execve(exe.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    auto read_some = [&fds](char* buffer, std::size_t n) -> long {
+        ssize_t done;
+        do done = read(fds[0], buffer, n);
+        while (done < 0 && errno == EINTR);
+        return static_cast<long>(done);
+    };
+    int status = 0;
+    bool ended = false;
+    r.marker_seen = read_until_marker(read_some, &r.err, marker);
+    if (r.marker_seen) {
+        kill(pid, SIGSTOP);
+        // Held once waitpid says so, unless it ended first.
+        waitpid(pid, &status, WUNTRACED);
+        ended = !WIFSTOPPED(status);
+        if (!ended) {
+            if (at_marker) at_marker();
+            for (int sig : signals) kill(pid, sig);
+            kill(pid, SIGCONT);
+        }
+    }
+    char buffer[4096];
+    for (long n; (n = read_some(buffer, sizeof buffer)) > 0;)
+        r.err.append(buffer, static_cast<std::size_t>(n));
+    close(fds[0]);
+    if (!ended) waitpid(pid, &status, 0);
+    if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+    if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
+    return r;
+}
+#endif
 
 #ifdef _WIN32
 std::wstring windows_quote(const std::wstring& arg) {
