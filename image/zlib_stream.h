@@ -1,0 +1,28 @@
+#pragma once
+// zlib streams (a two-byte header, deflate data, the Adler-32 of what they hold) as PNG's
+// compressed chunks carry them, without any library, so that a colour profile is read and
+// written alike on every platform: inflating a stream into at most a given number of bytes, and
+// writing bytes as a stream of stored (uncompressed) deflate blocks.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The Adler-32 of zlib: sums modulo 65521, starting from adler (1 for no bytes yet).
+std::uint32_t adler32_of(const std::uint8_t* bytes, std::size_t count, std::uint32_t adler = 1);
+
+enum class InflateResult {
+    ok,
+    damaged,    // a header, block or code the format does not allow, or a wrong Adler-32
+    cut_short,  // the stream ends before its last block, or before its checksum
+    too_large,  // it holds more than most_bytes
+};
+
+// Inflates the zlib stream data[0 .. size) into *out (replaced), reading nothing outside it and
+// writing at most most_bytes. Bytes after the checksum are ignored. On failure *out is empty.
+InflateResult zlib_inflate(const std::uint8_t* data, std::size_t size, std::size_t most_bytes,
+                           std::vector<std::uint8_t>* out);
+
+// bytes as a zlib stream of stored deflate blocks (65535 bytes each at most): about 5 bytes
+// more than they are, and valid for every reader.
+std::vector<std::uint8_t> zlib_stored(const std::uint8_t* bytes, std::size_t count);
