@@ -47,8 +47,8 @@ Status make_upright(const std::string& name, std::size_t size, const DecodeLimit
     if (orientation >= kOrientTransposed) {
         const std::uint64_t plane =
             static_cast<std::uint64_t>(pic->width) * static_cast<std::uint64_t>(pic->height);
-        Status st =
-            check_decode_size(name, pic->width, pic->height, pic->has_alpha(), size + plane, limits);
+        Status st = check_decode_size(name, pic->width, pic->height, pic->has_alpha(), size + plane,
+                                      limits);
         if (!st.ok()) return st;
     }
     orient_planes(orientation, pic);

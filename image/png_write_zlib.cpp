@@ -18,6 +18,7 @@
 #include "base/parallel.h"
 #include "image/codecs.h"
 #include "image/png_chunks.h"
+#include "image/zlib_stream.h"
 
 namespace {
 
@@ -38,12 +39,11 @@ struct Band {
     std::vector<std::uint8_t> deflated;
     std::uint32_t adler = 1;
     std::size_t filtered_bytes = 0;
-    bool failed = false;
 };
 
 // Rows t0 .. t0 + count - 1 filtered and compressed into *band, the last band of the picture
 // final. rows and filtered are the caller's buffers of count rows.
-void compress_band(const Planes& p, std::size_t t0, std::size_t count, bool last, z_stream* z,
+void compress_band(const Planes& p, std::size_t t0, std::size_t count, bool last,
                    std::vector<std::uint8_t>* rows, std::vector<std::uint8_t>* filtered,
                    Band* band) {
     const std::size_t ch = static_cast<std::size_t>(p.channels);
@@ -65,36 +65,22 @@ void compress_band(const Planes& p, std::size_t t0, std::size_t count, bool last
     band->filtered_bytes = count * (stride + 1);
     band->adler = static_cast<std::uint32_t>(
         adler32(1, filtered->data(), static_cast<uInt>(band->filtered_bytes)));
-    band->deflated.resize(deflateBound(z, static_cast<uLong>(band->filtered_bytes)) + 16);
-    z->next_in = filtered->data();
-    z->avail_in = static_cast<uInt>(band->filtered_bytes);
-    z->next_out = band->deflated.data();
-    z->avail_out = static_cast<uInt>(band->deflated.size());
-    const int flushed = deflate(z, last ? Z_FINISH : Z_SYNC_FLUSH);
-    band->failed =
-        z->avail_in != 0 || flushed == Z_STREAM_ERROR || (last && flushed != Z_STREAM_END);
-    band->deflated.resize(band->deflated.size() - z->avail_out);
+    band->deflated.clear();
+    deflate_huffman_only(filtered->data(), band->filtered_bytes, last, &band->deflated);
 }
 
-// Bands begin .. end - 1 of a round, on one thread with one compressor.
+// Bands begin .. end - 1 of a round, on one thread.
 void compress_bands(const Planes& p, std::size_t first_row, std::size_t begin, std::size_t end,
                     Band* bands) {
     const std::size_t h = static_cast<std::size_t>(p.height);
     const std::size_t stride =
         static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.channels);
     std::vector<std::uint8_t> rows(kBandRows * stride), filtered(kBandRows * (stride + 1));
-    z_stream z{};
-    // Raw deflate: the zlib header and checksum are the caller's, for the bands together.
-    if (deflateInit2(&z, 1, Z_DEFLATED, -15, 9, Z_HUFFMAN_ONLY) != Z_OK) {
-        for (std::size_t b = begin; b < end; ++b) bands[b].failed = true;
-        return;
-    }
     for (std::size_t b = begin; b < end; ++b) {
         const std::size_t t0 = first_row + b * kBandRows;
         const std::size_t count = std::min(kBandRows, h - t0);
-        compress_band(p, t0, count, t0 + count == h, &z, &rows, &filtered, &bands[b]);
+        compress_band(p, t0, count, t0 + count == h, &rows, &filtered, &bands[b]);
     }
-    deflateEnd(&z);
 }
 
 struct Piece {
@@ -188,7 +174,6 @@ Status encode_png(const std::string& display_name, int width, int height, const 
         });
         for (std::size_t b = 0; b < count; ++b) {
             const Band& band = bands[b];
-            if (band.failed) return failed(display_name, "the compressor failed");
             adler = static_cast<std::uint32_t>(
                 adler32_combine(adler, band.adler, static_cast<z_off_t>(band.filtered_bytes)));
             // The stream's header before the first band, its checksum after the last.

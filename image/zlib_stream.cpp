@@ -1,6 +1,8 @@
 #include "image/zlib_stream.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -169,7 +171,196 @@ InflateResult dynamic_codes(BitReader* in, Huffman* lengths, Huffman* distances)
     return InflateResult::ok;
 }
 
+// Bits in the order deflate packs them, into a byte vector sized beforehand for the most they
+// can come to (room() says how many bytes that is for a count of bytes coded).
+class BitWriter {
+   public:
+    explicit BitWriter(std::vector<std::uint8_t>* out) : out_(out), at_(out->size()) {}
+    ~BitWriter() { out_->resize(at_); }
+    void room(std::size_t bytes) {
+        if (out_->size() < at_ + bytes) out_->resize(at_ + bytes);
+    }
+    // v holds n bits (n at most 32), the first to go in its lowest bit.
+    void put(std::uint64_t v, int n) {
+        bits_ |= v << count_;
+        count_ += n;
+        if (count_ >= 32) {
+            const std::uint8_t word[4] = {
+                static_cast<std::uint8_t>(bits_), static_cast<std::uint8_t>(bits_ >> 8),
+                static_cast<std::uint8_t>(bits_ >> 16), static_cast<std::uint8_t>(bits_ >> 24)};
+            std::memcpy(out_->data() + at_, word, 4);
+            at_ += 4;
+            bits_ >>= 32;
+            count_ -= 32;
+        }
+    }
+    // Pads with zero bits to a byte boundary and writes what is held.
+    void flush() {
+        room(8);
+        while (count_ > 0) {
+            (*out_)[at_++] = static_cast<std::uint8_t>(bits_);
+            bits_ >>= 8;
+            count_ = count_ > 8 ? count_ - 8 : 0;
+        }
+        bits_ = 0;
+    }
+    void bytes(const std::uint8_t* b, std::size_t n) {
+        room(n);
+        std::memcpy(out_->data() + at_, b, n);
+        at_ += n;
+    }
+
+   private:
+    std::vector<std::uint8_t>* out_;
+    std::size_t at_;  // the bytes written
+    std::uint64_t bits_ = 0;
+    int count_ = 0;
+};
+
+// Code lengths of at most most_bits for the symbols of freq[0 .. n) (those of frequency 0 get
+// none), by Huffman's construction; when a code comes out too long, the frequencies are halved
+// (none below 1) and the code built again, which flattens it at a tiny cost.
+void code_lengths(const std::uint32_t* freq, int n, int most_bits, std::uint8_t* lengths) {
+    std::vector<std::uint64_t> f(freq, freq + n);
+    for (;;) {
+        // Nodes: leaves 0 .. n - 1, then the inner ones; parent[] links them up.
+        std::vector<int> order;
+        for (int s = 0; s < n; ++s)
+            if (f[static_cast<std::size_t>(s)] > 0) order.push_back(s);
+        for (int s = 0; s < n; ++s) lengths[s] = 0;
+        if (order.size() == 1) {
+            lengths[order[0]] = 1;
+            return;
+        }
+        if (order.empty()) return;
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            return f[static_cast<std::size_t>(a)] < f[static_cast<std::size_t>(b)] ||
+                   (f[static_cast<std::size_t>(a)] == f[static_cast<std::size_t>(b)] && a < b);
+        });
+        // Two queues: the leaves by frequency and the inner nodes as they are made, which come
+        // out in order of frequency too.
+        std::vector<std::uint64_t> weight(2 * static_cast<std::size_t>(n));
+        std::vector<int> parent(2 * static_cast<std::size_t>(n), -1);
+        for (int s = 0; s < n; ++s)
+            weight[static_cast<std::size_t>(s)] = f[static_cast<std::size_t>(s)];
+        std::size_t leaf = 0, inner = static_cast<std::size_t>(n),
+                    made = static_cast<std::size_t>(n);
+        auto smallest = [&]() {
+            if (leaf < order.size() &&
+                (inner == made || weight[static_cast<std::size_t>(order[leaf])] <= weight[inner]))
+                return static_cast<std::size_t>(order[leaf++]);
+            return inner++;
+        };
+        for (std::size_t joins = order.size() - 1; joins > 0; --joins) {
+            const std::size_t a = smallest(), b = smallest();
+            weight[made] = weight[a] + weight[b];
+            parent[a] = parent[b] = static_cast<int>(made);
+            ++made;
+        }
+        // Depths from the root (the last node made) down: a parent is made after its children.
+        std::vector<int> depth(made, 0);
+        for (std::size_t i = made - 1; i-- > 0;)
+            if (parent[i] >= 0) depth[i] = depth[static_cast<std::size_t>(parent[i])] + 1;
+        bool fits = true;
+        for (int s : order) {
+            lengths[s] = static_cast<std::uint8_t>(depth[static_cast<std::size_t>(s)]);
+            fits = fits && depth[static_cast<std::size_t>(s)] <= most_bits;
+        }
+        if (fits) return;
+        for (std::uint64_t& v : f)
+            if (v > 0) v = (v + 1) / 2;
+    }
+}
+
+// The canonical codes of lengths[0 .. n), bit-reversed, as deflate sends them lowest bit first.
+void canonical_codes(const std::uint8_t* lengths, int n, std::uint16_t* codes) {
+    std::array<std::uint16_t, kMostCodeBits + 2> count{}, next{};
+    for (int s = 0; s < n; ++s) ++count[lengths[s]];
+    count[0] = 0;
+    int code = 0;
+    for (int len = 1; len <= kMostCodeBits; ++len) {
+        code = (code + count[len - 1]) << 1;
+        next[len] = static_cast<std::uint16_t>(code);
+    }
+    for (int s = 0; s < n; ++s) {
+        const int len = lengths[s];
+        if (len == 0) continue;
+        const int c = next[len]++;
+        int reversed = 0;
+        for (int i = 0; i < len; ++i) reversed |= ((c >> i) & 1) << (len - 1 - i);
+        codes[s] = static_cast<std::uint16_t>(reversed);
+    }
+}
+
+// One dynamic block of bytes[0 .. count) as literals and the end-of-block code.
+void huffman_block(const std::uint8_t* bytes, std::size_t count, bool last, BitWriter* out) {
+    constexpr int kSymbols = 257;  // the bytes and end-of-block
+    std::uint32_t freq[kSymbols] = {};
+    for (std::size_t i = 0; i < count; ++i) ++freq[bytes[i]];
+    freq[256] = 1;
+    std::uint8_t lengths[kSymbols + 2];
+    code_lengths(freq, kSymbols, kMostCodeBits, lengths);
+    // Two distance codes of one bit, never used: what every decoder takes for "no distances".
+    lengths[kSymbols] = lengths[kSymbols + 1] = 1;
+    // The lengths themselves, each sent as a code-length symbol of its own (no runs): at most a
+    // few hundred bits a block.
+    std::uint32_t length_freq[19] = {};
+    for (std::uint8_t l : lengths) ++length_freq[l];
+    std::uint8_t length_lengths[19];
+    code_lengths(length_freq, 19, 7, length_lengths);
+    std::uint16_t length_codes[19] = {};
+    canonical_codes(length_lengths, 19, length_codes);
+    static constexpr std::uint8_t kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                11, 4,  12, 3, 13, 2, 14, 1, 15};
+    // The header at most 17 + 19 * 3 + 259 * 7 bits, each byte at most 15 bits.
+    out->room(300 + count * 2);
+    int hclen = 19;
+    while (hclen > 4 && length_lengths[kOrder[hclen - 1]] == 0) --hclen;
+    out->put(last ? 1 : 0, 1);
+    out->put(2, 2);               // dynamic codes
+    out->put(kSymbols - 257, 5);  // HLIT
+    out->put(2 - 1, 5);           // HDIST
+    out->put(static_cast<std::uint64_t>(hclen - 4), 4);
+    for (int i = 0; i < hclen; ++i) out->put(length_lengths[kOrder[i]], 3);
+    for (std::uint8_t l : lengths) out->put(length_codes[l], length_lengths[l]);
+    std::uint16_t codes[kSymbols] = {};
+    canonical_codes(lengths, kSymbols, codes);
+    // Each code with its length in one word, so the loop looks up once per byte.
+    std::uint32_t table[kSymbols];
+    for (int s = 0; s < kSymbols; ++s)
+        table[s] = static_cast<std::uint32_t>(codes[s]) << 8 | lengths[s];
+    std::size_t i = 0;
+    // Two codes of at most 15 bits per put.
+    for (; i + 1 < count; i += 2) {
+        const std::uint32_t a = table[bytes[i]], b = table[bytes[i + 1]];
+        const int la = static_cast<int>(a & 0xFF);
+        out->put(static_cast<std::uint64_t>(a >> 8) | static_cast<std::uint64_t>(b >> 8) << la,
+                 la + static_cast<int>(b & 0xFF));
+    }
+    if (i < count) out->put(table[bytes[i]] >> 8, static_cast<int>(table[bytes[i]] & 0xFF));
+    out->put(table[256] >> 8, static_cast<int>(table[256] & 0xFF));
+}
+
 }  // namespace
+
+void deflate_huffman_only(const std::uint8_t* bytes, std::size_t count, bool last,
+                          std::vector<std::uint8_t>* out) {
+    BitWriter bits(out);
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min(kHuffmanBlockBytes, count - at);
+        huffman_block(bytes + at, n, last && at + n == count, &bits);
+        at += n;
+    } while (at < count);
+    if (!last) {
+        // An empty stored block: its header, then to the byte boundary, then 0 and ~0.
+        bits.put(0, 3);
+        bits.flush();
+        const std::uint8_t empty[4] = {0, 0, 0xFF, 0xFF};
+        bits.bytes(empty, 4);
+    }
+    bits.flush();
+}
 
 std::uint32_t adler32_of(const std::uint8_t* bytes, std::size_t count, std::uint32_t adler) {
     std::uint32_t a = adler & 0xFFFFu, b = adler >> 16;

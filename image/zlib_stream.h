@@ -2,7 +2,8 @@
 // zlib streams (a two-byte header, deflate data, the Adler-32 of what they hold) as PNG's
 // compressed chunks carry them, without any library, so that a colour profile is read and
 // written alike on every platform: inflating a stream into at most a given number of bytes, and
-// writing bytes as a stream of stored (uncompressed) deflate blocks.
+// writing bytes as a stream of stored (uncompressed) deflate blocks. And the deflate data of
+// the Linux PNG writer: Huffman codes alone, fast enough to keep up with the methods.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,16 @@ enum class InflateResult {
 // writing at most most_bytes. Bytes after the checksum are ignored. On failure *out is empty.
 InflateResult zlib_inflate(const std::uint8_t* data, std::size_t size, std::size_t most_bytes,
                            std::vector<std::uint8_t>* out);
+
+// Appends bytes to *out as deflate blocks of Huffman codes alone (no matches), one code per
+// block of at most kHuffmanBlockBytes, fitted to that block's bytes. The last block is final
+// when last is set; otherwise an empty stored block ends the data on a byte boundary (a sync
+// flush), so that the data of several calls, joined in order with only the last one's last,
+// are one deflate stream. On filtered photographs it keeps nearly all that matching would
+// save, since their exact repeats are few.
+inline constexpr std::size_t kHuffmanBlockBytes = 64u << 10;
+void deflate_huffman_only(const std::uint8_t* bytes, std::size_t count, bool last,
+                          std::vector<std::uint8_t>* out);
 
 // bytes as a zlib stream of stored deflate blocks (65535 bytes each at most): about 5 bytes
 // more than they are, and valid for every reader.
