@@ -1,8 +1,8 @@
 #include "image/zlib_stream.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -42,15 +42,15 @@ constexpr int kMostCodeBits = 15;
 // A canonical Huffman code, decoded a bit at a time: for each length, how many codes and the
 // symbols in order.
 struct Huffman {
-    std::array<std::uint16_t, kMostCodeBits + 1> counts{};
-    std::array<std::uint16_t, 288> symbols{};
+    std::uint16_t counts[kMostCodeBits + 1] = {};
+    std::uint16_t symbols[288] = {};
 };
 
 // Builds the code of lengths[0 .. n); false when the lengths over-subscribe the code. An
 // incomplete code is allowed (a single distance code is common); a missing code is then an
 // error when met.
 bool build(const std::uint8_t* lengths, int n, Huffman* h) {
-    h->counts.fill(0);
+    std::fill(std::begin(h->counts), std::end(h->counts), std::uint16_t{0});
     for (int s = 0; s < n; ++s) ++h->counts[lengths[s]];
     h->counts[0] = 0;
     int left = 1;
@@ -58,7 +58,7 @@ bool build(const std::uint8_t* lengths, int n, Huffman* h) {
         left = 2 * left - h->counts[len];
         if (left < 0) return false;
     }
-    std::array<std::uint16_t, kMostCodeBits + 1> offsets{};
+    std::uint16_t offsets[kMostCodeBits + 1] = {};
     for (int len = 1; len < kMostCodeBits; ++len)
         offsets[len + 1] = static_cast<std::uint16_t>(offsets[len] + h->counts[len]);
     for (int s = 0; s < n; ++s)
@@ -274,7 +274,7 @@ void code_lengths(const std::uint32_t* freq, int n, int most_bits, std::uint8_t*
 
 // The canonical codes of lengths[0 .. n), bit-reversed, as deflate sends them lowest bit first.
 void canonical_codes(const std::uint8_t* lengths, int n, std::uint16_t* codes) {
-    std::array<std::uint16_t, kMostCodeBits + 2> count{}, next{};
+    std::uint16_t count[kMostCodeBits + 2] = {}, next[kMostCodeBits + 2] = {};
     for (int s = 0; s < n; ++s) ++count[lengths[s]];
     count[0] = 0;
     int code = 0;
