@@ -24,9 +24,14 @@ namespace {
 
 constexpr int kSubFilter = 1;
 
-// Rows per band, a multiple of the rows interleave_rows gathers at once; a band of a
-// 3840-pixel RGB picture is about 0.7 MB of samples.
-constexpr std::size_t kBandRows = 2 * RowsToPlanes::kGroup;
+// Rows per band: two groups of the rows interleave_rows gathers at once (a band of a
+// 3840-pixel RGB picture is about 0.7 MB of samples), fewer for rows so long that a band would
+// pass kMostBandBytes, so that the bands of a round stay a few MB whatever the width.
+constexpr std::size_t kMostBandBytes = 1u << 20;
+std::size_t band_rows(std::size_t stride) {
+    const std::size_t rows = kMostBandBytes / stride;
+    return rows < 1 ? 1 : rows > 2 * RowsToPlanes::kGroup ? 2 * RowsToPlanes::kGroup : rows;
+}
 
 struct Planes {
     int width, height;
@@ -75,10 +80,11 @@ void compress_bands(const Planes& p, std::size_t first_row, std::size_t begin, s
     const std::size_t h = static_cast<std::size_t>(p.height);
     const std::size_t stride =
         static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.channels);
-    std::vector<std::uint8_t> rows(kBandRows * stride), filtered(kBandRows * (stride + 1));
+    const std::size_t band = band_rows(stride);
+    std::vector<std::uint8_t> rows(band * stride), filtered(band * (stride + 1));
     for (std::size_t b = begin; b < end; ++b) {
-        const std::size_t t0 = first_row + b * kBandRows;
-        const std::size_t count = std::min(kBandRows, h - t0);
+        const std::size_t t0 = first_row + b * band;
+        const std::size_t count = std::min(band, h - t0);
         compress_band(p, t0, count, t0 + count == h, &rows, &filtered, &bands[b]);
     }
 }
@@ -167,8 +173,10 @@ Status encode_png(const std::string& display_name, int width, int height, const 
     std::vector<Band> bands(per_round);
     std::uint32_t adler = 1;
     const std::uint8_t zlib_header[2] = {0x78, 0x01};  // deflate, 32 KiB window, fastest
-    for (std::size_t row = 0; row < h; row += per_round * kBandRows) {
-        const std::size_t count = std::min(per_round, (h - row + kBandRows - 1) / kBandRows);
+    const std::size_t rows =
+        band_rows(static_cast<std::size_t>(width) * static_cast<std::size_t>(p.channels));
+    for (std::size_t row = 0; row < h; row += per_round * rows) {
+        const std::size_t count = std::min(per_round, (h - row + rows - 1) / rows);
         parallel_for(count, 1, [&](std::size_t b, std::size_t e) {
             compress_bands(p, row, b, e, bands.data());
         });
@@ -178,7 +186,7 @@ Status encode_png(const std::string& display_name, int width, int height, const 
                 adler32_combine(adler, band.adler, static_cast<z_off_t>(band.filtered_bytes)));
             // The stream's header before the first band, its checksum after the last.
             const bool first = row == 0 && b == 0;
-            const bool last = row + (b + 1) * kBandRows >= h;
+            const bool last = row + (b + 1) * rows >= h;
             std::uint8_t check[4];
             for (int i = 0; i < 4; ++i) check[i] = static_cast<std::uint8_t>(adler >> (24 - 8 * i));
             if (!out.chunk("IDAT", {{zlib_header, first ? 2u : 0u},

@@ -232,6 +232,15 @@ std::vector<std::uint8_t> encoded(const TestPicture& pic, const PictureMeta& col
     return file;
 }
 
+TEST(EncodePng, ATallPictureInManyBandsAndRoundsReadsBackTheSame) {
+    // 1100 rows: bands of 64 rows, more than one round of them on any machine.
+    const TestPicture pic = random_picture(23, 1100, 12);
+    const std::vector<std::uint8_t> file = encoded(pic, PictureMeta{});
+    PlanarPicture got;
+    ASSERT_TRUE(decode_png(file.data(), file.size(), "out.png", DecodeLimits{}, &got).ok());
+    EXPECT_TRUE(same_colour_planes(got, expected_planes(pic)));
+}
+
 TEST(EncodePng, CarriesTheProfileUnchangedOrElseSrgbGammaAndChromaticities) {
     const TestPicture pic = random_picture(6, 5, 9);
     PictureMeta with_profile;
