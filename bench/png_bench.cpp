@@ -4,7 +4,8 @@
 // The picture is the 24-bit BMP named by ENLARGE3_PNG_BENCH_BMP (a real enlargement, e.g.
 // input B's Lanczos-3 result from bench/compare.sh), or else a smooth synthetic one with
 // sensor-like noise; ENLARGE3_PNG_BENCH_INPUT names the input the method enlarges to the
-// picture's size (input B). Run a Release build: build-bench/bench/png_bench
+// picture's size (input B). Run a Release build with ENLARGE3_THREADS=1 to compare the work:
+// build-bench/bench/png_bench
 
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>
@@ -24,7 +25,7 @@ namespace {
 
 struct Picture {
     PlanarPicture planes;
-    std::vector<png_byte> rows;           // the same, interleaved RGB from the top
+    std::vector<png_byte> rows;  // the same, interleaved RGB from the top
     std::vector<std::uint8_t> by_row[3];  // the planes row by row, as the kernel methods give them
 };
 
@@ -40,25 +41,19 @@ const Picture& picture() {
             for (int x = 0; x < w; ++x)
                 for (int y = 0; y < h; ++y) {
                     const double u = x / 300.0, v = y / 200.0;
-                    const double base =
-                        128 + 60 * std::sin(u) * std::cos(v) + 30 * std::sin(3.1 * u + v);
-                    const std::size_t i =
-                        static_cast<std::size_t>(x) * h + static_cast<std::size_t>(y);
+                    const double base = 128 + 60 * std::sin(u) * std::cos(v) + 30 * std::sin(3.1 * u + v);
+                    const std::size_t i = static_cast<std::size_t>(x) * h + static_cast<std::size_t>(y);
                     p.planes.red[i] = static_cast<std::uint8_t>(std::lround(base + noise(rng)));
-                    p.planes.green[i] =
-                        static_cast<std::uint8_t>(std::lround(0.8 * base + noise(rng)));
-                    p.planes.blue[i] =
-                        static_cast<std::uint8_t>(std::lround(0.6 * base + 40 + noise(rng)));
+                    p.planes.green[i] = static_cast<std::uint8_t>(std::lround(0.8 * base + noise(rng)));
+                    p.planes.blue[i] = static_cast<std::uint8_t>(std::lround(0.6 * base + 40 + noise(rng)));
                 }
         }
-        const std::uint8_t* planes[3] = {p.planes.red.get(), p.planes.green.get(),
-                                         p.planes.blue.get()};
-        p.rows.resize(3 * static_cast<std::size_t>(p.planes.width) *
-                      static_cast<std::size_t>(p.planes.height));
+        const std::uint8_t* planes[3] = {p.planes.red.get(), p.planes.green.get(), p.planes.blue.get()};
+        p.rows.resize(3 * static_cast<std::size_t>(p.planes.width) * static_cast<std::size_t>(p.planes.height));
         interleave_rows(planes, 3, p.planes.width, p.planes.height, PlaneOrder::by_column, 0,
                         static_cast<std::size_t>(p.planes.height), p.rows.data(),
                         3 * static_cast<std::ptrdiff_t>(p.planes.width));
-        for (int c = 0; c < 3; ++c)
+        for (std::size_t c = 0; c < 3; ++c)
             for (std::size_t i = c; i < p.rows.size(); i += 3) p.by_row[c].push_back(p.rows[i]);
         return p;
     }();
@@ -75,10 +70,10 @@ void report(benchmark::State& state, std::size_t bytes) {
 // methods).
 void ToolWriter(benchmark::State& state, PlaneOrder order) {
     const Picture& p = picture();
-    const bool rows = order == PlaneOrder::by_row;
-    const std::uint8_t* red = rows ? p.by_row[0].data() : p.planes.red.get();
-    const std::uint8_t* green = rows ? p.by_row[1].data() : p.planes.green.get();
-    const std::uint8_t* blue = rows ? p.by_row[2].data() : p.planes.blue.get();
+    const bool by_row = order == PlaneOrder::by_row;
+    const std::uint8_t* red = by_row ? p.by_row[0].data() : p.planes.red.get();
+    const std::uint8_t* green = by_row ? p.by_row[1].data() : p.planes.green.get();
+    const std::uint8_t* blue = by_row ? p.by_row[2].data() : p.planes.blue.get();
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::vector<unsigned char> out;
@@ -94,11 +89,8 @@ void ToolWriter(benchmark::State& state, PlaneOrder order) {
     report(state, bytes);
 }
 BENCHMARK_CAPTURE(ToolWriter, ByColumn, PlaneOrder::by_column)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(ToolWriter, ByRow, PlaneOrder::by_row)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(ToolWriter, ByRow, PlaneOrder::by_row)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The yardstick: the Lanczos-3 method making the picture's size from the input.
 void Lanczos3Method(benchmark::State& state) {
@@ -185,38 +177,27 @@ void Libpng(benchmark::State& state, int level, int strategy, int filter) {
 // (Z_RLE: distance 1, which after the Up or Sub filter is where a photo's repeats are), and
 // no matches at all (Z_HUFFMAN_ONLY: entropy coding of the filtered bytes alone).
 BENCHMARK_CAPTURE(Libpng, Level1None, 1, Z_DEFAULT_STRATEGY, PNG_FILTER_NONE)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, Level1Sub, 1, Z_DEFAULT_STRATEGY, PNG_FILTER_SUB)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, Level1Up, 1, Z_DEFAULT_STRATEGY, PNG_FILTER_UP)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, Level1RleNone, 1, Z_RLE, PNG_FILTER_NONE)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, Level1RleSub, 1, Z_RLE, PNG_FILTER_SUB)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, Level1RleUp, 1, Z_RLE, PNG_FILTER_UP)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, HuffmanOnlyNone, 1, Z_HUFFMAN_ONLY, PNG_FILTER_NONE)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, HuffmanOnlySub, 1, Z_HUFFMAN_ONLY, PNG_FILTER_SUB)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, HuffmanOnlyUp, 1, Z_HUFFMAN_ONLY, PNG_FILTER_UP)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, HuffmanOnlyAverage, 1, Z_HUFFMAN_ONLY, PNG_FILTER_AVG)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Libpng, LibpngDefault, 6, Z_FILTERED, PNG_ALL_FILTERS)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

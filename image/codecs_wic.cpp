@@ -41,8 +41,8 @@ std::string wic_error_text(HRESULT hr) {
 }
 
 HRESULT wic_begin_frame(IWICImagingFactory* factory, const GUID& container,
-                        const wchar_t* option_name, const VARIANT& option, UINT width, UINT height,
-                        const WICPixelFormatGUID& format, WicEncoding* e) {
+                        const wchar_t* option_name, const VARIANT& option, UINT width,
+                        UINT height, const WICPixelFormatGUID& format, WicEncoding* e) {
     ComPtr<IPropertyBag2> options;
     HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, e->memory.put());
     if (SUCCEEDED(hr)) hr = factory->CreateEncoder(container, nullptr, e->encoder.put());
@@ -93,8 +93,10 @@ struct WideFormat {
 };
 
 const WideFormat kWideFormats[] = {
-    {&GUID_WICPixelFormat48bppRGB, 3, 0, 1, 2, -1},  {&GUID_WICPixelFormat48bppBGR, 3, 2, 1, 0, -1},
-    {&GUID_WICPixelFormat64bppRGBA, 4, 0, 1, 2, 3},  {&GUID_WICPixelFormat64bppBGRA, 4, 2, 1, 0, 3},
+    {&GUID_WICPixelFormat48bppRGB, 3, 0, 1, 2, -1},
+    {&GUID_WICPixelFormat48bppBGR, 3, 2, 1, 0, -1},
+    {&GUID_WICPixelFormat64bppRGBA, 4, 0, 1, 2, 3},
+    {&GUID_WICPixelFormat64bppBGRA, 4, 2, 1, 0, 3},
     {&GUID_WICPixelFormat16bppGray, 1, 0, 0, 0, -1},
 };
 
@@ -103,9 +105,9 @@ const WideFormat kWideFormats[] = {
 constexpr std::uint64_t kMostFrameBytesPerPixel = 8;
 
 Status damaged(const std::string& name, HRESULT hr) {
-    return Status::failure(
-        StatusCode::damaged,
-        "'" + name + "' is damaged: the system's decoder found " + wic_error_text(hr));
+    return Status::failure(StatusCode::damaged,
+                           "'" + name + "' is damaged: the system's decoder found " +
+                               wic_error_text(hr));
 }
 
 void wide_to_rgba(const WideFormat& f, const BYTE* src, int width, std::uint8_t* dst) {
@@ -123,11 +125,10 @@ void wide_to_rgba(const WideFormat& f, const BYTE* src, int width, std::uint8_t*
     }
 }
 
-Status decode_frame(const unsigned char* data, std::size_t size, const std::string& name, int width,
-                    int height, bool alpha, const GUID& container, const DecodeLimits& limits,
-                    PlanarPicture* out) {
-    const std::uint64_t pixels =
-        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+Status decode_frame(const unsigned char* data, std::size_t size, const std::string& name,
+                    int width, int height, bool alpha, const GUID& container,
+                    const DecodeLimits& limits, PlanarPicture* out) {
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     const std::uint64_t row_bytes = kMostFrameBytesPerPixel * static_cast<std::uint64_t>(width);
     const std::uint64_t working = size + kMostFrameBytesPerPixel * pixels +
                                   rows_per_group(height) * row_bytes +
@@ -144,10 +145,8 @@ Status decode_frame(const unsigned char* data, std::size_t size, const std::stri
     HRESULT hr = wic_factory(&factory);
     if (FAILED(hr))
         return Status::failure(StatusCode::unsupported,
-                               "'" + name +
-                                   "' cannot be read: the system's imaging component "
-                                   "is missing (" +
-                                   wic_error_text(hr) + ")");
+                               "'" + name + "' cannot be read: the system's imaging component "
+                                            "is missing (" + wic_error_text(hr) + ")");
     ComPtr<IWICStream> stream;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
@@ -159,8 +158,7 @@ Status decode_frame(const unsigned char* data, std::size_t size, const std::stri
         hr = factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                               decoder.put());
     if (SUCCEEDED(hr)) hr = decoder->GetContainerFormat(&found_container);
-    if (SUCCEEDED(hr) && !IsEqualGUID(found_container, container))
-        hr = WINCODEC_ERR_UNKNOWNIMAGEFORMAT;
+    if (SUCCEEDED(hr) && !IsEqualGUID(found_container, container)) hr = WINCODEC_ERR_UNKNOWNIMAGEFORMAT;
     if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, frame.put());
     UINT w = 0, h = 0;
     if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
@@ -183,8 +181,7 @@ Status decode_frame(const unsigned char* data, std::size_t size, const std::stri
         if (FAILED(hr)) return damaged(name, hr);
         source = converted.get();
     }
-    const UINT stride =
-        static_cast<UINT>(width) * (wide != nullptr ? 2u * static_cast<UINT>(wide->channels) : 4u);
+    const UINT stride = static_cast<UINT>(width) * (wide != nullptr ? 2u * static_cast<UINT>(wide->channels) : 4u);
 
     PlanarPicture pic;
     take_planes(width, height, alpha, &pic);
@@ -223,8 +220,8 @@ Status decode_png(const unsigned char* data, std::size_t size, const std::string
     if (facts.width > INT_MAX || facts.height > INT_MAX)
         return check_decode_size(display_name, facts.width, facts.height, false, 0, limits);
     return decode_frame(data, size, display_name, static_cast<int>(facts.width),
-                        static_cast<int>(facts.height), facts.transparency, GUID_ContainerFormatPng,
-                        limits, out);
+                        static_cast<int>(facts.height), facts.transparency,
+                        GUID_ContainerFormatPng, limits, out);
 }
 
 Status decode_jpeg(const unsigned char* data, std::size_t size, const std::string& display_name,
@@ -236,9 +233,7 @@ Status decode_jpeg(const unsigned char* data, std::size_t size, const std::strin
                         GUID_ContainerFormatJpeg, limits, out);
 }
 
-bool picture_codecs_built() {
-    return true;
-}
+bool picture_codecs_built() { return true; }
 
 namespace {
 
@@ -266,12 +261,12 @@ bool with_colour_chunks(const unsigned char* png, std::size_t size,
 
 }  // namespace
 
-Status encode_png(const std::string& display_name, int width, int height, const std::uint8_t* red,
-                  const std::uint8_t* green, const std::uint8_t* blue, const std::uint8_t* alpha,
-                  PlaneOrder order, const ByteSink& sink, const PictureMeta* colour) {
+Status encode_png(const std::string& display_name, int width, int height,
+                  const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                  const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink,
+                  const PictureMeta* colour) {
     const int channels = alpha != nullptr ? 4 : 3;
-    const std::uint64_t stride64 =
-        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(channels);
+    const std::uint64_t stride64 = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(channels);
     if (stride64 * rows_per_group(height) > UINT_MAX)
         return write_failed(display_name, "it is too wide for the system's encoder");
     const UINT stride = static_cast<UINT>(stride64);
@@ -289,10 +284,11 @@ Status encode_png(const std::string& display_name, int width, int height, const 
     filter.bVal = WICPngFilterSub;
     HRESULT hr = wic_factory(&factory);
     if (SUCCEEDED(hr))
-        hr = wic_begin_frame(
-            factory.get(), GUID_ContainerFormatPng, L"FilterOption", filter,
-            static_cast<UINT>(width), static_cast<UINT>(height),
-            alpha != nullptr ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR, &e);
+        hr = wic_begin_frame(factory.get(), GUID_ContainerFormatPng, L"FilterOption", filter,
+                             static_cast<UINT>(width), static_cast<UINT>(height),
+                             alpha != nullptr ? GUID_WICPixelFormat32bppBGRA
+                                              : GUID_WICPixelFormat24bppBGR,
+                             &e);
     // Rows in groups, blue, green, red (and alpha) per pixel.
     const std::uint8_t* planes[4] = {blue, green, red, alpha};
     const std::size_t h = static_cast<std::size_t>(height);
@@ -301,10 +297,12 @@ Status encode_png(const std::string& display_name, int width, int height, const 
         const std::size_t count = std::min<std::size_t>(RowsToPlanes::kGroup, h - t0);
         interleave_rows(planes, channels, width, height, order, t0, count, group.data(),
                         static_cast<std::ptrdiff_t>(stride));
-        hr = e.frame->WritePixels(static_cast<UINT>(count), stride,
-                                  stride * static_cast<UINT>(count), group.data());
+        hr = e.frame->WritePixels(static_cast<UINT>(count), stride, stride * static_cast<UINT>(count),
+                                  group.data());
     }
     bool kept = false;
+    // The colour chunks go in by the tool's hand: the encoder cannot write them under every
+    // Windows, nor under Wine.
     const std::vector<std::uint8_t> chunks =
         colour != nullptr ? png_colour_chunks(*colour, zlib_stored) : std::vector<std::uint8_t>();
     if (SUCCEEDED(hr))

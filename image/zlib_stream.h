@@ -34,6 +34,6 @@ inline constexpr std::size_t kHuffmanBlockBytes = 64u << 10;
 void deflate_huffman_only(const std::uint8_t* bytes, std::size_t count, bool last,
                           std::vector<std::uint8_t>* out);
 
-// bytes as a zlib stream of stored deflate blocks (65535 bytes each at most): about 5 bytes
-// more than they are, and valid for every reader.
+// bytes as a zlib stream of stored deflate blocks (65535 bytes each at most): 5 bytes more per
+// block and 6 for the stream, and valid for every reader.
 std::vector<std::uint8_t> zlib_stored(const std::uint8_t* bytes, std::size_t count);
