@@ -50,11 +50,10 @@ using ByteSink = std::function<bool(const unsigned char* bytes, std::size_t coun
 // picture_meta.h) when colour is not null. width and height are at least 1. display_name names
 // the file in messages: a sink that returns false gives write_failed.
 //
-// Linux: the tool's own writer (png_write_zlib.cpp): the Sub filter, zlib's Huffman-only
-// coding on all cores, the profile compressed at zlib's best. Windows: the system's PNG
-// encoder with the Sub filter, at a level of its own; the colour chunks, which it cannot write
-// under every Windows (nor under Wine), are put in by the tool after the encoder's header, the
-// profile in stored blocks (zlib_stored, image/zlib_stream.h).
+// Linux: the tool's own writer (png_write_zlib.cpp): the Sub filter, then deflate blocks of
+// Huffman codes alone (image/zlib_stream.h) on all cores. Windows: the system's PNG encoder
+// with the Sub filter, at a level of its own; the colour chunks are put in by the tool after
+// the encoder's header. The colour chunks are the same bytes on both.
 Status encode_png(const std::string& display_name, int width, int height,
                   const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
                   const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink,

@@ -12,7 +12,6 @@
 #include "image/jpeg_markers.h"
 #include "image/png_chunks.h"
 #include "image/wic.h"
-#include "image/zlib_stream.h"
 
 std::string wic_error_text(HRESULT hr) {
     switch (hr) {
@@ -301,10 +300,11 @@ Status encode_png(const std::string& display_name, int width, int height,
                                   group.data());
     }
     bool kept = false;
-    // The colour chunks go in by the tool's hand: the encoder cannot write them under every
-    // Windows, nor under Wine.
+    // The colour chunks go in by the tool's hand rather than through the encoder's colour
+    // contexts, so that they are the same bytes on every Windows and under Wine, whatever each
+    // encoder supports.
     const std::vector<std::uint8_t> chunks =
-        colour != nullptr ? png_colour_chunks(*colour, zlib_stored) : std::vector<std::uint8_t>();
+        colour != nullptr ? png_colour_chunks(*colour) : std::vector<std::uint8_t>();
     if (SUCCEEDED(hr))
         hr = wic_end_frame(
             &e,

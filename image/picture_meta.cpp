@@ -341,16 +341,14 @@ void orient_planes(int orientation, PlanarPicture* pic) {
     }
 }
 
-std::vector<std::uint8_t> png_colour_chunks(
-    const PictureMeta& meta,
-    std::vector<std::uint8_t> (*compress)(const std::uint8_t* bytes, std::size_t count)) {
+std::vector<std::uint8_t> png_colour_chunks(const PictureMeta& meta) {
     std::vector<std::uint8_t> chunks;
     if (!meta.icc.empty()) {
         const std::string name = meta.icc_name.empty() ? "ICC profile" : meta.icc_name;
         std::vector<std::uint8_t> body(name.begin(), name.end());
         body.push_back(0);  // the name's end
         body.push_back(0);  // compressed with deflate
-        const std::vector<std::uint8_t> z = compress(meta.icc.data(), meta.icc.size());
+        const std::vector<std::uint8_t> z = zlib_huffman_only(meta.icc.data(), meta.icc.size());
         body.insert(body.end(), z.begin(), z.end());
         put_chunk("iCCP", body.data(), body.size(), &chunks);
         return chunks;

@@ -84,8 +84,7 @@ void take_bmp_profile(std::vector<std::uint8_t> profile, const std::string& disp
 void orient_planes(int orientation, PlanarPicture* pic);
 
 // The PNG chunks (length, type, body, CRC, one after another) that carry meta's colour encoding
-// into a result: iCCP with the profile (compressed by compress, its name or "ICC profile"), or
-// without a profile sRGB, gAMA and cHRM as they came. Empty when there is none.
-std::vector<std::uint8_t> png_colour_chunks(
-    const PictureMeta& meta,
-    std::vector<std::uint8_t> (*compress)(const std::uint8_t* bytes, std::size_t count));
+// into a result, the same bytes on every platform: iCCP with the profile (zlib_huffman_only,
+// image/zlib_stream.h; under its name or "ICC profile"), or without a profile sRGB, gAMA and
+// cHRM as they came. Empty when there is none.
+std::vector<std::uint8_t> png_colour_chunks(const PictureMeta& meta);

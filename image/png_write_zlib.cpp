@@ -125,15 +125,6 @@ class ChunkWriter {
     const ByteSink& sink_;
 };
 
-std::vector<std::uint8_t> zlib_best(const std::uint8_t* bytes, std::size_t count) {
-    uLongf size = compressBound(static_cast<uLong>(count));
-    std::vector<std::uint8_t> out(size);
-    if (compress2(out.data(), &size, bytes, static_cast<uLong>(count), 9) != Z_OK)
-        die_no_memory("profile");
-    out.resize(size);
-    return out;
-}
-
 Status failed(const std::string& name, const char* why) {
     return Status::failure(StatusCode::write_failed, "cannot write '" + name + "': " + why);
 }
@@ -162,7 +153,7 @@ Status encode_png(const std::string& display_name, int width, int height, const 
     if (!out.raw(kPngSignature, sizeof kPngSignature) || !out.chunk("IHDR", {{ihdr, sizeof ihdr}}))
         return failed(display_name, lost);
     if (colour != nullptr) {
-        const std::vector<std::uint8_t> chunks = png_colour_chunks(*colour, zlib_best);
+        const std::vector<std::uint8_t> chunks = png_colour_chunks(*colour);
         if (!chunks.empty() && !out.raw(chunks.data(), chunks.size()))
             return failed(display_name, lost);
     }

@@ -433,21 +433,12 @@ InflateResult zlib_inflate(const std::uint8_t* data, std::size_t size, std::size
     return result;
 }
 
-std::vector<std::uint8_t> zlib_stored(const std::uint8_t* bytes, std::size_t count) {
-    std::vector<std::uint8_t> z = {0x78, 0x01};
-    std::size_t at = 0;
-    do {
-        const std::size_t n = count - at < 65535 ? count - at : 65535;
-        z.push_back(at + n == count ? 1 : 0);
-        z.push_back(static_cast<std::uint8_t>(n));
-        z.push_back(static_cast<std::uint8_t>(n >> 8));
-        z.push_back(static_cast<std::uint8_t>(~n));
-        z.push_back(static_cast<std::uint8_t>(~n >> 8));
-        z.insert(z.end(), bytes + at, bytes + at + n);
-        at += n;
-    } while (at < count);
+std::vector<std::uint8_t> zlib_huffman_only(const std::uint8_t* bytes, std::size_t count) {
+    std::vector<std::uint8_t> z(2);
+    z[0] = 0x78;  // deflate with a 32 KiB window
+    z[1] = 0x01;  // the fastest level; the header's check
+    deflate_huffman_only(bytes, count, true, &z);
     const std::uint32_t adler = adler32_of(bytes, count);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        z.push_back(static_cast<std::uint8_t>(adler >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8) z.push_back(static_cast<std::uint8_t>(adler >> shift));
     return z;
 }

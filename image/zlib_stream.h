@@ -2,8 +2,8 @@
 // zlib streams (a two-byte header, deflate data, the Adler-32 of what they hold) as PNG's
 // compressed chunks carry them, without any library, so that a colour profile is read and
 // written alike on every platform: inflating a stream into at most a given number of bytes, and
-// writing bytes as a stream of stored (uncompressed) deflate blocks. And the deflate data of
-// the Linux PNG writer: Huffman codes alone, fast enough to keep up with the methods.
+// deflating bytes by Huffman codes alone, which is also the image data of the Linux PNG writer,
+// fast enough to keep up with the methods.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +34,6 @@ inline constexpr std::size_t kHuffmanBlockBytes = 64u << 10;
 void deflate_huffman_only(const std::uint8_t* bytes, std::size_t count, bool last,
                           std::vector<std::uint8_t>* out);
 
-// bytes as a zlib stream of stored deflate blocks (65535 bytes each at most): 5 bytes more per
-// block and 6 for the stream, and valid for every reader.
-std::vector<std::uint8_t> zlib_stored(const std::uint8_t* bytes, std::size_t count);
+// bytes as a whole zlib stream of deflate_huffman_only's blocks: how a colour profile is
+// written into PNG results, the same bytes on every platform.
+std::vector<std::uint8_t> zlib_huffman_only(const std::uint8_t* bytes, std::size_t count);

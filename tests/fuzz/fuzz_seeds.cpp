@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <string>
 
-#include "image/zlib_stream.h"
-
 #include "tests/support/bmp_builder.h"
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/malformed.h"
@@ -99,7 +97,7 @@ void metadata(const std::string& dir) {
                    jpeg_with(jpeg, jpeg_exif(exif_tiff(o, o % 2 == 0))));
     }
     std::vector<std::uint8_t> iccp = {'p', 0, 0};
-    const std::vector<std::uint8_t> z = zlib_stored(profile.data(), profile.size());
+    const std::vector<std::uint8_t> z = zlib_stored(profile);
     iccp.insert(iccp.end(), z.begin(), z.end());
     write_file(dir + "/meta-png-iccp.png", png_with(pic, png_chunk("iCCP", iccp)));
     std::vector<std::uint8_t> colour = png_chunk("sRGB", {0});

@@ -137,7 +137,7 @@ TEST(PictureMeta, AProfileIsReadWholeFromEveryPlace) {
     const TestPicture pic = random_picture(4, 3, 2);
     const std::vector<std::uint8_t> jpeg = make_jpeg(pic, JpegLayout{});
     const std::vector<std::uint8_t> iccp =
-        joined({'W', 'i', 'd', 'e', 0, 0}, zlib_stored(profile.data(), profile.size()));
+        joined({'W', 'i', 'd', 'e', 0, 0}, zlib_stored(profile));
     const ProfileCase cases[] = {
         {"JPEG, one marker", jpeg_with(jpeg, jpeg_profile(profile, 65519))},
         {"JPEG, three markers in sequence", jpeg_with(jpeg, jpeg_profile(profile, 1100))},
@@ -169,7 +169,7 @@ TEST(PictureMeta, DamagedPartsAreReadAsAbsentWithOneLineEach) {
     auto iccp = [](const std::vector<std::uint8_t>& zlib) {
         return png_chunk("iCCP", joined({'P', 0, 0}, zlib));
     };
-    std::vector<std::uint8_t> z = zlib_stored(profile.data(), profile.size());
+    std::vector<std::uint8_t> z = zlib_stored(profile);
     std::vector<std::uint8_t> bad_check = z, cut = z;
     bad_check.back() ^= 1;
     cut.resize(cut.size() / 2);
@@ -357,7 +357,7 @@ TEST(ZlibStream, InflatesWhatZlibWritesAtEveryKindOfBlock) {
 
 TEST(ZlibStream, RefusesWhatItCannotInflateWithinItsBytes) {
     const std::vector<std::uint8_t> bytes(100, 7);
-    const std::vector<std::uint8_t> good = zlib_stored(bytes.data(), bytes.size());
+    const std::vector<std::uint8_t> good = zlib_stored(bytes);
     std::vector<std::uint8_t> bad_check = good, bad_header = good, bad_type = good;
     bad_check.back() ^= 1;
     bad_header[1] ^= 1;
