@@ -25,13 +25,12 @@ namespace {
 
 constexpr int kSubFilter = 1;
 
-// Rows per band: two groups of the rows interleave_rows gathers at once (a band of a
-// 3840-pixel RGB picture is about 0.7 MB of samples), fewer for rows so long that a band would
-// pass kMostBandBytes, so that the bands of a round stay a few MB whatever the width.
-constexpr std::size_t kMostBandBytes = 1u << 20;
+// Rows per band: about kBandBytes of samples (45 rows of a 3840-pixel RGB picture), at least
+// one row, so that each band's Huffman codes are fitted to enough bytes to pay for their
+// headers and the bands of a round stay a few MB whatever the picture's shape.
+constexpr std::size_t kBandBytes = 512u << 10;
 std::size_t band_rows(std::size_t stride) {
-    const std::size_t rows = kMostBandBytes / stride;
-    return rows < 1 ? 1 : rows > 2 * RowsToPlanes::kGroup ? 2 * RowsToPlanes::kGroup : rows;
+    return kBandBytes / stride < 1 ? 1 : kBandBytes / stride;
 }
 
 struct Planes {
@@ -54,11 +53,8 @@ void compress_band(const Planes& p, std::size_t t0, std::size_t count, bool last
                    Band* band) {
     const std::size_t ch = static_cast<std::size_t>(p.channels);
     const std::size_t stride = static_cast<std::size_t>(p.width) * ch;
-    for (std::size_t g = 0; g < count; g += RowsToPlanes::kGroup) {
-        const std::size_t n = std::min<std::size_t>(RowsToPlanes::kGroup, count - g);
-        interleave_rows(p.planes, p.channels, p.width, p.height, p.order, t0 + g, n,
-                        rows->data() + g * stride, static_cast<std::ptrdiff_t>(stride));
-    }
+    interleave_rows(p.planes, p.channels, p.width, p.height, p.order, t0, count, rows->data(),
+                    static_cast<std::ptrdiff_t>(stride));
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* r = rows->data() + i * stride;
         std::uint8_t* f = filtered->data() + i * (stride + 1);

@@ -232,14 +232,18 @@ std::vector<std::uint8_t> encoded(const TestPicture& pic, const PictureMeta& col
     return file;
 }
 
-TEST(EncodePng, ATallPictureInManyBandsAndRoundsReadsBackTheSame) {
-    // 1100 rows: bands of 64 rows, more than one round of them on any machine.
-    const TestPicture pic = random_picture(23, 1100, 12);
+#ifndef _WIN32
+// The Linux writer's bands and rounds (Windows' encoder has neither).
+TEST(EncodePng, RowsInManyBandsAndRoundsReadBackTheSame) {
+    // Rows of more than 1 MiB: a band each, 12 bands, more than one round of them (four bands a
+    // thread) on a machine of up to two threads.
+    const TestPicture pic = random_picture(349526, 12, 12);
     const std::vector<std::uint8_t> file = encoded(pic, PictureMeta{});
     PlanarPicture got;
     ASSERT_TRUE(decode_png(file.data(), file.size(), "out.png", DecodeLimits{}, &got).ok());
     EXPECT_TRUE(same_colour_planes(got, expected_planes(pic)));
 }
+#endif
 
 TEST(EncodePng, CarriesTheProfileUnchangedOrElseSrgbGammaAndChromaticities) {
     const TestPicture pic = random_picture(6, 5, 9);
