@@ -122,6 +122,7 @@ namespace {
 // What a run works on once its input is settled.
 struct RunPlan {
     PlanarPicture picture;
+    PictureMeta meta;  // the picture's colour encoding goes into PNG results
     int out_width = 0;
     int out_height = 0;
     ResultFormat format = ResultFormat::bmp;
@@ -129,9 +130,16 @@ struct RunPlan {
     std::uint64_t memory = 0;  // the machine's memory the methods plan with, 0 when unknown
 };
 
+// Adds a line to the lines of a notice.
+void add_notice(std::string* notice, const std::string& line) {
+    if (!notice->empty()) *notice += '\n';
+    *notice += line;
+}
+
 // Everything before the first method, in the order a user meets the refusals: the size as
-// given, the picture, the size resolved against it, the format, the output folder. A BMP
-// result of a picture with transparency drops its alpha plane and sets *notice.
+// given, the picture, the size resolved against it, the format, the output folder. Lines for
+// *notice: each part of the picture's metadata read as absent, and a BMP result of a picture
+// with transparency (which drops its alpha plane) or with a colour profile.
 Status plan_run(const std::string& path, const OutputSize& size, const std::string& output_folder,
                 FormatChoice choice, RunPlan* plan, std::string* notice) {
     const bool negative = (size.width.kind == SideSize::Kind::pixels && size.width.pixels < 0) ||
@@ -154,8 +162,9 @@ Status plan_run(const std::string& path, const OutputSize& size, const std::stri
     DecodeLimits limits;
     limits.memory_bytes = plan->memory;
     PictureKind kind = PictureKind::unknown;
-    Status read = read_picture(path, &plan->picture, limits, &kind);
+    Status read = read_picture(path, &plan->picture, limits, &kind, &plan->meta);
     if (!read.ok()) return read;
+    for (const std::string& line : plan->meta.notes) add_notice(notice, line);
     if (!size.is_exact()) {
         Status resolved = resolve_output_size(size, plan->picture.width, plan->picture.height,
                                               &out_width, &out_height);
@@ -181,10 +190,14 @@ Status plan_run(const std::string& path, const OutputSize& size, const std::stri
     if (plan->picture.has_alpha() && plan->format == ResultFormat::bmp) {
         // Not enlarged at all: no result would keep it.
         plan->picture.alpha.reset();
-        *notice = "'" + path +
-                  "' is partly transparent, which BMP results cannot keep: they hold its "
-                  "colours only";
+        add_notice(notice, "'" + path +
+                               "' is partly transparent, which BMP results cannot keep: they "
+                               "hold its colours only");
     }
+    if (!plan->meta.icc.empty() && plan->format == ResultFormat::bmp)
+        add_notice(notice, "'" + path +
+                               "' has a colour profile, which BMP results cannot hold: they hold "
+                               "its samples without it");
     return Status::success();
 }
 
@@ -210,7 +223,7 @@ Status run_method(const MethodEntry& m, const RunPlan& plan, RunProgress* progre
     Status made = m.run(planes_of(pic), plan.out_width, plan.out_height, &out, progress);
     if (!made.ok()) return made;
     const std::string name = method_result_name(plan.naming, m.name, plan.format);
-    Status stored = write_result(name, plan.format, out, results);
+    Status stored = write_result(name, plan.format, out, results, &plan.meta);
     if (stored.ok()) *written = name;
     return stored;
 }

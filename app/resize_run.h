@@ -47,8 +47,9 @@ struct RunReport {
     Status method[kMethodCount];  // per resizer in call order; ok for methods not asked for
     // The file each method wrote, empty for a method that wrote none.
     std::string result_path[kMethodCount];
-    // A line for the user that is no failure, or empty: a BMP result of a picture with
-    // transparency keeps only its colours.
+    // Lines for the user that are no failure, joined with newlines (no final one), or empty:
+    // damaged metadata of the picture read as absent, and what BMP results cannot keep of a
+    // picture (its transparency, its colour profile).
     std::string notice;
     bool ok() const;
     // Whether a method stopped on request (it and the methods after it wrote nothing).
@@ -61,9 +62,11 @@ struct RunReport {
 // Runs the asked-for methods on the picture at path. out_width and out_height are the result's
 // size itself; negative sizes, sizes whose BMP would pass 2 GiB, and for PNG results a side of
 // 0, are refused before any resizer runs. The picture is read within the memory the methods
-// plan with (machine_decode_limits). Results are written in format; a picture's alpha plane
-// is enlarged with the colours into PNG results, and left out of BMP results, which the
-// report's notice then says. progress (may be null) follows the run: each method asked for is
+// plan with (machine_decode_limits), upright by its orientation. Results are written in
+// format; a picture's alpha plane is enlarged with the colours into PNG results, and left out
+// of BMP results, which the report's notice then says; PNG results carry its colour encoding
+// (its ICC profile, or sRGB, gAMA and cHRM), BMP results cannot, and for a profile the notice
+// says so. progress (may be null) follows the run: each method asked for is
 // given a part of it in proportion to its expected work, and a stop ends the working method
 // without its file and skips the methods after it (their status StatusCode::stopped too).
 // Results of methods that had finished stay.

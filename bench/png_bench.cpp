@@ -1,10 +1,14 @@
-// Writing a 3840 x 2160 RGB result as PNG: the tool's writer (encode_png) beside libpng with
-// zlib's fastest compressing settings, to show what the stored (level 0) rows cost and save.
+// Writing a 3840 x 2160 RGB result as PNG: the tool's writer (encode_png) beside the
+// candidates it was chosen from, libpng with zlib's fastest settings and libdeflate's fastest
+// levels on whole filtered pictures, and beside the Lanczos-3 method's own time on the input.
 // The picture is the 24-bit BMP named by ENLARGE3_PNG_BENCH_BMP (a real enlargement, e.g.
 // input B's Lanczos-3 result from bench/compare.sh), or else a smooth synthetic one with
-// sensor-like noise. Run a Release build: build-bench/bench/png_bench
+// sensor-like noise; ENLARGE3_PNG_BENCH_INPUT names the input the method enlarges to the
+// picture's size (input B). Run a Release build with ENLARGE3_THREADS=1 to compare the work:
+// build-bench/bench/png_bench
 
 #include <benchmark/benchmark.h>
+#include <libdeflate.h>
 #include <png.h>
 #include <zlib.h>
 
@@ -15,12 +19,14 @@
 
 #include "image/codecs.h"
 #include "image/picture.h"
+#include "kernel_resize/lanczos3.h"
 
 namespace {
 
 struct Picture {
     PlanarPicture planes;
     std::vector<png_byte> rows;  // the same, interleaved RGB from the top
+    std::vector<std::uint8_t> by_row[3];  // the planes row by row, as the kernel methods give them
 };
 
 const Picture& picture() {
@@ -47,6 +53,8 @@ const Picture& picture() {
         interleave_rows(planes, 3, p.planes.width, p.planes.height, PlaneOrder::by_column, 0,
                         static_cast<std::size_t>(p.planes.height), p.rows.data(),
                         3 * static_cast<std::ptrdiff_t>(p.planes.width));
+        for (std::size_t c = 0; c < 3; ++c)
+            for (std::size_t i = c; i < p.rows.size(); i += 3) p.by_row[c].push_back(p.rows[i]);
         return p;
     }();
     return pic;
@@ -58,15 +66,20 @@ void report(benchmark::State& state, std::size_t bytes) {
     state.counters["of_raw"] = static_cast<double>(bytes) / static_cast<double>(p.rows.size());
 }
 
-void ToolWriter(benchmark::State& state) {
+// The tool's writer from planes by column (as the DCT method gives them) or by row (the kernel
+// methods).
+void ToolWriter(benchmark::State& state, PlaneOrder order) {
     const Picture& p = picture();
+    const bool by_row = order == PlaneOrder::by_row;
+    const std::uint8_t* red = by_row ? p.by_row[0].data() : p.planes.red.get();
+    const std::uint8_t* green = by_row ? p.by_row[1].data() : p.planes.green.get();
+    const std::uint8_t* blue = by_row ? p.by_row[2].data() : p.planes.blue.get();
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::vector<unsigned char> out;
         out.reserve(p.rows.size() + (1u << 20));
-        const Status st = encode_png("bench.png", p.planes.width, p.planes.height, p.planes.red.get(),
-                                     p.planes.green.get(), p.planes.blue.get(), nullptr,
-                                     PlaneOrder::by_column, [&out](const unsigned char* b, std::size_t n) {
+        const Status st = encode_png("bench.png", p.planes.width, p.planes.height, red, green, blue,
+                                     nullptr, order, [&out](const unsigned char* b, std::size_t n) {
                                          out.insert(out.end(), b, b + n);
                                          return true;
                                      });
@@ -75,7 +88,57 @@ void ToolWriter(benchmark::State& state) {
     }
     report(state, bytes);
 }
-BENCHMARK(ToolWriter)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(ToolWriter, ByColumn, PlaneOrder::by_column)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(ToolWriter, ByRow, PlaneOrder::by_row)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The yardstick: the Lanczos-3 method making the picture's size from the input.
+void Lanczos3Method(benchmark::State& state) {
+    const char* path = std::getenv("ENLARGE3_PNG_BENCH_INPUT");
+    PlanarPicture in;
+    if (path == nullptr || !read_picture(path, &in).ok()) {
+        state.SkipWithError("ENLARGE3_PNG_BENCH_INPUT names no picture");
+        return;
+    }
+    const Picture& p = picture();
+    for (auto _ : state) {
+        ResizedPlanes out;
+        const Status st =
+            lanczos3_resize(planes_of(in), p.planes.width, p.planes.height, &out, nullptr);
+        if (!st.ok()) state.SkipWithError(st.message.c_str());
+        benchmark::DoNotOptimize(out.plane[0].get());
+    }
+}
+BENCHMARK(Lanczos3Method)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// libdeflate on the whole picture at once (it has no streaming), filtered by one filter: the
+// zlib stream only, as the file's image data would hold it.
+void Libdeflate(benchmark::State& state, int level, int filter) {
+    const Picture& p = picture();
+    const std::size_t stride = 3 * static_cast<std::size_t>(p.planes.width);
+    const std::size_t h = static_cast<std::size_t>(p.planes.height);
+    libdeflate_compressor* c = libdeflate_alloc_compressor(level);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::vector<unsigned char> filtered((stride + 1) * h);
+        for (std::size_t t = 0; t < h; ++t) {
+            const unsigned char* r = p.rows.data() + t * stride;
+            unsigned char* f = filtered.data() + t * (stride + 1);
+            *f++ = static_cast<unsigned char>(filter);
+            for (std::size_t k = 0; k < stride; ++k)
+                f[k] = static_cast<unsigned char>(
+                    r[k] - (filter == 1 ? (k >= 3 ? r[k - 3] : 0) : (t > 0 ? r[k - stride] : 0)));
+        }
+        std::vector<unsigned char> out(libdeflate_zlib_compress_bound(c, filtered.size()));
+        bytes =
+            libdeflate_zlib_compress(c, filtered.data(), filtered.size(), out.data(), out.size());
+    }
+    libdeflate_free_compressor(c);
+    report(state, bytes);
+}
+BENCHMARK_CAPTURE(Libdeflate, Level1Sub, 1, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Libdeflate, Level1Up, 1, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Libdeflate, Level2Sub, 2, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void on_write(png_structp png, png_bytep data, png_size_t n) {
     auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));

@@ -7,8 +7,8 @@
 // Decoding takes a whole file held in memory and gives 8-bit planes (image/bmp.h, image/
 // planes.h): 16-bit samples by sample_to_8, grey as equal red, green and blue, palettes
 // expanded, and an alpha plane when the picture can carry transparency (an alpha channel, a
-// tRNS chunk) and some pixel is not opaque. Samples are taken as stored: no gamma, colour
-// profile or orientation is applied. The file's bytes count against limits, and all memory
+// tRNS chunk) and some pixel is not opaque. Samples are taken as stored: no gamma or colour
+// profile is applied, and the orientation is decode_picture's (image/picture.h). The file's bytes count against limits, and all memory
 // is checked against them (check_decode_size) before it is taken. A refusal is one line that
 // names display_name and says why; *out is then left as it was.
 
@@ -19,6 +19,7 @@
 
 #include "base/status.h"
 #include "image/bmp.h"
+#include "image/picture_meta.h"
 #include "image/planes.h"
 
 // PNG: every colour type and bit depth (1 to 16), palettes, tRNS, Adam7 interlacing. The
@@ -45,17 +46,15 @@ bool picture_codecs_built();
 using ByteSink = std::function<bool(const unsigned char* bytes, std::size_t count)>;
 
 // Writes width x height planes, laid out as order says, as a PNG of 8 bits per sample: RGB,
-// or RGBA when alpha is not null. width and height are at least 1. display_name names the file
-// in messages: a sink that returns false gives write_failed. Linux: libpng, no filtering and
-// zlib level kPngZlibLevel; WIC: the system's PNG encoder, which always compresses at a level
-// of its own, with the Sub filter.
+// or RGBA when alpha is not null, with colour's encoding (png_colour_chunks, image/
+// picture_meta.h) when colour is not null. width and height are at least 1. display_name names
+// the file in messages: a sink that returns false gives write_failed.
 //
-// Level 0 stores the rows uncompressed, in a file as large as the BMP result: writing a
-// 3840 x 2160 result then takes half the Lanczos-3 method's time, where zlib's fastest
-// compressing settings (level 1, run-length or Huffman-only matching, the Sub or Up filter)
-// take about twice that method's time to save about 44 per cent (docs/PERFORMANCE.md,
-// bench/png_bench.cpp).
-inline constexpr int kPngZlibLevel = 0;
+// Linux: the tool's own writer (png_write_zlib.cpp): the Sub filter, then deflate blocks of
+// Huffman codes alone (image/zlib_stream.h) on all cores. Windows: the system's PNG encoder
+// with the Sub filter, at a level of its own; the colour chunks are put in by the tool after
+// the encoder's header. The colour chunks are the same bytes on both.
 Status encode_png(const std::string& display_name, int width, int height,
                   const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
-                  const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink);
+                  const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink,
+                  const PictureMeta* colour = nullptr);

@@ -28,6 +28,6 @@ Status decode_jpeg(const unsigned char*, std::size_t, const std::string& display
 
 Status encode_png(const std::string& display_name, int, int, const std::uint8_t*,
                   const std::uint8_t*, const std::uint8_t*, const std::uint8_t*, PlaneOrder,
-                  const ByteSink&) {
+                  const ByteSink&, const PictureMeta*) {
     return not_in_this_build("cannot write '" + display_name + "'");
 }

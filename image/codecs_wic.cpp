@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image/byte_order.h"
 #include "image/codecs.h"
 #include "image/jpeg_markers.h"
 #include "image/png_chunks.h"
@@ -233,9 +234,36 @@ Status decode_jpeg(const unsigned char* data, std::size_t size, const std::strin
 
 bool picture_codecs_built() { return true; }
 
+namespace {
+
+// Hands the encoder's file png[0 .. size) to sink with chunks after its IHDR chunk, and
+// without the encoder's own chunks of the colour encoding, which would contradict them. The
+// encoder's chunks are whole, or the file is handed on as it is.
+bool with_colour_chunks(const unsigned char* png, std::size_t size,
+                        const std::vector<std::uint8_t>& chunks, const ByteSink& sink) {
+    const std::size_t after_header = sizeof kPngSignature + 12 + 13;
+    if (chunks.empty() || size < after_header) return sink(png, size);
+    if (!sink(png, after_header) || !sink(chunks.data(), chunks.size())) return false;
+    std::size_t at = after_header;
+    while (size - at >= 12) {
+        const std::size_t whole = 12 + std::size_t{get_be32(png + at)};
+        if (whole > size - at) break;
+        const unsigned char* type = png + at + 4;
+        const bool colour = std::memcmp(type, "iCCP", 4) == 0 ||
+                            std::memcmp(type, "sRGB", 4) == 0 ||
+                            std::memcmp(type, "gAMA", 4) == 0 || std::memcmp(type, "cHRM", 4) == 0;
+        if (!colour && !sink(png + at, whole)) return false;
+        at += whole;
+    }
+    return at == size || sink(png + at, size - at);
+}
+
+}  // namespace
+
 Status encode_png(const std::string& display_name, int width, int height,
                   const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
-                  const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink) {
+                  const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink,
+                  const PictureMeta* colour) {
     const int channels = alpha != nullptr ? 4 : 3;
     const std::uint64_t stride64 = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(channels);
     if (stride64 * rows_per_group(height) > UINT_MAX)
@@ -272,7 +300,18 @@ Status encode_png(const std::string& display_name, int width, int height,
                                   group.data());
     }
     bool kept = false;
-    if (SUCCEEDED(hr)) hr = wic_end_frame(&e, sink, &kept);
+    // The colour chunks go in by the tool's hand rather than through the encoder's colour
+    // contexts, so that they are the same bytes on every Windows and under Wine, whatever each
+    // encoder supports.
+    const std::vector<std::uint8_t> chunks =
+        colour != nullptr ? png_colour_chunks(*colour) : std::vector<std::uint8_t>();
+    if (SUCCEEDED(hr))
+        hr = wic_end_frame(
+            &e,
+            [&](const unsigned char* png, std::size_t size) {
+                return with_colour_chunks(png, size, chunks, sink);
+            },
+            &kept);
     if (FAILED(hr))
         return write_failed(display_name, "the system's encoder failed with " + wic_error_text(hr));
     if (!kept) return write_failed(display_name, "the data could not be stored");

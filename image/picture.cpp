@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "base/file_io.h"
@@ -29,19 +30,59 @@ Status not_a_picture(const std::string& name) {
 
 }  // namespace
 
+namespace {
+
+// The profile a BMP held in memory embeds, if any.
+void read_bmp_meta(const unsigned char* data, std::size_t size, const std::string& name,
+                   PictureMeta* meta) {
+    std::uint64_t at = 0, bytes = 0;
+    if (bmp_profile_place(data, size, size, name, &at, &bytes, meta))
+        take_bmp_profile(std::vector<std::uint8_t>(data + at, data + at + bytes), name, meta);
+}
+
+// Turns a picture read from size bytes of a file upright. Orientations 5 to 8 take one plane
+// more while the file's bytes are still held.
+Status make_upright(const std::string& name, std::size_t size, const DecodeLimits& limits,
+                    int orientation, PlanarPicture* pic) {
+    if (orientation >= kOrientTransposed) {
+        const std::uint64_t plane =
+            static_cast<std::uint64_t>(pic->width) * static_cast<std::uint64_t>(pic->height);
+        Status st = check_decode_size(name, pic->width, pic->height, pic->has_alpha(), size + plane,
+                                      limits);
+        if (!st.ok()) return st;
+    }
+    orient_planes(orientation, pic);
+    return Status::success();
+}
+
+}  // namespace
+
 Status decode_picture(const unsigned char* data, std::size_t size, const std::string& display_name,
-                      const DecodeLimits& limits, PlanarPicture* out) {
+                      const DecodeLimits& limits, PlanarPicture* out, PictureMeta* meta) {
+    PlanarPicture pic;
+    PictureMeta found;
+    Status st = not_a_picture(display_name);
     switch (picture_kind(data, size)) {
         case PictureKind::bmp:
-            return decode_bmp(data, size, display_name, limits, out);
+            st = decode_bmp(data, size, display_name, limits, &pic);
+            if (st.ok()) read_bmp_meta(data, size, display_name, &found);
+            break;
         case PictureKind::png:
-            return decode_png(data, size, display_name, limits, out);
+            st = decode_png(data, size, display_name, limits, &pic);
+            if (st.ok()) read_png_meta(data, size, display_name, &found);
+            break;
         case PictureKind::jpeg:
-            return decode_jpeg(data, size, display_name, limits, out);
+            st = decode_jpeg(data, size, display_name, limits, &pic);
+            if (st.ok()) read_jpeg_meta(data, size, display_name, &found);
+            break;
         case PictureKind::unknown:
             break;
     }
-    return not_a_picture(display_name);
+    if (st.ok()) st = make_upright(display_name, size, limits, found.orientation, &pic);
+    if (!st.ok()) return st;
+    *out = std::move(pic);
+    if (meta != nullptr) *meta = std::move(found);
+    return Status::success();
 }
 
 namespace {
@@ -68,32 +109,51 @@ Status open_picture_file(const std::string& path, FILE** f, std::uint64_t* lengt
     return Status::success();
 }
 
+// The profile a BMP file embeds, read from the file by its place alone.
+void read_bmp_file_meta(FILE* f, std::uint64_t length, const std::string& path, PictureMeta* meta) {
+    unsigned char head[kBmpFileHeaderBytes + 124];
+    std::rewind(f);
+    const std::size_t got = std::fread(head, 1, sizeof head, f);
+    std::uint64_t at = 0, bytes = 0;
+    if (!bmp_profile_place(head, got, length, path, &at, &bytes, meta)) return;
+    std::vector<std::uint8_t> profile(static_cast<std::size_t>(bytes));
+    if (at <= LONG_MAX && std::fseek(f, static_cast<long>(at), SEEK_SET) == 0 &&
+        std::fread(profile.data(), 1, profile.size(), f) == profile.size())
+        take_bmp_profile(std::move(profile), path, meta);
+}
+
 Status read_open_picture(FILE* f, std::uint64_t length, const std::string& path, PlanarPicture* out,
-                         const DecodeLimits& limits, PictureKind* kind) {
+                         const DecodeLimits& limits, PictureKind* kind, PictureMeta* meta) {
     unsigned char head[8];
     *kind = picture_kind(head, std::fread(head, 1, sizeof head, f));
     std::rewind(f);
     // A BMP reads itself: the plain kind by its header and rows alone.
-    if (*kind == PictureKind::bmp) return read_bmp_file(f, length, path, limits, out);
+    if (*kind == PictureKind::bmp) {
+        Status st = read_bmp_file(f, length, path, limits, out);
+        if (st.ok()) read_bmp_file_meta(f, length, path, meta);
+        return st;
+    }
     if (*kind == PictureKind::unknown) return not_a_picture(path);
     HeapArray<unsigned char> bytes;
     Status st = read_file_bytes(f, length, path, limits, &bytes);
     if (!st.ok()) return st;
-    return decode_picture(bytes.get(), bytes.size(), path, limits, out);
+    return decode_picture(bytes.get(), bytes.size(), path, limits, out, meta);
 }
 
 }  // namespace
 
 Status read_picture(const std::string& path, PlanarPicture* out, const DecodeLimits& limits,
-                    PictureKind* kind_read) {
+                    PictureKind* kind_read, PictureMeta* meta_read) {
     FILE* f = nullptr;
     std::uint64_t length = 0;
     Status st = open_picture_file(path, &f, &length);
     if (!st.ok()) return st;
     PictureKind kind = PictureKind::unknown;
-    st = read_open_picture(f, length, path, out, limits, &kind);
+    PictureMeta meta;
+    st = read_open_picture(f, length, path, out, limits, &kind, &meta);
     std::fclose(f);
     if (st.ok() && kind_read != nullptr) *kind_read = kind;
+    if (st.ok() && meta_read != nullptr) *meta_read = std::move(meta);
     return st;
 }
 

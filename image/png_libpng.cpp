@@ -131,57 +131,6 @@ bool read_steps(ReadJob* job) {
     return true;
 }
 
-struct WriteJob {
-    const ByteSink* sink;
-    Failure failure;
-    bool sink_failed = false;
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-    std::vector<png_byte> rows;  // a group of rows, gathered from the planes
-};
-
-void on_write(png_structp png, png_bytep bytes, png_size_t count) {
-    auto* job = static_cast<WriteJob*>(png_get_io_ptr(png));
-    if (!(*job->sink)(bytes, count)) {
-        job->sink_failed = true;
-        png_error(png, "the bytes could not be stored");
-    }
-}
-
-void on_flush(png_structp) {}
-
-struct Planes {
-    int width, height;
-    const std::uint8_t* planes[4];
-    int channels;
-    PlaneOrder order;
-};
-
-bool write_steps(WriteJob* job, const Planes& p) {
-    if (setjmp(png_jmpbuf(job->png))) return false;
-    png_structp png = job->png;
-    png_set_write_fn(png, job, on_write, on_flush);
-    // libpng's own limit is a million pixels a side; the format's is 2^31 - 1.
-    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
-    png_set_IHDR(png, job->info, static_cast<png_uint_32>(p.width),
-                 static_cast<png_uint_32>(p.height), 8,
-                 p.channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_compression_level(png, kPngZlibLevel);
-    png_write_info(png, job->info);
-    const std::size_t stride = static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.channels);
-    const std::size_t h = static_cast<std::size_t>(p.height);
-    for (std::size_t t0 = 0; t0 < h; t0 += RowsToPlanes::kGroup) {
-        const std::size_t count = std::min<std::size_t>(RowsToPlanes::kGroup, h - t0);
-        interleave_rows(p.planes, p.channels, p.width, p.height, p.order, t0, count,
-                        job->rows.data(), static_cast<std::ptrdiff_t>(stride));
-        for (std::size_t i = 0; i < count; ++i) png_write_row(png, job->rows.data() + i * stride);
-    }
-    png_write_end(png, job->info);
-    return true;
-}
-
 }  // namespace
 
 Status decode_png(const unsigned char* data, std::size_t size, const std::string& display_name,
@@ -225,26 +174,3 @@ Status decode_png(const unsigned char* data, std::size_t size, const std::string
 }
 
 bool picture_codecs_built() { return true; }
-
-Status encode_png(const std::string& display_name, int width, int height,
-                  const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
-                  const std::uint8_t* alpha, PlaneOrder order, const ByteSink& sink) {
-    Planes p{width, height, {red, green, blue, alpha}, alpha != nullptr ? 4 : 3, order};
-    WriteJob job{};
-    job.sink = &sink;
-    job.rows.resize(rows_per_group(height) *
-                    static_cast<std::size_t>(width) * static_cast<std::size_t>(p.channels));
-    job.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &job.failure, on_error, on_warning);
-    if (job.png != nullptr) job.info = png_create_info_struct(job.png);
-    if (job.info == nullptr) {
-        png_destroy_write_struct(&job.png, nullptr);
-        die_no_memory("png");
-    }
-    const bool written = write_steps(&job, p);
-    png_destroy_write_struct(&job.png, &job.info);
-    if (written) return Status::success();
-    return Status::failure(StatusCode::write_failed,
-                           "cannot write '" + display_name + "': " +
-                               (job.sink_failed ? std::string("the data could not be stored")
-                                                : std::string(job.failure.text)));
-}

@@ -21,7 +21,8 @@ namespace {
 
 Status write_png_file(const std::string& name, int width, int height, const std::uint8_t* red,
                       const std::uint8_t* green, const std::uint8_t* blue,
-                      const std::uint8_t* alpha, PlaneOrder order, CommitBatch* batch) {
+                      const std::uint8_t* alpha, PlaneOrder order, CommitBatch* batch,
+                      const PictureMeta* colour) {
     if (width < 1 || height < 1)
         return Status::failure(StatusCode::bad_size, "cannot write '" + name +
                                                          "': a PNG picture has at least 1 x 1 "
@@ -36,7 +37,8 @@ Status write_png_file(const std::string& name, int width, int height, const std:
                                 [&file, &stored](const unsigned char* bytes, std::size_t count) {
                                     stored = file.write(bytes, count);
                                     return stored;
-                                });
+                                },
+                                colour);
     if (!encoded.ok() && stored) {
         // The encoder itself failed; the file says nothing about why.
         file.abandon();
@@ -50,7 +52,7 @@ Status write_png_file(const std::string& name, int width, int height, const std:
 }  // namespace
 
 Status write_result(const std::string& name, ResultFormat format, const ResizedPlanes& planes,
-                    CommitBatch* batch) {
+                    CommitBatch* batch, const PictureMeta* colour) {
     const std::uint8_t* red = planes.plane[0].get();
     const std::uint8_t* green = planes.plane[1].get();
     const std::uint8_t* blue = planes.plane[2].get();
@@ -58,5 +60,5 @@ Status write_result(const std::string& name, ResultFormat format, const ResizedP
         return write_bmp_file(name, planes.width, planes.height, red, green, blue, planes.order,
                               batch);
     return write_png_file(name, planes.width, planes.height, red, green, blue,
-                          planes.plane[3].get(), planes.order, batch);
+                          planes.plane[3].get(), planes.order, batch, colour);
 }

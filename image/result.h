@@ -31,8 +31,9 @@ std::string method_result_name(const std::string& input_path, const char* method
 // write_bmp_file, which has no place for alpha and ignores it. PNG: encode_png into a
 // DurableFile, with its guarantees (whole or not at all, never through a planted file); alpha,
 // when planes has it, makes the result RGBA. A PNG has at least 1 x 1 pixels: a side of 0 is
-// refused as bad_size before anything is created. With a batch, the finished file is handed
-// to it and the batch's commit reports the rest; without one it is committed at once.
+// refused as bad_size before anything is created. A PNG carries colour's encoding when
+// colour is not null (encode_png); a BMP has no place for it. With a batch, the finished file
+// is handed to it and the batch's commit reports the rest; without one it is committed at once.
 // Failures are one line naming the result.
 Status write_result(const std::string& name, ResultFormat format, const ResizedPlanes& planes,
-                    CommitBatch* batch = nullptr);
+                    CommitBatch* batch = nullptr, const PictureMeta* colour = nullptr);

@@ -5,13 +5,15 @@
 # (package: what scripts/package.sh needs to make the packages, and no more)
 set -euo pipefail
 
-# The picture codecs of the Linux build: libpng and libjpeg-turbo (Windows uses its own WIC).
-build=(g++ cmake make pkg-config libpng-dev libjpeg62-turbo-dev)
+# The picture codecs of the Linux build: libpng, libjpeg-turbo, and zlib, whose checksums the
+# PNG writer uses (Windows uses its own WIC).
+build=(g++ cmake make pkg-config libpng-dev libjpeg62-turbo-dev zlib1g-dev)
 # strace: a test checks the order of the calls that make a result durable.
-test=(libgtest-dev zlib1g-dev strace)
-bench=(libbenchmark-dev libfftw3-dev)
+test=(libgtest-dev strace)
+# libdeflate: one of the PNG writers the benchmark compares, linked nowhere else.
+bench=(libbenchmark-dev libfftw3-dev libdeflate-dev)
 fuzz=(clang libclang-rt-14-dev)
-compare=(libbenchmark-dev libfftw3-dev imagemagick python3-pil time)
+compare=(libbenchmark-dev libfftw3-dev libdeflate-dev imagemagick python3-pil time)
 # The Qt window (its texts compiled by lrelease of qt6-l10n-tools), fonts with Japanese glyphs,
 # and the Windows cross build tested under Wine.
 qt=(qt6-base-dev qt6-l10n-tools qt6-qpa-plugins fonts-ipafont-gothic)

@@ -17,6 +17,7 @@
 #include "tests/app/window_driver.h"
 #include "tests/app/window_languages.h"
 #include "tests/support/jpeg_maker.h"
+#include "tests/support/metadata_builder.h"
 #include "tests/support/png_builder.h"
 #include "tests/support/run_driver.h"
 
@@ -391,6 +392,19 @@ TEST_F(WindowScenario, AnUnreadablePictureOnTheCommandLineLeavesTheWindowEmpty) 
         w->repaint();
         EXPECT_EQ(w->shot().at(kPreviewX, kPreviewY), kBackgroundRgb);
     }
+}
+
+TEST_F(WindowScenario, APhotoStoredTurnedIsShownUprightWithItsUprightSize) {
+    // Stored 6 x 4 and turned a quarter clockwise to be shown (EXIF orientation 6).
+    const TestPicture stored = random_picture(6, 4, 17);
+    const TestPicture upright = upright_of(stored, 6);
+    w->drop({file("turned/phone.png", png_with(stored, png_chunk("eXIf", exif_tiff(6))))});
+    EXPECT_EQ(w->text(Control::width_box), "4");
+    EXPECT_EQ(w->text(Control::height_box), "6");
+    Shot shot = w->shot();
+    for (int t = 0; t < 6; ++t)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(shot.at(kPreviewX + x, kPreviewY + t), rgb_of(upright.at(x, t))) << x << "," << t;
 }
 
 TEST_F(WindowScenario, PngAndJpegAreTakenShownRunInTheChosenFormatAndCompared) {

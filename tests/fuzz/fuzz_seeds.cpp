@@ -1,5 +1,6 @@
 // Writes the fuzzer's seed corpus into a folder: every malformed file the tests know, a few
-// well-formed BMPs of awkward sizes and of every kind, PNGs of every colour type and JPEGs.
+// well-formed BMPs of awkward sizes and of every kind, PNGs of every colour type and JPEGs, and
+// pictures with metadata (orientations, profiles, damaged ones).
 
 #include <cstdio>
 #include <string>
@@ -7,6 +8,7 @@
 #include "tests/support/bmp_builder.h"
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/malformed.h"
+#include "tests/support/metadata_builder.h"
 #include "tests/support/png_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -83,6 +85,30 @@ void jpegs(const std::string& dir) {
     write_file(dir + "/jpeg-progressive.jpg", make_jpeg(pic, layout));
 }
 
+// Pictures with metadata: every orientation, profiles in each place, and damaged ones.
+void metadata(const std::string& dir) {
+    const TestPicture pic = random_picture(5, 3, 12);
+    const std::vector<std::uint8_t> jpeg = make_jpeg(pic, JpegLayout{});
+    const std::vector<std::uint8_t> profile = test_profile(300, 2);
+    for (int o = 0; o <= 9; ++o) {
+        write_file(dir + "/meta-png-orientation" + std::to_string(o) + ".png",
+                   png_with(pic, png_chunk("eXIf", exif_tiff(o, o % 2 == 1))));
+        write_file(dir + "/meta-jpeg-orientation" + std::to_string(o) + ".jpg",
+                   jpeg_with(jpeg, jpeg_exif(exif_tiff(o, o % 2 == 0))));
+    }
+    std::vector<std::uint8_t> iccp = {'p', 0, 0};
+    const std::vector<std::uint8_t> z = zlib_stored(profile);
+    iccp.insert(iccp.end(), z.begin(), z.end());
+    write_file(dir + "/meta-png-iccp.png", png_with(pic, png_chunk("iCCP", iccp)));
+    std::vector<std::uint8_t> colour = png_chunk("sRGB", {0});
+    for (const auto& c : {png_chunk("gAMA", {0, 0, 0xB1, 0x8F}), png_chunk("cHRM", std::vector<std::uint8_t>(32, 1))})
+        colour.insert(colour.end(), c.begin(), c.end());
+    write_file(dir + "/meta-png-srgb.png", png_with(pic, colour));
+    write_file(dir + "/meta-jpeg-profile.jpg", jpeg_with(jpeg, jpeg_profile(profile, 100, {1, 2, 0})));
+    write_file(dir + "/meta-bmp-profile.bmp", bmp_with_profile(pic, profile));
+    write_file(dir + "/meta-bmp-profile-outside.bmp", bmp_with_profile(pic, profile, 400));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,5 +132,6 @@ int main(int argc, char** argv) {
     bmp_kinds(dir);
     pngs(dir);
     jpegs(dir);
+    metadata(dir);
     return 0;
 }

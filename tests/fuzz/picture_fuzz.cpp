@@ -1,6 +1,7 @@
 // Arbitrary bytes as a dropped picture. Every reader decodes them from memory (BMP of every
-// kind, PNG, JPEG) and again from disk, and the two must agree to the byte and the word; a
-// picture that decodes goes through the PNG writer and must come back unchanged; the windows
+// kind, PNG, JPEG, and their metadata) and again from disk, and the two must agree to the byte
+// and the word; the EXIF and zlib readers take them as they are; a picture that decodes goes
+// through the PNG writer and must come back unchanged, its profile with it; the windows
 // must take exactly what decodes and draw its samples; and the bytes go through the resize run
 // and every resizer at small output sizes, with BMP and PNG results in turn. Built with libFuzzer,
 // AddressSanitizer and UndefinedBehaviorSanitizer; bench/fuzz.sh runs it.
@@ -19,6 +20,8 @@
 #include "app/window_picture.h"
 #include "image/codecs.h"
 #include "image/picture.h"
+#include "image/picture_meta.h"
+#include "image/zlib_stream.h"
 
 namespace {
 
@@ -86,29 +89,48 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
 
+    // The metadata readers on the bytes themselves, as an EXIF block and as a zlib stream.
+    std::string problem;
+    const int orientation = exif_orientation(data, size, &problem);
+    if (orientation < -1 || orientation > 8 || (orientation == -1) == problem.empty())
+        fail("an EXIF block gave an orientation outside its range");
+    std::vector<std::uint8_t> inflated;
+    if (zlib_inflate(data, size, 1u << 16, &inflated) != InflateResult::ok && !inflated.empty())
+        fail("a refused zlib stream left bytes");
+
     DecodeLimits limits;
     limits.memory_bytes = kFuzzMemory;
     PlanarPicture in_memory, from_disk;
-    const Status decoded = decode_picture(data, size, path, limits, &in_memory);
-    const Status read = read_picture(path, &from_disk, limits);
+    PictureMeta meta, meta_from_disk;
+    const Status decoded = decode_picture(data, size, path, limits, &in_memory, &meta);
+    const Status read = read_picture(path, &from_disk, limits, nullptr, &meta_from_disk);
     if (decoded.code != read.code || decoded.message != read.message)
         fail("reading from disk and decoding in memory disagree");
     if (decoded.ok()) {
         if (!same_picture(in_memory, from_disk)) fail("the disk and memory planes differ");
+        if (meta.icc != meta_from_disk.icc || meta.notes != meta_from_disk.notes ||
+            meta.orientation != meta_from_disk.orientation)
+            fail("the disk and memory metadata differ");
         std::vector<unsigned char> png;
         const Status written = encode_png(
             "fuzz.png", in_memory.width, in_memory.height, in_memory.red.get(),
             in_memory.green.get(), in_memory.blue.get(), in_memory.alpha.get(),
-            PlaneOrder::by_column, [&png](const unsigned char* b, std::size_t n) {
+            PlaneOrder::by_column,
+            [&png](const unsigned char* b, std::size_t n) {
                 png.insert(png.end(), b, b + n);
                 return true;
-            });
+            },
+            &meta);
         if (!written.ok()) fail("a decoded picture could not be written as PNG");
         PlanarPicture again;
         DecodeLimits unlimited;
         if (!decode_png(png.data(), png.size(), "fuzz.png", unlimited, &again).ok() ||
             !same_picture(in_memory, again))
             fail("a PNG written from decoded planes does not read back the same");
+        PictureMeta carried;
+        read_png_meta(png.data(), png.size(), "fuzz.png", &carried);
+        if (carried.icc != meta.icc || !carried.notes.empty())
+            fail("a PNG written with a profile does not carry it unchanged");
     }
 
     // The windows take exactly the pictures the run reads, and draw their samples.
