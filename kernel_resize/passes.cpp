@@ -37,6 +37,11 @@ void rows_range(const OutputTaps* taps, std::size_t k0, std::size_t k1, const st
     rows_range_of(taps, k0, k1, in, lines, mask, out);
 }
 
+void rows_range(const OutputTaps* taps, std::size_t k0, std::size_t k1, const std::uint16_t* in,
+                std::size_t lines, const std::uint8_t* mask, double* out) {
+    rows_range_of(taps, k0, k1, in, lines, mask, out);
+}
+
 BandScratch::BandScratch(int N, int M, bool with_flags)
     : gathered(static_cast<std::size_t>(N) * kBandLines, "band samples"),
       flags(with_flags ? static_cast<std::size_t>(N) * kBandLines : 0, "band flags"),
@@ -84,4 +89,10 @@ void store_band(std::size_t B, int M, const BandScratch& s, std::size_t l0, std:
         for (std::size_t k = 0; k < m; ++k)
             for (std::size_t b = 0; b < B; ++b) out[(l0 + b) * m + k] = clamp_to_byte(sum[k * B + b]);
     }
+}
+
+void unweight_band(std::size_t B, int M, const double* alpha, BandScratch* s) {
+    double* sum = s->summed.get();
+    const std::size_t n = B * static_cast<std::size_t>(M);
+    for (std::size_t i = 0; i < n; ++i) sum[i] = unweighted(sum[i], alpha[i]);
 }

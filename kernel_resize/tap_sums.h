@@ -4,6 +4,7 @@
 // same results on every set.
 
 #include <cstddef>
+#include <cstdint>
 
 // For l in [0, n): out[l] = src[7][l] * w[7] + (... + (src[1][l] * w[1] + (src[0][l] * w[0] +
 // 0.0))), that is acc = src[j][l] * w[j] + acc for j = 0..7 from acc = 0.0, the order of the
@@ -11,8 +12,11 @@
 // scalar operations of its own line, so the results are the scalar results bit for bit.
 // out must not overlap any src.
 void sum_eight_taps(const double* const src[8], const double w[8], double* out, std::size_t n);
-// The same over 8-bit samples, each converted exactly to a double first.
+// The same over 8-bit samples, and over the 16-bit weighted colours of a picture with alpha
+// (base/plane.h), each converted exactly to a double first.
 void sum_eight_taps(const unsigned char* const src[8], const double w[8], double* out,
+                    std::size_t n);
+void sum_eight_taps(const std::uint16_t* const src[8], const double w[8], double* out,
                     std::size_t n);
 
 // out[i] = clamp_to_byte(v[i]) for i in [0, n), written so that it runs in vector lanes: below
@@ -26,4 +30,7 @@ void sum_eight_taps_switched(const double* const src[8], const double w[8], cons
                              double* out, std::size_t n);
 void sum_eight_taps_switched(const unsigned char* const src[8], const double w[8],
                              const unsigned char* left, const unsigned char* right, double h,
+                             const unsigned char* flag, double* out, std::size_t n);
+void sum_eight_taps_switched(const std::uint16_t* const src[8], const double w[8],
+                             const std::uint16_t* left, const std::uint16_t* right, double h,
                              const unsigned char* flag, double* out, std::size_t n);

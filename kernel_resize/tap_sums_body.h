@@ -27,6 +27,7 @@ struct LaneTypes<2> {
     typedef double Doubles __attribute__((vector_size(16)));
     typedef std::int64_t Bits __attribute__((vector_size(16)));
     typedef unsigned char Bytes __attribute__((vector_size(2)));
+    typedef std::uint16_t Shorts __attribute__((vector_size(4)));
     typedef std::uint16_t Flags;  // the lanes' flags, one byte each
 };
 template <>
@@ -34,6 +35,7 @@ struct LaneTypes<4> {
     typedef double Doubles __attribute__((vector_size(32)));
     typedef std::int64_t Bits __attribute__((vector_size(32)));
     typedef unsigned char Bytes __attribute__((vector_size(4)));
+    typedef std::uint16_t Shorts __attribute__((vector_size(8)));
     typedef std::uint32_t Flags;  // the lanes' flags, one byte each
 };
 template <>
@@ -41,6 +43,7 @@ struct LaneTypes<8> {
     typedef double Doubles __attribute__((vector_size(64)));
     typedef std::int64_t Bits __attribute__((vector_size(64)));
     typedef unsigned char Bytes __attribute__((vector_size(8)));
+    typedef std::uint16_t Shorts __attribute__((vector_size(16)));
     typedef std::uint64_t Flags;  // the lanes' flags, one byte each
 };
 
@@ -51,6 +54,7 @@ struct TapSums {
     using Doubles = typename LaneTypes<kLanes>::Doubles;
     using Bits = typename LaneTypes<kLanes>::Bits;
     using Bytes = typename LaneTypes<kLanes>::Bytes;
+    using Shorts = typename LaneTypes<kLanes>::Shorts;
     using Flags = typename LaneTypes<kLanes>::Flags;
 
     // One line: the scalar code.
@@ -58,6 +62,7 @@ struct TapSums {
         using V = double;
         static V load(const double* p) { return *p; }
         static V load(const unsigned char* p) { return static_cast<double>(*p); }
+        static V load(const std::uint16_t* p) { return static_cast<double>(*p); }
     };
 
     struct Lanes {
@@ -69,6 +74,11 @@ struct TapSums {
         }
         static V load(const unsigned char* p) {
             Bytes b;
+            std::memcpy(&b, p, sizeof b);
+            return __builtin_convertvector(b, V);
+        }
+        static V load(const std::uint16_t* p) {
+            Shorts b;
             std::memcpy(&b, p, sizeof b);
             return __builtin_convertvector(b, V);
         }

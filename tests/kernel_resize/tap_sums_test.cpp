@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -28,11 +29,13 @@ struct TapLines {
 
     TapLines(std::size_t n, unsigned seed) {
         std::mt19937 rng(seed);
-        // Bytes as they are; doubles with fractions and out-of-range values, as row-pass
-        // results carry them.
+        // Bytes as they are, weighted colours up to 255 * 255; doubles with fractions and
+        // out-of-range values, as row-pass results carry them.
         auto sample = [&rng]() -> T {
             if constexpr (sizeof(T) == 1)
                 return static_cast<T>(rng() % 256);
+            else if constexpr (sizeof(T) == 2)
+                return static_cast<T>(rng() % 65026);
             else
                 return static_cast<double>(rng() % 400000) / 997 - 60;
         };
@@ -99,6 +102,7 @@ void expect_every_line_has_its_own_bits(unsigned seed) {
 TEST(SumEightTaps, EverySetGivesEachLineTheBitsOfItsSumOrItsFlaggedInterpolation) {
     expect_every_line_has_its_own_bits<double>(10);
     expect_every_line_has_its_own_bits<unsigned char>(20);
+    expect_every_line_has_its_own_bits<std::uint16_t>(30);
 }
 
 TEST(ClampToBytes, VectorLoopEqualsClampToByteOnEveryKindOfValue) {
