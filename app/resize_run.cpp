@@ -131,7 +131,7 @@ struct RunPlan {
 
 // Everything before the first method, in the order a user meets the refusals: the size as
 // given, the picture, the size resolved against it, the format, the output folder. A BMP
-// result of a picture with transparency drops its alpha plane and sets *notice.
+// result of a picture with transparency sets *notice.
 Status plan_run(const std::string& path, const OutputSize& size, const std::string& output_folder,
                 FormatChoice choice, RunPlan* plan, std::string* notice) {
     const bool negative = (size.width.kind == SideSize::Kind::pixels && size.width.pixels < 0) ||
@@ -179,8 +179,9 @@ Status plan_run(const std::string& path, const OutputSize& size, const std::stri
     }
     plan->naming = results_naming_path(path, output_folder);
     if (plan->picture.has_alpha() && plan->format == ResultFormat::bmp) {
-        // Not enlarged at all: no result would keep it.
-        plan->picture.alpha.reset();
+        // Still enlarged: the colours are weighted by it, which keeps colours hidden under
+        // transparent pixels out of the visible ones, so a BMP result shows the colours of the
+        // PNG result. Only the enlarged alpha itself is not written.
         *notice = "'" + path +
                   "' is partly transparent, which BMP results cannot keep: they hold its "
                   "colours only";
