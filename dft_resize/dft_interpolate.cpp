@@ -9,6 +9,7 @@
 #include "base/alloc.h"
 #include "base/numeric.h"
 #include "base/parallel.h"
+#include "fft/complex_fft.h"
 #include "fft/line_batch.h"
 
 // The method is defined line by line: a chirp-z plan per line, FFT tables rebuilt per pass,
@@ -598,10 +599,21 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t w2 = static_cast<std::uint64_t>(W2), h2 = static_cast<std::uint64_t>(H2);
     const std::uint64_t t = kTile;
     const std::uint64_t rows = 2 * h + (h2 > h ? 1 : 0);
-    const std::uint64_t longest_n = 2 * std::max(w2, h2);
-    std::uint64_t longest = 1;
-    while (longest < 2 * longest_n) longest *= 2;  // L of the longest line
     const std::uint64_t d = sizeof(double);
+    // Per plan, one for each length: chirp and rotation tables (6 n), kernel spectrum (2 L),
+    // output order (L ints), FFT tables for 2L doubles.
+    const std::uint64_t lengths[4] = {2 * w, 2 * h, 2 * w2, 2 * h2};
+    std::uint64_t plans = 0, longest = 1;
+    for (int i = 0; i < 4; ++i) {
+        if (std::count(lengths, lengths + i, lengths[i]) != 0) continue;
+        const std::uint64_t n = lengths[i];
+        std::uint64_t L = 1;
+        while (L < 2 * n) L *= 2;
+        longest = std::max(longest, L);
+        const int fft_n = static_cast<int>(2 * L);
+        plans += (6 * n + 2 * L + static_cast<std::uint64_t>(fft_w_length(fft_n))) * d +
+                 (L + static_cast<std::uint64_t>(fft_ip_length(fft_n))) * sizeof(int);
+    }
     const std::uint64_t spectrum = (2 * w + t - 1) / t * ((2 * h + t - 1) / t);
     const std::uint64_t kept = (w2 + t - 1) / t * ((rows + t - 1) / t);
     const std::uint64_t flight =
@@ -612,10 +624,6 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t pool =
         (kept - std::min(kept, spectrum) + flight + kSlabTiles - 1) / kSlabTiles * kSlabTiles;
     const std::uint64_t tiles = spectrum + pool;
-    // Per plan: chirp and rotation tables (6 n), kernel spectrum (2 L), output order (L ints),
-    // FFT tables.
-    const std::uint64_t plans = 4 * ((6 * longest_n + 2 * longest) * d + longest * sizeof(int) +
-                                     8192 * d + 64 * sizeof(int));
     const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * kLanes *
                                   lane_block_doubles(static_cast<int>(longest), 1) * d;
     // Each slab and buffer is rounded up to a 2 MiB page.

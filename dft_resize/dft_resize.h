@@ -3,7 +3,8 @@
 // (dft_interpolate.h), written as the "dct" result beside the picture (image/result.h).
 //
 // The method only enlarges: each output side runs from the picture's side up to
-// kMaxDftResizeSide (4096). Other sizes are refused before anything is allocated or printed.
+// kMaxDftResizeSide (67108864, far beyond any memory; dft_resize_memory_needed tells what a size
+// takes). Other sizes are refused before anything is allocated or printed.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +13,8 @@
 #include "base/status.h"
 #include "image/result.h"
 
-// Whether the method takes W x H to W2 x H2: W, H >= 1, W <= W2 <= 4096, H <= H2 <= 4096.
+// Whether the method takes W x H to W2 x H2: W, H >= 1, W <= W2 <= kMaxDftResizeSide,
+// H <= H2 <= kMaxDftResizeSide.
 bool dft_resize_size_ok(int W, int H, int W2, int H2);
 
 // Prints "RED START", "GREEN START" and "BLUE START" on standard output, each before its

@@ -11,11 +11,26 @@
 
 namespace {
 
-// One staging pair per entry, so that an entry's input may be its output.
-double g_forward_re[kMaxDftLength];
-double g_forward_im[kMaxDftLength];
-double g_inverse_re[kMaxDftLength];
-double g_inverse_im[kMaxDftLength];
+// One staging pair per entry, so that an entry's input may be its output: one block of `room`
+// real parts and as many imaginary parts, grown to the longest line asked for and kept.
+struct Staging {
+    double* re = nullptr;
+    double* im = nullptr;
+    int room = 0;
+};
+Staging g_forward, g_inverse;
+
+// Room for N points; false, the buffers unchanged, when there is no memory for it.
+bool make_room(Staging* s, int N) {
+    if (N <= s->room) return true;
+    double* block = static_cast<double*>(std::malloc(2 * to_size(N) * sizeof(double)));
+    if (block == nullptr) return false;
+    std::free(s->re);
+    s->re = block;
+    s->im = block + N;
+    s->room = N;
+    return true;
+}
 
 void interleave(int L, const double* re, const double* im, double* buf) {
     for (int k = 0; k < L; ++k) {
@@ -139,9 +154,11 @@ namespace {
 
 // Both entries: copy in, plan, execute, copy out, destroy. Returns the plan's status.
 int staged_transform(int N, int conjugate, const double* in_re, const double* in_im, double* out_re,
-                     double* out_im, double* stage_re, double* stage_im, int* ip, double* w) {
-    // Beyond kMaxDftLength the staging buffers would overflow; refuse like N <= 1.
+                     double* out_im, Staging* stage, int* ip, double* w) {
     if (N < 2 || N > kMaxDftLength) return 1;
+    if (!make_room(stage, N)) return 2;
+    double* stage_re = stage->re;
+    double* stage_im = stage->im;
     for (int j = 0; j < N; ++j) {
         stage_re[j] = in_re[j];
         stage_im[j] = in_im[j];
@@ -162,16 +179,12 @@ int staged_transform(int N, int conjugate, const double* in_re, const double* in
 
 int dft_forward(int N, const double* in_re, const double* in_im, double* out_re, double* out_im,
                 int* ip, double* w) {
-    if (staged_transform(N, 0, in_re, in_im, out_re, out_im, g_forward_re, g_forward_im, ip, w) !=
-        0)
+    if (staged_transform(N, 0, in_re, in_im, out_re, out_im, &g_forward, ip, w) != 0)
         die_with_line("failure!!!!\n");
     return 0;
 }
 
 int dft_inverse(int N, const double* in_re, const double* in_im, double* out_re, double* out_im,
                 int* ip, double* w) {
-    return staged_transform(N, 1, in_re, in_im, out_re, out_im, g_inverse_re, g_inverse_im, ip,
-                            w) == 0
-               ? 0
-               : 1;
+    return staged_transform(N, 1, in_re, in_im, out_re, out_im, &g_inverse, ip, w) == 0 ? 0 : 1;
 }
