@@ -182,6 +182,18 @@ struct RowBandTiles {
     }
     // The tile that holds (x, y).
     double* of(int x, int y) const { return at(x / kTile, y / kTile); }
+    // Writes a zero into every page of row band r, if there is one. The column pass writes all
+    // row bands in its first group; the bands the forward rows do not write are touched one a
+    // group beforehand, so that the system's clearing of their fresh pages is spread over that
+    // pass rather than holding up one group (and a stop) for all of them. The column pass
+    // overwrites the zeros before anything reads them.
+    void touch_band(int r) const {
+        if (r >= row_bands) return;
+        constexpr std::size_t kPageDoubles = 4096 / sizeof(double);
+        double* band = at(0, r);
+        const std::size_t doubles = to_size(col_bands) * kTileDoubles;
+        for (std::size_t i = 0; i < doubles; i += kPageDoubles) band[i] = 0.0;
+    }
 };
 
 // A grid of complex values in tiles from the pool: the tile of column band c and row band r at
@@ -402,6 +414,7 @@ void forward_rows(Impl& m, const std::uint8_t* in) {
                             double* t = m.spectrum.of(X, y0) + tile_at(X, 0);
                             lane_get(lay, buf, X, t, t + kTileIm, 1);
                         }
+                        m.spectrum.touch_band(group_count(H) + g);
                     });
 }
 
