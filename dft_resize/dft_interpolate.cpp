@@ -668,7 +668,5 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t tiles = spectrum + pool;
     const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * kLanes *
                                   lane_block_doubles(static_cast<int>(longest), 1) * d;
-    // Each slab and buffer is rounded up to a 2 MiB page.
-    const std::uint64_t rounding = static_cast<std::uint64_t>(worker_count()) << 21;
-    return tiles * kTileDoubles * d + plans + buffers + rounding;
+    return tiles * kTileDoubles * d + plans + buffers;
 }
