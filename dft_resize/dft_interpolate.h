@@ -30,14 +30,16 @@
 #include <memory>
 
 #include "base/progress.h"
+#include "fft/chirp_dft.h"
 
-// Longest output side: twice it is the longest line the arbitrary-length DFT takes.
-constexpr int kMaxDftResizeSide = 4096;
+// Longest output side: twice it is the longest line the arbitrary-length DFT takes. Far
+// beyond what memory allows; the memory a size needs is the real limit.
+constexpr int kMaxDftResizeSide = kMaxDftLength / 2;
 
 // Plans and grids for enlarging W x H planes to W2 x H2, made once and used for each colour
 // plane of a picture, so that the grids' pages are touched once. Requires W >= 1, H >= 1,
-// W <= W2 <= 4096 and H <= H2 <= 4096 (dft_resize_size_ok). Holds about
-// dft_interpolate_memory(W, H, W2, H2) bytes.
+// W <= W2 <= kMaxDftResizeSide and H <= H2 <= kMaxDftResizeSide (dft_resize_size_ok). Holds
+// about dft_interpolate_memory(W, H, W2, H2) bytes.
 struct DftPlaneWork {
     DftPlaneWork(int W, int H, int W2, int H2);
     ~DftPlaneWork();

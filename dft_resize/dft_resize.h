@@ -3,7 +3,8 @@
 // (dft_interpolate.h), one after the other.
 //
 // The method only enlarges: each output side runs from the picture's side up to
-// kMaxDftResizeSide (4096). Other sizes are refused before anything is allocated or printed.
+// kMaxDftResizeSide (67108864, far beyond any memory; dft_resize_memory_needed tells what a size
+// takes). Other sizes are refused before anything is allocated or printed.
 
 #include <cstdint>
 
@@ -11,7 +12,8 @@
 #include "base/progress.h"
 #include "base/status.h"
 
-// Whether the method takes W x H to W2 x H2: W, H >= 1, W <= W2 <= 4096, H <= H2 <= 4096.
+// Whether the method takes W x H to W2 x H2: W, H >= 1, W <= W2 <= kMaxDftResizeSide,
+// H <= H2 <= kMaxDftResizeSide.
 bool dft_resize_size_ok(int W, int H, int W2, int H2);
 
 // Prints "RED START", "GREEN START" and "BLUE START" on standard output, each before its

@@ -96,7 +96,9 @@ TEST_P(DftResizeRefuses, WithItsRangeAndWithoutTouchingAnything) {
     Status s = run(random_rgb(50, 40, 2), c.W2, c.H2, &out, &printed);
     EXPECT_EQ(s.code, StatusCode::bad_size);
     EXPECT_NE(s.message.find("50 x 40"), std::string::npos) << s.message;
-    EXPECT_NE(s.message.find("4096"), std::string::npos) << s.message;
+    EXPECT_NE(s.message.find("up to " + std::to_string(kMaxDftResizeSide) + " pixels"),
+              std::string::npos)
+        << s.message;
     EXPECT_NE(s.message.find("only enlarges"), std::string::npos) << s.message;
     EXPECT_EQ(s.message.find('\n'), std::string::npos) << s.message;
     EXPECT_EQ(printed, "");
@@ -104,33 +106,50 @@ TEST_P(DftResizeRefuses, WithItsRangeAndWithoutTouchingAnything) {
     EXPECT_EQ(dft_resize_memory_needed(50, 40, c.W2, c.H2), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, DftResizeRefuses,
-                         ::testing::Values(Refused{"NarrowerThanInput", 49, 40},
-                                           Refused{"LowerThanInput", 50, 39},
-                                           Refused{"WiderThan4096", 4097, 40},
-                                           Refused{"HigherThan4096", 50, 4097},
-                                           Refused{"Zero", 0, 0}, Refused{"Negative", -50, 40},
-                                           Refused{"Huge", 2147483647, 2147483647}),
-                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DftResizeRefuses,
+    ::testing::Values(Refused{"NarrowerThanInput", 49, 40}, Refused{"LowerThanInput", 50, 39},
+                      Refused{"WiderThanTheLongestSide", kMaxDftResizeSide + 1, 40},
+                      Refused{"HigherThanTheLongestSide", 50, kMaxDftResizeSide + 1},
+                      Refused{"Zero", 0, 0}, Refused{"Negative", -50, 40},
+                      Refused{"Huge", 2147483647, 2147483647}),
+    [](const auto& p) { return std::string(p.param.name); });
 
-TEST(DftResizeSize, RangeRunsFromTheInputSizeTo4096OnEachSide) {
+// Only the lines' indices bound a side (kMaxDftResizeSide, far beyond any memory): the
+// original tool's 4096 is no limit.
+TEST(DftResizeSize, RangeRunsFromTheInputSizeToTheLongestSide) {
     EXPECT_TRUE(dft_resize_size_ok(50, 40, 50, 40));
-    EXPECT_TRUE(dft_resize_size_ok(50, 40, 4096, 4096));
-    EXPECT_TRUE(dft_resize_size_ok(1, 1, 1, 4096));
-    EXPECT_TRUE(dft_resize_size_ok(4096, 4096, 4096, 4096));
-    EXPECT_FALSE(dft_resize_size_ok(4097, 10, 4097, 10));
+    EXPECT_TRUE(dft_resize_size_ok(50, 40, 4097, 8000));
+    EXPECT_TRUE(dft_resize_size_ok(1, 1, 1, kMaxDftResizeSide));
+    EXPECT_TRUE(dft_resize_size_ok(4000, 3000, 8000, 6000));
+    EXPECT_FALSE(dft_resize_size_ok(10, 10, kMaxDftResizeSide + 1, 10));
     EXPECT_FALSE(dft_resize_size_ok(0, 10, 5, 10));
     EXPECT_FALSE(dft_resize_size_ok(10, 0, 10, 5));
     EXPECT_GT(dft_resize_memory_needed(50, 40, 4096, 4096), 3ull * 4096 * 4096);
 }
 
-// The working set of a 1920 x 1080 to 3840 x 2160 enlargement stays within 24 bytes per
-// output pixel (the step-by-step procedure holds 192), however many threads run: the
-// spectrum, 2W x 2H complex values, is the largest grid and the only one held whole.
-TEST(DftResizeSize, MemoryForAFullHdDoublingStaysWithin24BytesPerOutputPixel) {
-    const std::uint64_t need = dft_resize_memory_needed(1920, 1080, 3840, 2160);
-    EXPECT_GT(need, 16ull * 4 * 1920 * 1080);  // the spectrum alone
-    EXPECT_LT(need, 24ull * 3840 * 2160);
+struct Doubling {
+    const char* name;
+    int W, H;
+};
+
+class DftResizeMemory : public ::testing::TestWithParam<Doubling> {};
+
+// The working set of a doubling stays within 24 bytes per output pixel (the step-by-step
+// procedure holds 192), however many threads run: the spectrum, 2W x 2H complex values, is
+// the largest grid and the only one held whole.
+TEST_P(DftResizeMemory, DoublingStaysWithin24BytesPerOutputPixel) {
+    const Doubling& c = GetParam();
+    const std::uint64_t px = 4ull * static_cast<std::uint64_t>(c.W) * c.H;
+    const std::uint64_t need = dft_resize_memory_needed(c.W, c.H, 2 * c.W, 2 * c.H);
+    EXPECT_GT(need, 16 * px);  // the spectrum alone
+    EXPECT_LT(need, 24 * px);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, DftResizeMemory,
+                         ::testing::Values(Doubling{"FullHd", 1920, 1080},
+                                           Doubling{"SixMegapixels", 3000, 2000},
+                                           Doubling{"TwelveMegapixels", 4000, 3000}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace

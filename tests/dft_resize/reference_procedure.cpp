@@ -4,12 +4,19 @@
 #include <cstdio>
 
 #include "base/alloc.h"
+#include "fft/complex_fft.h"
 #include "fft/line_transforms.h"
 
 namespace {
 
-// The FFT tables: 32768 entries each, room for the longest transform (n = 32768 doubles).
-constexpr std::size_t kTableEntries = 32768;
+// The FFT tables: 32768 entries each, as the original tool takes them, or room for the
+// transforms of the longest line (n = 2L doubles) when that needs more.
+std::size_t table_entries(int longest_line, bool ints) {
+    int L = 1;
+    while (L < 2 * longest_line) L *= 2;
+    const int entries = ints ? fft_ip_length(2 * L) : fft_w_length(2 * L);
+    return entries > 32768 ? static_cast<std::size_t>(entries) : 32768;
+}
 
 // The stage lines are the library's business; the reference stays quiet.
 void stage(const char*) {}
@@ -53,8 +60,9 @@ void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_
     }
 
     stage("horizontal DFT start!!\n");
-    HeapArray<double> ww(kTableEntries, "ww");
-    HeapArray<int> ip(kTableEntries, "ip");
+    const int longest = 2 * (W2 > H2 ? W2 : H2);
+    HeapArray<double> ww(table_entries(longest, false), "ww");
+    HeapArray<int> ip(table_entries(longest, true), "ip");
     ip[0] = 0;
     for (int Y = 0; Y < 2 * H; ++Y)
         shifted_dft_strided(2 * W, 2 * H, VINR.get() + Y, VINI.get() + Y, VOUTR.get() + Y,
