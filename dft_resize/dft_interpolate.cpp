@@ -9,6 +9,7 @@
 #include "base/alloc.h"
 #include "base/numeric.h"
 #include "base/parallel.h"
+#include "base/plane.h"
 #include "fft/complex_fft.h"
 #include "fft/line_batch.h"
 
@@ -399,7 +400,8 @@ void put_tile_row(const Lanes& lanes, double* buf, int j, const double* t, int c
 // Forward row pass: rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again),
 // 2W long with imaginary parts 0, transformed into the first row bands of m.spectrum. Group g
 // is its row band g.
-void forward_rows(Impl& m, const std::uint8_t* in) {
+template <class Sample>
+void forward_rows(Impl& m, const Sample* in) {
     const int W = m.W, H = m.H;
     const LaneLayout lay = lane_layout(m.fwd_rows->L);
     for_line_groups(group_count(H), m.buffers, m.progress, to_units(m.fwd_rows->n),
@@ -407,7 +409,7 @@ void forward_rows(Impl& m, const std::uint8_t* in) {
                         with_fixed_lanes(lay, [&](const auto& lanes) {
                             const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
                             for (int X = 0; X < 2 * W; ++X) {
-                                const std::uint8_t* src =
+                                const Sample* src =
                                     in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
                                 double re[kLanes];
                                 for (int l = 0; l < kLanes; ++l)
@@ -550,23 +552,28 @@ void inverse_rows(Impl& m) {
 }
 
 // The conversion of the last pass: samples y = 0 .. H2 - 1 of lanes 0 .. cnt - 1 of the lane
-// buffer (the columns x0 ..) times gain, clamped to 0 .. 255 and truncated, into out (column
-// length H2).
+// buffer (the columns x0 ..) times gain, clamped to 0 .. 255 and truncated (unweighted first
+// for a weighted colour), into out (column length H2).
 template <class Lanes>
 void store_bytes(const double* buf, const Lanes& lanes, int x0, int cnt, int H2, double gain,
-                 std::uint8_t* out) {
+                 const DftResults& out) {
     for (int y = 0; y < H2; ++y) {
         double re[kLanes], im[kLanes];
         lanes.get(buf, y, re, im, 1);
-        for (int l = 0; l < cnt; ++l)
-            out[to_size(x0 + l) * to_size(H2) + to_size(y)] = clamp_to_byte(gain * re[l]);
+        for (int l = 0; l < cnt; ++l) {
+            const std::size_t i = to_size(x0 + l) * to_size(H2) + to_size(y);
+            const double v = gain * re[l];
+            if (out.keep != nullptr) out.keep[i] = v;
+            out.bytes[i] =
+                clamp_to_byte(out.unweight_by != nullptr ? unweighted(v, out.unweight_by[i]) : v);
+        }
     }
 }
 
 // Inverse column pass: columns 0 .. W2 - 1 (the others are never used), 2H2 long, read from the
 // kept inverse rows (the rows never stored are zeros), transformed and converted to bytes.
 // Group c is column band c of rows_inv, given back once gathered.
-void inverse_columns(Impl& m, std::uint8_t* out) {
+void inverse_columns(Impl& m, const DftResults& out) {
     const int W = m.W, H = m.H, W2 = m.W2, H2 = m.H2;
     const LaneLayout lay = lane_layout(m.inv_cols->L);
     // The inverse transforms divide by the new lengths while the spectrum was taken at the
@@ -592,10 +599,9 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
                     });
 }
 
-}  // namespace
-
-void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out,
-                          RunProgress* progress) {
+template <class Sample>
+void interpolate(DftPlaneWork& work, const Sample* in, const DftResults& out,
+                 RunProgress* progress) {
     Impl& m = *work.impl_;
     m.progress = progress;
     stage("horizontal DFT start!!\n");
@@ -618,6 +624,25 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
     inverse_columns(m, out);
     if (stop_requested(progress)) return;
     stage("vertical IDFT end!!\n");
+}
+
+}  // namespace
+
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out,
+                          RunProgress* progress) {
+    DftResults results;
+    results.bytes = out;
+    interpolate(work, in, results, progress);
+}
+
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, const DftResults& results,
+                          RunProgress* progress) {
+    interpolate(work, in, results, progress);
+}
+
+void dft_interpolate_with(DftPlaneWork& work, const std::uint16_t* in, const DftResults& results,
+                          RunProgress* progress) {
+    interpolate(work, in, results, progress);
 }
 
 std::uint64_t dft_interpolate_units(const DftPlaneWork& work) {

@@ -57,6 +57,23 @@ struct DftPlaneWork {
 void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out,
                           RunProgress* progress = nullptr);
 
+// Where the last pass puts its W2 x H2 values v = g * re (column-major, every one written, all
+// allocated by the caller), for a picture with alpha (base/plane.h): bytes gets clamp_to_byte(v),
+// or with unweight_by (the kept values of the picture's enlarged alpha) the byte of
+// unweighted(v, unweight_by[i]), v being a weighted colour; keep, when set, gets v itself.
+struct DftResults {
+    std::uint8_t* bytes = nullptr;
+    double* keep = nullptr;
+    const double* unweight_by = nullptr;
+};
+
+// dft_interpolate_with into results, over bytes (alpha) or over weighted colours, each
+// sample converted exactly to a double.
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, const DftResults& results,
+                          RunProgress* progress = nullptr);
+void dft_interpolate_with(DftPlaneWork& work, const std::uint16_t* in, const DftResults& results,
+                          RunProgress* progress = nullptr);
+
 // The units dft_interpolate_with reports for one plane.
 std::uint64_t dft_interpolate_units(const DftPlaneWork& work);
 

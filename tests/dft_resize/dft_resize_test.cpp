@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "base/numeric.h"
 #include "dft_resize/dft_interpolate.h"
 #include "tests/dft_resize/dft_reference.h"
+#include "tests/dft_resize/reference_procedure.h"
 #include "tests/support/planes.h"
 
 namespace {
@@ -46,29 +48,50 @@ std::vector<std::uint8_t> enlarged(const Plane& in, int W2, int H2) {
     return out;
 }
 
-// Each plane is its own plane enlarged, announced before it in order; alpha is one more plane,
-// announced last.
-TEST(DftResizeImage, EachPlaneIsItsOwnPlaneEnlargedAndAnnouncedInOrder) {
+// Without alpha each plane is its own plane enlarged, announced before it in order. With alpha,
+// alpha is so, announced first, and each colour is its weighted colour (c * a) through the
+// step-by-step procedure, divided by alpha's value of the same sample (0 where alpha's byte is
+// 0), in the method's order of announcing.
+TEST(DftResizeImage, EachPlaneEnlargedAndAnnouncedInOrderColoursWeightedByAlpha) {
+    const int W2 = 11, H2 = 13;
     Picture with_alpha = random_rgb(6, 5, 9);
     with_alpha.a = random_plane(6, 5, 12);
+    for (int y = 0; y < 5; ++y) with_alpha.a.s[static_cast<std::size_t>(y)] = 0;  // clear column
     const struct {
         Picture picture;
         const char* printed;
     } cases[] = {{random_rgb(6, 5, 7), "RED START\nGREEN START\nBLUE START\n"},
-                 {with_alpha, "RED START\nGREEN START\nBLUE START\nALPHA START\n"}};
+                 {with_alpha, "ALPHA START\nRED START\nGREEN START\nBLUE START\n"}};
     for (const auto& c : cases) {
         ResizedPlanes out;
         std::string printed;
-        const Status s = run(c.picture, 11, 13, &out, &printed);
+        const Status s = run(c.picture, W2, H2, &out, &printed);
         ASSERT_TRUE(s.ok()) << s.message;
         EXPECT_EQ(printed, c.printed);
-        EXPECT_EQ(out.width, 11);
-        EXPECT_EQ(out.height, 13);
+        EXPECT_EQ(out.width, W2);
+        EXPECT_EQ(out.height, H2);
         const Plane* in[4] = {&c.picture.r, &c.picture.g, &c.picture.b, &c.picture.a};
-        for (int ch = 0; ch < 4; ++ch)
-            EXPECT_EQ(column_major(out, ch),
-                      in[ch]->s.empty() ? std::vector<std::uint8_t>() : enlarged(*in[ch], 11, 13))
-                << "plane " << ch;
+        const Plane& a = c.picture.a;
+        if (a.s.empty()) {
+            for (int ch = 0; ch < 3; ++ch)
+                EXPECT_EQ(column_major(out, ch), enlarged(*in[ch], W2, H2)) << "plane " << ch;
+            EXPECT_TRUE(column_major(out, 3).empty());
+            continue;
+        }
+        EXPECT_EQ(column_major(out, 3), enlarged(a, W2, H2));
+        const std::size_t n = static_cast<std::size_t>(W2 * H2);
+        std::vector<double> alpha(n), colour(n);
+        reference_interpolate_values(
+            6, 5, W2 - 6, H2 - 5, std::vector<double>(a.s.begin(), a.s.end()).data(), alpha.data());
+        for (int ch = 0; ch < 3; ++ch) {
+            std::vector<double> weighted;
+            for (std::size_t i = 0; i < a.s.size(); ++i) weighted.push_back(in[ch]->s[i] * a.s[i]);
+            reference_interpolate_values(6, 5, W2 - 6, H2 - 5, weighted.data(), colour.data());
+            std::vector<std::uint8_t> want;
+            for (std::size_t i = 0; i < n; ++i)
+                want.push_back(alpha[i] >= 1.0 ? clamp_to_byte(colour[i] / alpha[i]) : 0);
+            EXPECT_EQ(column_major(out, ch), want) << "plane " << ch;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "base/alloc.h"
 #include "fft/complex_fft.h"
@@ -38,8 +39,7 @@ std::uint8_t to_byte(double v) {
 
 }  // namespace
 
-void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
-                                 std::uint8_t* out) {
+void reference_interpolate_values(int W, int H, int dx, int dy, const double* in, double* values) {
     const int W2 = W + dx, H2 = H + dy;
     const std::size_t S = 4 * idx(W2) * idx(H2);  // values: one 2W2 x 2H2 grid
     HeapArray<double> kariR(S, "kariR");
@@ -54,7 +54,7 @@ void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_
         const int mx = mirror_repeat(X, W);
         for (int Y = 0; Y < 2 * H; ++Y) {
             const int my = mirror_repeat(Y, H);
-            VINR[idx(X) * col + idx(Y)] = static_cast<double>(in[idx(mx) * idx(H) + idx(my)]);
+            VINR[idx(X) * col + idx(Y)] = in[idx(mx) * idx(H) + idx(my)];
             VINI[idx(X) * col + idx(Y)] = 0.0;
         }
     }
@@ -163,10 +163,18 @@ void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_
     const double g = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
     for (int y = 0; y < H2; ++y)
         for (int x = 0; x < W2; ++x)
-            out[idx(x) * idx(H2) + idx(y)] = to_byte(g * fr[idx(x) * col2 + idx(y)]);
+            values[idx(x) * idx(H2) + idx(y)] = g * fr[idx(x) * col2 + idx(y)];
 
     fourieR.reset();
     fourieI.reset();
     ip.reset();
     ww.reset();
+}
+
+void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
+                                 std::uint8_t* out) {
+    const std::vector<double> samples(in, in + idx(W) * idx(H));
+    std::vector<double> values(idx(W + dx) * idx(H + dy));
+    reference_interpolate_values(W, H, dx, dy, samples.data(), values.data());
+    for (std::size_t i = 0; i < values.size(); ++i) out[i] = to_byte(values[i]);
 }
