@@ -54,25 +54,30 @@ void flag_differences(const T* a, const T* b, std::size_t n, std::uint8_t* flag,
 // The weighted rule of a picture with alpha, one colour: neighbours whose weighted colours
 // (c * a, or their row-pass doubles) differ by d show over black a difference of d / 255 and
 // over white one of (255 (a1 - a2) - d) / 255; flag[i] when either is 13 or more, that is
-// when |d| or |255 (a1 - a2) - d| is 13 * 255 or more, exactly in integers and doubles alike
-// (the threshold is whole, so truncating first would change nothing).
+// when |d| or |255 (a1 - a2) - d| is 13 * 255 or more.
 constexpr int kWeightedEdgeThreshold = kEdgeThreshold * 255;
 
-template <class T>
-T magnitude(T v) {
-    return v < 0 ? -v : v;
+template <class W, class A>
+std::uint8_t weighted_flag(W wa, W wb, A aa, A ab) {
+    // Exact for 8- and 16-bit samples; the row pass's doubles are truncated toward zero, as the
+    // rule without alpha truncates them, which against a whole threshold changes nothing and
+    // lets the loops run in vector lanes.
+    const int black = static_cast<int>(wa - wb);
+    const int white = static_cast<int>(255 * (aa - ab) - (wa - wb));
+    return static_cast<std::uint8_t>((iabs(black) >= kWeightedEdgeThreshold) |
+                                     (iabs(white) >= kWeightedEdgeThreshold));
 }
 
 template <class W, class A>
 void flag_weighted_differences(const W* wa, const W* wb, const A* aa, const A* ab, std::size_t n,
                                std::uint8_t* flag, std::uint8_t* any) {
+    if (flag == nullptr) {
+        for (std::size_t i = 0; i < n; ++i) any[i] |= weighted_flag(wa[i], wb[i], aa[i], ab[i]);
+        return;
+    }
     for (std::size_t i = 0; i < n; ++i) {
-        // Integers for 8- and 16-bit samples, doubles for the row pass's results.
-        const auto black = wa[i] - wb[i];
-        const auto white = 255 * (aa[i] - ab[i]) - black;
-        const std::uint8_t f = magnitude(black) >= kWeightedEdgeThreshold ||
-                               magnitude(white) >= kWeightedEdgeThreshold;
-        if (flag != nullptr) flag[i] = f;
+        const std::uint8_t f = weighted_flag(wa[i], wb[i], aa[i], ab[i]);
+        flag[i] = f;
         any[i] |= f;
     }
 }
@@ -310,8 +315,8 @@ Status hybrid_resize(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
             }
             for (int c = 0; c < 3; ++c) {
                 column_sums_band(B, H, H2, col_taps.get(), rows[c], true, &s.band);
-                if (weighted) unweight_band(B, H2, s.alpha.get(), &s.band);
-                store_band(B, H2, s.band, l0, w2, out->plane[c].get(), PlaneOrder::by_row);
+                store_band(B, H2, s.band, l0, w2, out->plane[c].get(), PlaneOrder::by_row,
+                           weighted ? s.alpha.get() : nullptr);
             }
             add_units(progress, B);
         });

@@ -80,19 +80,22 @@ void column_sums_band(std::size_t B, int N, int M, const OutputTaps* taps, const
 }
 
 void store_band(std::size_t B, int M, const BandScratch& s, std::size_t l0, std::size_t lines,
-                std::uint8_t* out, PlaneOrder order) {
+                std::uint8_t* out, PlaneOrder order, const double* alpha) {
     const std::size_t m = static_cast<std::size_t>(M);
     const double* sum = s.summed.get();
     if (order == PlaneOrder::by_row) {
-        for (std::size_t k = 0; k < m; ++k) clamp_to_bytes(sum + k * B, out + k * lines + l0, B);
+        for (std::size_t k = 0; k < m; ++k) {
+            if (alpha == nullptr)
+                clamp_to_bytes(sum + k * B, out + k * lines + l0, B);
+            else
+                clamp_unweighted_to_bytes(sum + k * B, alpha + k * B, out + k * lines + l0, B);
+        }
     } else {
         for (std::size_t k = 0; k < m; ++k)
-            for (std::size_t b = 0; b < B; ++b) out[(l0 + b) * m + k] = clamp_to_byte(sum[k * B + b]);
+            for (std::size_t b = 0; b < B; ++b) {
+                const std::size_t i = k * B + b;
+                out[(l0 + b) * m + k] =
+                    clamp_to_byte(alpha == nullptr ? sum[i] : unweighted(sum[i], alpha[i]));
+            }
     }
-}
-
-void unweight_band(std::size_t B, int M, const double* alpha, BandScratch* s) {
-    double* sum = s->summed.get();
-    const std::size_t n = B * static_cast<std::size_t>(M);
-    for (std::size_t i = 0; i < n; ++i) sum[i] = unweighted(sum[i], alpha[i]);
 }
