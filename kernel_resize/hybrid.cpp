@@ -315,8 +315,10 @@ Status hybrid_resize(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
             }
             for (int c = 0; c < 3; ++c) {
                 column_sums_band(B, H, H2, col_taps.get(), rows[c], true, &s.band);
-                store_band(B, H2, s.band, l0, w2, out->plane[c].get(), PlaneOrder::by_row,
-                           weighted ? s.alpha.get() : nullptr);
+                if (weighted)
+                    store_weighted_band(B, H2, s.alpha.get(), l0, w2, out->plane[c].get(), &s.band);
+                else
+                    store_band(B, H2, s.band, l0, w2, out->plane[c].get(), PlaneOrder::by_row);
             }
             add_units(progress, B);
         });

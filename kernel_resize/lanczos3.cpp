@@ -91,8 +91,7 @@ void lanczos3_weighted(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
             for (int c = 0; c < 3; ++c) {
                 rows_range(row_taps.get(), l0, l1, weighted.plane[c].get(), h, nullptr, rows);
                 column_sums_band(B, H, H2, col_taps.get(), rows, false, &band);
-                store_band(B, H2, band, l0, w2, out->plane[c].get(), PlaneOrder::by_row,
-                           s.alpha.get());
+                store_weighted_band(B, H2, s.alpha.get(), l0, w2, out->plane[c].get(), &band);
             }
             add_units(progress, 4 * B);
         });

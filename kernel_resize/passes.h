@@ -50,10 +50,14 @@ void column_sums_band(std::size_t B, int N, int M, const OutputTaps* taps, const
 
 // Clamps the band's sums to bytes into out, the plane of lines x M samples whose lines
 // [l0, l0 + B) the band holds (line l, sample k at l * M + k by column, k * lines + l by row).
-// With alpha, for a picture with alpha: the sums are a weighted colour's, each unweighted
-// (base/plane.h) by alpha's sum of the same sample first, alpha laid out as s.summed.
 void store_band(std::size_t B, int M, const BandScratch& s, std::size_t l0, std::size_t lines,
-                std::uint8_t* out, PlaneOrder order, const double* alpha = nullptr);
+                std::uint8_t* out, PlaneOrder order);
+
+// For a picture with alpha, store_band by row of a weighted colour's sums (s->summed, which it
+// overwrites): each unweighted (base/plane.h) by alpha's sum of the same sample (alpha laid
+// out as s->summed, M * B values) before it is clamped.
+void store_weighted_band(std::size_t B, int M, const double* alpha, std::size_t l0,
+                         std::size_t lines, std::uint8_t* out, BandScratch* s);
 
 // Calls fn(l0, l1, scratch) for consecutive bands of at most kBandLines of [0, lines), spread
 // over the workers; scratch is the worker's own, made by make().

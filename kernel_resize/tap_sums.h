@@ -23,10 +23,9 @@ void sum_eight_taps(const std::uint16_t* const src[8], const double w[8], double
 // 0 (and NaN) gives 0, above 255 gives 255, the rest is truncated toward zero.
 void clamp_to_bytes(const double* v, unsigned char* out, std::size_t n);
 
-// out[i] = clamp_to_byte(unweighted(v[i], alpha[i])) (base/plane.h), likewise in vector lanes:
-// the bytes of a weighted colour's values.
-void clamp_unweighted_to_bytes(const double* v, const double* alpha, unsigned char* out,
-                               std::size_t n);
+// v[i] = unweighted(v[i], alpha[i]) (base/plane.h) for i in [0, n): a weighted colour's values
+// become colours, in the lanes of the active instruction set with the scalar bits.
+void unweight(double* v, const double* alpha, std::size_t n);
 
 // The hybrid's switch: as sum_eight_taps, except that where flag[l] is set out[l] is
 // left[l] * (1 - h) + right[l] * h instead, the first product formed first.

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/plane.h"
+
 namespace tap_sums_body {
 
 // Vectors of kLanes lines in GCC's generic vectors (their sizes must be literal).
@@ -112,6 +114,19 @@ struct TapSums {
     template <class T>
     static void plain(const T* const src[8], const double w[8], double* out, std::size_t n) {
         plain_run(src[0], src[1], src[2], src[3], src[4], src[5], src[6], src[7], w, out, n);
+    }
+
+    // v[l] = unweighted(v[l], a[l]) (base/plane.h) for l in [0, n): each lane forms the
+    // quotient and keeps it where its alpha is 1 or more, +0.0 elsewhere, as the scalar tail.
+    static void unweight(double* v, const double* a, std::size_t n) {
+        std::size_t l = 0;
+        for (; l + kLanes <= n; l += kLanes) {
+            const Doubles alpha = Lanes::load(a + l);
+            const Doubles q = Lanes::load(v + l) / alpha;
+            const Doubles u = alpha >= 1.0 ? q : Doubles{};
+            std::memcpy(v + l, &u, sizeof u);
+        }
+        for (; l < n; ++l) v[l] = unweighted(v[l], a[l]);
     }
 
     // Flags come in runs along edges, so most groups of lines are all flagged or all clear;

@@ -45,3 +45,7 @@ void sum_eight_taps_switched_generic(const std::uint16_t* const src[8], const do
                                      std::size_t n) {
     Sums::switched(src, w, left, right, h, flag, out, n);
 }
+
+void unweight_generic(double* v, const double* alpha, std::size_t n) {
+    Sums::unweight(v, alpha, n);
+}

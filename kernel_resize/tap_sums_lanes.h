@@ -24,6 +24,7 @@ void sum_eight_taps_switched_generic(const std::uint16_t* const src[8], const do
                                      const std::uint16_t* left, const std::uint16_t* right,
                                      double h, const unsigned char* flag, double* out,
                                      std::size_t n);
+void unweight_generic(double* v, const double* alpha, std::size_t n);
 
 #ifdef ENLARGE3_HAVE_X86_LANES
 void sum_eight_taps_avx2(const double* const src[8], const double w[8], double* out, std::size_t n);
@@ -40,6 +41,7 @@ void sum_eight_taps_avx2(const std::uint16_t* const src[8], const double w[8], d
 void sum_eight_taps_switched_avx2(const std::uint16_t* const src[8], const double w[8],
                                   const std::uint16_t* left, const std::uint16_t* right, double h,
                                   const unsigned char* flag, double* out, std::size_t n);
+void unweight_avx2(double* v, const double* alpha, std::size_t n);
 
 void sum_eight_taps_avx512(const double* const src[8], const double w[8], double* out,
                            std::size_t n);
@@ -56,4 +58,5 @@ void sum_eight_taps_avx512(const std::uint16_t* const src[8], const double w[8],
 void sum_eight_taps_switched_avx512(const std::uint16_t* const src[8], const double w[8],
                                     const std::uint16_t* left, const std::uint16_t* right, double h,
                                     const unsigned char* flag, double* out, std::size_t n);
+void unweight_avx512(double* v, const double* alpha, std::size_t n);
 #endif

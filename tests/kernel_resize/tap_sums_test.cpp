@@ -106,31 +106,41 @@ TEST(SumEightTaps, EverySetGivesEachLineTheBitsOfItsSumOrItsFlaggedInterpolation
     expect_every_line_has_its_own_bits<std::uint16_t>(30);
 }
 
-TEST(ClampToBytes, VectorLoopsEqualClampToByteOnEveryKindOfValueAndAlpha) {
+TEST(ClampToBytes, VectorLoopEqualsClampToByteOnEveryKindOfValue) {
     std::vector<double> v = {-1e300,       -256.0, -1.0,         -0.5,         -0.0,        0.0,
                              1e-300,       0.4999, 0.5,          0.9999999,    1.0,         12.5,
                              127.99999999, 128.0,  254.999999,   255.0,        255.0000001, 256.0,
                              1e9,          1e300,  std::nan(""), -std::nan("")};
     std::mt19937 rng(5);
     while (v.size() < 1000) v.push_back(static_cast<double>(rng() % 400000) / 1000.0 - 70.0);
-    // Alpha for the weighted colours: clear, below 1, just 1, opaque, rung below 0, and NaN.
-    std::vector<double> alpha = {0.0,   -0.0,  0.999, 1.0,         1.0000001,
-                                 255.0, 300.0, -3.0,  std::nan("")};
-    while (alpha.size() < v.size())
-        alpha.push_back(static_cast<double>(rng() % 300000) / 1000.0 - 20.0);
     // Every length, so both the vector loop and the tail see every value.
     for (std::size_t start = 0; start < 40; ++start) {
-        std::vector<unsigned char> out(v.size() - start), weighted(out.size());
+        std::vector<unsigned char> out(v.size() - start);
         clamp_to_bytes(v.data() + start, out.data(), out.size());
-        clamp_unweighted_to_bytes(v.data() + start, alpha.data() + start, weighted.data(),
-                                  out.size());
-        for (std::size_t i = 0; i < out.size(); ++i) {
+        for (std::size_t i = 0; i < out.size(); ++i)
             ASSERT_EQ(out[i], clamp_to_byte(v[start + i])) << "value " << v[start + i];
-            const double a = alpha[start + i];
-            ASSERT_EQ(weighted[i], clamp_to_byte(unweighted(v[start + i], a)))
-                << "value " << v[start + i] << " alpha " << a;
-        }
     }
+}
+
+// Weighted colours' values over alpha: clear, below 1, just 1, opaque, rung below 0 and above
+// 255, and NaN; every length on every set, each value the scalar quotient or +0.0 bit for bit.
+TEST(Unweight, EverySetGivesEachValueTheScalarQuotientOrZero) {
+    std::vector<double> alpha = {0.0,   -0.0,  0.999, 1.0,         1.0000001,
+                                 255.0, 300.0, -3.0,  std::nan("")};
+    std::mt19937 rng(6);
+    while (alpha.size() < 100) alpha.push_back(static_cast<double>(rng() % 300000) / 1000.0 - 20.0);
+    std::vector<double> v;
+    for (double a : alpha) v.push_back(a * 97.5 + static_cast<double>(rng() % 1000) / 7.0 - 50.0);
+    for_each_isa([&] {
+        for (std::size_t n = 0; n <= 41; ++n) {
+            std::vector<double> got(v.begin(), v.begin() + static_cast<long>(n) + 1);
+            unweight(got.data(), alpha.data(), n);
+            for (std::size_t i = 0; i < n; ++i)
+                ASSERT_TRUE(same_bits(got[i], unweighted(v[i], alpha[i])))
+                    << "length " << n << ": " << v[i] << " over " << alpha[i] << " gave " << got[i];
+            EXPECT_TRUE(same_bits(got[n], v[n])) << "wrote past " << n;
+        }
+    });
 }
 
 }  // namespace
