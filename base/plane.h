@@ -59,7 +59,8 @@ inline PlaneSet planes_of(const PlanarPicture& picture) {
 // product divided by the enlarged alpha of the same sample, both unclamped (unweighted). The
 // scale 255 cancels and nothing is rounded before that last division: a colour under any
 // alpha keeps its level, and a colour under alpha 0 weighs nothing. The alpha plane itself is
-// enlarged as a plane of its own. A picture without alpha is enlarged unweighted.
+// enlarged as the method enlarges any plane (the Hybrid switching it with the colours). A
+// picture without alpha is enlarged unweighted.
 
 // The colour planes of a picture with alpha, weighted by it: sample c * a at the index of c.
 struct WeightedColours {

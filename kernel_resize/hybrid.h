@@ -17,9 +17,10 @@
 // by 13 or more over either. In the weighted colours w = c a that is |w1 - w2| >= 13 * 255 or
 // |255 (a1 - a2) - (w1 - w2)| >= 13 * 255: in integers for the row mask, on the row-pass
 // doubles of the weighted colours and of alpha for the column mask (where, the threshold being
-// whole, truncating first changes nothing). Where alpha is 255 this is the rule above. Alpha is
-// switched by the same masks as the colours, so that a colour and the alpha it is divided by
-// always undergo the same operations.
+// whole, truncating first changes nothing). Where alpha is 255 the row mask is the rule above
+// exactly, and the column mask is up to the rounding of the row pass. Alpha is switched by the
+// same masks as the colours, so that a colour and the alpha it is divided by always undergo the
+// same operations.
 
 #include <cstdint>
 
