@@ -427,15 +427,27 @@ INSTANTIATE_TEST_SUITE_P(Sizes, HybridMatchesItsDefinition,
                          });
 
 TEST(HybridResize, TinyPicturesStayInsideTheirLines) {
-    // Widths and heights 1 to 5 with a strong edge wherever there are two pixels.
+    // Widths and heights 1 to 5 with a strong edge wherever there are two pixels, opaque and
+    // under an alpha with edges of its own (both kernel methods take the weighted path then).
     for (int W = 1; W <= 5; ++W)
         for (int H = 1; H <= 5; ++H) {
             Picture p(W, H);
+            Bytes alpha;
             for (int x = 0; x < W; ++x)
-                for (int y = 0; y < H; ++y) p.set(x, y, (x + y) % 2 ? 250 : 5, 128, 128);
-            const std::vector<Bytes> got = hybrid_of(p, 2 * W + 1, 3 * H);
-            EXPECT_EQ(got[1].size(), static_cast<size_t>((2 * W + 1) * 3 * H));
-            for (std::uint8_t g : got[1]) EXPECT_TRUE(g == 128 || g == 127) << W << "x" << H;
+                for (int y = 0; y < H; ++y) {
+                    p.set(x, y, (x + y) % 2 ? 250 : 5, 128, 128);
+                    alpha.push_back((x + 2 * y) % 3 ? 255 : 100);
+                }
+            const Bytes* alphas[2] = {nullptr, &alpha};
+            for (const Bytes* a : alphas)
+                for (auto method : {hybrid_resize, lanczos3_resize}) {
+                    if (a == nullptr && method == lanczos3_resize) continue;
+                    const std::vector<Bytes> got =
+                        planes_made(method, p.planes(a), 2 * W + 1, 3 * H);
+                    EXPECT_EQ(got[1].size(), static_cast<size_t>((2 * W + 1) * 3 * H));
+                    for (std::uint8_t g : got[1])
+                        EXPECT_TRUE(g == 128 || g == 127) << W << "x" << H << (a ? " alpha" : "");
+                }
         }
 }
 
