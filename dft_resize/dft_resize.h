@@ -22,9 +22,9 @@ bool dft_resize_size_ok(int W, int H, int W2, int H2);
 // values, and then enlarges the colours weighted by it (base/plane.h): each weighted colour
 // plane the same way, every value unweighted by alpha's value of that sample before it is
 // clamped. Returns StatusCode::bad_size for sizes outside the method's range (nothing printed,
-// nothing made). Allocation failures end the process ("RUPOUT no memory!!", ...). progress (may be
-// null) counts the units of dft_interpolate_with for every plane; after a stop no further
-// plane starts, out is incomplete and the status is StatusCode::stopped.
+// nothing made). Allocation failures end the process ("RUPOUT no memory!!", ...). progress
+// (may be null) counts the units of dft_interpolate_with for every plane; after a stop no
+// further plane starts, out is incomplete and the status is StatusCode::stopped.
 Status dft_resize_image(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
                         RunProgress* progress = nullptr);
 
