@@ -30,7 +30,7 @@ const char kHelpBody[] =
     "  NAME_lanczos3.EXT  Lanczos-3 filter: sharp, the all-round choice\n"
     "  NAME_hybrid.EXT    Lanczos-3 with linear interpolation along edges: less ringing\n"
     "  NAME_dct.EXT       DCT-domain zero padding: smoothest gradients; enlargement only,\n"
-    "                     each side at least the picture's and at most 4096 pixels\n"
+    "                     each side at least the picture's, as large as memory allows\n"
     "The picture may be a BMP (every common kind), a PNG or a JPEG; its first bytes tell\n"
     "which, not its name. NAME is the picture's path less its last four characters for a\n"
     "name ending in .bmp, and less its extension otherwise (holiday.jpeg gives\n"

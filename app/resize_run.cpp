@@ -139,7 +139,7 @@ void add_notice(std::string* notice, const std::string& line) {
 // Everything before the first method, in the order a user meets the refusals: the size as
 // given, the picture, the size resolved against it, the format, the output folder. Lines for
 // *notice: each part of the picture's metadata read as absent, and a BMP result of a picture
-// with transparency (which drops its alpha plane) or with a colour profile.
+// with transparency (which drops the enlarged alpha plane) or with a colour profile.
 Status plan_run(const std::string& path, const OutputSize& size, const std::string& output_folder,
                 FormatChoice choice, RunPlan* plan, std::string* notice) {
     const bool negative = (size.width.kind == SideSize::Kind::pixels && size.width.pixels < 0) ||
@@ -188,8 +188,9 @@ Status plan_run(const std::string& path, const OutputSize& size, const std::stri
     }
     plan->naming = results_naming_path(path, output_folder);
     if (plan->picture.has_alpha() && plan->format == ResultFormat::bmp) {
-        // Not enlarged at all: no result would keep it.
-        plan->picture.alpha.reset();
+        // Still enlarged: the colours are weighted by it, which keeps colours hidden under
+        // transparent pixels out of the visible ones, so a BMP result shows the colours of the
+        // PNG result. Only the enlarged alpha itself is not written.
         add_notice(notice, "'" + path +
                                "' is partly transparent, which BMP results cannot keep: they "
                                "hold its colours only");

@@ -63,13 +63,13 @@ struct RunReport {
 // size itself; negative sizes, sizes whose BMP would pass 2 GiB, and for PNG results a side of
 // 0, are refused before any resizer runs. The picture is read within the memory the methods
 // plan with (machine_decode_limits), upright by its orientation. Results are written in
-// format; a picture's alpha plane is enlarged with the colours into PNG results, and left out
-// of BMP results, which the report's notice then says; PNG results carry its colour encoding
-// (its ICC profile, or sRGB, gAMA and cHRM), BMP results cannot, and for a profile the notice
-// says so. progress (may be null) follows the run: each method asked for is
-// given a part of it in proportion to its expected work, and a stop ends the working method
-// without its file and skips the methods after it (their status StatusCode::stopped too).
-// Results of methods that had finished stay.
+// format; a picture with an alpha plane is enlarged weighted by it (base/plane.h) in either
+// format, and PNG results keep the enlarged alpha while BMP results hold the colours only, which
+// the report's notice then says; PNG results carry its colour encoding (its ICC profile, or
+// sRGB, gAMA and cHRM), BMP results cannot, and for a profile the notice says so. progress (may
+// be null) follows the run: each method asked for is given a part of it in proportion to its
+// expected work, and a stop ends the working method without its file and skips the methods
+// after it (their status StatusCode::stopped too). Results of methods that had finished stay.
 RunReport resize_run(const std::string& path, int out_width, int out_height,
                      unsigned methods = kAllMethods, RunProgress* progress = nullptr,
                      FormatChoice format = FormatChoice::by_picture);

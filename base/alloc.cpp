@@ -3,9 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 #ifdef _WIN32
 #include <malloc.h>
 #endif
@@ -53,19 +50,13 @@ void free_aligned_block(void* p) {
 }  // namespace
 
 BigArray::BigArray(std::size_t count, const char* name) {
-    constexpr std::size_t kHugePage = std::size_t{1} << 21;
-    if (count > (SIZE_MAX - kHugePage) / sizeof(double)) die_no_memory(name);
+    constexpr std::size_t kAlign = 64;
+    if (count > (SIZE_MAX - kAlign) / sizeof(double)) die_no_memory(name);
     const std::size_t bytes = count * sizeof(double);
-    // Huge pages only pay for blocks of a page or more; smaller ones are 64-byte aligned (a
-    // vector register). aligned_alloc wants a multiple of the alignment.
-    const std::size_t align = bytes >= kHugePage ? kHugePage : 64;
-    const std::size_t size = bytes == 0 ? align : (bytes + align - 1) / align * align;
-    data_ = static_cast<double*>(aligned_block(align, size));
+    // aligned_alloc wants a multiple of the alignment.
+    const std::size_t size = bytes == 0 ? kAlign : (bytes + kAlign - 1) / kAlign * kAlign;
+    data_ = static_cast<double*>(aligned_block(kAlign, size));
     if (data_ == nullptr) die_no_memory(name);
-#ifdef __linux__
-    // Only advice: without huge pages everything works the same, more slowly.
-    if (align == kHugePage) (void)madvise(data_, size, MADV_HUGEPAGE);
-#endif
 }
 
 BigArray::~BigArray() {

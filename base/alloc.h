@@ -61,11 +61,10 @@ private:
     std::size_t size_ = 0;
 };
 
-// A block of doubles for a grid or a lane buffer. Blocks of 2 MiB or more are aligned to 2 MiB
-// and, where the system offers transparent huge pages, advised to use them: the passes gather
-// and scatter across many rows, and with 4 KiB pages every row would cost a TLB miss (and
-// every page a fault on first touch). Smaller blocks are aligned to 64 bytes, a vector
-// register. A failed allocation ends the process with "<name> no memory!!".
+// A block of doubles for a grid or a lane buffer, aligned to 64 bytes (a vector register). No
+// huge pages are asked for: measured on the DCT method, the system's clearing of fresh 2 MiB
+// pages cost more processor time than the page walks they saved (docs/PERFORMANCE.md). A
+// failed allocation ends the process with "<name> no memory!!".
 class BigArray {
    public:
     BigArray() = default;

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "base/alloc.h"
+#include "base/numeric.h"
 #include "base/progress.h"
 
 // How a plane's samples lie in memory. Planes are column-major everywhere in the tool; a
@@ -49,6 +50,39 @@ inline PlaneSet planes_of(const PlanarPicture& picture) {
         picture.width,
         picture.height,
         {picture.red.get(), picture.green.get(), picture.blue.get(), picture.alpha.get()}};
+}
+
+// Transparency is enlarged weighted by alpha, so that a colour counts as much as it shows:
+// every colour sample c of alpha a enters a method as the exact product c * a (at most
+// 255 * 255 = 65025, exact in 16 bits and in double), the method enlarges these products and
+// the alpha plane with its own unchanged arithmetic, and each result colour is the enlarged
+// product divided by the enlarged alpha of the same sample, both unclamped (unweighted). The
+// scale 255 cancels and nothing is rounded before that last division: a colour under any
+// alpha keeps its level, and a colour under alpha 0 weighs nothing. The alpha plane itself is
+// enlarged as the method enlarges any plane (the Hybrid switching it with the colours). A
+// picture without alpha is enlarged unweighted.
+
+// The colour planes of a picture with alpha, weighted by it: sample c * a at the index of c.
+struct WeightedColours {
+    HeapArray<std::uint16_t> plane[3];
+};
+
+// in's red, green and blue weighted by its alpha plane, which in must have.
+WeightedColours weight_by_alpha(const PlaneSet& in);
+
+// Bytes weight_by_alpha takes for a width x height picture.
+inline std::uint64_t weighted_colours_bytes(int width, int height) {
+    return 3 * sizeof(std::uint16_t) * static_cast<std::uint64_t>(width) *
+           static_cast<std::uint64_t>(height);
+}
+
+// A result sample's colour, before it becomes a byte, from its enlarged weighted colour p and
+// its enlarged alpha a, both unclamped: p / a, or 0 where the enlarged alpha's byte is 0 (a
+// below 1, or NaN), since a pixel that shows nothing has no colour to keep. The quotient is
+// formed either way, so that loops of it run in vector lanes.
+inline double unweighted(double p, double a) {
+    const double q = p / a;
+    return a >= 1.0 ? q : 0.0;
 }
 
 // The planes a method makes: as many as it read, in the same order, each width x height

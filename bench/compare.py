@@ -14,7 +14,9 @@ on one; the processor times show the work itself.
 --dct-isas avx512,avx2,generic runs the DCT method once per named instruction set
 (ENLARGE3_LANE_ISA) instead of once with the widest, all in the same rounds, so that the sets
 are compared side by side.
-Case D (4000 x 3000 to 4096 x 4096) is the memory case; it runs only when asked for.
+Cases D (4000 x 3000 to 4096 x 4096) and E (3000 x 2000 to 6000 x 4000, a 24-megapixel result)
+are the memory cases; they run only when asked for. With --dct-only only the DCT method and the
+FFTW program run.
 """
 import argparse
 import os
@@ -24,7 +26,7 @@ import sys
 import time
 
 CASES = [("A", 640, 480, 1280, 960), ("B", 1920, 1080, 3840, 2160), ("C", 1000, 750, 4096, 3072),
-         ("D", 4000, 3000, 4096, 4096)]
+         ("D", 4000, 3000, 4096, 4096), ("E", 3000, 2000, 6000, 4000)]
 
 
 def make_input(path, w, h, seed):
@@ -59,11 +61,14 @@ def main():
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--cases", default="ABC")
     ap.add_argument("--dct-isas", default="")
+    ap.add_argument("--dct-only", action="store_true")
     ap.add_argument("workdir")
     args = ap.parse_args()
     os.makedirs(args.workdir, exist_ok=True)
     here = os.path.dirname(os.path.abspath(__file__))
 
+    # How busy the machine was: the times mean little when other work shares the cores.
+    loads = [os.getloadavg()]
     rows = []
     for name, w, h, w2, h2 in CASES:
         if name not in args.cases:
@@ -81,6 +86,8 @@ def main():
             "ImageMagick Lanczos": ["convert", src, "-filter", "Lanczos", "-resize",
                                     f"{w2}x{h2}!", out + "-im.bmp"],
         }
+        if args.dct_only:
+            commands = {"enlarge3 dct": commands["enlarge3 dct"]}
         envs = {}
         isas = list(filter(None, args.dct_isas.split(",")))
         dct = commands.pop("enlarge3 dct") if isas else None
@@ -100,11 +107,16 @@ def main():
                 rss[key] = max(rss[key], m)
         med = {k: statistics.median(v) for k, v in walls.items()}
         cpu = {k: statistics.median(v) for k, v in cpus.items()}
-        rows.append((name, w, h, w2, h2, med, cpu, rss))
+        spread = {k: (min(walls[k]), max(walls[k]), min(cpus[k]), max(cpus[k])) for k in walls}
+        rows.append((name, w, h, w2, h2, med, cpu, rss, spread))
 
-    print(f"| input | command | median wall s | median CPU s | peak RSS MiB | ratio |")
-    print(f"|---|---|---|---|---|---|")
-    for name, w, h, w2, h2, med, cpu, rss in rows:
+    loads.append(os.getloadavg())
+    print("load average (1, 5, 15 min) before: %.2f %.2f %.2f, after: %.2f %.2f %.2f"
+          % (loads[0] + loads[1]))
+    print(f"| input | command | median wall s | median CPU s | wall, CPU range s | peak RSS MiB "
+          f"| ratio |")
+    print(f"|---|---|---|---|---|---|---|")
+    for name, w, h, w2, h2, med, cpu, rss, spread in rows:
         refs = {
             "enlarge3 lanczos3": ("Pillow LANCZOS", "x Pillow"),
             "enlarge3 hybrid": ("enlarge3 lanczos3", "x lanczos3"),
@@ -118,9 +130,14 @@ def main():
             ratio = ""
             if key in refs and refs[key][0] in med and med[refs[key][0]] > 0:
                 ratio = f"{med[key] / med[refs[key][0]]:.2f}{refs[key][1]}"
+            ref = refs.get(key, ("", ""))[0]
+            if ref in cpu and cpu[ref] > 0 and ref == "FFTW DCT program":
+                ratio += f", CPU {cpu[key] / cpu[ref]:.2f}x FFTW"
             if key.startswith("enlarge3 dct"):
                 ratio += f"; RSS {rss[key] * 1024 / (w2 * h2):.1f} B per output pixel"
-            print(f"| {label} | {key} | {med[key]:.4f} | {cpu[key]:.4f} | {rss[key] / 1024:.1f} "
+            lo_w, hi_w, lo_c, hi_c = spread[key]
+            print(f"| {label} | {key} | {med[key]:.4f} | {cpu[key]:.4f} "
+                  f"| {lo_w:.3f}-{hi_w:.3f}, {lo_c:.3f}-{hi_c:.3f} | {rss[key] / 1024:.1f} "
                   f"| {ratio} |")
 
 

@@ -1,5 +1,6 @@
 // Where the DCT method's time goes, per instruction set: one group of eight line transforms of
-// each length that input B (1920 x 1080 to 3840 x 2160) runs, and one whole colour plane of B.
+// each length that input B (1920 x 1080 to 3840 x 2160) and input E (3000 x 2000 to 6000 x 4000)
+// run, and one whole colour plane of B.
 // Arguments: the line length n (or 0 for the plane) and the set (0 generic, 1 avx2,
 // 2 avx512); sets the processor lacks are skipped. Run a Release build on one thread, so
 // that the plane's time is its processor time:
@@ -101,8 +102,9 @@ void BM_dct_plane(benchmark::State& state) {
 }
 
 void lengths_and_sets(benchmark::internal::Benchmark* b) {
-    // B's forward rows (2W), forward columns (2H), inverse rows (2W2), inverse columns (2H2).
-    for (int n : {3840, 2160, 7680, 4320})
+    // Forward rows (2W), forward columns (2H), inverse rows (2W2), inverse columns (2H2) of B,
+    // then of E.
+    for (int n : {3840, 2160, 7680, 4320, 6000, 4000, 12000, 8000})
         for (int s = 0; s < 3; ++s) b->Args({n, s});
 }
 

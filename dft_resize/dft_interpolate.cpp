@@ -9,6 +9,8 @@
 #include "base/alloc.h"
 #include "base/numeric.h"
 #include "base/parallel.h"
+#include "base/plane.h"
+#include "fft/complex_fft.h"
 #include "fft/line_batch.h"
 
 // The method is defined line by line: a chirp-z plan per line, FFT tables rebuilt per pass,
@@ -180,6 +182,18 @@ struct RowBandTiles {
     }
     // The tile that holds (x, y).
     double* of(int x, int y) const { return at(x / kTile, y / kTile); }
+    // Writes a zero into every page of row band r, if there is one. The column pass writes all
+    // row bands in its first group; the bands the forward rows do not write are touched one a
+    // group beforehand, so that the system's clearing of their fresh pages is spread over that
+    // pass rather than holding up one group (and a stop) for all of them. The column pass
+    // overwrites the zeros before anything reads them.
+    void touch_band(int r) const {
+        if (r >= row_bands) return;
+        constexpr std::size_t kPageDoubles = 4096 / sizeof(double);
+        double* band = at(0, r);
+        const std::size_t doubles = to_size(col_bands) * kTileDoubles;
+        for (std::size_t i = 0; i < doubles; i += kPageDoubles) band[i] = 0.0;
+    }
 };
 
 // A grid of complex values in tiles from the pool: the tile of column band c and row band r at
@@ -205,7 +219,8 @@ struct TiledGrid {
 
 struct DftPlaneWork::Impl {
     int W, H, W2, H2, dx, dy;
-    // Rows of the stuffed spectrum that are not all zero, in order; R of them.
+    // Rows of the stuffed spectrum that are not all zero, in the order they are transformed
+    // (row H of a grown spectrum last); R of them.
     std::vector<int> rows;
     // For each row Y of the stuffed spectrum, its index in rows, or -1 for a zero row.
     std::vector<int> compact;
@@ -300,14 +315,17 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.dx = W2 - W;
     m.dy = H2 - H;
     // Rows 0 .. H - 1 and H + 2dy .. 2H2 - 1 carry the spectrum; row H also carries the
-    // Nyquist row's copy when dy > 0 (with dy = 0 it is the Nyquist row itself).
+    // Nyquist row's copy when dy > 0 (with dy = 0 it is the Nyquist row itself). Row H of a
+    // grown spectrum goes last, so that every other row's index is the index of the spectrum
+    // row it reads, and a group of lines reads whole row bands of the spectrum.
     m.compact.assign(to_size(2 * H2), -1);
-    for (int Y = 0; Y < 2 * H2; ++Y) {
-        if (Y <= H || Y >= H + 2 * m.dy) {
-            m.compact[to_size(Y)] = static_cast<int>(m.rows.size());
-            m.rows.push_back(Y);
-        }
-    }
+    const auto keep = [&m](int Y) {
+        m.compact[to_size(Y)] = static_cast<int>(m.rows.size());
+        m.rows.push_back(Y);
+    };
+    for (int Y = 0; Y < H; ++Y) keep(Y);
+    for (int Y = H + 2 * m.dy; Y < 2 * H2; ++Y) keep(Y);
+    if (m.dy > 0) keep(H);
     const int lengths[4] = {2 * W, 2 * H, 2 * W2, 2 * H2};
     m.plans.reserve(4);
     const LinePlan* chosen[4];
@@ -359,11 +377,15 @@ DftPlaneWork::~DftPlaneWork() = default;
 
 namespace {
 
+// The loops below take the lane buffer's layout as a FixedLanes (line_batch.h), its width a
+// constant, chosen once per group.
+
 // Point j of the lanes of buf from one row of a tile, t pointing at its column 0: lane l from
 // column l; lanes past cnt repeat column cnt - 1, the last of a grid's partial band.
-void put_tile_row(const LaneLayout& lay, double* buf, int j, const double* t, int cnt) {
+template <class Lanes>
+void put_tile_row(const Lanes& lanes, double* buf, int j, const double* t, int cnt) {
     if (cnt == kLanes) {
-        lane_put(lay, buf, j, t, t + kTileIm, kTile);
+        lanes.put(buf, j, t, t + kTileIm, kTile);
         return;
     }
     double re[kLanes], im[kLanes];
@@ -372,34 +394,38 @@ void put_tile_row(const LaneLayout& lay, double* buf, int j, const double* t, in
         re[l] = t[at];
         im[l] = t[kTileIm + at];
     }
-    lane_put(lay, buf, j, re, im, 1);
+    lanes.put(buf, j, re, im, 1);
 }
 
 // Forward row pass: rows 0 .. H - 1 of the mirrored plane (row 2H - 1 - Y is row Y again),
 // 2W long with imaginary parts 0, transformed into the first row bands of m.spectrum. Group g
 // is its row band g.
-void forward_rows(Impl& m, const std::uint8_t* in) {
+template <class Sample>
+void forward_rows(Impl& m, const Sample* in) {
     const int W = m.W, H = m.H;
     const LaneLayout lay = lane_layout(m.fwd_rows->L);
     for_line_groups(group_count(H), m.buffers, m.progress, to_units(m.fwd_rows->n),
                     [&](int g, double* buf) {
-                        const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
-                        for (int X = 0; X < 2 * W; ++X) {
-                            const std::uint8_t* src =
-                                in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
-                            double re[kLanes];
-                            for (int l = 0; l < kLanes; ++l)
-                                re[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
-                            lane_put_real(lay, buf, X, re);
-                        }
-                        KnownZeros real;
-                        real.real = true;
-                        lanes_forward(*m.fwd_rows, real, buf);
-                        for (int X = 0; X < 2 * W; ++X) {
-                            // Rows past H in the last band are never read.
-                            double* t = m.spectrum.of(X, y0) + tile_at(X, 0);
-                            lane_get(lay, buf, X, t, t + kTileIm, 1);
-                        }
+                        with_fixed_lanes(lay, [&](const auto& lanes) {
+                            const int y0 = g * kLanes, cnt = std::min(kLanes, H - y0);
+                            for (int X = 0; X < 2 * W; ++X) {
+                                const Sample* src =
+                                    in + to_size(mirror_repeat(X, W)) * to_size(H) + to_size(y0);
+                                double re[kLanes];
+                                for (int l = 0; l < kLanes; ++l)
+                                    re[l] = l < cnt ? static_cast<double>(src[l]) : 0.0;
+                                lanes.put_real(buf, X, re);
+                            }
+                            KnownZeros real;
+                            real.real = true;
+                            lanes_forward(*m.fwd_rows, real, buf);
+                            for (int X = 0; X < 2 * W; ++X) {
+                                // Rows past H in the last band are never read.
+                                double* t = m.spectrum.of(X, y0) + tile_at(X, 0);
+                                lanes.get(buf, X, t, t + kTileIm, 1);
+                            }
+                        });
+                        m.spectrum.touch_band(group_count(H) + g);
                     });
 }
 
@@ -411,18 +437,20 @@ void forward_columns(Impl& m) {
     const LaneLayout lay = lane_layout(m.fwd_cols->L);
     for_line_groups(group_count(2 * W), m.buffers, m.progress, to_units(m.fwd_cols->n),
                     [&](int c, double* buf) {
-                        const int x0 = c * kLanes, cnt = std::min(kLanes, 2 * W - x0);
-                        for (int Y = 0; Y < 2 * H; ++Y) {
-                            const int y = mirror_repeat(Y, H);
-                            const double* t = m.spectrum.of(x0, y) + tile_at(0, y);
-                            put_tile_row(lay, buf, Y, t, cnt);
-                        }
-                        lanes_forward(*m.fwd_cols, KnownZeros{}, buf);
-                        for (int Y = 0; Y < 2 * H; ++Y) {
-                            // Columns past 2W in the last band are never read.
-                            double* t = m.spectrum.of(x0, Y) + tile_at(0, Y);
-                            lane_get(lay, buf, Y, t, t + kTileIm, kTile);
-                        }
+                        with_fixed_lanes(lay, [&](const auto& lanes) {
+                            const int x0 = c * kLanes, cnt = std::min(kLanes, 2 * W - x0);
+                            for (int Y = 0; Y < 2 * H; ++Y) {
+                                const int y = mirror_repeat(Y, H);
+                                const double* t = m.spectrum.of(x0, y) + tile_at(0, y);
+                                put_tile_row(lanes, buf, Y, t, cnt);
+                            }
+                            lanes_forward(*m.fwd_cols, KnownZeros{}, buf);
+                            for (int Y = 0; Y < 2 * H; ++Y) {
+                                // Columns past 2W in the last band are never read.
+                                double* t = m.spectrum.of(x0, Y) + tile_at(0, Y);
+                                lanes.get(buf, Y, t, t + kTileIm, kTile);
+                            }
+                        });
                     });
 }
 
@@ -435,15 +463,22 @@ void forward_columns(Impl& m) {
 // is nyq_col, then times 0.5 if y is nyq_row: the same products in the same order as the
 // split on the full grid. Imaginary parts are those of the insertion alone. The band of zeros,
 // stuffed_zeros(W, dx), is not written.
-void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, double* buf) {
+template <class Lanes>
+void gather_stuffed_rows(const Impl& m, const Lanes& lanes, int r0, int cnt, double* buf) {
     const int W = m.W, H = m.H, W2 = m.W2;
     const int nyq_col = W + 2 * m.dx, nyq_row = H + 2 * m.dy;
     int re_row[kLanes], im_row[kLanes];
     bool halve_row[kLanes];
+    // Whether the lanes read kLanes rows of one row band of the spectrum in order, real and
+    // imaginary parts alike, none of them halved: then a column of a tile is a point of the
+    // lanes as it stands.
+    bool whole_band = cnt == kLanes;
     for (int l = 0; l < kLanes; ++l) {
         const int Y = m.rows[to_size(r0 + std::min(l, cnt - 1))];
         stuffed_row_sources(m, Y, &re_row[l], &im_row[l]);
         halve_row[l] = (Y == H ? nyq_row : Y) == nyq_row;
+        whole_band = whole_band && !halve_row[l] && re_row[l] == im_row[l] &&
+                     re_row[l] == re_row[0] + l && re_row[0] % kTile == 0;
     }
     // Where each lane's row meets the column band last read (null: a zero row), for the real
     // and the imaginary parts.
@@ -461,6 +496,11 @@ void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, 
         const int x = X == W ? nyq_col : X;
         const int re_col = stuffed_source(x, W, m.dx), im_col = stuffed_source(X, W, m.dx);
         const bool halve_col = x == nyq_col;
+        if (whole_band && !halve_col && re_col == im_col) {
+            const double* t = m.spectrum.at(re_col / kTile, re_row[0] / kTile) + tile_at(re_col, 0);
+            lanes.put(buf, X, t, t + kTileIm, 1);
+            continue;
+        }
         if (re_col >= 0 && re_col / kTile != re_band) {
             re_band = re_col / kTile;
             band_of(re_band, re_row, re_at, 0);
@@ -478,7 +518,7 @@ void gather_stuffed_rows(const Impl& m, const LaneLayout& lay, int r0, int cnt, 
             if (halve_row[l]) re[l] = re[l] * 0.5;
             im[l] = im_col >= 0 && im_at[l] != nullptr ? im_at[l][im_off] : 0.0;
         }
-        lane_put(lay, buf, X, re, im, 1);
+        lanes.put(buf, X, re, im, 1);
     }
 }
 
@@ -493,39 +533,47 @@ void inverse_rows(Impl& m) {
     m.pool.reset();
     for_line_groups(group_count(R), m.buffers, m.progress, to_units(m.inv_rows->n),
                     [&](int b, double* buf) {
-                        const int r0 = b * kLanes, cnt = std::min(kLanes, R - r0);
-                        gather_stuffed_rows(m, lay, r0, cnt, buf);
-                        release_spectrum_rows(m, b);
-                        lanes_inverse(*m.inv_rows, stuffed_zeros(m.W, m.dx), W2, buf);
-                        std::vector<double*> band(to_size(m.rows_inv.col_bands));
-                        m.pool.take(band.size(), band.data());
-                        for (int c = 0; c < m.rows_inv.col_bands; ++c)
-                            m.rows_inv.at(c, b) = band[to_size(c)];
-                        for (int X = 0; X < W2; ++X) {
-                            // Rows past R in the last band are never read.
-                            double* t = m.rows_inv.of(X, r0) + tile_at(X, 0);
-                            lane_get(lay, buf, X, t, t + kTileIm, 1);
-                        }
+                        with_fixed_lanes(lay, [&](const auto& lanes) {
+                            const int r0 = b * kLanes, cnt = std::min(kLanes, R - r0);
+                            gather_stuffed_rows(m, lanes, r0, cnt, buf);
+                            release_spectrum_rows(m, b);
+                            lanes_inverse(*m.inv_rows, stuffed_zeros(m.W, m.dx), W2, buf);
+                            std::vector<double*> band(to_size(m.rows_inv.col_bands));
+                            m.pool.take(band.size(), band.data());
+                            for (int c = 0; c < m.rows_inv.col_bands; ++c)
+                                m.rows_inv.at(c, b) = band[to_size(c)];
+                            for (int X = 0; X < W2; ++X) {
+                                // Rows past R in the last band are never read.
+                                double* t = m.rows_inv.of(X, r0) + tile_at(X, 0);
+                                lanes.get(buf, X, t, t + kTileIm, 1);
+                            }
+                        });
                     });
 }
 
 // The conversion of the last pass: samples y = 0 .. H2 - 1 of lanes 0 .. cnt - 1 of the lane
-// buffer (the columns x0 ..) times gain, clamped to 0 .. 255 and truncated, into out (column
-// length H2).
-void store_bytes(const double* buf, const LaneLayout& lay, int x0, int cnt, int H2, double gain,
-                 std::uint8_t* out) {
+// buffer (the columns x0 ..) times gain, clamped to 0 .. 255 and truncated (unweighted first
+// for a weighted colour), into out (column length H2).
+template <class Lanes>
+void store_bytes(const double* buf, const Lanes& lanes, int x0, int cnt, int H2, double gain,
+                 const DftResults& out) {
     for (int y = 0; y < H2; ++y) {
         double re[kLanes], im[kLanes];
-        lane_get(lay, buf, y, re, im, 1);
-        for (int l = 0; l < cnt; ++l)
-            out[to_size(x0 + l) * to_size(H2) + to_size(y)] = clamp_to_byte(gain * re[l]);
+        lanes.get(buf, y, re, im, 1);
+        for (int l = 0; l < cnt; ++l) {
+            const std::size_t i = to_size(x0 + l) * to_size(H2) + to_size(y);
+            const double v = gain * re[l];
+            if (out.keep != nullptr) out.keep[i] = v;
+            out.bytes[i] =
+                clamp_to_byte(out.unweight_by != nullptr ? unweighted(v, out.unweight_by[i]) : v);
+        }
     }
 }
 
 // Inverse column pass: columns 0 .. W2 - 1 (the others are never used), 2H2 long, read from the
 // kept inverse rows (the rows never stored are zeros), transformed and converted to bytes.
 // Group c is column band c of rows_inv, given back once gathered.
-void inverse_columns(Impl& m, std::uint8_t* out) {
+void inverse_columns(Impl& m, const DftResults& out) {
     const int W = m.W, H = m.H, W2 = m.W2, H2 = m.H2;
     const LaneLayout lay = lane_layout(m.inv_cols->L);
     // The inverse transforms divide by the new lengths while the spectrum was taken at the
@@ -533,26 +581,27 @@ void inverse_columns(Impl& m, std::uint8_t* out) {
     const double gain = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
     for_line_groups(group_count(W2), m.buffers, m.progress, to_units(m.inv_cols->n),
                     [&](int c, double* buf) {
-                        const int x0 = c * kLanes, cnt = std::min(kLanes, W2 - x0);
-                        for (int Y = 0; Y < 2 * H2; ++Y) {
-                            // The rows never stored are the band of zeros, which is not read.
-                            const int r = m.compact[to_size(Y)];
-                            if (r < 0) continue;
-                            const double* t = m.rows_inv.of(x0, r) + tile_at(0, r);
-                            put_tile_row(lay, buf, Y, t, cnt);
-                        }
-                        m.pool.give(&m.rows_inv.at(c, 0), to_size(m.rows_inv.row_bands));
-                        for (int r = 0; r < m.rows_inv.row_bands; ++r)
-                            m.rows_inv.at(c, r) = nullptr;
-                        lanes_inverse(*m.inv_cols, stuffed_zeros(H, m.dy), H2, buf);
-                        store_bytes(buf, lay, x0, cnt, H2, gain, out);
+                        with_fixed_lanes(lay, [&](const auto& lanes) {
+                            const int x0 = c * kLanes, cnt = std::min(kLanes, W2 - x0);
+                            for (int Y = 0; Y < 2 * H2; ++Y) {
+                                // The rows never stored are the band of zeros, which is not read.
+                                const int r = m.compact[to_size(Y)];
+                                if (r < 0) continue;
+                                const double* t = m.rows_inv.of(x0, r) + tile_at(0, r);
+                                put_tile_row(lanes, buf, Y, t, cnt);
+                            }
+                            m.pool.give(&m.rows_inv.at(c, 0), to_size(m.rows_inv.row_bands));
+                            for (int r = 0; r < m.rows_inv.row_bands; ++r)
+                                m.rows_inv.at(c, r) = nullptr;
+                            lanes_inverse(*m.inv_cols, stuffed_zeros(H, m.dy), H2, buf);
+                            store_bytes(buf, lanes, x0, cnt, H2, gain, out);
+                        });
                     });
 }
 
-}  // namespace
-
-void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out,
-                          RunProgress* progress) {
+template <class Sample>
+void interpolate(DftPlaneWork& work, const Sample* in, const DftResults& out,
+                 RunProgress* progress) {
     Impl& m = *work.impl_;
     m.progress = progress;
     stage("horizontal DFT start!!\n");
@@ -577,6 +626,25 @@ void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8
     stage("vertical IDFT end!!\n");
 }
 
+}  // namespace
+
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out,
+                          RunProgress* progress) {
+    DftResults results;
+    results.bytes = out;
+    interpolate(work, in, results, progress);
+}
+
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, const DftResults& results,
+                          RunProgress* progress) {
+    interpolate(work, in, results, progress);
+}
+
+void dft_interpolate_with(DftPlaneWork& work, const std::uint16_t* in, const DftResults& results,
+                          RunProgress* progress) {
+    interpolate(work, in, results, progress);
+}
+
 std::uint64_t dft_interpolate_units(const DftPlaneWork& work) {
     const Impl& m = *work.impl_;
     const int R = static_cast<int>(m.rows.size());
@@ -597,10 +665,21 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t w2 = static_cast<std::uint64_t>(W2), h2 = static_cast<std::uint64_t>(H2);
     const std::uint64_t t = kTile;
     const std::uint64_t rows = 2 * h + (h2 > h ? 1 : 0);
-    const std::uint64_t longest_n = 2 * std::max(w2, h2);
-    std::uint64_t longest = 1;
-    while (longest < 2 * longest_n) longest *= 2;  // L of the longest line
     const std::uint64_t d = sizeof(double);
+    // Per plan, one for each length: chirp and rotation tables (6 n), kernel spectrum (2 L),
+    // output order (L ints), FFT tables for 2L doubles.
+    const std::uint64_t lengths[4] = {2 * w, 2 * h, 2 * w2, 2 * h2};
+    std::uint64_t plans = 0, longest = 1;
+    for (int i = 0; i < 4; ++i) {
+        if (std::count(lengths, lengths + i, lengths[i]) != 0) continue;
+        const std::uint64_t n = lengths[i];
+        std::uint64_t L = 1;
+        while (L < 2 * n) L *= 2;
+        longest = std::max(longest, L);
+        const int fft_n = static_cast<int>(2 * L);
+        plans += (6 * n + 2 * L + static_cast<std::uint64_t>(fft_w_length(fft_n))) * d +
+                 (L + static_cast<std::uint64_t>(fft_ip_length(fft_n))) * sizeof(int);
+    }
     const std::uint64_t spectrum = (2 * w + t - 1) / t * ((2 * h + t - 1) / t);
     const std::uint64_t kept = (w2 + t - 1) / t * ((rows + t - 1) / t);
     const std::uint64_t flight =
@@ -611,13 +690,7 @@ std::uint64_t dft_interpolate_memory(int W, int H, int W2, int H2) {
     const std::uint64_t pool =
         (kept - std::min(kept, spectrum) + flight + kSlabTiles - 1) / kSlabTiles * kSlabTiles;
     const std::uint64_t tiles = spectrum + pool;
-    // Per plan: chirp and rotation tables (6 n), kernel spectrum (2 L), output order (L ints),
-    // FFT tables.
-    const std::uint64_t plans = 4 * ((6 * longest_n + 2 * longest) * d + longest * sizeof(int) +
-                                     8192 * d + 64 * sizeof(int));
     const std::uint64_t buffers = static_cast<std::uint64_t>(worker_count()) * kLanes *
                                   lane_block_doubles(static_cast<int>(longest), 1) * d;
-    // Each slab and buffer is rounded up to a 2 MiB page.
-    const std::uint64_t rounding = static_cast<std::uint64_t>(worker_count()) << 21;
-    return tiles * kTileDoubles * d + plans + buffers + rounding;
+    return tiles * kTileDoubles * d + plans + buffers;
 }

@@ -30,14 +30,16 @@
 #include <memory>
 
 #include "base/progress.h"
+#include "fft/chirp_dft.h"
 
-// Longest output side: twice it is the longest line the arbitrary-length DFT takes.
-constexpr int kMaxDftResizeSide = 4096;
+// Longest output side: twice it is the longest line the arbitrary-length DFT takes. Far
+// beyond what memory allows; the memory a size needs is the real limit.
+constexpr int kMaxDftResizeSide = kMaxDftLength / 2;
 
 // Plans and grids for enlarging W x H planes to W2 x H2, made once and used for each colour
 // plane of a picture, so that the grids' pages are touched once. Requires W >= 1, H >= 1,
-// W <= W2 <= 4096 and H <= H2 <= 4096 (dft_resize_size_ok). Holds about
-// dft_interpolate_memory(W, H, W2, H2) bytes.
+// W <= W2 <= kMaxDftResizeSide and H <= H2 <= kMaxDftResizeSide (dft_resize_size_ok). Holds
+// about dft_interpolate_memory(W, H, W2, H2) bytes.
 struct DftPlaneWork {
     DftPlaneWork(int W, int H, int W2, int H2);
     ~DftPlaneWork();
@@ -53,6 +55,23 @@ struct DftPlaneWork {
 // reports its line length as units when it is done, dft_interpolate_units(work) in all; after
 // a stop no group starts, the remaining stages are skipped and out is incomplete.
 void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, std::uint8_t* out,
+                          RunProgress* progress = nullptr);
+
+// Where the last pass puts its W2 x H2 values v = g * re (column-major, every one written, all
+// allocated by the caller), for a picture with alpha (base/plane.h): bytes gets clamp_to_byte(v),
+// or with unweight_by (the kept values of the picture's enlarged alpha) the byte of
+// unweighted(v, unweight_by[i]), v being a weighted colour; keep, when set, gets v itself.
+struct DftResults {
+    std::uint8_t* bytes = nullptr;
+    double* keep = nullptr;
+    const double* unweight_by = nullptr;
+};
+
+// dft_interpolate_with into results, over bytes (alpha) or over weighted colours, each
+// sample converted exactly to a double.
+void dft_interpolate_with(DftPlaneWork& work, const std::uint8_t* in, const DftResults& results,
+                          RunProgress* progress = nullptr);
+void dft_interpolate_with(DftPlaneWork& work, const std::uint16_t* in, const DftResults& results,
                           RunProgress* progress = nullptr);
 
 // The units dft_interpolate_with reports for one plane.

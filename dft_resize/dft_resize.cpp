@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/alloc.h"
+#include "base/numeric.h"
 #include "dft_resize/dft_interpolate.h"
 
 bool dft_resize_size_ok(int W, int H, int W2, int H2) {
@@ -36,9 +38,29 @@ Status dft_resize_image(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
     DftPlaneWork work(W, H, W2, H2);
     set_units(progress, static_cast<std::uint64_t>(in.count()) * dft_interpolate_units(work));
     const char* lines[4] = {"RED START\n", "GREEN START\n", "BLUE START\n", "ALPHA START\n"};
-    const bool done = for_each_plane(in.count(), progress, [&](int c) {
+    if (!in.has_alpha()) {
+        const bool done = for_each_plane(3, progress, [&](int c) {
+            colour_line(lines[c]);
+            dft_interpolate_with(work, in.plane[c], out->plane[c].get(), progress);
+        });
+        return done ? Status::success() : stopped_status("dct");
+    }
+    // Alpha first: its values, kept unclamped, are what the weighted colours are divided by.
+    const WeightedColours weighted = weight_by_alpha(in);
+    HeapArray<double> alpha(to_size(W2) * to_size(H2), "alpha values");
+    const int order[4] = {3, 0, 1, 2};
+    const bool done = for_each_plane(4, progress, [&](int i) {
+        const int c = order[i];
         colour_line(lines[c]);
-        dft_interpolate_with(work, in.plane[c], out->plane[c].get(), progress);
+        DftResults results;
+        results.bytes = out->plane[c].get();
+        if (c == 3) {
+            results.keep = alpha.get();
+            dft_interpolate_with(work, in.plane[3], results, progress);
+        } else {
+            results.unweight_by = alpha.get();
+            dft_interpolate_with(work, weighted.plane[c].get(), results, progress);
+        }
     });
     return done ? Status::success() : stopped_status("dct");
 }
@@ -46,5 +68,9 @@ Status dft_resize_image(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
 std::uint64_t dft_resize_memory_needed(int W, int H, int W2, int H2, bool alpha) {
     if (!dft_resize_size_ok(W, H, W2, H2)) return 0;
     const std::uint64_t px = static_cast<std::uint64_t>(W2) * static_cast<std::uint64_t>(H2);
-    return dft_interpolate_memory(W, H, W2, H2) + (alpha ? 4 : 3) * px;
+    // With alpha, the weighted colours and alpha's values beside the four result planes.
+    if (alpha)
+        return dft_interpolate_memory(W, H, W2, H2) + weighted_colours_bytes(W, H) +
+               (4 + sizeof(double)) * px;
+    return dft_interpolate_memory(W, H, W2, H2) + 3 * px;
 }

@@ -148,7 +148,7 @@ namespace {
 // it is 0.
 int entry(int N, int conjugate, const double* in_re, const double* in_im, double* out_re,
           double* out_im, int* ip, double* w) {
-    // The limit keeps the transform within the tables the caller was told to provide.
+    // The limit keeps every index of the transform an int.
     if (N < 2 || N > kMaxDftLength) return 1;
     ChirpPlan plan;
     const int status = chirp_plan_create(&plan, N, N, ip, w);

@@ -1,6 +1,6 @@
 #pragma once
-// Discrete Fourier transforms of any length from 2 to 8192 points by the chirp-z method: the
-// transform is rewritten as a convolution with a quadratic-phase chirp, and the convolution is
+// Discrete Fourier transforms of any length from 2 to kMaxDftLength points by the chirp-z method:
+// the transform is rewritten as a convolution with a quadratic-phase chirp, and the convolution is
 // done by three power-of-two transforms of complex_fft on a padded length L.
 //
 // Conventions
@@ -9,17 +9,18 @@
 // - dft_forward: X[k] = (1 / N) sum_j x[j] exp(-2 pi i j k / N). The only scaling is this 1/N.
 // - dft_inverse: x[j] = sum_k X[k] exp(+2 pi i j k / N), unscaled, so it undoes dft_forward.
 // - Lengths: 2 <= N <= kMaxDftLength. L is the smallest power of two >= 2N, so complex_fft runs
-//   with n = 2L <= 32768 doubles.
+//   with n = 2L doubles.
 // - Tables: ip and w are complex_fft's (complex_fft.h), owned by the caller and passed through;
-//   the caller sets ip[0] = 0 before the first call and keeps both alive between calls. With
-//   N <= 8192, 64 ints and 8192 doubles suffice.
+//   the caller sets ip[0] = 0 before the first call and keeps both alive between calls. They
+//   need fft_ip_length(2L) ints and fft_w_length(2L) doubles: for N <= 8192, 64 and 8192.
 // - State: none but the tables, which a call may rewrite, so calls that share ip and w must
 //   not run at once. Each entry works in the heap blocks of a plan of its own.
 // - Every value is IEEE double in the order written in chirp_dft.cpp and, for the steps of a
 //   transform, chirp_template.h, which the lanes (lanes.h) share.
 
-// Longest transform the entries take: the one whose tables fit the sizes given above.
-constexpr int kMaxDftLength = 8192;
+// Longest transform the entries take: complex_fft's n = 2L, at most 4N, must stay an int of
+// at most 2^30 doubles, and the lanes (lanes.h) index 4L values per line.
+constexpr int kMaxDftLength = 1 << 27;
 
 // The plan of one transform. The three blocks are owned by the plan.
 struct ChirpPlan {

@@ -18,6 +18,16 @@ int prepare_fft_tables(int n, int* ip, double* w) {
     return ip[0];
 }
 
+int fft_ip_length(int n) {
+    int length = 2;
+    for (long long m = 32; m < n; m *= 4) length *= 2;
+    return length;
+}
+
+int fft_w_length(int n) {
+    return n < 8 ? 1 : n / 4;
+}
+
 void make_twiddle_table(int nw, int* ip, double* w) {
     ip[0] = nw;
     ip[1] = 1;

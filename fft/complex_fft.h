@@ -5,8 +5,8 @@
 // - Layout: a holds n doubles, N = n / 2 complex points interleaved: a[2j] is the real and
 //   a[2j + 1] the imaginary part of point j. The result replaces the input, same layout,
 //   natural order.
-// - Lengths: n is a power of two, 2 <= n. Nothing is checked; the longest transform the
-//   system asks for is n = 32768 (N = 16384).
+// - Lengths: n is a power of two, 2 <= n <= 2^30. Nothing is checked; the chirp-z DFT asks for
+//   n = 2L, four times its line or more (chirp_dft.h).
 // - Exponent: sign >= 0 gives X[k] = sum over j of x[j] exp(+2 pi i j k / N); sign < 0 gives
 //   X[k] = sum over j of x[j] exp(-2 pi i j k / N), for k = 0 .. N - 1.
 // - Scaling: none in either direction. A sign -1 transform followed by a sign +1 transform
@@ -35,6 +35,11 @@ void complex_fft(int n, int sign, double* a, int* ip, double* w);
 // builds the tables for a transform of n doubles when n > 4 * ip[0] (with nw = n / 4) and
 // returns ip[0], the size nw of the table now built.
 int prepare_fft_tables(int n, int* ip, double* w);
+
+// The lengths of ip (ints) and w (doubles) that a transform of n doubles needs, as the
+// Conventions above state them: fft_ip_length(32768) = 64, fft_w_length(32768) = 8192.
+int fft_ip_length(int n);
+int fft_w_length(int n);
 
 // Writes ip[0] = nw, ip[1] = 1, the twiddle table of nw doubles (nw - 2 written) and, for
 // nw >= 16, the bit-reversal offsets from ip[2] on. The table is a chain of twiddle blocks

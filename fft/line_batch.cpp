@@ -3,14 +3,11 @@
 #include "base/isa.h"
 #include "base/numeric.h"
 #include "fft/chirp_dft.h"
+#include "fft/complex_fft.h"
 #include "fft/fft_template.h"
 #include "fft/line_transforms.h"
 
 namespace {
-
-// complex_fft's tables for the longest transform the DFT runs (n = 2L = 32768 doubles).
-constexpr std::size_t kIpEntries = 64;
-constexpr std::size_t kWEntries = 8192;
 
 template <class T>
 void copy(int count, const T* from, HeapArray<T>& to) {
@@ -20,15 +17,18 @@ void copy(int count, const T* from, HeapArray<T>& to) {
 }  // namespace
 
 void line_plan_build(LinePlan* plan, int n) {
-    plan->ip = HeapArray<int>(kIpEntries, "ip");
-    plan->w = HeapArray<double>(kWEntries, "ww");
+    if (n < 2 || n > kMaxDftLength) die_with_line("failure!!!!\n");
+    // complex_fft's tables for this line's transforms, n = 2L doubles.
+    int padded = 1;
+    while (padded < 2 * n) padded *= 2;
+    plan->ip = HeapArray<int>(to_size(fft_ip_length(2 * padded)), "ip");
+    plan->w = HeapArray<double>(to_size(fft_w_length(2 * padded)), "ww");
     plan->ip[0] = 0;
     // The chirp and the kernel spectrum exactly as every per-line plan makes them; the table
     // this builds (for n = 2L) is the one each pass of the per-line procedure builds at its
     // first line and then reuses.
     ChirpPlan cp;
-    if (n < 2 || n > kMaxDftLength ||
-        chirp_plan_create(&cp, n, n, plan->ip.get(), plan->w.get()) != 0)
+    if (chirp_plan_create(&cp, n, n, plan->ip.get(), plan->w.get()) != 0)
         die_with_line("failure!!!!\n");
     const int L = cp.L;
     plan->n = n;

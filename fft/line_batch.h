@@ -7,6 +7,7 @@
 // read-only once built, so threads may share it.
 
 #include <cstddef>
+#include <cstring>
 
 #include "base/alloc.h"
 #include "base/isa.h"
@@ -48,54 +49,87 @@ struct LaneLayout {
 // The layout of a lane buffer for lines of padded length L under active_isa().
 LaneLayout lane_layout(int L);
 
-namespace lane_detail {
-template <int Width, class Copy>
-inline void each_block(const LaneLayout& lay, int j, Copy copy) {
-    const std::size_t at = static_cast<std::size_t>(j) * 2 * Width;
-    for (int b = 0; b < kLanes / Width; ++b)
-        for (int i = 0; i < Width; ++i)
-            copy(at + static_cast<std::size_t>(b) * lay.block + static_cast<std::size_t>(i),
-                 at + static_cast<std::size_t>(b) * lay.block + Width + static_cast<std::size_t>(i),
-                 b * Width + i);
-}
+// The layout of a lane buffer with the lanes per block a constant, for loops over many points:
+// a point's copies unroll, and the lanes of a block that lie side by side in memory on the other
+// side move as one run.
+template <int Width>
+struct FixedLanes {
+    std::size_t block;  // doubles per block
 
-// copy(index of the real part, index of the imaginary part, lane) for every lane of point j.
-template <class Copy>
-inline void each_lane(const LaneLayout& lay, int j, Copy copy) {
+    // Point j of the kLanes lanes of buf from re[l * stride] and im[l * stride].
+    void put(double* buf, int j, const double* re, const double* im, std::size_t stride) const {
+        for (int b = 0; b < kLanes / Width; ++b) {
+            double* d = at(buf, j, b);
+            const std::size_t l = static_cast<std::size_t>(b * Width);
+            if (stride == 1) {
+                std::memcpy(d, re + l, sizeof(double) * Width);
+                std::memcpy(d + Width, im + l, sizeof(double) * Width);
+            } else {
+                for (std::size_t i = 0; i < Width; ++i) {
+                    d[i] = re[(l + i) * stride];
+                    d[Width + i] = im[(l + i) * stride];
+                }
+            }
+        }
+    }
+    // The real parts alone of point j, for a line whose imaginary parts are known zeros.
+    void put_real(double* buf, int j, const double* re) const {
+        for (int b = 0; b < kLanes / Width; ++b)
+            std::memcpy(at(buf, j, b), re + b * Width, sizeof(double) * Width);
+    }
+    // Point j of every lane of buf to re[l * stride] and im[l * stride].
+    void get(const double* buf, int j, double* re, double* im, std::size_t stride) const {
+        for (int b = 0; b < kLanes / Width; ++b) {
+            const double* d = at(buf, j, b);
+            const std::size_t l = static_cast<std::size_t>(b * Width);
+            if (stride == 1) {
+                std::memcpy(re + l, d, sizeof(double) * Width);
+                std::memcpy(im + l, d + Width, sizeof(double) * Width);
+            } else {
+                for (std::size_t i = 0; i < Width; ++i) {
+                    re[(l + i) * stride] = d[i];
+                    im[(l + i) * stride] = d[Width + i];
+                }
+            }
+        }
+    }
+
+   private:
+    // The real parts of point j in block b; its imaginary parts follow.
+    template <class D>
+    D* at(D* buf, int j, int b) const {
+        return buf + static_cast<std::size_t>(b) * block + static_cast<std::size_t>(j) * 2 * Width;
+    }
+};
+
+// Calls f(FixedLanes<width>{...}) with the width of the layout.
+template <class F>
+inline void with_fixed_lanes(const LaneLayout& lay, F f) {
     switch (lay.shift) {
         case 3:
-            return each_block<8>(lay, j, copy);
+            return f(FixedLanes<8>{lay.block});
         case 2:
-            return each_block<4>(lay, j, copy);
+            return f(FixedLanes<4>{lay.block});
         default:
-            return each_block<2>(lay, j, copy);
+            return f(FixedLanes<2>{lay.block});
     }
 }
-}  // namespace lane_detail
 
 // Point j of the kLanes lanes of buf from re[l * stride] and im[l * stride], l = 0 .. kLanes - 1.
 inline void lane_put(const LaneLayout& lay, double* buf, int j, const double* re, const double* im,
                      std::size_t stride) {
-    lane_detail::each_lane(lay, j, [&](std::size_t r, std::size_t i, int l) {
-        buf[r] = re[static_cast<std::size_t>(l) * stride];
-        buf[i] = im[static_cast<std::size_t>(l) * stride];
-    });
+    with_fixed_lanes(lay, [&](const auto& lanes) { lanes.put(buf, j, re, im, stride); });
 }
 
 // The real parts alone of point j, for a line whose imaginary parts are known zeros.
 inline void lane_put_real(const LaneLayout& lay, double* buf, int j, const double* re) {
-    lane_detail::each_lane(lay, j, [&](std::size_t r, std::size_t, int l) {
-        buf[r] = re[static_cast<std::size_t>(l)];
-    });
+    with_fixed_lanes(lay, [&](const auto& lanes) { lanes.put_real(buf, j, re); });
 }
 
 // Point j of every lane of buf to re[l * stride] and im[l * stride].
 inline void lane_get(const LaneLayout& lay, const double* buf, int j, double* re, double* im,
                      std::size_t stride) {
-    lane_detail::each_lane(lay, j, [&](std::size_t r, std::size_t i, int l) {
-        re[static_cast<std::size_t>(l) * stride] = buf[r];
-        im[static_cast<std::size_t>(l) * stride] = buf[i];
-    });
+    with_fixed_lanes(lay, [&](const auto& lanes) { lanes.get(buf, j, re, im, stride); });
 }
 
 // A lane buffer for lines of padded length L, whatever the instruction set.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "base/numeric.h"
 #include "base/parallel.h"
@@ -50,11 +51,41 @@ void flag_differences(const T* a, const T* b, std::size_t n, std::uint8_t* flag,
     }
 }
 
-}  // namespace
+// The weighted rule of a picture with alpha, one colour: neighbours whose weighted colours
+// (c * a, or their row-pass doubles) differ by d show over black a difference of d / 255 and
+// over white one of (255 (a1 - a2) - d) / 255; flag[i] when either is 13 or more, that is
+// when |d| or |255 (a1 - a2) - d| is 13 * 255 or more.
+constexpr int kWeightedEdgeThreshold = kEdgeThreshold * 255;
 
-void row_edge_mask(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
-                   int W, int H, EdgeMask* mask) {
-    const std::uint8_t* planes[3] = {red, green, blue};
+template <class W, class A>
+std::uint8_t weighted_flag(W wa, W wb, A aa, A ab) {
+    // Exact for 8- and 16-bit samples; the row pass's doubles are truncated toward zero, as the
+    // rule without alpha truncates them, which against a whole threshold changes nothing and
+    // lets the loops run in vector lanes.
+    const int black = static_cast<int>(wa - wb);
+    const int white = static_cast<int>(255 * (aa - ab) - (wa - wb));
+    return static_cast<std::uint8_t>((iabs(black) >= kWeightedEdgeThreshold) |
+                                     (iabs(white) >= kWeightedEdgeThreshold));
+}
+
+template <class W, class A>
+void flag_weighted_differences(const W* wa, const W* wb, const A* aa, const A* ab, std::size_t n,
+                               std::uint8_t* flag, std::uint8_t* any) {
+    if (flag == nullptr) {
+        for (std::size_t i = 0; i < n; ++i) any[i] |= weighted_flag(wa[i], wb[i], aa[i], ab[i]);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t f = weighted_flag(wa[i], wb[i], aa[i], ab[i]);
+        flag[i] = f;
+        any[i] |= f;
+    }
+}
+
+// The row mask, whichever the rule: flag_column(c, left, right, at, flag, any) flags colour c
+// of the column at offset at from the columns at offsets left and right, h samples each.
+template <class FlagColumn>
+void row_mask_of(int W, int H, EdgeMask* mask, FlagColumn flag_column) {
     const std::size_t h = to_size(H);
     parallel_for(to_size(W), 16, [&](std::size_t x0, std::size_t x1) {
         for (std::size_t x = x0; x < x1; ++x) {
@@ -66,18 +97,44 @@ void row_edge_mask(const std::uint8_t* red, const std::uint8_t* green, const std
             std::memset(mask->combined.get() + at, 0, h);
             for (int c = 0; c < 3; ++c) {
                 std::uint8_t* ch = mask->channel[c].get();
-                flag_differences(planes[c] + left, planes[c] + right, h,
-                                 ch != nullptr ? ch + at : nullptr, mask->combined.get() + at);
+                flag_column(c, left, right, h, ch != nullptr ? ch + at : nullptr,
+                            mask->combined.get() + at);
             }
         }
     });
 }
 
+}  // namespace
+
+void row_edge_mask(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                   int W, int H, EdgeMask* mask) {
+    const std::uint8_t* planes[3] = {red, green, blue};
+    row_mask_of(W, H, mask,
+                [&](int c, std::size_t left, std::size_t right, std::size_t h, std::uint8_t* flag,
+                    std::uint8_t* any) {
+                    flag_differences(planes[c] + left, planes[c] + right, h, flag, any);
+                });
+}
+
+void row_edge_mask(const std::uint16_t* red, const std::uint16_t* green, const std::uint16_t* blue,
+                   const std::uint8_t* alpha, int W, int H, EdgeMask* mask) {
+    const std::uint16_t* planes[3] = {red, green, blue};
+    row_mask_of(W, H, mask,
+                [&](int c, std::size_t left, std::size_t right, std::size_t h, std::uint8_t* flag,
+                    std::uint8_t* any) {
+                    flag_weighted_differences(planes[c] + left, planes[c] + right, alpha + left,
+                                              alpha + right, h, flag, any);
+                });
+}
+
 namespace {
 
-// The column mask of columns [x0, x1), column x of colour c at rows[c] + x * H.
-void column_mask_range(const double* const rows[3], std::size_t H, std::size_t x0,
-                       std::size_t x1, std::uint8_t* combined, std::uint8_t* const channel[3]) {
+// The column mask of columns [x0, x1), column x of colour c at rows[c] + x * H; with alpha's
+// row-pass results (column x at alpha + x * H) the colours are weighted and compared by the
+// weighted rule.
+void column_mask_range(const double* const rows[3], const double* alpha, std::size_t H,
+                       std::size_t x0, std::size_t x1, std::uint8_t* combined,
+                       std::uint8_t* const channel[3]) {
     const int Hi = static_cast<int>(H);
     for (std::size_t x = x0; x < x1; ++x) {
         const std::size_t at = x * H;
@@ -86,13 +143,21 @@ void column_mask_range(const double* const rows[3], std::size_t H, std::size_t x
         for (int c = 0; c < 3; ++c) {
             const double* col = rows[c] + at;
             std::uint8_t* flag = channel[c] != nullptr ? channel[c] + at : nullptr;
+            // Flags rows [y, y + n) from rows [i, i + n) and [j, j + n).
+            const auto compare = [&](std::size_t y, std::size_t i, std::size_t j, std::size_t n) {
+                std::uint8_t* f = flag != nullptr ? flag + y : nullptr;
+                if (alpha == nullptr)
+                    flag_differences(col + i, col + j, n, f, any + y);
+                else
+                    flag_weighted_differences(col + i, col + j, alpha + at + i, alpha + at + j, n,
+                                              f, any + y);
+            };
             // Rows 1 .. H - 2 compare rows y + 1 and y - 1; the first and last rows compare
             // their one neighbour with itself (a single row, itself with itself).
-            if (H >= 3) flag_differences(col + 2, col, H - 2, flag ? flag + 1 : nullptr, any + 1);
-            flag_differences(col + mirror_index(1, Hi), col + mirror_index(-1, Hi), 1, flag, any);
+            if (H >= 3) compare(1, 2, 0, H - 2);
+            compare(0, to_size(mirror_index(1, Hi)), to_size(mirror_index(-1, Hi)), 1);
             if (H >= 2)
-                flag_differences(col + mirror_index(Hi, Hi), col + mirror_index(Hi - 2, Hi), 1,
-                                 flag ? flag + H - 1 : nullptr, any + H - 1);
+                compare(H - 1, to_size(mirror_index(Hi, Hi)), to_size(mirror_index(Hi - 2, Hi)), 1);
         }
     }
 }
@@ -135,12 +200,12 @@ void dilate_range(const std::uint8_t* src, std::size_t W, std::size_t H, MaskDir
 }  // namespace
 
 void column_edge_mask(const double* red, const double* green, const double* blue, int W2, int H,
-                      EdgeMask* mask) {
+                      EdgeMask* mask, const double* alpha) {
     const double* rows[3] = {red, green, blue};
     std::uint8_t* channel[3] = {mask->channel[0].get(), mask->channel[1].get(),
                                 mask->channel[2].get()};
     parallel_for(to_size(W2), 16, [&](std::size_t x0, std::size_t x1) {
-        column_mask_range(rows, to_size(H), x0, x1, mask->combined.get(), channel);
+        column_mask_range(rows, alpha, to_size(H), x0, x1, mask->combined.get(), channel);
     });
 }
 
@@ -176,16 +241,18 @@ void hybrid_columns(int lines, int N, int M, const double* in, const std::uint8_
 
 namespace {
 
-// One worker's band: the row-pass results of every plane, the band's column mask and the
-// column-pass scratch.
+// One worker's band: the row-pass results of every plane, the band's column mask, the
+// column-pass scratch and, with alpha, alpha's column sums kept for the colours' division.
 struct HybridScratch {
     HeapArray<double> rows[4];
     HeapArray<std::uint8_t> combined, widened;
     BandScratch band;
+    HeapArray<double> alpha;
     HybridScratch(int H, int H2, int planes)
         : combined(to_size(H) * kBandLines, "hybrid band mask"),
           widened(to_size(H) * kBandLines, "hybrid band widened mask"),
-          band(H, H2, true) {
+          band(H, H2, true),
+          alpha(planes == 4 ? to_size(H2) * kBandLines : 0, "hybrid band alpha sums") {
         const char* names[4] = {"hybrid band red", "hybrid band green", "hybrid band blue",
                                 "hybrid band alpha"};
         for (int c = 0; c < planes; ++c)
@@ -198,38 +265,60 @@ struct HybridScratch {
 Status hybrid_resize(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
                      RunProgress* progress) {
     const int W = in.width, H = in.height, count = in.count();
+    const bool weighted = in.has_alpha();
     set_units(progress, to_size(W2));
+    WeightedColours colours;
     EdgeMask row_mask(W, H, false);
-    row_edge_mask(in.plane[0], in.plane[1], in.plane[2], W, H, &row_mask);
+    if (weighted) {
+        colours = weight_by_alpha(in);
+        row_edge_mask(colours.plane[0].get(), colours.plane[1].get(), colours.plane[2].get(),
+                      in.plane[3], W, H, &row_mask);
+    } else {
+        row_edge_mask(in.plane[0], in.plane[1], in.plane[2], W, H, &row_mask);
+    }
     dilate_mask(&row_mask, MaskDirection::along_rows);
 
     HeapArray<OutputTaps> row_taps = taps_of(W, W2);
     HeapArray<OutputTaps> col_taps = taps_of(H, H2);
-    const std::size_t h = to_size(H);
+    const std::size_t h = to_size(H), w2 = to_size(W2);
     const char* names[4] = {"hybrid red", "hybrid green", "hybrid blue", "hybrid alpha"};
     out->make(W2, H2, count, PlaneOrder::by_row, names);
     // Band by band of output columns, all planes together since the column mask joins the
     // colours: the row pass, the column mask of the band's columns from the colours (each flag
-    // depends on its own column only), then the column pass.
+    // depends on its own column only), then the column pass, alpha's before the colours that
+    // are divided by it.
     for_bands<HybridScratch>(
-        to_size(W2), [&] { return HybridScratch(H, H2, count); },
+        w2, [&] { return HybridScratch(H, H2, count); },
         [&](std::size_t l0, std::size_t l1, HybridScratch& s) {
             if (stop_requested(progress)) return;
             const std::size_t B = l1 - l0;
+            const std::uint8_t* mask = row_mask.widened.get();
             const double* rows[4];
             for (int c = 0; c < count; ++c) {
-                rows_range(row_taps.get(), l0, l1, in.plane[c], h, row_mask.widened.get(),
-                           s.rows[c].get());
+                if (weighted && c < 3)
+                    rows_range(row_taps.get(), l0, l1, colours.plane[c].get(), h, mask,
+                               s.rows[c].get());
+                else
+                    rows_range(row_taps.get(), l0, l1, in.plane[c], h, mask, s.rows[c].get());
                 rows[c] = s.rows[c].get();
             }
             std::uint8_t* no_channels[3] = {nullptr, nullptr, nullptr};
-            column_mask_range(rows, h, 0, B, s.combined.get(), no_channels);
+            column_mask_range(rows, weighted ? rows[3] : nullptr, h, 0, B, s.combined.get(),
+                              no_channels);
             dilate_range(s.combined.get(), B, h, MaskDirection::along_columns, 0, B,
                          s.widened.get());
             gather_band_flags(B, H, s.widened.get(), &s.band);
-            for (int c = 0; c < count; ++c) {
+            if (weighted) {
+                column_sums_band(B, H, H2, col_taps.get(), rows[3], true, &s.band);
+                store_band(B, H2, s.band, l0, w2, out->plane[3].get(), PlaneOrder::by_row);
+                std::swap(s.band.summed, s.alpha);
+            }
+            for (int c = 0; c < 3; ++c) {
                 column_sums_band(B, H, H2, col_taps.get(), rows[c], true, &s.band);
-                store_band(B, H2, s.band, l0, to_size(W2), out->plane[c].get(), PlaneOrder::by_row);
+                if (weighted)
+                    store_weighted_band(B, H2, s.alpha.get(), l0, w2, out->plane[c].get(), &s.band);
+                else
+                    store_band(B, H2, s.band, l0, w2, out->plane[c].get(), PlaneOrder::by_row);
             }
             add_units(progress, B);
         });
@@ -242,7 +331,9 @@ std::uint64_t hybrid_memory_needed(int W, int H, int W2, int H2, bool alpha) {
     const std::uint64_t masks = 2 * static_cast<std::uint64_t>(W) * h;
     const std::uint64_t out = planes * static_cast<std::uint64_t>(W2) * h2;
     const std::uint64_t taps = (static_cast<std::uint64_t>(W2) + h2) * sizeof(OutputTaps);
-    const std::uint64_t band =
-        kBandLines * ((planes + 1) * h * sizeof(double) + 3 * h + h2 * sizeof(double));
-    return masks + out + taps + band * static_cast<std::uint64_t>(worker_count());
+    // With alpha, the weighted colours and a band of alpha's sums beside each worker's own.
+    const std::uint64_t weighted = alpha ? weighted_colours_bytes(W, H) : 0;
+    const std::uint64_t band = kBandLines * ((planes + 1) * h * sizeof(double) + 3 * h +
+                                             (alpha ? 2 : 1) * h2 * sizeof(double));
+    return masks + weighted + out + taps + band * static_cast<std::uint64_t>(worker_count());
 }

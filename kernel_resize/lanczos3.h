@@ -35,11 +35,14 @@ void lanczos3_resize_plane(int W, int H, int W2, int H2, const std::uint8_t* in,
                            std::uint8_t* out, PlaneOrder order = PlaneOrder::by_column,
                            RunProgress* progress = nullptr);
 
-// The whole picture: in's planes (red, green, blue, then alpha when in has it), each resized on
-// its own by lanczos3_resize_plane, into out's, W2 x H2 samples by row. in's sides are at
-// least 1 and W2, H2 >= 0 with a result that fits in a BMP file (the run checks both).
-// progress (may be null) counts W2 units per plane, its output columns; after a stop it
-// returns StatusCode::stopped and out is incomplete.
+// The whole picture: in's planes (red, green, blue, then alpha when in has it) into out's, W2 x
+// H2 samples by row. Without alpha each colour is resized on its own by lanczos3_resize_plane.
+// With alpha, alpha is resized so, and the colours are weighted by it (base/plane.h): each
+// weighted colour plane goes through the same two passes, and every sample of it is unweighted
+// by alpha's column-pass value of that sample before the clamp. in's sides are at least 1 and
+// W2, H2 >= 0 with a result that fits in a BMP file (the run checks both). progress (may be
+// null) counts W2 units per plane, its output columns; after a stop it returns
+// StatusCode::stopped and out is incomplete.
 Status lanczos3_resize(const PlaneSet& in, int W2, int H2, ResizedPlanes* out,
                        RunProgress* progress = nullptr);
 

@@ -1,5 +1,7 @@
 #include "kernel_resize/passes.h"
 
+#include <algorithm>
+
 #include "base/numeric.h"
 #include "kernel_resize/tap_sums.h"
 
@@ -33,6 +35,11 @@ void rows_range(const OutputTaps* taps, std::size_t k0, std::size_t k1, const do
 }
 
 void rows_range(const OutputTaps* taps, std::size_t k0, std::size_t k1, const std::uint8_t* in,
+                std::size_t lines, const std::uint8_t* mask, double* out) {
+    rows_range_of(taps, k0, k1, in, lines, mask, out);
+}
+
+void rows_range(const OutputTaps* taps, std::size_t k0, std::size_t k1, const std::uint16_t* in,
                 std::size_t lines, const std::uint8_t* mask, double* out) {
     rows_range_of(taps, k0, k1, in, lines, mask, out);
 }
@@ -83,5 +90,18 @@ void store_band(std::size_t B, int M, const BandScratch& s, std::size_t l0, std:
     } else {
         for (std::size_t k = 0; k < m; ++k)
             for (std::size_t b = 0; b < B; ++b) out[(l0 + b) * m + k] = clamp_to_byte(sum[k * B + b]);
+    }
+}
+
+void store_weighted_band(std::size_t B, int M, const double* alpha, std::size_t l0,
+                         std::size_t lines, std::uint8_t* out, BandScratch* s) {
+    // A few rows at a time, so that the quotients are still in the first level of cache when
+    // they are clamped, and each division runs over enough values to fill the lanes.
+    const std::size_t m = static_cast<std::size_t>(M), rows = std::max<std::size_t>(1, 2048 / B);
+    double* sum = s->summed.get();
+    for (std::size_t k0 = 0; k0 < m; k0 += rows) {
+        const std::size_t k1 = std::min(m, k0 + rows);
+        unweight(sum + k0 * B, alpha + k0 * B, (k1 - k0) * B);
+        for (std::size_t k = k0; k < k1; ++k) clamp_to_bytes(sum + k * B, out + k * lines + l0, B);
     }
 }

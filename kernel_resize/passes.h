@@ -26,6 +26,8 @@ void rows_range(const OutputTaps* taps, std::size_t k0, std::size_t k1, const do
                 std::size_t lines, const std::uint8_t* mask, double* out);
 void rows_range(const OutputTaps* taps, std::size_t k0, std::size_t k1, const std::uint8_t* in,
                 std::size_t lines, const std::uint8_t* mask, double* out);
+void rows_range(const OutputTaps* taps, std::size_t k0, std::size_t k1, const std::uint16_t* in,
+                std::size_t lines, const std::uint8_t* mask, double* out);
 
 // Scratch of one worker for a band: interleaved samples (N * kBandLines), interleaved flags
 // (N * kBandLines) and sums (M * kBandLines).
@@ -50,6 +52,12 @@ void column_sums_band(std::size_t B, int N, int M, const OutputTaps* taps, const
 // [l0, l0 + B) the band holds (line l, sample k at l * M + k by column, k * lines + l by row).
 void store_band(std::size_t B, int M, const BandScratch& s, std::size_t l0, std::size_t lines,
                 std::uint8_t* out, PlaneOrder order);
+
+// For a picture with alpha, store_band by row of a weighted colour's sums (s->summed, which it
+// overwrites): each unweighted (base/plane.h) by alpha's sum of the same sample (alpha laid
+// out as s->summed, M * B values) before it is clamped.
+void store_weighted_band(std::size_t B, int M, const double* alpha, std::size_t l0,
+                         std::size_t lines, std::uint8_t* out, BandScratch* s);
 
 // Calls fn(l0, l1, scratch) for consecutive bands of at most kBandLines of [0, lines), spread
 // over the workers; scratch is the worker's own, made by make().

@@ -64,6 +64,17 @@ void sum_eight_taps_switched(const unsigned char* const src[8], const double w[8
     switched_sums(src, w, left, right, h, flag, out, n);
 }
 
+void sum_eight_taps(const std::uint16_t* const src[8], const double w[8], double* out,
+                    std::size_t n) {
+    plain_sums(src, w, out, n);
+}
+
+void sum_eight_taps_switched(const std::uint16_t* const src[8], const double w[8],
+                             const std::uint16_t* left, const std::uint16_t* right, double h,
+                             const unsigned char* flag, double* out, std::size_t n) {
+    switched_sums(src, w, left, right, h, flag, out, n);
+}
+
 void clamp_to_bytes(const double* v, unsigned char* out, std::size_t n) {
     std::size_t i = 0;
 #ifdef __SSE2__
@@ -84,4 +95,17 @@ void clamp_to_bytes(const double* v, unsigned char* out, std::size_t n) {
     }
 #endif
     for (; i < n; ++i) out[i] = clamp_to_byte(v[i]);
+}
+
+void unweight(double* v, const double* alpha, std::size_t n) {
+    switch (active_isa()) {
+#ifdef ENLARGE3_HAVE_X86_LANES
+        case Isa::avx512:
+            return unweight_avx512(v, alpha, n);
+        case Isa::avx2:
+            return unweight_avx2(v, alpha, n);
+#endif
+        default:
+            return unweight_generic(v, alpha, n);
+    }
 }

@@ -31,3 +31,18 @@ void sum_eight_taps_switched_avx2(const unsigned char* const src[8], const doubl
                                   const unsigned char* flag, double* out, std::size_t n) {
     Sums::switched(src, w, left, right, h, flag, out, n);
 }
+
+void sum_eight_taps_avx2(const std::uint16_t* const src[8], const double w[8], double* out,
+                         std::size_t n) {
+    Sums::plain(src, w, out, n);
+}
+
+void sum_eight_taps_switched_avx2(const std::uint16_t* const src[8], const double w[8],
+                                  const std::uint16_t* left, const std::uint16_t* right, double h,
+                                  const unsigned char* flag, double* out, std::size_t n) {
+    Sums::switched(src, w, left, right, h, flag, out, n);
+}
+
+void unweight_avx2(double* v, const double* alpha, std::size_t n) {
+    Sums::unweight(v, alpha, n);
+}

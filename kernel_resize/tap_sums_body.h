@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/plane.h"
+
 namespace tap_sums_body {
 
 // Vectors of kLanes lines in GCC's generic vectors (their sizes must be literal).
@@ -27,6 +29,7 @@ struct LaneTypes<2> {
     typedef double Doubles __attribute__((vector_size(16)));
     typedef std::int64_t Bits __attribute__((vector_size(16)));
     typedef unsigned char Bytes __attribute__((vector_size(2)));
+    typedef std::uint16_t Shorts __attribute__((vector_size(4)));
     typedef std::uint16_t Flags;  // the lanes' flags, one byte each
 };
 template <>
@@ -34,6 +37,7 @@ struct LaneTypes<4> {
     typedef double Doubles __attribute__((vector_size(32)));
     typedef std::int64_t Bits __attribute__((vector_size(32)));
     typedef unsigned char Bytes __attribute__((vector_size(4)));
+    typedef std::uint16_t Shorts __attribute__((vector_size(8)));
     typedef std::uint32_t Flags;  // the lanes' flags, one byte each
 };
 template <>
@@ -41,6 +45,7 @@ struct LaneTypes<8> {
     typedef double Doubles __attribute__((vector_size(64)));
     typedef std::int64_t Bits __attribute__((vector_size(64)));
     typedef unsigned char Bytes __attribute__((vector_size(8)));
+    typedef std::uint16_t Shorts __attribute__((vector_size(16)));
     typedef std::uint64_t Flags;  // the lanes' flags, one byte each
 };
 
@@ -51,6 +56,7 @@ struct TapSums {
     using Doubles = typename LaneTypes<kLanes>::Doubles;
     using Bits = typename LaneTypes<kLanes>::Bits;
     using Bytes = typename LaneTypes<kLanes>::Bytes;
+    using Shorts = typename LaneTypes<kLanes>::Shorts;
     using Flags = typename LaneTypes<kLanes>::Flags;
 
     // One line: the scalar code.
@@ -58,6 +64,7 @@ struct TapSums {
         using V = double;
         static V load(const double* p) { return *p; }
         static V load(const unsigned char* p) { return static_cast<double>(*p); }
+        static V load(const std::uint16_t* p) { return static_cast<double>(*p); }
     };
 
     struct Lanes {
@@ -69,6 +76,11 @@ struct TapSums {
         }
         static V load(const unsigned char* p) {
             Bytes b;
+            std::memcpy(&b, p, sizeof b);
+            return __builtin_convertvector(b, V);
+        }
+        static V load(const std::uint16_t* p) {
+            Shorts b;
             std::memcpy(&b, p, sizeof b);
             return __builtin_convertvector(b, V);
         }
@@ -102,6 +114,19 @@ struct TapSums {
     template <class T>
     static void plain(const T* const src[8], const double w[8], double* out, std::size_t n) {
         plain_run(src[0], src[1], src[2], src[3], src[4], src[5], src[6], src[7], w, out, n);
+    }
+
+    // v[l] = unweighted(v[l], a[l]) (base/plane.h) for l in [0, n): each lane forms the
+    // quotient and keeps it where its alpha is 1 or more, +0.0 elsewhere, as the scalar tail.
+    static void unweight(double* v, const double* a, std::size_t n) {
+        std::size_t l = 0;
+        for (; l + kLanes <= n; l += kLanes) {
+            const Doubles alpha = Lanes::load(a + l);
+            const Doubles q = Lanes::load(v + l) / alpha;
+            const Doubles u = alpha >= 1.0 ? q : Doubles{};
+            std::memcpy(v + l, &u, sizeof u);
+        }
+        for (; l < n; ++l) v[l] = unweighted(v[l], a[l]);
     }
 
     // Flags come in runs along edges, so most groups of lines are all flagged or all clear;

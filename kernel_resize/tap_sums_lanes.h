@@ -5,6 +5,7 @@
 // is defined.
 
 #include <cstddef>
+#include <cstdint>
 
 void sum_eight_taps_generic(const double* const src[8], const double w[8], double* out,
                             std::size_t n);
@@ -17,6 +18,13 @@ void sum_eight_taps_switched_generic(const unsigned char* const src[8], const do
                                      const unsigned char* left, const unsigned char* right,
                                      double h, const unsigned char* flag, double* out,
                                      std::size_t n);
+void sum_eight_taps_generic(const std::uint16_t* const src[8], const double w[8], double* out,
+                            std::size_t n);
+void sum_eight_taps_switched_generic(const std::uint16_t* const src[8], const double w[8],
+                                     const std::uint16_t* left, const std::uint16_t* right,
+                                     double h, const unsigned char* flag, double* out,
+                                     std::size_t n);
+void unweight_generic(double* v, const double* alpha, std::size_t n);
 
 #ifdef ENLARGE3_HAVE_X86_LANES
 void sum_eight_taps_avx2(const double* const src[8], const double w[8], double* out, std::size_t n);
@@ -28,6 +36,12 @@ void sum_eight_taps_switched_avx2(const double* const src[8], const double w[8],
 void sum_eight_taps_switched_avx2(const unsigned char* const src[8], const double w[8],
                                   const unsigned char* left, const unsigned char* right, double h,
                                   const unsigned char* flag, double* out, std::size_t n);
+void sum_eight_taps_avx2(const std::uint16_t* const src[8], const double w[8], double* out,
+                         std::size_t n);
+void sum_eight_taps_switched_avx2(const std::uint16_t* const src[8], const double w[8],
+                                  const std::uint16_t* left, const std::uint16_t* right, double h,
+                                  const unsigned char* flag, double* out, std::size_t n);
+void unweight_avx2(double* v, const double* alpha, std::size_t n);
 
 void sum_eight_taps_avx512(const double* const src[8], const double w[8], double* out,
                            std::size_t n);
@@ -39,4 +53,10 @@ void sum_eight_taps_switched_avx512(const double* const src[8], const double w[8
 void sum_eight_taps_switched_avx512(const unsigned char* const src[8], const double w[8],
                                     const unsigned char* left, const unsigned char* right, double h,
                                     const unsigned char* flag, double* out, std::size_t n);
+void sum_eight_taps_avx512(const std::uint16_t* const src[8], const double w[8], double* out,
+                           std::size_t n);
+void sum_eight_taps_switched_avx512(const std::uint16_t* const src[8], const double w[8],
+                                    const std::uint16_t* left, const std::uint16_t* right, double h,
+                                    const unsigned char* flag, double* out, std::size_t n);
+void unweight_avx512(double* v, const double* alpha, std::size_t n);
 #endif

@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
+#include <random>
 #include <vector>
 
+#include "image/picture.h"
 #include "kernel_resize/lanczos3.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/each_isa.h"
@@ -241,10 +245,12 @@ TEST(ResizeRunFormat, ASideOfZeroIsRefusedForPngBeforeAnyMethodRuns) {
     EXPECT_TRUE(resize_run(s.picture, 0, 6, kMethodLanczos3).ok());
 }
 
-// The alpha plane is held and enlarged too: a memory limit between what a method needs
-// without it and with it refuses the PNG run and lets the BMP run (which drops alpha) go.
+// The alpha plane and the weighted colours are held and enlarged too, whatever the results'
+// format: a memory limit between what a method needs without them and with them refuses a
+// transparent picture's run in PNG and in BMP, and lets an opaque picture of the size go.
 TEST(ResizeRunFormat, AlphaCountsInTheMemoryAMethodNeeds) {
     TransparentScene s(300, 200);
+    Scene opaque(300, 200);
     const std::uint64_t held3 = 3 * 300 * 200, held4 = 4 * 300 * 200;
     const std::uint64_t without = lanczos3_memory_needed(300, 200, 3000, 2000, false) + held3;
     const std::uint64_t with = lanczos3_memory_needed(300, 200, 3000, 2000, true) + held4;
@@ -253,10 +259,106 @@ TEST(ResizeRunFormat, AlphaCountsInTheMemoryAMethodNeeds) {
     const RunReport png = resize_run(s.picture, 3000, 2000, kMethodLanczos3);
     const RunReport bmp =
         resize_run(s.picture, 3000, 2000, kMethodLanczos3, nullptr, FormatChoice::bmp);
+    const RunReport plain = resize_run(opaque.picture, 3000, 2000, kMethodLanczos3);
     unsetenv("ENLARGE3_MEMORY_LIMIT");
     ASSERT_TRUE(png.input.ok()) << png.failure_text();
     EXPECT_EQ(png.method[0].code, StatusCode::too_large) << png.failure_text();
-    EXPECT_TRUE(bmp.ok()) << bmp.failure_text();
+    EXPECT_EQ(bmp.method[0].code, StatusCode::too_large) << bmp.failure_text();
+    EXPECT_TRUE(plain.ok()) << plain.failure_text();
+}
+
+// A PNG picture of width x height pixels, colour(x, y) and alpha(x, y), in its own folder.
+struct RgbaScene {
+    TempDir dir;
+    std::string picture = dir.file("in.png");
+    template <class Pixel>
+    RgbaScene(int width, int height, Pixel pixel) {
+        PngLayout s;
+        s.width = width;
+        s.height = height;
+        s.colour_type = 6;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const std::array<int, 4> p = pixel(x, y);
+                for (int v : p) s.samples.push_back(static_cast<std::uint16_t>(v));
+            }
+        write_file(picture, encode_png_file(s));
+    }
+    PlanarPicture result(const char* method, const char* extension = ".png") const {
+        PlanarPicture p;
+        const Status st = read_picture(dir.file(std::string("in_") + method + extension), &p);
+        EXPECT_TRUE(st.ok()) << st.message;
+        return p;
+    }
+};
+
+// The largest distance of a result's colour from c where its alpha is at least 32.
+int colour_error(const PlanarPicture& p, const std::array<int, 3>& c) {
+    const HeapArray<std::uint8_t>* planes[3] = {&p.red, &p.green, &p.blue};
+    int worst = 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(p.width) * p.height; ++i)
+        for (int k = 0; k < 3; ++k)
+            if (p.alpha[i] >= 32) worst = std::max(worst, std::abs((*planes[k])[i] - c[k]));
+    return worst;
+}
+
+// One colour under any alpha keeps its level wherever the result shows it (alpha 32 or more),
+// with every method, whatever colours hide under the clear pixels.
+TEST(ResizeRunTransparency, OneColourUnderAnyAlphaKeepsItsLevel) {
+    const struct {
+        const char* name;
+        int (*alpha)(int x, int y, unsigned noise);
+    } patterns[] = {
+        {"steps of 85", [](int x, int y, unsigned) { return 85 * ((x / 3 + y / 2) % 4); }},
+        {"noise", [](int, int, unsigned n) { return static_cast<int>(n % 256); }},
+        {"clear and opaque", [](int x, int y, unsigned) { return (x + y) % 5 < 2 ? 0 : 255; }},
+        {"a ramp", [](int x, int, unsigned) { return std::min(255, 12 * x); }},
+    };
+    const std::array<int, 3> colours[] = {{200, 30, 120}, {3, 250, 128}};
+    for (const auto& pattern : patterns)
+        for (const std::array<int, 3>& c : colours) {
+            std::minstd_rand rng(5);
+            const RgbaScene scene(23, 17, [&](int x, int y) {
+                const int a = pattern.alpha(x, y, static_cast<unsigned>(rng()));
+                // Under alpha 0 any colour an editor left there.
+                const int hidden = static_cast<int>(rng() % 256);
+                return std::array<int, 4>{a == 0 ? hidden : c[0], a == 0 ? 255 - hidden : c[1],
+                                          a == 0 ? hidden / 2 : c[2], a};
+            });
+            const RunReport r = resize_run(scene.picture, 61, 44);
+            ASSERT_TRUE(r.ok()) << r.failure_text();
+            for (int m = 0; m < kMethodCount; ++m)
+                EXPECT_LE(colour_error(scene.result(method_name(m)), c), 1)
+                    << pattern.name << ", " << method_name(m) << ", colour " << c[0];
+        }
+}
+
+// A white disc on transparent black, 64 x 64 to 256 x 256: no dark ring, with every method,
+// and a BMP result holds the colours of the PNG result, saying that it keeps no transparency.
+TEST(ResizeRunTransparency, WhiteDiscOnTransparentBlackHasNoDarkRing) {
+    const RgbaScene scene(64, 64, [](int x, int y) {
+        // Edge pixels partly covered.
+        const double d = std::hypot(x + 0.5 - 32, y + 0.5 - 32);
+        const int a = static_cast<int>(std::lround(std::clamp(24.5 - d, 0.0, 1.0) * 255));
+        const int c = a == 0 ? 0 : 255;
+        return std::array<int, 4>{c, c, c, a};
+    });
+    ASSERT_TRUE(resize_run(scene.picture, 256, 256).ok());
+    const RunReport bmp =
+        resize_run(scene.picture, 256, 256, kAllMethods, nullptr, FormatChoice::bmp);
+    ASSERT_TRUE(bmp.ok()) << bmp.failure_text();
+    EXPECT_NE(bmp.notice.find("partly transparent"), std::string::npos) << bmp.notice;
+    for (int m = 0; m < kMethodCount; ++m) {
+        const PlanarPicture png = scene.result(method_name(m));
+        EXPECT_LE(colour_error(png, {255, 255, 255}), 1) << method_name(m);
+        const PlanarPicture flat = scene.result(method_name(m), ".bmp");
+        EXPECT_FALSE(flat.has_alpha());
+        const std::size_t n = 256 * 256;
+        EXPECT_TRUE(std::equal(flat.red.get(), flat.red.get() + n, png.red.get()))
+            << method_name(m);
+        EXPECT_TRUE(std::equal(flat.blue.get(), flat.blue.get() + n, png.blue.get()))
+            << method_name(m);
+    }
 }
 
 }  // namespace

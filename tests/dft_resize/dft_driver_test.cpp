@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/dft_resize/reference_procedure.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/run_driver.h"
 #include "tests/support/temp_dir.h"
@@ -73,7 +74,7 @@ TEST_P(DctDriverRefuses, TheSizeButWritesTheOtherResults) {
     EXPECT_EQ(o.out, "");
     EXPECT_NE(o.err.find("dct:"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("8 x 6"), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("4096"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("only enlarges"), std::string::npos) << o.err;
     EXPECT_EQ(o.err.find("START"), std::string::npos) << o.err;
     EXPECT_EQ(files_in(dir.path()),
               (std::vector<std::string>{"in.bmp", "in_hybrid.bmp", "in_lanczos3.bmp"}));
@@ -81,10 +82,56 @@ TEST_P(DctDriverRefuses, TheSizeButWritesTheOtherResults) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DctDriverRefuses,
                          ::testing::Values(RefusedRun{"Narrower", "7", "6"},
-                                           RefusedRun{"Lower", "8", "5"},
-                                           RefusedRun{"WiderThan4096", "4097", "6"},
-                                           RefusedRun{"HigherThan4096", "8", "4097"}),
+                                           RefusedRun{"Lower", "8", "5"}),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// Past the original tool's 4096 pixels a side: each colour of the file is the step-by-step
+// procedure's enlargement of that colour, rows of 8194 points transformed as one line each.
+TEST(DctDriver, ResultWiderThan4096IsTheStepByStepProcedures) {
+    TempDir dir;
+    const TestPicture pic = random_picture(6, 3, 9);
+    write_file(dir.file("in.bmp"), encode_bmp(pic));
+    Outcome o =
+        run_program(dir, ENLARGE3_EXE, {"--method", "dct", dir.file("in.bmp"), "4097", "5"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const TestPicture got = decode_result_bmp(read_file(dir.file("in_dct.bmp")));
+    ASSERT_EQ(got.width, 4097);
+    ASSERT_EQ(got.height, 5);
+    const std::size_t n = 4097 * 5;
+    std::vector<std::uint8_t> in[3], want[3];
+    for (int c = 0; c < 3; ++c) {
+        // Column-major planes: (x, y) at x * height + y.
+        for (int x = 0; x < pic.width; ++x)
+            for (int y = 0; y < pic.height; ++y) {
+                const Rgb p = pic.at(x, y);
+                in[c].push_back(c == 0 ? p.r : c == 1 ? p.g : p.b);
+            }
+        want[c].assign(n, 0);
+        reference_interpolate_plane(6, 3, 4097 - 6, 5 - 3, in[c].data(), want[c].data());
+    }
+    for (int x = 0; x < 4097; ++x)
+        for (int y = 0; y < 5; ++y) {
+            const std::size_t i = static_cast<std::size_t>(x) * 5 + static_cast<std::size_t>(y);
+            ASSERT_EQ(got.at(x, y), (Rgb{want[0][i], want[1][i], want[2][i]}))
+                << "(" << x << ", " << y << ")";
+        }
+}
+
+// A size whose planes and grids the memory cannot hold is refused before any of the method's
+// work: no colour is announced and nothing is written.
+TEST(DctDriver, SizeBeyondTheMemoryIsRefusedBeforeAnyWork) {
+    TempDir dir;
+    write_file(dir.file("in.bmp"), encode_bmp(random_picture(16, 12, 5)));
+    // 8000 x 6000 takes 144 MB of result planes alone.
+    Outcome o =
+        run_program(dir, ENLARGE3_EXE, {"--method", "dct", dir.file("in.bmp"), "8000", "6000"},
+                    {{"ENLARGE3_MEMORY_LIMIT", "100000000"}});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("dct: 8000 x 6000 needs about"), std::string::npos) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err.find("DFT start"), std::string::npos) << o.err;
+    EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"in.bmp"});
+}
 
 // One thread with the baseline instruction set, or every core with the widest: the same file.
 TEST(DctDriver, ResultDoesNotDependOnThreadsOrInstructionSet) {

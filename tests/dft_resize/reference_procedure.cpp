@@ -2,14 +2,22 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "base/alloc.h"
+#include "fft/complex_fft.h"
 #include "fft/line_transforms.h"
 
 namespace {
 
-// The FFT tables: 32768 entries each, room for the longest transform (n = 32768 doubles).
-constexpr std::size_t kTableEntries = 32768;
+// The FFT tables: 32768 entries each, as the original tool takes them, or room for the
+// transforms of the longest line (n = 2L doubles) when that needs more.
+std::size_t table_entries(int longest_line, bool ints) {
+    int L = 1;
+    while (L < 2 * longest_line) L *= 2;
+    const int entries = ints ? fft_ip_length(2 * L) : fft_w_length(2 * L);
+    return entries > 32768 ? static_cast<std::size_t>(entries) : 32768;
+}
 
 // The stage lines are the library's business; the reference stays quiet.
 void stage(const char*) {}
@@ -31,8 +39,7 @@ std::uint8_t to_byte(double v) {
 
 }  // namespace
 
-void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
-                                 std::uint8_t* out) {
+void reference_interpolate_values(int W, int H, int dx, int dy, const double* in, double* values) {
     const int W2 = W + dx, H2 = H + dy;
     const std::size_t S = 4 * idx(W2) * idx(H2);  // values: one 2W2 x 2H2 grid
     HeapArray<double> kariR(S, "kariR");
@@ -47,14 +54,15 @@ void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_
         const int mx = mirror_repeat(X, W);
         for (int Y = 0; Y < 2 * H; ++Y) {
             const int my = mirror_repeat(Y, H);
-            VINR[idx(X) * col + idx(Y)] = static_cast<double>(in[idx(mx) * idx(H) + idx(my)]);
+            VINR[idx(X) * col + idx(Y)] = in[idx(mx) * idx(H) + idx(my)];
             VINI[idx(X) * col + idx(Y)] = 0.0;
         }
     }
 
     stage("horizontal DFT start!!\n");
-    HeapArray<double> ww(kTableEntries, "ww");
-    HeapArray<int> ip(kTableEntries, "ip");
+    const int longest = 2 * (W2 > H2 ? W2 : H2);
+    HeapArray<double> ww(table_entries(longest, false), "ww");
+    HeapArray<int> ip(table_entries(longest, true), "ip");
     ip[0] = 0;
     for (int Y = 0; Y < 2 * H; ++Y)
         shifted_dft_strided(2 * W, 2 * H, VINR.get() + Y, VINI.get() + Y, VOUTR.get() + Y,
@@ -155,10 +163,18 @@ void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_
     const double g = static_cast<double>(H2) * static_cast<double>(W2) / W / H;
     for (int y = 0; y < H2; ++y)
         for (int x = 0; x < W2; ++x)
-            out[idx(x) * idx(H2) + idx(y)] = to_byte(g * fr[idx(x) * col2 + idx(y)]);
+            values[idx(x) * idx(H2) + idx(y)] = g * fr[idx(x) * col2 + idx(y)];
 
     fourieR.reset();
     fourieI.reset();
     ip.reset();
     ww.reset();
+}
+
+void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
+                                 std::uint8_t* out) {
+    const std::vector<double> samples(in, in + idx(W) * idx(H));
+    std::vector<double> values(idx(W + dx) * idx(H + dy));
+    reference_interpolate_values(W, H, dx, dy, samples.data(), values.data());
+    for (std::size_t i = 0; i < values.size(); ++i) out[i] = to_byte(values[i]);
 }

@@ -9,3 +9,8 @@
 
 void reference_interpolate_plane(int W, int H, int dx, int dy, const std::uint8_t* in,
                                  std::uint8_t* out);
+
+// The same over samples given as doubles (exact integers, such as the weighted colours of a
+// picture with alpha), up to the values before the clamp: g times the kept corner, W2 x H2
+// column-major.
+void reference_interpolate_values(int W, int H, int dx, int dy, const double* in, double* values);

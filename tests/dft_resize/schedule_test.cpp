@@ -65,13 +65,15 @@ TEST_P(ScheduleBySize, GivesTheBytesOfTheStepByStepProcedureWithEveryInstruction
 }
 
 // Line counts below, at and above multiples of the lane count, growth along one or both
-// directions or none, width or height 1, odd and prime sides, and one output side of 4096.
+// directions or none, width or height 1, odd and prime sides, one output side of 4096 (the
+// original tool's longest) and sides beyond it, up to lines of 32768 points.
 INSTANTIATE_TEST_SUITE_P(Sizes, ScheduleBySize,
                          ::testing::Values(Size{1, 1, 1, 1}, Size{1, 1, 7, 5}, Size{2, 3, 5, 7},
                                            Size{9, 8, 9, 8}, Size{13, 7, 40, 7}, Size{7, 13, 7, 40},
                                            Size{8, 8, 16, 16}, Size{17, 9, 33, 25},
                                            Size{1, 23, 3, 301}, Size{37, 29, 101, 67},
-                                           Size{64, 3, 4096, 4}),
+                                           Size{64, 3, 4096, 4}, Size{70, 3, 4097, 5},
+                                           Size{3, 41, 4, 16384}),
                          [](const auto& p) { return size_name(p.param); });
 
 }  // namespace

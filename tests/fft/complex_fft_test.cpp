@@ -197,6 +197,29 @@ TEST(FftTables, BitReversalOffsetsAreEightMTimesReversedIndices) {
     }
 }
 
+// The table lengths the Conventions state, and tables of exactly those lengths are enough: a
+// sanitizer build fails on any use beyond them, up to transforms longer than a line of 8192
+// points needs.
+TEST(FftTables, LengthsAreThoseStatedAndSufficeForTheirTransform) {
+    const int cases[][3] = {{4, 2, 1},           {32, 2, 8},        {64, 4, 16},
+                            {128, 4, 32},        {512, 8, 128},     {2048, 16, 512},
+                            {8192, 32, 2048},    {32768, 64, 8192}, {131072, 128, 32768},
+                            {262144, 256, 65536}};
+    for (const auto& c : cases) {
+        const int n = c[0];
+        EXPECT_EQ(fft_ip_length(n), c[1]) << n;
+        EXPECT_EQ(fft_w_length(n), c[2]) << n;
+        std::vector<int> ip(static_cast<std::size_t>(fft_ip_length(n)), 0);
+        std::vector<double> w(static_cast<std::size_t>(fft_w_length(n)), 0.0);
+        std::vector<double> a = random_points(n, static_cast<unsigned>(n));
+        std::vector<long double> want(a.begin(), a.end());
+        for (long double& v : want) v *= n / 2;
+        complex_fft(n, -1, a.data(), ip.data(), w.data());
+        complex_fft(n, +1, a.data(), ip.data(), w.data());
+        EXPECT_LT(relative_error(a, want), 2 * error_bound(n / 2)) << n;
+    }
+}
+
 TEST(FftTableReuse, LongTransformIsCorrectAfterAShortOneBuiltTheTable) {
     for (int n : {1024, 4096}) {
         Tables t;

@@ -1,17 +1,19 @@
 #pragma once
 // Slow, plainly written references for the transform tests, in long double.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "fft/complex_fft.h"
 #include "tests/support/tolerances.h"
 
 namespace fft_test {
 
-// Tables big enough for the longest transform, n = 32768 doubles.
+// Tables big enough for the transforms of a line of 8192 points, n = 32768 doubles.
 constexpr int kMaxN = 32768;
 constexpr int kIpLength = 64;
 constexpr int kWLength = kMaxN / 4;
@@ -92,12 +94,21 @@ inline std::vector<double> random_points(int n, unsigned seed) {
     return x;
 }
 
-// Tables of complex_fft for the longest transform (n = 32768 doubles): exactly the sizes the
-// DFT promises to need, so that a sanitizer build catches any use beyond them.
+// Tables of complex_fft for transforms of up to n doubles (by default those of a line of 8192
+// points): exactly the sizes complex_fft states, so that a sanitizer build catches any use
+// beyond them.
 struct FftTables {
-    std::vector<int> ip = std::vector<int>(kIpLength, 0);
-    std::vector<double> w = std::vector<double>(kWLength, 0.0);
+    explicit FftTables(int n = kMaxN)
+        : ip(static_cast<std::size_t>(fft_ip_length(n)), 0),
+          w(static_cast<std::size_t>(fft_w_length(n)), 0.0) {}
+    std::vector<int> ip;
+    std::vector<double> w;
 };
+
+// Tables for the chirp-z DFT of a line of N points (n = 2L doubles), and for any shorter line.
+inline FftTables tables_for_line(int N) {
+    return FftTables(std::max(kMaxN, 2 * padded_length(N)));
+}
 
 // A line of complex values in split arrays, as the DFT and the line transforms take them.
 struct Line {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -42,7 +43,7 @@ class LaneFft : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 TEST_P(LaneFft, EveryLaneHasTheBitsOfComplexFft) {
     const auto [n, sign] = GetParam();
-    FftTables t;
+    FftTables t(std::max(n, fft_test::kMaxN));
     make_twiddle_table(n / 4 > 0 ? n / 4 : 1, t.ip.data(), t.w.data());
     // The lanes hold different lines; lane l's doubles are lines[l].
     std::vector<std::vector<double>> lines;
@@ -84,7 +85,8 @@ TEST_P(LaneFft, EveryLaneHasTheBitsOfComplexFft) {
 
 std::vector<int> fft_lengths() {
     std::vector<int> v;
-    for (int n = 4; n <= 32768; n *= 2) v.push_back(n);
+    // Up to the transforms of a line of 32768 points (n = 2L = 131072 doubles).
+    for (int n = 4; n <= 131072; n *= 2) v.push_back(n);
     return v;
 }
 
@@ -135,7 +137,7 @@ std::vector<Line> random_lines(int n, unsigned seed) {
 }
 
 Line one_line_forward(const Line& x) {
-    FftTables t;
+    FftTables t = fft_test::tables_for_line(static_cast<int>(x.re.size()));
     Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
     shifted_dft_contiguous(static_cast<int>(x.re.size()), x.re.data(), x.im.data(), y.re.data(),
                            y.im.data(), t.ip.data(), t.w.data());
@@ -143,7 +145,7 @@ Line one_line_forward(const Line& x) {
 }
 
 Line one_line_inverse(Line x) {
-    FftTables t;
+    FftTables t = fft_test::tables_for_line(static_cast<int>(x.re.size()));
     Line y{std::vector<double>(x.re.size()), std::vector<double>(x.re.size())};
     shifted_idft_contiguous(static_cast<int>(x.re.size()), x.re.data(), x.im.data(), y.re.data(),
                             y.im.data(), t.ip.data(), t.w.data());
@@ -230,23 +232,25 @@ TEST_P(LaneLineTransforms, KnownZerosAreNotReadAndGiveTheBitsOfStoredZeros) {
     expect_resize_lines_match(GetParam());
 }
 
-// Every even line length the resize can use, 2 to 8192. It takes minutes, so it runs only when
-// asked for (--gtest_also_run_disabled_tests), after a change to the templates of fft/; the
-// lengths below cover every padded length at its shortest and longest line.
+// Every even line length of the resize up to 24576 (sides up to 12288 pixels). It takes many
+// minutes, so it runs only when asked for (--gtest_also_run_disabled_tests), after a change to
+// the templates of fft/; the lengths below cover every padded length at its shortest and
+// longest line.
 TEST(LaneLineTransformsEveryLength, DISABLED_EveryEvenLengthOfTheResize) {
-    for (int n = 2; n <= kMaxDftLength && !HasFatalFailure(); n += 2) {
+    for (int n = 2; n <= 24576 && !HasFatalFailure(); n += 2) {
         SCOPED_TRACE("n " + std::to_string(n));
         expect_resize_lines_match(n);
     }
 }
 
-// For every padded length L from 4 to 16384 the shortest and the longest line (L / 4 + 1 and
-// L / 2 points; 2 and 3 for the shortest L), the resize's lengths of a full-HD doubling, odd
-// and prime lengths.
+// For every padded length L from 4 to 65536 the shortest and the longest line (L / 4 + 1 and
+// L / 2 points; 2 and 3 for the shortest L), the resize's lengths of a full-HD doubling and of
+// a 12-megapixel photo doubled (4000 x 3000 to 8000 x 6000), odd and prime lengths.
 INSTANTIATE_TEST_SUITE_P(Lengths, LaneLineTransforms,
                          ::testing::Values(2, 3, 4, 5, 8, 9, 16, 17, 32, 33, 64, 65, 128, 129, 256,
-                                           257, 512, 513, 1024, 1025, 2048, 2049, 4096, 4097,
-                                           8192, 97, 1000, 2160, 3001, 3840, 4320, 7680),
+                                           257, 512, 513, 1024, 1025, 2048, 2049, 4096, 4097, 8192,
+                                           8193, 16384, 16385, 32768, 97, 1000, 2160, 3001, 3840,
+                                           4320, 7680, 12000, 16000),
                          [](const auto& p) { return "n" + std::to_string(p.param); });
 
 TEST(LinePlan, HoldsTheChirpKernelAndTablesOfAOneLinePlan) {

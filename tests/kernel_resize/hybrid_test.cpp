@@ -255,12 +255,32 @@ TEST(HybridResize, HorizontalStepIsFoundOnlyByTheColumnMask) {
     EXPECT_NE(res.hybrid, res.lanczos3);
 }
 
+// Whether neighbours of one colour are an edge, from the difference d of their colours (or,
+// with alpha, of their weighted colours) and da of their alphas: 13 or more, or with alpha 13
+// or more over black or over white, in units of 1 / 255.
+bool naive_edge(double d, double da, bool weighted) {
+    if (!weighted) return std::abs(static_cast<int>(d)) >= 13;
+    return std::fabs(d) >= 13 * 255 || std::fabs(255 * da - d) >= 13 * 255;
+}
+
 // The whole hybrid resize written naively from its definition, for pictures of at least five
-// pixels each way.
-std::vector<Bytes> naive_hybrid(const Picture& p, int W2, int H2) {
+// pixels each way; with alpha, weighted by it.
+std::vector<Bytes> naive_hybrid(const Picture& p, int W2, int H2, const Bytes* alpha = nullptr) {
     const int W = p.W, H = p.H;
-    const Bytes* planes[3] = {&p.r, &p.g, &p.b};
+    const bool weighted = alpha != nullptr;
     auto at = [](int x, int y, int h) { return static_cast<size_t>(x) * static_cast<size_t>(h) + static_cast<size_t>(y); };
+    // The planes the passes take: the colours (weighted with alpha), then alpha.
+    std::vector<std::vector<double>> in(weighted ? 4 : 3);
+    const Bytes* colours[3] = {&p.r, &p.g, &p.b};
+    for (size_t i = 0; i < p.sz(); ++i) {
+        const double a = weighted ? (*alpha)[i] : 1;
+        for (int c = 0; c < 3; ++c) in[static_cast<size_t>(c)].push_back((*colours[c])[i] * a);
+        if (weighted) in[3].push_back(a);
+    }
+    const size_t planes = in.size();
+    auto alpha_difference = [&](const std::vector<std::vector<double>>& v, size_t i, size_t j) {
+        return weighted ? v[3][i] - v[3][j] : 0.0;
+    };
     std::vector<int> rmask(p.sz()), rwide(p.sz());
     for (int x = 0; x < W; ++x)
         for (int y = 0; y < H; ++y) {
@@ -268,9 +288,10 @@ std::vector<Bytes> naive_hybrid(const Picture& p, int W2, int H2) {
             if (left > W - 1) left = 2 * W - left - 2;
             int right = x + 1;
             if (right > W - 1) right = 2 * W - right - 2;
+            const size_t l = at(left, y, H), r = at(right, y, H);
             int sum = 0;
-            for (int c = 0; c < 3; ++c)
-                sum += std::abs((*planes[c])[at(left, y, H)] - (*planes[c])[at(right, y, H)]) >= 13;
+            for (size_t c = 0; c < 3; ++c)
+                sum += naive_edge(in[c][l] - in[c][r], alpha_difference(in, l, r), weighted);
             rmask[at(x, y, H)] = sum >= 1;
         }
     rwide = rmask;
@@ -279,16 +300,15 @@ std::vector<Bytes> naive_hybrid(const Picture& p, int W2, int H2) {
             if (rmask[at(x, y, H)])
                 for (int d : {-2, -1, 1, 2})
                     if (x + d >= 0 && x + d < W) rwide[at(x + d, y, H)] = 1;
-    std::vector<std::vector<double>> rows(3, std::vector<double>(static_cast<size_t>(W2 * H)));
-    for (int c = 0; c < 3; ++c)
+    std::vector<std::vector<double>> rows(planes, std::vector<double>(static_cast<size_t>(W2 * H)));
+    for (size_t c = 0; c < planes; ++c)
         for (int y = 0; y < H; ++y) {
             std::vector<double> line;
-            for (int x = 0; x < W; ++x) line.push_back((*planes[c])[at(x, y, H)]);
+            for (int x = 0; x < W; ++x) line.push_back(in[c][at(x, y, H)]);
             for (int k = 0; k < W2; ++k) {
                 NaivePosition pos = naive_position(k, W, W2);
-                rows[static_cast<size_t>(c)][at(k, y, H)] =
-                    rwide[at(pos.t, y, H)] ? naive_linear_sample(line, k, W2)
-                                           : naive_lanczos3_sample(line, k, W2);
+                rows[c][at(k, y, H)] = rwide[at(pos.t, y, H)] ? naive_linear_sample(line, k, W2)
+                                                              : naive_lanczos3_sample(line, k, W2);
             }
         }
     std::vector<int> cmask(static_cast<size_t>(W2 * H)), cwide;
@@ -296,11 +316,10 @@ std::vector<Bytes> naive_hybrid(const Picture& p, int W2, int H2) {
         for (int y = 0; y < H; ++y) {
             int lower = std::abs(y - 1);
             int upper = y + 1 > H - 1 ? 2 * H - y - 3 : y + 1;
+            const size_t u = at(x, upper, H), l = at(x, lower, H);
             int sum = 0;
-            for (int c = 0; c < 3; ++c) {
-                const auto& r = rows[static_cast<size_t>(c)];
-                sum += std::abs(static_cast<int>(r[at(x, upper, H)] - r[at(x, lower, H)])) >= 13;
-            }
+            for (size_t c = 0; c < 3; ++c)
+                sum += naive_edge(rows[c][u] - rows[c][l], alpha_difference(rows, u, l), weighted);
             cmask[at(x, y, H)] = sum >= 1;
         }
     cwide = cmask;
@@ -309,18 +328,29 @@ std::vector<Bytes> naive_hybrid(const Picture& p, int W2, int H2) {
             if (cmask[at(x, y, H)])
                 for (int d : {-2, -1, 1, 2})
                     if (y + d >= 0 && y + d < H) cwide[at(x, y + d, H)] = 1;
-    std::vector<Bytes> out(3, Bytes(static_cast<size_t>(W2 * H2)));
-    for (int c = 0; c < 3; ++c)
+    std::vector<std::vector<double>> sums(planes,
+                                          std::vector<double>(static_cast<size_t>(W2 * H2)));
+    for (size_t c = 0; c < planes; ++c)
         for (int x = 0; x < W2; ++x) {
             std::vector<double> line;
-            for (int y = 0; y < H; ++y) line.push_back(rows[static_cast<size_t>(c)][at(x, y, H)]);
+            for (int y = 0; y < H; ++y) line.push_back(rows[c][at(x, y, H)]);
             for (int k = 0; k < H2; ++k) {
                 NaivePosition pos = naive_position(k, H, H2);
-                double v = cwide[at(x, pos.t, H)] ? naive_linear_sample(line, k, H2)
-                                                  : naive_lanczos3_sample(line, k, H2);
-                out[static_cast<size_t>(c)][at(x, k, H2)] =
-                    v < 0 ? 0 : v > 255 ? 255 : static_cast<std::uint8_t>(static_cast<int>(v));
+                sums[c][at(x, k, H2)] = cwide[at(x, pos.t, H)] ? naive_linear_sample(line, k, H2)
+                                                               : naive_lanczos3_sample(line, k, H2);
             }
+        }
+    auto to_byte = [](double v) {
+        return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : static_cast<int>(v));
+    };
+    std::vector<Bytes> out(planes);
+    for (size_t c = 0; c < planes; ++c)
+        for (size_t i = 0; i < sums[c].size(); ++i) {
+            const double v = sums[c][i];
+            if (!weighted || c == 3)
+                out[c].push_back(to_byte(v));
+            else
+                out[c].push_back(sums[3][i] >= 1 ? to_byte(v / sums[3][i]) : std::uint8_t{0});
         }
     return out;
 }
@@ -341,92 +371,140 @@ Picture blocky_picture(int W, int H, unsigned seed) {
     return p;
 }
 
+// An alpha plane of blocks other than the colours': clear (the colours hidden), opaque, and
+// two partial levels with mild noise.
+Bytes blocky_alpha(int W, int H) {
+    Bytes a;
+    std::mt19937 rng(static_cast<unsigned>(W * H));
+    for (int x = 0; x < W; ++x)
+        for (int y = 0; y < H; ++y) {
+            const int level[4] = {0, 255, 120, 40};
+            const int v = level[(x * 4 / W + y * 3 / H) % 4];
+            a.push_back(static_cast<std::uint8_t>(v == 0 || v == 255 ? v : v + rng() % 9));
+        }
+    return a;
+}
+
 struct Case {
     int W, H, W2, H2;
+    bool alpha;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.W << "x" << c.H << " to " << c.W2 << "x" << c.H2; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.W << "x" << c.H << " to " << c.W2 << "x" << c.H2 << (c.alpha ? " with alpha" : "");
+}
 
 class HybridMatchesItsDefinition : public ::testing::TestWithParam<Case> {};
 
 TEST_P(HybridMatchesItsDefinition, ByteForByteOnEveryInstructionSet) {
     const Case c = GetParam();
     Picture p = blocky_picture(c.W, c.H, static_cast<unsigned>(c.W * 31 + c.H));
-    std::vector<Bytes> want = naive_hybrid(p, c.W2, c.H2);
+    const Bytes alpha = blocky_alpha(c.W, c.H);
+    const Bytes* a = c.alpha ? &alpha : nullptr;
+    std::vector<Bytes> want = naive_hybrid(p, c.W2, c.H2, a);
     for_each_isa([&] {
-        const std::vector<Bytes> got = hybrid_of(p, c.W2, c.H2);
-        for (int ch = 0; ch < 3; ++ch)
+        const std::vector<Bytes> got = planes_made(hybrid_resize, p.planes(a), c.W2, c.H2);
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t ch = 0; ch < got.size(); ++ch)
             for (size_t i = 0; i < got[0].size(); ++i)
-                ASSERT_EQ(int(got[static_cast<size_t>(ch)][i]),
-                          int(want[static_cast<size_t>(ch)][i]))
-                    << "colour " << ch << " at " << i / static_cast<size_t>(c.H2) << ","
+                ASSERT_EQ(int(got[ch][i]), int(want[ch][i]))
+                    << "plane " << ch << " at " << i / static_cast<size_t>(c.H2) << ","
                     << i % static_cast<size_t>(c.H2);
     });
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, HybridMatchesItsDefinition,
-                         ::testing::Values(Case{12, 9, 24, 18}, Case{17, 11, 40, 23},
-                                           Case{20, 20, 20, 20}, Case{30, 12, 17, 31},
-                                           Case{9, 7, 9, 30}, Case{13, 5, 51, 5}),
+                         ::testing::Values(Case{12, 9, 24, 18, false}, Case{17, 11, 40, 23, false},
+                                           Case{20, 20, 20, 20, false}, Case{30, 12, 17, 31, false},
+                                           Case{9, 7, 9, 30, false}, Case{13, 5, 51, 5, false},
+                                           Case{17, 11, 40, 23, true}, Case{30, 12, 17, 31, true},
+                                           Case{12, 9, 70, 18, true}),
                          [](const auto& i) {
                              const Case& c = i.param;
                              return std::to_string(c.W) + "x" + std::to_string(c.H) + "to" +
-                                    std::to_string(c.W2) + "x" + std::to_string(c.H2);
+                                    std::to_string(c.W2) + "x" + std::to_string(c.H2) +
+                                    (c.alpha ? "Alpha" : "");
                          });
 
 TEST(HybridResize, TinyPicturesStayInsideTheirLines) {
-    // Widths and heights 1 to 5 with a strong edge wherever there are two pixels.
+    // Widths and heights 1 to 5 with a strong edge wherever there are two pixels, opaque and
+    // under an alpha with edges of its own (both kernel methods take the weighted path then).
     for (int W = 1; W <= 5; ++W)
         for (int H = 1; H <= 5; ++H) {
             Picture p(W, H);
+            Bytes alpha;
             for (int x = 0; x < W; ++x)
-                for (int y = 0; y < H; ++y) p.set(x, y, (x + y) % 2 ? 250 : 5, 128, 128);
-            const std::vector<Bytes> got = hybrid_of(p, 2 * W + 1, 3 * H);
-            EXPECT_EQ(got[1].size(), static_cast<size_t>((2 * W + 1) * 3 * H));
-            for (std::uint8_t g : got[1]) EXPECT_TRUE(g == 128 || g == 127) << W << "x" << H;
+                for (int y = 0; y < H; ++y) {
+                    p.set(x, y, (x + y) % 2 ? 250 : 5, 128, 128);
+                    alpha.push_back((x + 2 * y) % 3 ? 255 : 100);
+                }
+            const Bytes* alphas[2] = {nullptr, &alpha};
+            for (const Bytes* a : alphas)
+                for (auto method : {hybrid_resize, lanczos3_resize}) {
+                    if (a == nullptr && method == lanczos3_resize) continue;
+                    const std::vector<Bytes> got =
+                        planes_made(method, p.planes(a), 2 * W + 1, 3 * H);
+                    EXPECT_EQ(got[1].size(), static_cast<size_t>((2 * W + 1) * 3 * H));
+                    for (std::uint8_t g : got[1])
+                        EXPECT_TRUE(g == 128 || g == 127) << W << "x" << H << (a ? " alpha" : "");
+                }
         }
 }
 
-// Alpha is switched by the colours' masks, not by edges of its own: its expected result is
-// built from the public passes with the masks of the three colours. A step in alpha where the
-// colours have none stays a Lanczos-3 step, and alpha's row-pass results take no part in the
-// column mask.
-TEST(HybridResize, AlphaFollowsTheMasksOfTheColours) {
-    const int W = 14, H = 9, W2 = 31, H2 = 20;
-    Picture p = vertical_step(W, H, 5, 20, 200);  // a colour edge at column 5
-    Bytes a(p.sz());
-    for (int x = 0; x < W; ++x)
-        for (int y = 0; y < H; ++y)
-            // Its own edge at column 10, a horizontal one at row 4, and the colours' one.
-            a[static_cast<std::size_t>(x * H + y)] =
-                static_cast<std::uint8_t>((x >= 10 ? 250 : 30) - (y >= 4 ? 25 : 0) - (x >= 5 ? 0 : 5));
-    const std::vector<Bytes> got = planes_made(hybrid_resize, p.planes(&a), W2, H2);
-    ASSERT_EQ(got.size(), 4u);
+// The weighted rule's boundary on the path the resize takes: halves of one colour and one
+// alpha each, side by side, switch the Hybrid away from the Lanczos-3 result exactly when they
+// differ by 13 or more as shown over black or over white.
+TEST(HybridResize, WithAlphaAnEdgeIsWhatThePictureShows) {
+    const struct {
+        int c1, a1, c2, a2;
+        bool edge;
+        const char* why;
+    } cases[] = {
+        {255, 0, 255, 13, true, "white appearing: 13 over black"},
+        {255, 0, 255, 12, false, "white appearing: 12 over black, nothing over white"},
+        {0, 0, 0, 13, true, "black appearing: 13 over white"},
+        {0, 0, 0, 12, false, "black appearing: 12 over white, nothing over black"},
+        {128, 255, 128, 229, true, "128 fading by 26: 13.05 over black, 12.95 over white"},
+        {127, 255, 127, 229, true, "127 fading by 26: 12.95 over black, 13.05 over white"},
+        {128, 255, 128, 230, false, "128 fading by 25: 12.5 over either"},
+        {0, 0, 255, 0, false, "colours hidden under alpha 0"},
+        {100, 255, 113, 255, true, "opaque, 13 apart"},
+        {100, 255, 112, 255, false, "opaque, 12 apart"},
+    };
+    for (const auto& c : cases) {
+        Picture p(12, 4);
+        Bytes a;
+        for (int x = 0; x < 12; ++x)
+            for (int y = 0; y < 4; ++y) {
+                const int v = x < 6 ? c.c1 : c.c2;
+                p.set(x, y, v, v, v);
+                a.push_back(static_cast<std::uint8_t>(x < 6 ? c.a1 : c.a2));
+            }
+        const std::vector<Bytes> hybrid = planes_made(hybrid_resize, p.planes(&a), 25, 9);
+        const std::vector<Bytes> lanczos3 = planes_made(lanczos3_resize, p.planes(&a), 25, 9);
+        EXPECT_EQ(hybrid != lanczos3, c.edge) << c.why;
+    }
+}
 
-    EdgeMask rows(W, H);
-    row_edge_mask(p.r.data(), p.g.data(), p.b.data(), W, H, &rows);
-    dilate_mask(&rows, MaskDirection::along_rows);
-    const std::size_t n1 = static_cast<std::size_t>(W2 * H);
-    std::vector<double> rr(n1), rg(n1), rb(n1), ra(n1);
-    hybrid_rows(H, W, W2, p.r.data(), rows.widened.get(), rr.data());
-    hybrid_rows(H, W, W2, p.g.data(), rows.widened.get(), rg.data());
-    hybrid_rows(H, W, W2, p.b.data(), rows.widened.get(), rb.data());
-    hybrid_rows(H, W, W2, a.data(), rows.widened.get(), ra.data());
-    EdgeMask columns(W2, H);
-    column_edge_mask(rr.data(), rg.data(), rb.data(), W2, H, &columns);
-    dilate_mask(&columns, MaskDirection::along_columns);
-    Bytes want(static_cast<std::size_t>(W2 * H2));
-    hybrid_columns(W2, H, H2, ra.data(), columns.widened.get(), want.data());
-    EXPECT_EQ(got[3], want);
-
-    // Alpha's own edges would have switched it elsewhere: the test can tell.
-    Picture alone(W, H);
-    alone.r = alone.g = alone.b = a;
-    EXPECT_NE(hybrid_of(alone, W2, H2)[0], want);
-    // And the colours are those of the result without alpha.
-    const std::vector<Bytes> plain = hybrid_of(p, W2, H2);
-    for (int c = 0; c < 3; ++c)
-        EXPECT_EQ(got[static_cast<size_t>(c)], plain[static_cast<size_t>(c)]) << c;
+// The same rule on the row pass's doubles: 13 * 255 in weighted colour over black, or in
+// 255 * alpha - weighted colour over white, is an edge; a hair less is none.
+TEST(ColumnEdgeMask, WithAlphaComparesWhatThePictureShows) {
+    const struct {
+        double p0, p2, a0, a2;
+        bool edge;
+    } cases[] = {
+        {0, 3315, 0, 13, true},     {0, 3314.9, 0, 13, false},  {3315, 0, 13, 0, true},
+        {0, 0, 0, 13, true},        {0, 0, 0, 12.99, false},    {0, 0, 13, 0, true},
+        {0, 65025, 255, 255, true}, {7000, 7000, 0, 255, true}, {0, 3200, 0, 25, false},
+    };
+    for (const auto& c : cases) {
+        // Row 1 compares rows 2 and 0 in red; green and blue are clear.
+        const std::vector<double> red = {c.p0, 0.0, c.p2}, alpha = {c.a0, 0.0, c.a2};
+        const std::vector<double> clear = {0.0, 0.0, 0.0};
+        EdgeMask m(1, 3);
+        column_edge_mask(red.data(), clear.data(), clear.data(), 1, 3, &m, alpha.data());
+        EXPECT_EQ(m.channel[0][1], c.edge) << c.p0 << " " << c.p2 << " " << c.a0 << " " << c.a2;
+    }
 }
 
 }  // namespace

@@ -127,30 +127,57 @@ TEST(Lanczos3Plane, TinyPicturesReadOnlyInsideTheirLines) {
                 }
 }
 
-// Each plane, alpha last, is resized on its own: no plane takes anything from another, and
-// alpha is one more plane when the picture has it.
-TEST(Lanczos3Resize, EachPlaneIsResizedOnItsOwn) {
-    const int W = 9, H = 6, W2 = 20, H2 = 13;
+// Without alpha each colour is resized on its own. With it alpha is, and each colour is its
+// weighted colour (c * a) through the same two passes, divided by alpha's value of the same
+// sample, or 0 where alpha's byte is 0: bit for bit, over more than one band of columns.
+TEST(Lanczos3Resize, ColoursOnTheirOwnOrWeightedByAlpha) {
+    const int W = 9, H = 6, W2 = 70, H2 = 13;
     TestPlanes in{W, H, {}};
     for (int c = 0; c < 4; ++c)
         for (double v : random_values(static_cast<size_t>(W * H), static_cast<unsigned>(c)))
             in.plane[c].push_back(static_cast<std::uint8_t>(v));
+    // Clear and opaque columns beside the random ones.
+    for (int y = 0; y < H; ++y) {
+        in.plane[3][static_cast<size_t>(y)] = 0;
+        in.plane[3][static_cast<size_t>(H + y)] = 0;
+        in.plane[3][static_cast<size_t>(5 * H + y)] = 255;
+    }
     TestPlanes opaque = in;
     opaque.plane[3].clear();
-    for (const TestPlanes* p : {&in, &opaque}) {
-        ResizedPlanes out;
-        ASSERT_TRUE(lanczos3_resize(p->set(), W2, H2, &out).ok());
-        EXPECT_EQ(out.width, W2);
-        EXPECT_EQ(out.height, H2);
-        for (int c = 0; c < 4; ++c) {
-            std::vector<std::uint8_t> want;
-            if (!p->plane[c].empty()) {
-                want.resize(static_cast<size_t>(W2 * H2));
-                lanczos3_resize_plane(W, H, W2, H2, p->plane[c].data(), want.data());
-            }
-            EXPECT_EQ(column_major(out, c), want) << "plane " << c;
-        }
+    // Both passes over a column-major plane of doubles.
+    auto passes = [&](const std::vector<double>& plane) {
+        std::vector<double> rows(static_cast<size_t>(W2 * H)), out(static_cast<size_t>(W2 * H2));
+        lanczos3_rows(H, W, W2, plane.data(), rows.data());
+        lanczos3_columns(W2, H, H2, rows.data(), out.data());
+        return out;
+    };
+    const std::vector<double> alpha =
+        passes(std::vector<double>(in.plane[3].begin(), in.plane[3].end()));
+    std::vector<std::uint8_t> want[4];
+    for (double a : alpha) want[3].push_back(clamp_to_byte(a));
+    for (int c = 0; c < 3; ++c) {
+        std::vector<double> weighted;
+        for (size_t i = 0; i < in.plane[c].size(); ++i)
+            weighted.push_back(in.plane[c][i] * in.plane[3][i]);
+        const std::vector<double> p = passes(weighted);
+        for (size_t i = 0; i < p.size(); ++i)
+            want[c].push_back(alpha[i] >= 1.0 ? clamp_to_byte(p[i] / alpha[i]) : 0);
     }
+    for_each_isa([&] {
+        ResizedPlanes out;
+        ASSERT_TRUE(lanczos3_resize(in.set(), W2, H2, &out).ok());
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(column_major(out, c), want[c]) << "plane " << c;
+        ResizedPlanes plain;
+        ASSERT_TRUE(lanczos3_resize(opaque.set(), W2, H2, &plain).ok());
+        EXPECT_EQ(plain.width, W2);
+        EXPECT_EQ(plain.height, H2);
+        for (int c = 0; c < 3; ++c) {
+            std::vector<std::uint8_t> alone(static_cast<size_t>(W2 * H2));
+            lanczos3_resize_plane(W, H, W2, H2, in.plane[c].data(), alone.data());
+            EXPECT_EQ(column_major(plain, c), alone) << "plane " << c;
+        }
+        EXPECT_TRUE(column_major(plain, 3).empty());
+    });
 }
 
 }  // namespace

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <vector>
 
 #include "base/numeric.h"
+#include "base/plane.h"
 #include "kernel_resize/taps.h"
 #include "tests/support/each_isa.h"
 
@@ -28,11 +30,13 @@ struct TapLines {
 
     TapLines(std::size_t n, unsigned seed) {
         std::mt19937 rng(seed);
-        // Bytes as they are; doubles with fractions and out-of-range values, as row-pass
-        // results carry them.
+        // Bytes as they are, weighted colours up to 255 * 255; doubles with fractions and
+        // out-of-range values, as row-pass results carry them.
         auto sample = [&rng]() -> T {
             if constexpr (sizeof(T) == 1)
                 return static_cast<T>(rng() % 256);
+            else if constexpr (sizeof(T) == 2)
+                return static_cast<T>(rng() % 65026);
             else
                 return static_cast<double>(rng() % 400000) / 997 - 60;
         };
@@ -99,6 +103,7 @@ void expect_every_line_has_its_own_bits(unsigned seed) {
 TEST(SumEightTaps, EverySetGivesEachLineTheBitsOfItsSumOrItsFlaggedInterpolation) {
     expect_every_line_has_its_own_bits<double>(10);
     expect_every_line_has_its_own_bits<unsigned char>(20);
+    expect_every_line_has_its_own_bits<std::uint16_t>(30);
 }
 
 TEST(ClampToBytes, VectorLoopEqualsClampToByteOnEveryKindOfValue) {
@@ -115,6 +120,27 @@ TEST(ClampToBytes, VectorLoopEqualsClampToByteOnEveryKindOfValue) {
         for (std::size_t i = 0; i < out.size(); ++i)
             ASSERT_EQ(out[i], clamp_to_byte(v[start + i])) << "value " << v[start + i];
     }
+}
+
+// Weighted colours' values over alpha: clear, below 1, just 1, opaque, rung below 0 and above
+// 255, and NaN; every length on every set, each value the scalar quotient or +0.0 bit for bit.
+TEST(Unweight, EverySetGivesEachValueTheScalarQuotientOrZero) {
+    std::vector<double> alpha = {0.0,   -0.0,  0.999, 1.0,         1.0000001,
+                                 255.0, 300.0, -3.0,  std::nan("")};
+    std::mt19937 rng(6);
+    while (alpha.size() < 100) alpha.push_back(static_cast<double>(rng() % 300000) / 1000.0 - 20.0);
+    std::vector<double> v;
+    for (double a : alpha) v.push_back(a * 97.5 + static_cast<double>(rng() % 1000) / 7.0 - 50.0);
+    for_each_isa([&] {
+        for (std::size_t n = 0; n <= 41; ++n) {
+            std::vector<double> got(v.begin(), v.begin() + static_cast<long>(n) + 1);
+            unweight(got.data(), alpha.data(), n);
+            for (std::size_t i = 0; i < n; ++i)
+                ASSERT_TRUE(same_bits(got[i], unweighted(v[i], alpha[i])))
+                    << "length " << n << ": " << v[i] << " over " << alpha[i] << " gave " << got[i];
+            EXPECT_TRUE(same_bits(got[n], v[n])) << "wrote past " << n;
+        }
+    });
 }
 
 }  // namespace
