@@ -8,6 +8,7 @@
 // failures end the process.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/output_size.h"
@@ -47,7 +48,8 @@ struct RunReport {
     Status method[kMethodCount];  // per resizer in call order; ok for methods not asked for
     // The file each method wrote, empty for a method that wrote none.
     std::string result_path[kMethodCount];
-    // A line for the user that is no failure, or empty: a BMP result of a picture with
+    // Lines for the user that are no failure, or empty: how the picture's reader dealt with a
+    // flaw it passed over (PlanarPicture::notice), and that a BMP result of a picture with
     // transparency keeps only its colours.
     std::string notice;
     bool ok() const;
@@ -78,11 +80,14 @@ RunReport resize_run(const std::string& path, int out_width, int out_height,
 // it is read, and a size resolve_output_size refuses ends the run there. The output folder is
 // made, with any missing parents, after the picture was read and the size resolved, so a run
 // refused before that makes nothing; a folder that cannot be made, or a path naming something
-// other than a folder, ends the run with a line naming it.
+// other than a folder, ends the run with a line naming it. max_pixels, when given, is the most
+// pixels a picture may have (0: no limit) in place of ENLARGE3_MAX_PIXELS or the default
+// (image/planes.h).
 RunReport resize_run(const std::string& path, const OutputSize& size,
                      const std::string& output_folder, unsigned methods = kAllMethods,
                      RunProgress* progress = nullptr,
-                     FormatChoice format = FormatChoice::by_picture);
+                     FormatChoice format = FormatChoice::by_picture,
+                     std::optional<std::uint64_t> max_pixels = std::nullopt);
 
 // The path whose name gives the results of the picture at path written into output_folder:
 // the picture's file name (what follows its last folder separator: '/', and on Windows also
