@@ -16,6 +16,7 @@
 #include "base/file_io.h"
 #include "base/isa.h"
 #include "base/stop_signals.h"
+#include "image/planes.h"
 
 namespace {
 
@@ -53,6 +54,10 @@ const char kHelpBody[] =
     "                 on standard error says so\n"
     "  -o, --output-dir DIR  write the results into the folder DIR, made (with its parents)\n"
     "                 if missing, under the names they would have beside the picture\n"
+    "  --max-pixels N  read pictures of up to N pixels (0: any size a 24-bit BMP can\n"
+    "                 hold); the default is 250000000, since larger pictures are most\n"
+    "                 likely made to take the machine's memory (ENLARGE3_MAX_PIXELS=N\n"
+    "                 sets it for both programs)\n"
     "  --progress     show how far the run is on standard error: a bar rewritten in place\n"
     "                 on a terminal, a line per tenth of the run otherwise\n"
     "  -h, --help     show this help and exit\n"
@@ -137,7 +142,7 @@ RunReport run(const DriverArguments& args) {
     if (args.progress) progress.observer = [&line](const RunProgress& p) { line.show(p); };
     SignalStop signals(&progress);
     RunReport report = resize_run(args.picture, args.size, args.output_folder, args.methods,
-                                  &progress, args.format);
+                                  &progress, args.format, args.max_pixels);
     std::fflush(stdout);
     if (args.progress && report.input.ok()) line.finish(progress);
     signals.finish();
@@ -159,9 +164,15 @@ int driver_main(int argc, char** argv) {
         case DriverArguments::Action::run:
             break;
     }
-    const Status isa = lane_isa_setting();
-    if (!isa.ok()) {
-        print_text(stderr, "enlarge3: " + isa.message + "\n");
+    // Settings of the environment that are wrong are refused as wrong arguments are; the
+    // size limit's only when --max-pixels does not replace it.
+    Status setting = lane_isa_setting();
+    std::uint64_t max_pixels = 0;
+    bool max_pixels_set = false;
+    if (setting.ok() && !args.max_pixels)
+        setting = max_pixels_setting(&max_pixels, &max_pixels_set);
+    if (!setting.ok()) {
+        print_text(stderr, "enlarge3: " + setting.message + "\n");
         return 2;
     }
     const RunReport report = run(args);

@@ -1,5 +1,6 @@
 #include "app/driver_arguments.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -52,6 +53,20 @@ DriverArguments parse_arguments(int argc, const char* const* argv) {
             if (folder == nullptr || *folder == '\0')
                 return wrong(std::string(a) + " needs a folder");
             args.output_folder = folder;
+        } else if (!options_done && is_option(a, "--max-pixels")) {
+            const char* value = option_value(argc, argv, &i);
+            std::uint64_t n = 0;
+            bool number = value != nullptr && *value != '\0';
+            for (const char* c = value; number && *c != '\0'; ++c) {
+                const std::uint64_t digit = static_cast<std::uint64_t>(*c - '0');
+                number = *c >= '0' && *c <= '9' && n <= (UINT64_MAX - digit) / 10;
+                n = n * 10 + digit;
+            }
+            if (!number)
+                return wrong(
+                    "--max-pixels needs a number of pixels (0 for no limit)" +
+                    std::string(value != nullptr ? ", not '" + std::string(value) + "'" : ""));
+            args.max_pixels = n;
         } else if (!options_done && std::strcmp(a, "--progress") == 0) {
             args.progress = true;
         } else if (!options_done && is_option(a, "--method")) {

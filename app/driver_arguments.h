@@ -2,6 +2,8 @@
 // The command line of the driver (app/cli_main.cpp), read into one record that says what to do,
 // so that the reading is tested without starting a process.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/output_size.h"
@@ -22,6 +24,9 @@ struct DriverArguments {
     unsigned methods = kAllMethods;
     FormatChoice format = FormatChoice::by_picture;
     bool progress = false;
+    // --max-pixels N: the most pixels a picture may have, 0 for no limit; unset, the
+    // environment's ENLARGE3_MAX_PIXELS or the default holds.
+    std::optional<std::uint64_t> max_pixels;
 };
 
 // Reads argv[1 .. argc - 1] (UTF-8), left to right: options and their values ("--method NAME"

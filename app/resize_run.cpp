@@ -128,6 +128,7 @@ struct RunPlan {
     ResultFormat format = ResultFormat::bmp;
     std::string naming;        // the path the results' names are made from
     std::uint64_t memory = 0;  // the machine's memory the methods plan with, 0 when unknown
+    bool memory_set = false;   // memory is the limit ENLARGE3_MEMORY_LIMIT set
 };
 
 // Adds a line to the lines of a notice.
@@ -138,10 +139,12 @@ void add_notice(std::string* notice, const std::string& line) {
 
 // Everything before the first method, in the order a user meets the refusals: the size as
 // given, the picture, the size resolved against it, the format, the output folder. Lines for
-// *notice: each part of the picture's metadata read as absent, and a BMP result of a picture
-// with transparency (which drops the enlarged alpha plane) or with a colour profile.
+// *notice: what the reader had to say of a flaw it passed over, each part of the picture's
+// metadata read as absent, and a BMP result of a picture with transparency (which drops the
+// enlarged alpha plane) or with a colour profile.
 Status plan_run(const std::string& path, const OutputSize& size, const std::string& output_folder,
-                FormatChoice choice, RunPlan* plan, std::string* notice) {
+                FormatChoice choice, std::optional<std::uint64_t> max_pixels, RunPlan* plan,
+                std::string* notice) {
     const bool negative = (size.width.kind == SideSize::Kind::pixels && size.width.pixels < 0) ||
                           (size.height.kind == SideSize::Kind::pixels && size.height.pixels < 0);
     if (negative)
@@ -158,12 +161,17 @@ Status plan_run(const std::string& path, const OutputSize& size, const std::stri
                                    " is too large for a BMP file (2 GiB at most)");
     // The picture is held through the whole run, so it counts against the memory the methods
     // plan with, and its reading is bounded by the same memory.
-    plan->memory = physical_memory_bytes();
-    DecodeLimits limits;
-    limits.memory_bytes = plan->memory;
+    DecodeLimits limits = machine_decode_limits();
+    if (max_pixels) {
+        limits.max_pixels = *max_pixels;
+        limits.max_pixels_set = true;
+    }
+    plan->memory = limits.memory_bytes;
+    plan->memory_set = limits.memory_set;
     PictureKind kind = PictureKind::unknown;
     Status read = read_picture(path, &plan->picture, limits, &kind, &plan->meta);
     if (!read.ok()) return read;
+    if (!plan->picture.notice.empty()) add_notice(notice, plan->picture.notice);
     for (const std::string& line : plan->meta.notes) add_notice(notice, line);
     if (!size.is_exact()) {
         Status resolved = resolve_output_size(size, plan->picture.width, plan->picture.height,
@@ -218,8 +226,9 @@ Status run_method(const MethodEntry& m, const RunPlan& plan, RunProgress* progre
         return Status::failure(StatusCode::too_large,
                                std::string(m.name) + ": " +
                                    size_text(plan.out_width, plan.out_height) + " needs about " +
-                                   format_bytes(need + held) +
-                                   " of memory, more than this machine's " + format_bytes(memory));
+                                   format_bytes(need) + " of memory for the method besides the " +
+                                   format_bytes(held) + " the picture takes, more than " +
+                                   memory_limit_words(memory, plan.memory_set));
     ResizedPlanes out;
     Status made = m.run(planes_of(pic), plan.out_width, plan.out_height, &out, progress);
     if (!made.ok()) return made;
@@ -278,10 +287,10 @@ void commit_results(CommitBatch* results, const std::size_t file_of[kMethodCount
 
 RunReport resize_run(const std::string& path, const OutputSize& size,
                      const std::string& output_folder, unsigned methods, RunProgress* progress,
-                     FormatChoice choice) {
+                     FormatChoice choice, std::optional<std::uint64_t> max_pixels) {
     RunReport report;
     RunPlan plan;
-    report.input = plan_run(path, size, output_folder, choice, &plan, &report.notice);
+    report.input = plan_run(path, size, output_folder, choice, max_pixels, &plan, &report.notice);
     if (!report.input.ok()) return report;
     // The results are synced to the disk together at the end, which costs far less than one
     // sync after each (docs/PERFORMANCE.md); a result therefore appears when the run ends, and

@@ -8,6 +8,7 @@
 // failures end the process.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/output_size.h"
@@ -48,6 +49,7 @@ struct RunReport {
     // The file each method wrote, empty for a method that wrote none.
     std::string result_path[kMethodCount];
     // Lines for the user that are no failure, joined with newlines (no final one), or empty:
+    // how the picture's reader dealt with a flaw it passed over (PlanarPicture::notice),
     // damaged metadata of the picture read as absent, and what BMP results cannot keep of a
     // picture (its transparency, its colour profile).
     std::string notice;
@@ -81,11 +83,14 @@ RunReport resize_run(const std::string& path, int out_width, int out_height,
 // it is read, and a size resolve_output_size refuses ends the run there. The output folder is
 // made, with any missing parents, after the picture was read and the size resolved, so a run
 // refused before that makes nothing; a folder that cannot be made, or a path naming something
-// other than a folder, ends the run with a line naming it.
+// other than a folder, ends the run with a line naming it. max_pixels, when given, is the most
+// pixels a picture may have (0: no limit) in place of ENLARGE3_MAX_PIXELS or the default
+// (image/planes.h).
 RunReport resize_run(const std::string& path, const OutputSize& size,
                      const std::string& output_folder, unsigned methods = kAllMethods,
                      RunProgress* progress = nullptr,
-                     FormatChoice format = FormatChoice::by_picture);
+                     FormatChoice format = FormatChoice::by_picture,
+                     std::optional<std::uint64_t> max_pixels = std::nullopt);
 
 // The path whose name gives the results of the picture at path written into output_folder:
 // the picture's file name (what follows its last folder separator: '/', and on Windows also

@@ -264,8 +264,10 @@ WindowEffects window_drop(WindowModel* m, const std::vector<std::string>& paths,
     Status st = window_picture(std::move(bytes), path, machine_decode_limits(), &shown, &kind);
     if (!st.ok()) {
         // Refused: nothing is held any more, but GO keeps its state and stays bound to the
-        // picture that was accepted, never to this file.
+        // picture that was accepted, never to this file. A picture too large for the limits
+        // is a picture still: the user is told why, and how to raise the size limit.
         m->refusal = st.message;
+        if (st.code == StatusCode::too_large) e.message = st.message;
         show_size_in_boxes(m, &e);
         return e;
     }

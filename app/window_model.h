@@ -131,7 +131,9 @@ struct WindowModel {
     // The format buttons' choice; GO runs with it.
     ResultFormat result_format = ResultFormat::bmp;
     // Why the latest drop was not accepted, one line; empty after an accepted drop. A refusal
-    // is silent on screen (the preview just goes); front-ends may log this line.
+    // is silent on screen (the preview just goes), but for a picture too large for the size or
+    // memory limit, whose line the drop's effects show in a message box; front-ends may log
+    // this line.
     std::string refusal;
 
     // From GO until window_run_finished: the run works on another thread.
@@ -215,8 +217,9 @@ int focus_after(const WindowModel& m, int focused_id);
 // machine's memory) becomes the held picture, sets W and H, sets the format to the picture's
 // default and enables GO. A file that cannot be read changes nothing else. Any other file is
 // refused: the held picture is released, GO, the format and the accepted path stay as they
-// were. The boxes then show W and H. While a run is going every drop is refused before
-// anything is read, and nothing changes but refusal.
+// were, and a picture refused as too large has its line shown as the message. The boxes then
+// show W and H. While a run is going every drop is refused before anything is read, and
+// nothing changes but refusal.
 WindowEffects window_drop(WindowModel* m, const std::vector<std::string>& paths,
                           const ReadWholeFileFn& read);
 

@@ -91,6 +91,11 @@ FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
 void remove_file(const std::string& path) {
     _wremove(windows_file_path(path).c_str());
 }
+
+bool seek_file(std::FILE* f, std::uint64_t offset) {
+    return offset <= static_cast<std::uint64_t>(INT64_MAX) &&
+           _fseeki64(f, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
 #else
 FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
@@ -110,6 +115,11 @@ FileKind file_kind(const std::string& path, std::uint64_t* length, int* err) {
 
 void remove_file(const std::string& path) {
     std::remove(path.c_str());
+}
+
+bool seek_file(std::FILE* f, std::uint64_t offset) {
+    return offset <= static_cast<std::uint64_t>(INT64_MAX) &&
+           fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 #endif
 

@@ -16,6 +16,10 @@ FileKind file_kind(const std::string& path, std::uint64_t* length, int* err);
 
 void remove_file(const std::string& path);
 
+// Moves f to byte offset of its file, past 2 GiB too (fseek takes a long, which is 32 bits on
+// Windows); false when it cannot.
+bool seek_file(std::FILE* f, std::uint64_t offset);
+
 // Makes the folder path and any of its parents that are missing, as "mkdir -p" does; true when
 // path is a folder afterwards. On failure err receives the errno value of the step that failed
 // (ENOTDIR when a part of the path is a file).

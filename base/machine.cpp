@@ -9,7 +9,11 @@
 #include <unistd.h>
 #endif
 
-std::uint64_t physical_memory_bytes() {
+namespace {
+
+// The machine's memory, or the lower limit ENLARGE3_MEMORY_LIMIT sets (*set then true).
+std::uint64_t memory_bytes(bool* set) {
+    *set = false;
     std::uint64_t total = 0;
 #ifdef _WIN32
     MEMORYSTATUSEX status;
@@ -23,10 +27,30 @@ std::uint64_t physical_memory_bytes() {
     if (const char* env = std::getenv("ENLARGE3_MEMORY_LIMIT")) {
         char* end = nullptr;
         unsigned long long limit = std::strtoull(env, &end, 10);
-        if (end != env && *end == '\0' && limit > 0 && (total == 0 || limit < total))
+        if (end != env && *end == '\0' && limit > 0 && (total == 0 || limit < total)) {
             total = limit;
+            *set = true;
+        }
     }
     return total;
+}
+
+}  // namespace
+
+std::uint64_t physical_memory_bytes() {
+    bool set = false;
+    return memory_bytes(&set);
+}
+
+bool memory_limit_set() {
+    bool set = false;
+    (void)memory_bytes(&set);
+    return set;
+}
+
+std::string memory_limit_words(std::uint64_t bytes, bool set) {
+    return set ? "the limit set (ENLARGE3_MEMORY_LIMIT) of " + format_bytes(bytes)
+               : "this machine's memory (" + format_bytes(bytes) + ")";
 }
 
 std::string format_bytes(std::uint64_t bytes) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "base/alloc.h"
 #include "base/numeric.h"
@@ -30,6 +31,9 @@ struct PlanarPicture {
     HeapArray<std::uint8_t> green;
     HeapArray<std::uint8_t> blue;
     HeapArray<std::uint8_t> alpha;
+    // A line for the user about how the file was read when it was not quite well formed (a
+    // JPEG's stray bytes were skipped), or empty.
+    std::string notice;
     bool has_alpha() const { return alpha.get() != nullptr; }
 };
 

@@ -1,7 +1,9 @@
 #include "image/bmp_decode.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "base/file_io.h"
 #include "image/byte_order.h"
 
 namespace {
@@ -14,9 +16,19 @@ constexpr std::uint32_t kBitFields = 3;
 constexpr std::uint32_t kJpeg = 4;
 constexpr std::uint32_t kPng = 5;
 constexpr std::uint32_t kAlphaBitFields = 6;
+// OS/2's 24-bit run-length coding, whose file code 4 a Windows header gives to JPEG: kept in
+// BmpFormat::compression as this code of its own, which no file holds.
+constexpr std::uint32_t kRle24 = 0x100 | kJpeg;
 
-// The OS/2 2.x header: codes 3 and 4 mean Huffman 1D and 24-bit RLE there, not bit fields.
+// The OS/2 headers: the core header of 12 bytes (16-bit sides, 3-byte palette entries), and
+// the 2.x header of 64 bytes, which may end after any field from 16 bytes on. In the latter,
+// codes 3 and 4 mean Huffman 1D and 24-bit RLE, not bit fields and JPEG.
+constexpr std::uint32_t kCoreInfoBytes = 12;
+constexpr std::uint32_t kOs2ShortestInfoBytes = 16;
 constexpr std::uint32_t kOs2InfoBytes = 64;
+// Headers from this size on hold the colours-used field; a shorter one's palette is as long as
+// its bits allow, or as the pixel offset leaves room for.
+constexpr std::uint32_t kInfoBytesWithColoursUsed = 36;
 // Headers from 52 bytes on hold the red, green and blue masks, from 56 on the alpha mask too;
 // a 40-byte header with bit fields is followed by them instead. Either way they start here.
 constexpr std::size_t kAtMasks = kBmpHeaderBytes;
@@ -37,6 +49,41 @@ bool is_plain_24_bit(const BmpHeader& h) {
            h.bits == kBmpBitsPerPixel && h.compression == kBmpUncompressed && h.height >= 0;
 }
 
+// Whether an information header of info bytes is one of OS/2's. Sizes 40, 52 and 56 are the
+// Windows headers (a 2.x header cut after 40 bytes reads the same but for codes 3 and 4), and
+// those above 64 the later Windows ones.
+bool is_os2(std::uint32_t info) {
+    return info == kCoreInfoBytes ||
+           (info >= kOs2ShortestInfoBytes && info <= kOs2InfoBytes &&
+            info != static_cast<std::uint32_t>(kBmpInfoHeaderBytes) &&
+            info != kInfoBytesWithColourMasks && info != kInfoBytesWithAlphaMask);
+}
+
+// The header's fields whatever its size, from the first size bytes of a file: the core
+// header's 16-bit width, height, planes and bits; any other header's fields where the 40-byte
+// header has them, those past its end read as 0.
+BmpHeader header_fields(const unsigned char* data, std::size_t size) {
+    unsigned char head[kBmpHeaderBytes] = {};
+    std::memcpy(head, data, std::min<std::size_t>(size, sizeof head));
+    const std::uint32_t info = get_le32(head + kBmpFileHeaderBytes);
+    if (info == kCoreInfoBytes) {
+        BmpHeader h = bmp_header_fields(head);
+        const unsigned char* core = head + kBmpFileHeaderBytes + 4;
+        h.width = get_le16(core);
+        h.height = get_le16(core + 2);
+        h.planes = get_le16(core + 4);
+        h.bits = get_le16(core + 6);
+        h.compression = kRgb;
+        h.image_size = 0;
+        h.x_pixels_per_metre = h.y_pixels_per_metre = 0;
+        h.colours_used = h.important_colours = 0;
+        return h;
+    }
+    if (info < static_cast<std::uint32_t>(kBmpInfoHeaderBytes))
+        std::memset(head + kBmpFileHeaderBytes + info, 0, kBmpInfoHeaderBytes - info);
+    return bmp_header_fields(head);
+}
+
 // What the checks learn on their way and the later ones use.
 struct Facts {
     BmpHeader h;
@@ -44,7 +91,8 @@ struct Facts {
     std::uint64_t tables_end = 0;  // the header, the masks that follow it and the palette end here
     std::uint64_t palette_at = 0;
     std::uint64_t colours = 0;
-    // A palette entry: blue, green, red, and in the headers read here a fourth byte, unused.
+    // A palette entry: blue, green, red and an unused fourth byte, which the entries of the OS/2
+    // core header lack.
     std::uint64_t palette_entry_bytes = 4;
 };
 
@@ -68,25 +116,35 @@ Status read_plain_header(const unsigned char* data, std::size_t size, const std:
     return Status::success();
 }
 
-// Header, every other kind: a header of 40 bytes or more inside the file, and a compression
-// that goes with the bits per pixel.
+// Header, every other kind: a header of a size some BMP kind has, inside the file, and a
+// compression that goes with the bits per pixel.
 Status read_header(const unsigned char* data, std::size_t size, const std::string& name,
                    BmpFormat* format, Facts* facts) {
-    const BmpHeader h = bmp_header_fields(data);
+    if (data[0] != 'B' || data[1] != 'M')
+        return file_failure(StatusCode::wrong_kind, name, "is not a BMP picture");
+    const BmpHeader h = header_fields(data, size);
     facts->h = h;
-    if (h.info_size < static_cast<std::uint32_t>(kBmpInfoHeaderBytes))
-        return file_failure(StatusCode::unsupported, name,
-                            "uses an old BMP header of " + text(h.info_size) +
-                                " bytes; BMP headers of 40 bytes and more are read");
+    const bool os2 = is_os2(h.info_size);
+    const bool core = h.info_size == kCoreInfoBytes;
+    if (h.info_size < static_cast<std::uint32_t>(kBmpInfoHeaderBytes) && !os2)
+        return file_failure(StatusCode::bad_header, name,
+                            "has a BMP header of " + text(h.info_size) +
+                                " bytes, a size no BMP kind has (OS/2's are 12 and 16 to 64 "
+                                "bytes, Windows' 40 and more)");
     if (h.info_size > size - kBmpFileHeaderBytes)
         return file_failure(StatusCode::short_file, name,
                             "is cut short inside its " + text(h.info_size) + "-byte BMP header");
+    if (core) facts->palette_entry_bytes = 3;
 
     format->bits = h.bits;
     format->compression = h.compression;
-    const bool os2 = h.info_size == kOs2InfoBytes;
     switch (h.compression) {
         case kRgb:
+            if (core && h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 24)
+                return file_failure(StatusCode::unsupported, name,
+                                    "has " + text(h.bits) +
+                                        " bits per pixel; OS/2 core BMP pictures of 1, 4, 8 and "
+                                        "24 bits are read");
             if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 &&
                 h.bits != 32)
                 return file_failure(
@@ -117,10 +175,15 @@ Status read_header(const unsigned char* data, std::size_t size, const std::strin
                                         " bits per pixel; masks go with 16 or 32 bits");
             break;
         case kJpeg:
-            return file_failure(
-                StatusCode::unsupported, name,
-                os2 ? "is compressed with OS/2 24-bit run-length coding, which is not read"
-                    : "holds a JPEG inside a BMP, which is not read");
+            if (!os2)
+                return file_failure(StatusCode::unsupported, name,
+                                    "holds a JPEG inside a BMP, which is not read");
+            if (h.bits != 24)
+                return file_failure(StatusCode::bad_header, name,
+                                    "is run-length encoded for 24-bit pixels but has " +
+                                        text(h.bits) + " bits per pixel");
+            format->compression = kRle24;
+            break;
         case kPng:
             return file_failure(StatusCode::unsupported, name,
                                 "holds a PNG inside a BMP, which is not read");
@@ -209,67 +272,117 @@ Status read_palette_size(const std::string& name, const BmpFormat& format, Facts
                                 text(static_cast<std::uint64_t>(format.bits)) +
                                 " bits per pixel can choose from");
     facts->palette_at = facts->tables_end;
+    // A header without the colours-used field cannot say that its palette is short; its pixel
+    // offset can, and some writers of OS/2 pictures let it.
+    const std::uint64_t pixels_at = facts->h.pixel_offset;
+    const std::uint64_t room = pixels_at > facts->palette_at
+                                   ? (pixels_at - facts->palette_at) / facts->palette_entry_bytes
+                                   : 0;
+    if (facts->h.info_size < kInfoBytesWithColoursUsed && room >= 1 && room < facts->colours)
+        facts->colours = room;
     facts->tables_end += facts->palette_entry_bytes * facts->colours;
     return Status::success();
 }
 
-// Extent: the pixel data lies after the header and tables and inside the size field S, the
-// rows the header announces fit in it, and the file holds S bytes. The plain kind says these
-// in its own words, and a file shorter than S as "InputFileSizeError!!!" alone.
+// "InputFileSizeError!!!", the plain kind's refusal of a file shorter than its size field S
+// (or, should it shrink while it is read, than its rows need), and on the next line what it
+// lacks.
+Status input_file_size_error(const std::string& name, std::uint64_t has, std::uint64_t wanted,
+                             const char* wanted_by = "its size field gives") {
+    return Status::failure(StatusCode::short_file,
+                           "InputFileSizeError!!!\n'" + name + "' is cut short: it has " +
+                               text(has) + " of the " + text(wanted) + " bytes " + wanted_by +
+                               " (" + text(wanted - has) + " missing)");
+}
+
+// Extent, plain kind: a file shorter than its size field S is "InputFileSizeError!!!"; the
+// rows lie after the header, and are read from the pixel offset within S bytes or, when S is
+// too small for them (0 and less among them), within the file's real length.
+Status read_plain_extent(std::uint64_t file_length, const std::string& name, BmpFormat* format,
+                         const Facts& facts) {
+    const BmpHeader& h = facts.h;
+    if (h.file_size > 0 && file_length < static_cast<std::uint64_t>(h.file_size))
+        return input_file_size_error(name, file_length, static_cast<std::uint64_t>(h.file_size));
+    const std::uint64_t at = h.pixel_offset;
+    if (at < facts.tables_end)
+        return file_failure(StatusCode::bad_header, name,
+                            "has its pixel data at offset " + text(at) + ", inside its " +
+                                text(facts.tables_end) + "-byte header");
+    // Below 2^33 bytes a row and 2^31 rows: the product stays below 2^64.
+    format->stride = bmp_row_stride(static_cast<std::uint64_t>(h.width));
+    const std::uint64_t need = format->stride * facts.rows;
+    if (at + need > file_length) {
+        const std::int64_t s = h.file_size;
+        if (s >= kBmpHeaderBytes && at > static_cast<std::uint64_t>(s))
+            return file_failure(StatusCode::bad_header, name,
+                                "has its pixel data at offset " + text(at) +
+                                    ", outside the picture's " +
+                                    text(static_cast<std::uint64_t>(s)) + " bytes");
+        return file_failure(StatusCode::bad_header, name,
+                            "is too small for its " + std::to_string(h.width) + " x " +
+                                text(facts.rows) + " pixels (" +
+                                (static_cast<std::uint64_t>(s) == file_length
+                                     ? "size field " + text(file_length) + " bytes)"
+                                     : "a file of " + text(file_length) + " bytes)"));
+    }
+    format->pixels_at = at;
+    format->pixel_bytes = need;
+    return Status::success();
+}
+
+// Where the pixel data at offset at runs into the header and tables before it (at is below
+// facts.tables_end): the real fault, in words.
+std::string overlap_text(std::uint64_t at, const Facts& facts) {
+    const std::uint64_t header_end = kBmpFileHeaderBytes + std::uint64_t{facts.h.info_size};
+    if (at < header_end)
+        return "has its pixel data at offset " + text(at) + ", inside its " + text(header_end) +
+               "-byte header";
+    if (facts.colours == 0 || at < facts.palette_at)
+        return "has its pixel data at offset " + text(at) +
+               ", inside the bit-field masks after its header";
+    return "has a palette of " + text(facts.colours) + " colours, to byte " +
+           text(facts.tables_end) + ", that runs into its pixel data at offset " + text(at);
+}
+
+// Extent, every other kind: the pixel data lies after the header and tables, and the rows the
+// header announces lie in the file. The size fields (file size, image size) are not used:
+// writers often leave them wrong, and the pixel offset and the file's length say the same.
 Status read_extent(std::uint64_t file_length, const std::string& name, BmpFormat* format,
                    const Facts& facts) {
     const BmpHeader& h = facts.h;
-    if (h.file_size < kBmpHeaderBytes)
+    const std::uint64_t at = h.pixel_offset;
+    if (at < facts.tables_end)
+        return file_failure(StatusCode::bad_header, name, overlap_text(at, facts));
+    if (at > file_length)
         return file_failure(StatusCode::bad_header, name,
-                            "has a file size field of " + std::to_string(h.file_size) +
-                                " bytes, less than its own 54-byte header");
-    const std::uint64_t size_field = static_cast<std::uint64_t>(h.file_size);
-    if (h.pixel_offset < facts.tables_end || h.pixel_offset > size_field)
-        return file_failure(
-            StatusCode::bad_header, name,
-            "has its pixel data at offset " + text(h.pixel_offset) + ", outside the picture's " +
-                text(size_field) + " bytes" +
-                (h.pixel_offset < facts.tables_end && !format->plain_24_bit
-                     ? " (its header and tables end at " + text(facts.tables_end) + ")"
-                     : std::string()));
-    const std::uint64_t data_bytes = size_field - h.pixel_offset;
+                            "has its pixel data at offset " + text(at) + ", past the end of its " +
+                                text(file_length) + " bytes");
+    const std::uint64_t data_bytes = file_length - at;
+    // Run-length data may end anywhere before the end of the file.
     std::uint64_t pixel_bytes = data_bytes;
-    if (format->rle()) {
-        // The compressed size, when given, may be less than the rest of the file.
-        if (h.image_size > data_bytes)
-            return file_failure(
-                StatusCode::bad_header, name,
-                "announces " + text(h.image_size) +
-                    " bytes of compressed pixels, more than its size field leaves (" +
-                    text(data_bytes) + ")");
-        if (h.image_size != 0) pixel_bytes = h.image_size;
-    } else if (h.width > 0 && facts.rows > 0) {
+    if (!format->rle() && h.width > 0 && facts.rows > 0) {
         format->stride = (static_cast<std::uint64_t>(h.width) * h.bits + 31) / 32 * 4;
+        // Below 2^33 bytes a row and 2^31 rows: the product stays below 2^64.
         const std::uint64_t need = format->stride * facts.rows;
-        if (need / format->stride != facts.rows || need > data_bytes)
-            return file_failure(StatusCode::bad_header, name,
-                                "is too small for its " + std::to_string(h.width) + " x " +
-                                    text(facts.rows) + " pixels (size field " + text(size_field) +
-                                    " bytes)");
+        if (need > data_bytes)
+            return file_failure(StatusCode::short_file, name,
+                                "is cut short: its " + std::to_string(h.width) + " x " +
+                                    text(facts.rows) + " pixels need " + text(need) +
+                                    " bytes from offset " + text(at) + ", and the file has " +
+                                    text(data_bytes) + " (" + text(need - data_bytes) +
+                                    " missing)");
         pixel_bytes = need;
     }
-    if (file_length < size_field) {
-        if (format->plain_24_bit)
-            return Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
-        return file_failure(StatusCode::short_file, name,
-                            "is cut short: it has " + text(file_length) + " of the " +
-                                text(size_field) + " bytes its header announces");
-    }
-    format->pixels_at = h.pixel_offset;
+    format->pixels_at = at;
     format->pixel_bytes = pixel_bytes;
     return Status::success();
 }
 
-// The size and memory check before any plane is taken, for every kind but the plain one, which
-// is read as its header says. held_bytes are the file's bytes held meanwhile.
+// The size and memory check before any plane is taken, for every kind. held_bytes are the
+// file's bytes held meanwhile (from a file on disk, the pixel data alone are, but the same
+// count keeps the verdicts alike).
 Status check_size(std::uint64_t held_bytes, const std::string& name, const DecodeLimits& limits,
                   const BmpFormat& format, const Facts& facts) {
-    if (format.plain_24_bit) return Status::success();
     const std::int64_t rows = static_cast<std::int64_t>(facts.rows);
     const std::uint64_t working = held_bytes + RowsToPlanes::working_bytes(facts.h.width, rows);
     return check_decode_size(name, facts.h.width, rows, format.may_have_alpha(), working, limits);
@@ -282,20 +395,32 @@ void take_palette(const unsigned char* data, BmpFormat* format, const Facts& fac
     }
 }
 
-// data holds the first size bytes of a file of file_length bytes: all of them, or at least the
-// header of a plain 24-bit picture.
+// Whether the first size bytes of a file are those of the plain kind, or too few to tell
+// another kind's header by its size (whose refusal is then in the plain kind's words).
+bool plain_or_cut(const unsigned char* data, std::size_t size) {
+    constexpr std::size_t kInfoSizeEnd = kBmpFileHeaderBytes + 4;
+    if (size >= kInfoSizeEnd &&
+        get_le32(data + kBmpFileHeaderBytes) < static_cast<std::uint32_t>(kBmpInfoHeaderBytes))
+        return false;
+    return size < static_cast<std::size_t>(kBmpHeaderBytes) ||
+           is_plain_24_bit(bmp_header_fields(data));
+}
+
+// data holds the first size bytes of a file of file_length bytes: all of them, or at least its
+// header and tables (the plain kind's 54-byte header, any other kind's header, masks and
+// palette).
 Status read_format(const unsigned char* data, std::size_t size, std::uint64_t file_length,
                    const std::string& name, const DecodeLimits& limits, BmpFormat* out) {
     BmpFormat format;
     Facts facts;
-    // A file too short for the header is refused in the plain kind's words.
-    format.plain_24_bit = size < static_cast<std::size_t>(kBmpHeaderBytes) ||
-                          is_plain_24_bit(bmp_header_fields(data));
+    format.plain_24_bit = plain_or_cut(data, size);
     Status st = format.plain_24_bit ? read_plain_header(data, size, name, &format, &facts)
                                     : read_header(data, size, name, &format, &facts);
     if (st.ok()) st = read_masks(data, size, name, &format, &facts);
     if (st.ok()) st = read_palette_size(name, format, &facts);
-    if (st.ok()) st = read_extent(file_length, name, &format, facts);
+    if (st.ok())
+        st = format.plain_24_bit ? read_plain_extent(file_length, name, &format, facts)
+                                 : read_extent(file_length, name, &format, facts);
     if (st.ok()) st = check_size(file_length, name, limits, format, facts);
     if (!st.ok()) return st;
     format.width = facts.h.width;
@@ -365,16 +490,21 @@ Status decode_rows(const unsigned char* pixels, const BmpFormat& format, const s
     return Status::success();
 }
 
-// Run-length data, bottom-up: pairs (count, index) draw count pixels; a count of 0 is an
-// escape: 0 ends the line, 1 ends the picture, 2 moves right and up by the next two bytes,
-// 3 to 255 are that many literal indices padded to an even number of bytes. Pixels that no
-// run draws stay transparent; pixels past the right edge are dropped.
+// Run-length data, bottom-up: pairs (count, value) draw count pixels, where the value is one
+// index (RLE8), two indices taking turns (RLE4) or one blue, green, red pixel (RLE24); a count
+// of 0 is an escape: 0 ends the line, 1 ends the picture, 2 moves right and up by the next two
+// bytes, 3 to 255 are that many literal pixels (indices, or 3 bytes each) padded to an even
+// number of bytes. Pixels that no run draws stay transparent, in the palette's first colour
+// (black without one); pixels past the right edge are dropped, and so cost no work: each run
+// then costs at most its pixels in the row, each row is filled once, and the data's length
+// bounds the rest.
 Status decode_rle(const unsigned char* data, const BmpFormat& format, const std::string& name,
                   RowsToPlanes* rows) {
     const bool four = format.compression == kRle4;
+    const bool rgb = format.compression == kRle24;
     const std::int64_t w = format.width;
-    const std::array<std::uint8_t, 4> blank = {format.palette[0][0], format.palette[0][1],
-                                               format.palette[0][2], 0};
+    std::array<std::uint8_t, 4> blank = {0, 0, 0, 0};
+    if (!rgb) blank = {format.palette[0][0], format.palette[0][1], format.palette[0][2], 0};
     std::size_t at = 0;
     const std::size_t end = static_cast<std::size_t>(format.pixel_bytes);
     int y = 0;  // stored row, from the bottom
@@ -388,15 +518,22 @@ Status decode_rle(const unsigned char* data, const BmpFormat& format, const std:
         ++y;
         if (y < format.height) start_row();
     };
+    // The pixels of a run that lie in the row.
+    auto inside = [&](unsigned count) {
+        return x >= w ? 0u : static_cast<unsigned>(std::min<std::int64_t>(count, w - x));
+    };
     unsigned bad = 0;
-    auto put = [&](std::int64_t px_x, unsigned index) {
-        if (px_x >= w) return true;
+    auto put_index = [&](std::int64_t px_x, unsigned index) {
         if (index >= format.palette.size()) {
             bad = index;
             return false;
         }
         std::memcpy(row + 4 * px_x, format.palette[index].data(), 4);
         return true;
+    };
+    auto put_bgr = [&](std::int64_t px_x, const unsigned char* bgr) {
+        const std::uint8_t px[4] = {bgr[2], bgr[1], bgr[0], 255};
+        std::memcpy(row + 4 * px_x, px, 4);
     };
     const Status cut = file_failure(StatusCode::short_file, name,
                                     "is cut short: its run-length data ends inside the picture");
@@ -407,14 +544,24 @@ Status decode_rle(const unsigned char* data, const BmpFormat& format, const std:
         if (end - at < 2) return cut;
         const unsigned count = data[at];
         const unsigned value = data[at + 1];
-        at += 2;
         if (count > 0) {
-            for (unsigned k = 0; k < count; ++k) {
-                const unsigned index = !four ? value : (k & 1u) ? value & 15u : value >> 4;
-                if (!put(x + k, index)) return bad_index(name, bad, format.palette.size());
+            if (rgb) {
+                if (end - at < 4) return cut;
+                for (unsigned k = 0, n = inside(count); k < n; ++k) put_bgr(x + k, data + at + 1);
+                at += 4;
+            } else {
+                for (unsigned k = 0, n = inside(count); k < n; ++k) {
+                    const unsigned index = !four ? value : (k & 1u) ? value & 15u : value >> 4;
+                    if (!put_index(x + k, index))
+                        return bad_index(name, bad, format.palette.size());
+                }
+                at += 2;
             }
             x += count;
-        } else if (value == 0) {
+            continue;
+        }
+        at += 2;
+        if (value == 0) {
             next_row();
             x = 0;
         } else if (value == 1) {
@@ -427,13 +574,17 @@ Status decode_rle(const unsigned char* data, const BmpFormat& format, const std:
             for (unsigned k = 0; k < dy && y < format.height; ++k) next_row();
             x += dx;
         } else {
-            const std::size_t bytes = four ? (value + 1) / 2 : value;
+            const std::size_t bytes = rgb ? 3 * std::size_t{value} : four ? (value + 1) / 2 : value;
             const std::size_t padded = bytes + (bytes & 1u);
             if (end - at < padded) return cut;
-            for (unsigned k = 0; k < value; ++k) {
+            for (unsigned k = 0, n = inside(value); k < n; ++k) {
+                if (rgb) {
+                    put_bgr(x + k, data + at + 3 * std::size_t{k});
+                    continue;
+                }
                 const unsigned char b = data[at + (four ? k / 2 : k)];
                 const unsigned index = !four ? b : (k & 1u) ? b & 15u : b >> 4u;
-                if (!put(x + k, index)) return bad_index(name, bad, format.palette.size());
+                if (!put_index(x + k, index)) return bad_index(name, bad, format.palette.size());
             }
             at += padded;
             x += value;
@@ -447,7 +598,7 @@ Status decode_rle(const unsigned char* data, const BmpFormat& format, const std:
 }  // namespace
 
 bool BmpFormat::rle() const {
-    return compression == kRle8 || compression == kRle4;
+    return compression == kRle8 || compression == kRle4 || compression == kRle24;
 }
 
 Status read_bmp_format(const unsigned char* data, std::size_t size, const std::string& display_name,
@@ -478,23 +629,42 @@ Status decode_bmp(const unsigned char* data, std::size_t size, const std::string
 
 Status read_bmp_file(FILE* f, std::uint64_t length, const std::string& display_name,
                      const DecodeLimits& limits, PlanarPicture* out) {
-    unsigned char head[kBmpHeaderBytes];
-    const std::size_t got = std::fread(head, 1, sizeof head, f);
-    if (got == sizeof head && !is_plain_24_bit(bmp_header_fields(head))) {
+    // The headers and tables are read first and checked, the pixel data only then. Every
+    // header and table of the common kinds lies in the first few KiB; a file whose
+    // information header claims more than fits the head is read whole.
+    constexpr std::size_t kHeadBytes = 64 * 1024;
+    constexpr std::uint64_t kLargestTables = 16 + 256 * 4;  // masks and a palette
+    std::vector<unsigned char> head(
+        static_cast<std::size_t>(std::min<std::uint64_t>(length, kHeadBytes)));
+    const std::size_t got = std::fread(head.data(), 1, head.size(), f);
+    const std::uint64_t info =
+        got >= kBmpFileHeaderBytes + 4 ? get_le32(head.data() + kBmpFileHeaderBytes) : 0;
+    const std::uint64_t header_end = kBmpFileHeaderBytes + info;
+    if (!plain_or_cut(head.data(), got) && got < length && header_end <= length &&
+        header_end + kLargestTables > got) {
         HeapArray<unsigned char> bytes;
         Status st = read_file_bytes(f, length, display_name, limits, &bytes);
         if (!st.ok()) return st;
         return decode_bmp(bytes.get(), bytes.size(), display_name, limits, out);
     }
     BmpFormat format;
-    Status st = read_format(head, got, length, display_name, limits, &format);
+    Status st = read_format(head.data(), got, length, display_name, limits, &format);
     if (!st.ok()) return st;
-    // Only the rows the header announces are read, in one read; bytes between them and the
-    // size field's end are ignored, and so is anything after the first S bytes of the file.
+    head = std::vector<unsigned char>();
+    // Only the pixel data are read, in one read: a plain picture's rows, and bytes between
+    // them and the end of the file are ignored.
     const std::size_t n = static_cast<std::size_t>(format.pixel_bytes);
     HeapArray<unsigned char> pixels(n, "pixels");
-    const bool complete = std::fseek(f, static_cast<long>(format.pixels_at), SEEK_SET) == 0 &&
-                          std::fread(pixels.get(), 1, n, f) == n;
-    if (!complete) return Status::failure(StatusCode::short_file, "InputFileSizeError!!!");
+    const std::size_t read = seek_file(f, format.pixels_at) ? std::fread(pixels.get(), 1, n, f) : 0;
+    if (read != n) {
+        // The file shrank since its length was taken.
+        const std::uint64_t has = format.pixels_at + read;
+        const std::uint64_t wanted = format.pixels_at + n;
+        if (format.plain_24_bit)
+            return input_file_size_error(display_name, has, wanted, "its rows need");
+        return file_failure(StatusCode::short_file, display_name,
+                            "is cut short: it has " + text(has) + " of the " + text(wanted) +
+                                " bytes its pixel data need");
+    }
     return decode_bmp_pixels(pixels.get(), format, display_name, out);
 }

@@ -104,6 +104,11 @@ const WideFormat kWideFormats[] = {
 constexpr std::uint64_t kMostFrameBytesPerPixel = 8;
 
 Status damaged(const std::string& name, HRESULT hr) {
+    if (hr == E_OUTOFMEMORY)
+        return Status::failure(StatusCode::too_large,
+                               "'" + name +
+                                   "' cannot be read: the system's decoder ran out of "
+                                   "memory for it");
     return Status::failure(StatusCode::damaged,
                            "'" + name + "' is damaged: the system's decoder found " +
                                wic_error_text(hr));
@@ -124,12 +129,13 @@ void wide_to_rgba(const WideFormat& f, const BYTE* src, int width, std::uint8_t*
     }
 }
 
-Status decode_frame(const unsigned char* data, std::size_t size, const std::string& name,
-                    int width, int height, bool alpha, const GUID& container,
-                    const DecodeLimits& limits, PlanarPicture* out) {
+// Decodes data, which is the file or a copy of it held beside held_besides bytes.
+Status decode_frame(const unsigned char* data, std::size_t size, const std::string& name, int width,
+                    int height, bool alpha, const GUID& container, const DecodeLimits& limits,
+                    PlanarPicture* out, std::uint64_t held_besides = 0) {
     const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     const std::uint64_t row_bytes = kMostFrameBytesPerPixel * static_cast<std::uint64_t>(width);
-    const std::uint64_t working = size + kMostFrameBytesPerPixel * pixels +
+    const std::uint64_t working = held_besides + size + kMostFrameBytesPerPixel * pixels +
                                   rows_per_group(height) * row_bytes +
                                   RowsToPlanes::working_bytes(width, height);
     Status st = check_decode_size(name, width, height, alpha, working, limits);
@@ -226,10 +232,19 @@ Status decode_png(const unsigned char* data, std::size_t size, const std::string
 Status decode_jpeg(const unsigned char* data, std::size_t size, const std::string& display_name,
                    const DecodeLimits& limits, PlanarPicture* out) {
     JpegFacts facts;
-    Status st = check_jpeg_markers(data, size, display_name, &facts);
+    // The component may refuse a file with bytes between its markers, which libjpeg skips; it
+    // is handed the file without them, so that both platforms read the same files.
+    std::vector<unsigned char> without_stray;
+    Status st = check_jpeg_markers(data, size, display_name, &facts, &without_stray);
     if (!st.ok()) return st;
-    return decode_frame(data, size, display_name, facts.width, facts.height, false,
-                        GUID_ContainerFormatJpeg, limits, out);
+    if (facts.stray_bytes == 0)
+        return decode_frame(data, size, display_name, facts.width, facts.height, false,
+                            GUID_ContainerFormatJpeg, limits, out);
+    // The copy is held beside the file.
+    st = decode_frame(without_stray.data(), without_stray.size(), display_name, facts.width,
+                      facts.height, false, GUID_ContainerFormatJpeg, limits, out, size);
+    if (st.ok()) out->notice = jpeg_stray_bytes_notice(display_name, facts);
+    return st;
 }
 
 bool picture_codecs_built() { return true; }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/machine.h"
 #include "image/codecs.h"
 #include "image/jpeg_markers.h"
 
@@ -30,11 +31,14 @@ std::uint64_t coefficient_memory(int width, int height, int components) {
     return bw * bh * static_cast<std::uint64_t>(components) * 64 * sizeof(JCOEF);
 }
 
+// What a failure of libjpeg's is: damage, a kind the codec does not read, or too little memory.
+enum class Failure { damaged, unsupported, memory };
+
 struct Errors {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char text[JMSG_LENGTH_MAX];
-    bool unsupported;  // the failure is a kind the codec does not read, not damage
+    Failure failure;
 };
 
 [[noreturn]] void stop(j_common_ptr cinfo) {
@@ -46,8 +50,11 @@ struct Errors {
     auto* e = reinterpret_cast<Errors*>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, e->text);
     const int code = cinfo->err->msg_code;
-    e->unsupported = code == JERR_BAD_PRECISION || code == JERR_ARITH_NOTIMPL ||
-                     code == JERR_NOT_COMPILED;
+    e->failure = code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY ? Failure::memory
+                 : code == JERR_BAD_PRECISION || code == JERR_ARITH_NOTIMPL ||
+                         code == JERR_NOT_COMPILED || code == JERR_IMAGE_TOO_BIG
+                     ? Failure::unsupported
+                     : Failure::damaged;
     stop(cinfo);
 }
 
@@ -136,10 +143,9 @@ Status decode_jpeg(const unsigned char* data, std::size_t size, const std::strin
     std::uint64_t working = size + codec_memory(facts.width, components) +
                             3 * static_cast<std::uint64_t>(facts.width) +
                             RowsToPlanes::working_bytes(facts.width, facts.height);
-    // Only a progressive file keeps its coefficients here; a sequential file whose components
-    // come in separate scans does too, and libjpeg's own limit below refuses it if they do not
-    // fit.
-    if (facts.progressive) working += coefficient_memory(facts.width, facts.height, components);
+    // A file of more than one scan keeps its coefficients: a progressive one, or a sequential
+    // one whose components come in separate scans.
+    if (facts.multi_scan) working += coefficient_memory(facts.width, facts.height, components);
     st = check_decode_size(display_name, facts.width, facts.height, false, working, limits);
     if (!st.ok()) return st;
 
@@ -157,11 +163,25 @@ Status decode_jpeg(const unsigned char* data, std::size_t size, const std::strin
 
     const bool read = read_steps(&job);
     jpeg_destroy_decompress(&job.cinfo);
-    if (!read)
-        return Status::failure(
-            job.errors.unsupported ? StatusCode::unsupported : StatusCode::damaged,
-            "'" + display_name + (job.errors.unsupported ? "' cannot be read: " : "' is damaged: ") +
-                job.errors.text);
+    if (!read) {
+        const std::string name = "'" + display_name + "'";
+        switch (job.errors.failure) {
+            case Failure::memory:
+                return Status::failure(
+                    StatusCode::too_large,
+                    name + " is " + std::to_string(facts.width) + " x " +
+                        std::to_string(facts.height) +
+                        " pixels: the JPEG decoder needs more memory for it than is left of " +
+                        memory_limit_words(limits.memory_bytes, limits.memory_set));
+            case Failure::unsupported:
+                return Status::failure(StatusCode::unsupported,
+                                       name + " cannot be read: " + job.errors.text);
+            case Failure::damaged:
+                break;
+        }
+        return Status::failure(StatusCode::damaged, name + " is damaged: " + job.errors.text);
+    }
+    if (facts.stray_bytes != 0) job.pic.notice = jpeg_stray_bytes_notice(display_name, facts);
     job.out->finish();
     *out = std::move(job.pic);
     return Status::success();

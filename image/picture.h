@@ -27,9 +27,9 @@ Status decode_picture(const unsigned char* data, std::size_t size, const std::st
                       const DecodeLimits& limits, PlanarPicture* out, PictureMeta* meta = nullptr);
 
 // Reads the picture at path, with the verdicts decode_picture gives on its bytes. A BMP is read
-// by read_bmp_file (image/bmp_decode.h), which reads a plain 24-bit picture as its header and
-// rows alone; every other file is read whole, once its length is known to fit limits.
-// Refusals are lines naming path (except the plain BMP's "InputFileSizeError!!!"): also
+// by read_bmp_file (image/bmp_decode.h), which reads its headers and then its pixel data alone;
+// every other file is read whole, once its length is known to fit limits. Refusals are lines
+// naming path (the plain BMP's "InputFileSizeError!!!" comes before such a line): also
 // cannot_open for a file that cannot be opened and not_a_file for a folder or a device. On
 // success *kind, when kind is not null, is the kind the file was read as, and *meta, when not
 // null, its metadata as decode_picture gives them.

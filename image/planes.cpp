@@ -1,12 +1,33 @@
 #include "image/planes.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 
 #include "base/machine.h"
+
+Status max_pixels_setting(std::uint64_t* max_pixels, bool* set) {
+    *max_pixels = kDefaultMaxPixels;
+    *set = false;
+    const char* env = std::getenv("ENLARGE3_MAX_PIXELS");
+    if (env == nullptr) return Status::success();
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(env, &end, 10);
+    if (end == env || *end != '\0' || *env < '0' || *env > '9' || errno == ERANGE)
+        return Status::failure(StatusCode::bad_setting,
+                               std::string("ENLARGE3_MAX_PIXELS=") + env +
+                                   " is not a number of pixels (0 for no limit)");
+    *max_pixels = v;
+    *set = true;
+    return Status::success();
+}
 
 DecodeLimits machine_decode_limits() {
     DecodeLimits limits;
     limits.memory_bytes = physical_memory_bytes();
+    limits.memory_set = memory_limit_set();
+    (void)max_pixels_setting(&limits.max_pixels, &limits.max_pixels_set);
     return limits;
 }
 
@@ -26,23 +47,36 @@ Status check_decode_size(const std::string& display_name, std::int64_t width,
     const std::uint64_t pixels = static_cast<std::uint64_t>(width) *
                                  static_cast<std::uint64_t>(height);
     const std::uint64_t planes = pixels * (alpha ? 4 : 3);
+    // Memory first: no raised size limit would help a picture that cannot fit.
     if (limits.memory_bytes != 0 &&
         (planes > limits.memory_bytes || working_bytes > limits.memory_bytes - planes))
         return Status::failure(StatusCode::too_large,
-                               "'" + display_name + "' (" + size + " pixels) needs about " +
-                                   format_bytes(planes + working_bytes) +
-                                   " of memory to read, more than the " +
-                                   format_bytes(limits.memory_bytes) + " available");
+                               "'" + display_name + "' is " + size +
+                                   " pixels: reading it needs about " +
+                                   format_bytes(planes + working_bytes) + " of memory, more than " +
+                                   memory_limit_words(limits.memory_bytes, limits.memory_set));
+    if (limits.max_pixels != 0 && pixels > limits.max_pixels)
+        return Status::failure(
+            StatusCode::too_large,
+            "'" + display_name + "' is " + size + " pixels, more than the " +
+                std::to_string(limits.max_pixels) +
+                (limits.max_pixels_set ? " the limit set allows" : " read by default") +
+                " (to read it, raise the limit: --max-pixels N on the command line, or "
+                "ENLARGE3_MAX_PIXELS=N)");
     return Status::success();
 }
 
 Status read_file_bytes(std::FILE* f, std::uint64_t length, const std::string& path,
                        const DecodeLimits& limits, HeapArray<unsigned char>* out) {
-    if (length > SIZE_MAX || (limits.memory_bytes != 0 && length > limits.memory_bytes))
+    if (length > SIZE_MAX)
+        return Status::failure(StatusCode::too_large, "'" + path + "' is a file of " +
+                                                          format_bytes(length) +
+                                                          ", more than this program can hold");
+    if (limits.memory_bytes != 0 && length > limits.memory_bytes)
         return Status::failure(StatusCode::too_large,
-                               "'" + path + "' is " + format_bytes(length) +
-                                   ", more than the memory available to read it (" +
-                                   format_bytes(limits.memory_bytes) + ")");
+                               "'" + path + "' is a file of " + format_bytes(length) +
+                                   ", more than " +
+                                   memory_limit_words(limits.memory_bytes, limits.memory_set));
     const std::size_t size = static_cast<std::size_t>(length);
     HeapArray<unsigned char> bytes(size, "picture file");
     std::rewind(f);

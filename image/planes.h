@@ -12,20 +12,44 @@
 #include "base/status.h"
 #include "image/bmp.h"
 
-// How much memory one decode may take in all: the planes it fills plus the decoder's working
-// memory (the file's bytes, row buffers, a codec's coefficient or interlace buffers).
+// The most pixels a picture may have unless the user allows more: 250 megapixels. Cameras make
+// up to about 200 (150 in one exposure, 187 from in-camera multi-shot modes), and the composites
+// their makers' software stitches from 16 shifted exposures reach 240; no photograph comes
+// near 250. A picture above it is almost surely a decompression bomb: a small file (an 88-byte
+// run-length BMP, a PNG of zeros) claiming hundreds of megapixels to take gigabytes and
+// minutes. At the limit the planes take 750 MB (1 GB with alpha), and decoding takes seconds.
+inline constexpr std::uint64_t kDefaultMaxPixels = 250000000;
+
+// How much one decode may take: in memory, the planes it fills plus the decoder's working
+// memory (the file's bytes, row buffers, a codec's coefficient or interlace buffers); in size,
+// the pixels of the picture.
 struct DecodeLimits {
-    std::uint64_t memory_bytes = 0;  // 0: no memory limit, only the size limit
+    std::uint64_t memory_bytes = 0;  // 0: no memory limit
+    // memory_bytes is the limit ENLARGE3_MEMORY_LIMIT set, not the machine's memory (for the
+    // refusal's words).
+    bool memory_set = false;
+    std::uint64_t max_pixels = kDefaultMaxPixels;  // 0: no limit but a 24-bit BMP's
+    // max_pixels is the user's (ENLARGE3_MAX_PIXELS, --max-pixels), not the default.
+    bool max_pixels_set = false;
 };
 
-// This machine's limits: its physical memory (base/machine.h; ENLARGE3_MEMORY_LIMIT lowers it).
+// ENLARGE3_MAX_PIXELS, a number of pixels (0 for no limit): its value, and *set true, when it
+// is set to one; kDefaultMaxPixels when it is not set. Another value is refused as
+// bad_setting with one line naming it, and *max_pixels is then the default.
+Status max_pixels_setting(std::uint64_t* max_pixels, bool* set);
+
+// This machine's limits: its physical memory (base/machine.h; ENLARGE3_MEMORY_LIMIT lowers it)
+// and the pixels ENLARGE3_MAX_PIXELS allows (max_pixels_setting; the default when its value is
+// refused).
 DecodeLimits machine_decode_limits();
 
 // Checks a width x height picture before any of its memory is taken. Refused, each with one
 // line naming display_name: a side below 1 (bad_header); a picture larger than a 24-bit BMP can
 // hold (bmp_size_fits), the largest the tool takes in any kind, so that every picture it reads
 // could also be given to it as a 24-bit BMP (too_large); planes (3 bytes per pixel, 4 with
-// alpha) plus working_bytes beyond limits.memory_bytes (too_large).
+// alpha) plus working_bytes beyond limits.memory_bytes (too_large, in the words of
+// memory_limit_words); more than limits.max_pixels pixels (too_large, with the limit and how to
+// raise it).
 Status check_decode_size(const std::string& display_name, std::int64_t width,
                          std::int64_t height, bool alpha, std::uint64_t working_bytes,
                          const DecodeLimits& limits);

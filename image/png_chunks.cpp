@@ -97,12 +97,23 @@ Status check_png_chunks(const unsigned char* data, std::size_t size,
             f.bit_depth = body[8];
             f.colour_type = body[9];
             f.interlaced = body[12] == 1;
-            if (!depth_allowed(f.colour_type, f.bit_depth) || body[10] != 0 || body[11] != 0 ||
-                body[12] > 1)
+            // The field at fault, by name.
+            std::string fault;
+            if (!depth_allowed(f.colour_type, 1) && !depth_allowed(f.colour_type, 8))
+                fault =
+                    "colour type " + std::to_string(f.colour_type) + ", which PNG does not have";
+            else if (!depth_allowed(f.colour_type, f.bit_depth))
+                fault = "colour type " + std::to_string(f.colour_type) + " with " +
+                        std::to_string(f.bit_depth) + "-bit samples, which it does not allow";
+            else if (body[10] != 0)
+                fault = "compression method " + std::to_string(body[10]) + " (only 0 exists)";
+            else if (body[11] != 0)
+                fault = "filter method " + std::to_string(body[11]) + " (only 0 exists)";
+            else if (body[12] > 1)
+                fault = "interlace method " + std::to_string(body[12]) + " (only 0 and 1 exist)";
+            if (!fault.empty())
                 return file_failure(StatusCode::bad_header, n,
-                                    "has an invalid PNG header (colour type " +
-                                        std::to_string(f.colour_type) + ", " +
-                                        std::to_string(f.bit_depth) + " bits)");
+                                    "has an invalid PNG header: " + fault);
             if (f.width == 0 || f.height == 0 || f.width > kMostChunkBytes ||
                 f.height > kMostChunkBytes)
                 return file_failure(StatusCode::bad_header, n,

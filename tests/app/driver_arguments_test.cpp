@@ -52,6 +52,11 @@ TEST(ParseArguments, WrongArgumentsAreRefusedWithTheFirstReason) {
         {{"--version", "--bogus"}, "unknown option '--bogus'"},
         {{"--bogus", "--help"}, "unknown option '--bogus'"},
         {{"--", "--help", "10"}, "expected PICTURE WIDTH HEIGHT"},
+        {{"--max-pixels", "lots", "p.bmp", "10", "10"}, "--max-pixels needs a number of pixels"},
+        {{"--max-pixels=-5", "p.bmp", "10", "10"}, "not '-5'"},
+        {{"--max-pixels=", "p.bmp", "10", "10"}, "--max-pixels needs a number"},
+        {{"--max-pixels=18446744073709551616", "p.bmp", "10", "10"}, "--max-pixels needs"},
+        {{"p.bmp", "10", "10", "--max-pixels"}, "--max-pixels needs a number"},
     };
     for (const auto& c : cases) {
         const DriverArguments a = parse(c.args);
@@ -75,6 +80,7 @@ std::string summary(const DriverArguments& a) {
         if (a.methods & (1u << m)) s += std::string(method_name(m)) + ",";
     const char* formats[] = {"by picture", "bmp", "png"};
     s += std::string(" ") + formats[static_cast<int>(a.format)] + " '" + a.output_folder + "'";
+    if (a.max_pixels) s += " at most " + std::to_string(*a.max_pixels);
     return a.progress ? s + " progress" : s;
 }
 
@@ -98,6 +104,10 @@ TEST(ParseArguments, OptionsMayComeAnywhereAndTakeTheirValueEitherWay) {
         {{"--", "-h", "10", "20"}, "-h 10 x 20 lanczos3,hybrid,dct, by picture ''"},
         {{"-o", "d", "--", "--progress", "10", "-20"},
          "--progress 10 x -20 lanczos3,hybrid,dct, by picture 'd'"},
+        {{"--max-pixels", "0", "p.bmp", "10", "20"},
+         "p.bmp 10 x 20 lanczos3,hybrid,dct, by picture '' at most 0"},
+        {{"p.bmp", "10", "20", "--max-pixels=18446744073709551615"},
+         "p.bmp 10 x 20 lanczos3,hybrid,dct, by picture '' at most 18446744073709551615"},
     };
     for (const auto& c : cases) {
         const DriverArguments a = parse(c.args);

@@ -20,6 +20,7 @@
 #include "tests/support/metadata_builder.h"
 #include "tests/support/png_builder.h"
 #include "tests/support/run_driver.h"
+#include "tests/support/scoped_env.h"
 
 std::uint32_t Shot::at(int x, int y) const {
     if (x < 0 || y < 0 || x >= width || y >= height) {
@@ -571,7 +572,9 @@ TEST_F(WindowScenario, FailedRunsSayWhyAndTheWindowStaysUsable) {
     std::vector<unsigned char> bytes = read_file(shrunk);
     bytes.pop_back();
     ASSERT_TRUE(write_file(shrunk, bytes));
-    EXPECT_EQ(failing_go(), "InputFileSizeError!!!");
+    EXPECT_EQ(failing_go(), "InputFileSizeError!!!\n'" + shrunk +
+                                "' is cut short: it has 101 of the 102 bytes its size field "
+                                "gives (1 missing)");
 
     // A size past int's range is read as INT_MAX, which the run refuses.
     w->drop({picture("failed/huge.bmp", 3, 3)});
@@ -600,6 +603,22 @@ TEST_F(WindowScenario, FailedRunsSayWhyAndTheWindowStaysUsable) {
     EXPECT_EQ(
         files_in(at("unwritable")),
         (std::vector<std::string>{"cat.bmp", "cat_dct.bmp", "cat_hybrid.bmp", "cat_lanczos3.bmp"}));
+}
+
+// A picture past the size limit is refused at the drop with the line that says how to raise
+// the limit, in a message box; one within it is taken as ever.
+TEST_F(WindowScenario, APicturePastTheSizeLimitIsRefusedInAMessageBox) {
+    const ScopedEnv limit("ENLARGE3_MAX_PIXELS", "20");
+    const std::string big = picture("limit/big.bmp", 5, 5);
+    w->answer_next_message();
+    w->drop({big});
+    EXPECT_EQ(w->answered_message(),
+              "'" + big +
+                  "' is 5 x 5 pixels, more than the 20 the limit set allows (to read it, raise "
+                  "the limit: --max-pixels N on the command line, or ENLARGE3_MAX_PIXELS=N)");
+    EXPECT_FALSE(w->enabled(Control::go));
+    w->drop({picture("limit/small.bmp", 5, 4)});
+    EXPECT_TRUE(w->enabled(Control::go));
 }
 
 TEST_F(WindowScenario, RunShowsProgressWhileTheWindowKeepsHandlingEvents) {

@@ -1,11 +1,12 @@
-// Writes the fuzzer's seed corpus into a folder: every malformed file the tests know, a few
-// well-formed BMPs of awkward sizes and of every kind, PNGs of every colour type and JPEGs, and
-// pictures with metadata (orientations, profiles, damaged ones).
+// Writes the fuzzer's seed corpus into a folder: every malformed and flawed file the tests
+// know, a few well-formed BMPs of awkward sizes and of every kind, PNGs of every colour type
+// and JPEGs, and pictures with metadata (orientations, profiles, damaged ones).
 
 #include <cstdio>
 #include <string>
 
 #include "tests/support/bmp_builder.h"
+#include "tests/support/jpeg_builder.h"
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/malformed.h"
 #include "tests/support/metadata_builder.h"
@@ -49,6 +50,25 @@ void bmp_kinds(const std::string& dir) {
     five.info_size = 40;
     five.masks = {0xF800, 0x07E0, 0x001F};
     write_file(dir + "/kind-565.bmp", assemble_bmp(7, 5, five, pack_bmp_rows(7, 5, 16, false, pixels)));
+    // OS/2: the core header, 2.x headers cut short, and 24-bit run-length data.
+    for (const std::uint32_t info : {12u, 16u, 24u, 64u}) {
+        for (const int bits : {4, 24}) {
+            BmpKind os2;
+            os2.info_size = info;
+            os2.bits = static_cast<std::uint16_t>(bits);
+            if (bits == 4) os2.palette = {{0, 0, 0}, {255, 128, 0}, {1, 2, 3}};
+            std::vector<std::uint32_t> values = bits == 4 ? indices : pixels;
+            write_file(
+                dir + "/kind-os2-" + std::to_string(info) + "-" + std::to_string(bits) + ".bmp",
+                assemble_bmp(7, 5, os2, pack_bmp_rows(7, 5, bits, false, values)));
+        }
+    }
+    BmpKind rle24;
+    rle24.info_size = 64;
+    rle24.compression = 4;
+    write_file(dir + "/kind-os2-rle24.bmp",
+               assemble_bmp(5, 2, rle24, {3,  1, 2, 3, 0, 3, 4, 5, 6, 7, 8, 9, 10, 11,
+                                          12, 0, 0, 0, 0, 2, 1, 0, 2, 9, 9, 9, 0,  1}));
 }
 
 void pngs(const std::string& dir) {
@@ -83,6 +103,8 @@ void jpegs(const std::string& dir) {
     layout.grey = false;
     layout.progressive = true;
     write_file(dir + "/jpeg-progressive.jpg", make_jpeg(pic, layout));
+    write_file(dir + "/jpeg-stray-bytes.jpg", jpeg_with_stray_bytes(make_jpeg(pic, JpegLayout{})));
+    write_file(dir + "/jpeg-flat-many-scans.jpg", flat_progressive_jpeg(24, 16, 60));
 }
 
 // Pictures with metadata: every orientation, profiles in each place, and damaged ones.
@@ -118,6 +140,8 @@ int main(int argc, char** argv) {
     }
     std::string dir = argv[1];
     for (const MalformedFile& m : malformed_files()) write_file(dir + "/" + m.name + ".bmp", m.bytes);
+    for (const FlawedFile& f : flawed_files())
+        write_file(dir + "/flawed-" + f.name + ".bmp", f.bytes);
     const int sizes[][2] = {{1, 1}, {2, 3}, {3, 2}, {4, 4}, {5, 1}, {1, 7}, {9, 6}, {17, 5}};
     for (const auto& s : sizes) {
         TestPicture pic = random_picture(s[0], s[1], static_cast<std::uint32_t>(s[0] * 100 + s[1]));

@@ -265,6 +265,7 @@ struct RleCase {
     int width, height;
     std::vector<std::uint8_t> data;
     std::vector<int> want;  // row-major from the top
+    std::uint32_t info_size = 40;
 };
 
 void PrintTo(const RleCase& c, std::ostream* os) { *os << c.name; }
@@ -274,6 +275,7 @@ class DecodeBmpRle : public ::testing::TestWithParam<RleCase> {};
 TEST_P(DecodeBmpRle, DrawsItsRuns) {
     const RleCase& c = GetParam();
     BmpKind kind;
+    kind.info_size = c.info_size;
     kind.bits = c.bits;
     kind.compression = c.bits == 8 ? 1 : 2;
     kind.palette = random_palette(16, 3);
@@ -293,7 +295,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Bottom row first: a run, a literal run of three padded to four bytes, end of line;
         // a full run; a literal run of four (no padding), a run, end of picture.
-        RleCase{"Rle8RunsAndLiterals", 8, 5, 3,
+        RleCase{"Rle8RunsAndLiterals",
+                8,
+                5,
+                3,
                 {2, 1, 0, 3, 2, 3, 2, 0, 0, 0,  //
                  5, 3, 0, 0,                    //
                  0, 4, 0, 1, 2, 3, 1, 2, 0, 1},
@@ -301,27 +306,181 @@ INSTANTIATE_TEST_SUITE_P(
                  3, 3, 3, 3, 3,  //
                  1, 1, 2, 3, 2}},
         // A move right 2 and up 1 and an early end leave pixels undrawn: transparent.
-        RleCase{"Rle8DeltaAndEarlyEndLeaveHoles", 8, 4, 3,
+        RleCase{"Rle8DeltaAndEarlyEndLeaveHoles",
+                8,
+                4,
+                3,
                 {1, 1, 0, 2, 2, 1, 1, 2, 0, 1},
                 {-1, -1, -1, -1,  //
                  -1, -1, -1, 2,   //
                  1, -1, -1, -1}},
         // Runs past the right edge are dropped, not carried into the next row; the data may
         // end after the last row's end of line.
-        RleCase{"Rle8RunsPastTheEdgeAreDropped", 8, 2, 2,
+        RleCase{"Rle8RunsPastTheEdgeAreDropped",
+                8,
+                2,
+                2,
                 {4, 1, 0, 0, 0, 3, 2, 3, 4, 0, 0, 0},
                 {2, 3,  //
                  1, 1}},
         // Nibbles alternate within a run; a literal run of 3 nibbles takes 2 bytes, one of 5
         // takes 3 bytes and a pad byte.
-        RleCase{"Rle4RunsAndLiterals", 4, 5, 3,
-                {5, 0x12, 0, 0,                     //
-                 0, 3, 0x30, 0x20, 2, 0x31, 0, 0,   //
-                 0, 5, 0x01, 0x23, 0x40, 0, 0, 1},
+        RleCase{"Rle4RunsAndLiterals",
+                4,
+                5,
+                3,
+                {5, 0x12, 0,    0,                       //
+                 0, 3,    0x30, 0x20, 2,    0x31, 0, 0,  //
+                 0, 5,    0x01, 0x23, 0x40, 0,    0, 1},
                 {0, 1, 2, 3, 4,  //
                  3, 0, 2, 3, 1,  //
-                 1, 2, 1, 2, 1}}),
+                 1, 2, 1, 2, 1}},
+        // The same codes under an OS/2 2.x header.
+        RleCase{"Rle8InAnOs2Header",
+                8,
+                4,
+                2,
+                {0, 3, 5, 6, 7, 0, 1, 8, 0, 0, 4, 9, 0, 1},
+                {9, 9, 9, 9,  //
+                 5, 6, 7, 8},
+                64}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// OS/2's 24-bit run-length coding: runs of a blue, green, red pixel, literal runs of 3 bytes a
+// pixel padded to an even count, and the escapes of RLE8.
+TEST(DecodeBmp, Os2Rle24RunsAndLiterals) {
+    const std::vector<Rgb> palette = random_palette(4, 24);
+    auto bgr = [&palette](std::vector<std::uint8_t>* out, int i) {
+        const Rgb& c = palette[static_cast<std::size_t>(i)];
+        out->insert(out->end(), {c.b, c.g, c.r});
+    };
+    // Bottom row: a run of three, then a literal run of three of which two are past the edge
+    // (9 bytes, padded to 10), end of line. Top row: move right 1, a run of two, end.
+    std::vector<std::uint8_t> data = {3};
+    bgr(&data, 1);
+    data.insert(data.end(), {0, 3});
+    for (int i : {2, 3, 0}) bgr(&data, i);
+    data.insert(data.end(), {0, 0, 0, 0, 2, 1, 0, 2});
+    bgr(&data, 3);
+    data.insert(data.end(), {0, 1});
+    BmpKind kind;
+    kind.info_size = 64;
+    kind.compression = 4;
+    std::vector<std::uint8_t> alpha;
+    const TestPicture want = from_indices(4, 2, {-1, 3, 3, -1, 1, 1, 1, 2}, palette, &alpha);
+    PlanarPicture got;
+    const Status st = decode_both_ways(assemble_bmp(4, 2, kind, data), &got);
+    ASSERT_TRUE(st.ok()) << st.message;
+    // Undrawn pixels are transparent black.
+    TestPicture black = want;
+    black.pixels[0] = black.pixels[3] = {0, 0, 0};
+    EXPECT_TRUE(same_colour_planes(got, expected_planes(black)));
+    EXPECT_TRUE(same_alpha(got, alpha));
+}
+
+struct Os2Case {
+    const char* name;
+    std::uint32_t info_size;
+    std::uint16_t bits;
+    std::size_t colours;  // the palette's entries; 0 for 24 bits
+};
+
+void PrintTo(const Os2Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DecodeBmpOs2 : public ::testing::TestWithParam<Os2Case> {};
+
+// Each OS/2 kind gives the planes of the same picture given as a plain 24-bit BMP, in memory
+// and from disk.
+TEST_P(DecodeBmpOs2, GivesThePlanesOfTheSamePictureAs24BitBmp) {
+    const Os2Case& c = GetParam();
+    for (int width : {1, 5, 9}) {
+        BmpKind kind;
+        kind.info_size = c.info_size;
+        kind.bits = c.bits;
+        TestPicture pic;
+        std::vector<std::uint32_t> values;
+        if (c.bits == 24) {
+            pic = random_picture(width, 3, c.info_size);
+            for (const Rgb& p : pic.pixels)
+                values.push_back(std::uint32_t{p.r} << 16 | std::uint32_t{p.g} << 8 | p.b);
+        } else {
+            kind.palette = random_palette(c.colours, c.bits);
+            Indexed in = random_indexed(width, 3, kind.palette, c.info_size + c.bits);
+            pic = in.pic;
+            values = in.indices;
+        }
+        PlanarPicture got, as_24_bit;
+        Status st = decode_both_ways(
+            assemble_bmp(width, 3, kind, pack_bmp_rows(width, 3, c.bits, false, values)), &got);
+        ASSERT_TRUE(st.ok()) << st.message;
+        ASSERT_TRUE(decode(encode_bmp(pic), &as_24_bit).ok());
+        EXPECT_TRUE(same_colour_planes(got, as_24_bit)) << "width " << width;
+        EXPECT_FALSE(got.has_alpha());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, DecodeBmpOs2,
+    ::testing::Values(Os2Case{"Core1", 12, 1, 2}, Os2Case{"Core4", 12, 4, 16},
+                      Os2Case{"Core8", 12, 8, 256}, Os2Case{"Core24", 12, 24, 0},
+                      // No colours-used field: the pixel offset says the palette is short.
+                      Os2Case{"CoreShortPalette", 12, 8, 20},
+                      Os2Case{"Os2Of16BytesShortPalette", 16, 4, 5},
+                      Os2Case{"Os2Of16Bytes24", 16, 24, 0}, Os2Case{"Os2Of24Bytes1", 24, 1, 2},
+                      Os2Case{"Os2Of64Bytes8", 64, 8, 256}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// Writers often leave the size fields wrong. Every kind but the plain one is read whatever
+// they say when the pixels are in the file; the plain kind too when its file size field is
+// too small for its rows (not when it is larger than the file: "InputFileSizeError!!!").
+TEST(DecodeBmp, SizeFieldsNeedNotBeRightWhenThePixelsAreThere) {
+    const TestPicture pic = random_picture(4, 3, 9);
+    const std::vector<std::uint8_t> plain = encode_bmp(pic);
+    BmpKind eight;
+    eight.bits = 8;
+    eight.palette = random_palette(256, 8);
+    const Indexed in = random_indexed(4, 3, eight.palette, 8);
+    const std::vector<std::uint8_t> good8 =
+        assemble_bmp(4, 3, eight, pack_bmp_rows(4, 3, 8, false, in.indices));
+    BmpKind rle = eight;
+    rle.compression = 1;
+    // Four runs of one colour each, a row apiece but the last, then the end.
+    const std::vector<std::uint8_t> runs = {4, 7, 0, 0, 4, 8, 0, 0, 4, 9, 0, 1};
+    TestPicture rle_pic;
+    rle_pic.width = 4;
+    rle_pic.height = 3;
+    for (int i : {9, 8, 7})
+        for (int x = 0; x < 4; ++x)
+            rle_pic.pixels.push_back(eight.palette[static_cast<std::size_t>(i)]);
+    const struct {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        TestPicture want;
+        std::size_t size_at;  // the field changed
+        std::uint32_t value;
+    } cases[] = {
+        {"plain, file size 0", plain, pic, 2, 0},
+        {"plain, file size below the header", plain, pic, 2, 20},
+        {"plain, file size negative", plain, pic, 2, 0x80000000u},
+        {"plain, file size one byte short of the rows", plain, pic, 2, 89},
+        {"8-bit, file size 0", good8, in.pic, 2, 0},
+        {"8-bit, file size one byte short", good8, in.pic, 2, 1089},
+        {"8-bit, file size past the end", good8, in.pic, 2, 5000},
+        {"8-bit, image size wrong", good8, in.pic, 34, 3},
+        {"run-length, image size past the end", assemble_bmp(4, 3, rle, runs), rle_pic, 34, 100},
+        {"run-length, image size short of the data", assemble_bmp(4, 3, rle, runs), rle_pic, 34, 2},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> bytes = c.bytes;
+        put_le32(bytes, c.size_at, c.value);
+        PlanarPicture got;
+        const Status st = decode_both_ways(bytes, &got);
+        ASSERT_TRUE(st.ok()) << c.what << ": " << st.message;
+        EXPECT_TRUE(same_colour_planes(got, expected_planes(c.want))) << c.what;
+    }
+}
 
 BmpKind palette_kind(std::uint16_t bits, std::size_t colours) {
     BmpKind kind;
@@ -386,24 +545,25 @@ std::vector<BmpRefusal> bad_bmps() {
     exactly("PlainLargestSides", StatusCode::bad_header,
             "'%s' is too small for its 2147483647 x 2147483647 pixels (size field 90 bytes)",
             largest);
-    exactly("PlainSizeFieldBelowHeader", StatusCode::bad_header,
-            "'%s' has a file size field of 20 bytes, less than its own 54-byte header",
-            plain_with(2, 20));
-    exactly("PlainNegativeSizeField", StatusCode::bad_header,
-            "'%s' has a file size field of -2147483648 bytes, less than its own 54-byte header",
-            plain_with(2, 0x80000000u));
-    exactly("PlainSizeFieldTooSmallForRows", StatusCode::bad_header,
-            "'%s' is too small for its 4 x 3 pixels (size field 89 bytes)", plain_with(2, 89));
-    exactly("PlainSizeFieldBeyondTheFile", StatusCode::short_file, "InputFileSizeError!!!",
+    // A size field too small for the rows is read past when the rows are all in the file
+    // (SizeFieldsNeedNotBeRight); here they are not.
+    std::vector<std::uint8_t> small_field_cut = plain_with(2, 20);
+    small_field_cut.pop_back();
+    exactly("PlainRowsPastASmallSizeFieldAndTheFile", StatusCode::bad_header,
+            "'%s' is too small for its 4 x 3 pixels (a file of 89 bytes)", small_field_cut);
+    exactly("PlainSizeFieldBeyondTheFile", StatusCode::short_file,
+            "InputFileSizeError!!!\n'%s' is cut short: it has 90 of the 91 bytes its size field "
+            "gives (1 missing)",
             plain_with(2, 91));
-    exactly("PlainPixelsCutByOneByte", StatusCode::short_file, "InputFileSizeError!!!",
+    exactly("PlainPixelsCutByOneByte", StatusCode::short_file,
+            "InputFileSizeError!!!\n'%s' is cut short: it has 89 of the 90 bytes its size field "
+            "gives (1 missing)",
             std::vector<std::uint8_t>(plain.begin(), plain.end() - 1));
     exactly("PlainPixelOffsetPastTheEnd", StatusCode::bad_header,
             "'%s' has its pixel data at offset 100000, outside the picture's 90 bytes",
             plain_with(10, 100000));
     exactly("PlainPixelOffsetInsideTheHeader", StatusCode::bad_header,
-            "'%s' has its pixel data at offset 20, outside the picture's 90 bytes",
-            plain_with(10, 20));
+            "'%s' has its pixel data at offset 20, inside its 54-byte header", plain_with(10, 20));
 
     // Every other kind: a part of the message names the fault.
     auto add = [&cases](const char* name, StatusCode code, const char* says,
@@ -421,24 +581,35 @@ std::vector<BmpRefusal> bad_bmps() {
         return b;
     };
 
-    BmpKind core = eight;
-    core.info_size = 12;
-    add("CoreHeader", StatusCode::unsupported, "old BMP header of 12 bytes",
-        assemble_bmp(4, 3, core, zeros(4, 3, 8)));
+    BmpKind core16 = mask_kind(16, {});
+    core16.compression = 0;
+    core16.info_size = 12;
+    add("CoreHeaderOf16Bits", StatusCode::unsupported, "OS/2 core BMP pictures of 1, 4, 8 and 24",
+        assemble_bmp(4, 3, core16, zeros(4, 3, 16)));
+    std::vector<std::uint8_t> core_cut = assemble_bmp(4, 3, palette_kind(1, 2), zeros(4, 3, 1));
+    put_le32(core_cut, 14, 12);
+    core_cut.resize(22);
+    add("CutInsideCoreHeader", StatusCode::short_file, "cut short inside its 12-byte BMP header",
+        core_cut);
+    BmpKind thirteen = eight;
+    thirteen.info_size = 13;
+    add("HeaderOf13Bytes", StatusCode::bad_header, "header of 13 bytes, a size no BMP kind has",
+        assemble_bmp(4, 3, thirteen, zeros(4, 3, 8)));
     BmpKind v5 = eight;
     v5.info_size = 124;
     std::vector<std::uint8_t> cut_header = assemble_bmp(4, 3, v5, zeros(4, 3, 8));
     cut_header.resize(100);
     add("CutInsideHeader", StatusCode::short_file, "cut short", cut_header);
-    add("PixelsCutShort", StatusCode::short_file, "cut short",
+    add("PixelsCutShort", StatusCode::short_file,
+        "cut short: its 4 x 3 pixels need 12 bytes from offset 1078, and the file has 11 (1 "
+        "missing)",
         std::vector<std::uint8_t>(good8.begin(), good8.end() - 1));
-    add("RowsBeyondSizeField", StatusCode::bad_header, "too small",
-        with(good8, [](auto& b) { put_le32(b, 2, get_le32(b, 2) - 1); }));
-    add("SizeFieldBelowHeader", StatusCode::bad_header, "size field",
-        with(good8, [](auto& b) { put_le32(b, 2, 20); }));
-    add("PixelsInsidePalette", StatusCode::bad_header, "offset",
+    add("PixelsInsidePalette", StatusCode::bad_header,
+        "has a palette of 256 colours, to byte 1078, that runs into its pixel data at offset 454",
         with(good8, [](auto& b) { put_le32(b, 10, 54 + 4 * 100); }));
-    add("PixelsPastSizeField", StatusCode::bad_header, "offset",
+    add("PixelsInsideHeader", StatusCode::bad_header, "at offset 30, inside its 54-byte header",
+        with(good8, [](auto& b) { put_le32(b, 10, 30); }));
+    add("PixelsPastTheEnd", StatusCode::bad_header, "at offset 1091, past the end of its 1090",
         with(good8, [](auto& b) { put_le32(b, 10, get_le32(b, 2) + 1); }));
     BmpKind few = palette_kind(8, 4);
     few.colours_used = 4;
@@ -501,17 +672,18 @@ std::vector<BmpRefusal> bad_bmps() {
         assemble_bmp(8, 2, rle8, {0, 2, 1}));
     add("RleIndexBeyondPalette", StatusCode::bad_header, "colour 16 of a palette of 16",
         assemble_bmp(2, 1, rle8, {1, 3, 1, 16, 0, 1}));
-    BmpKind rle_size = rle8;
-    rle_size.image_size = 100;
-    add("RleSizeBeyondTheFile", StatusCode::bad_header, "100 bytes of compressed",
-        assemble_bmp(2, 1, rle_size, {2, 1, 0, 1}));
+    BmpKind rle24 = palette_kind(8, 0);
+    rle24.info_size = 64;
+    rle24.compression = 4;
+    add("Rle24With8Bits", StatusCode::bad_header, "24-bit pixels but has 8",
+        assemble_bmp(2, 1, rle24, {2, 1, 0, 1}));
     add("HugeRleClaim", StatusCode::too_large, "100000 x 100000",
         assemble_bmp(100000, 100000, rle8, {0, 1}));
     BmpKind top = eight;
     top.top_down = true;
     add("ZeroWidthTopDown", StatusCode::bad_header, "invalid size",
         with(assemble_bmp(4, 3, top, zeros(4, 3, 8)), [](auto& b) { put_le32(b, 18, 0); }));
-    add("LowestHeight", StatusCode::bad_header, "4 x 2147483648",
+    add("LowestHeight", StatusCode::short_file, "4 x 2147483648",
         with(assemble_bmp(4, 3, top, zeros(4, 3, 8)),
              [](auto& b) { put_le32(b, 22, 0x80000000u); }));
     return cases;

@@ -15,6 +15,7 @@
 
 #include "tests/image/plane_checks.h"
 #include "tests/support/jpeg_maker.h"
+#include "tests/support/malformed.h"
 #include "tests/support/png_builder.h"
 
 namespace {
@@ -253,10 +254,33 @@ std::vector<Refusal> bad_pngs() {
     zero.width = 0;
     cases.push_back({"ZeroWidth", StatusCode::bad_header, "invalid size",
                      encode_png_file(zero, zlib_stored({0}))});
+    // Each field of the header at fault named as such.
     PngLayout rgb4 = p.layout;
     rgb4.bit_depth = 4;
-    cases.push_back({"RgbOfFourBits", StatusCode::bad_header, "colour type 2, 4 bits",
-                     encode_png_file(rgb4, zlib_stored({0}))});
+    cases.push_back(
+        {"RgbOfFourBits", StatusCode::bad_header,
+         "invalid PNG header: colour type 2 with 4-bit samples, which it does not allow",
+         encode_png_file(rgb4, zlib_stored({0}))});
+    PngLayout type5 = p.layout;
+    type5.colour_type = 5;
+    cases.push_back({"ColourType5", StatusCode::bad_header,
+                     "invalid PNG header: colour type 5, which PNG does not have",
+                     encode_png_file(type5, zlib_stored({0}))});
+    const struct {
+        const char* name;
+        std::size_t at;  // in the IHDR body
+        const char* says;
+    } methods[] = {{"CompressionMethod1", 10, "compression method 1 (only 0 exists)"},
+                   {"FilterMethod1", 11, "filter method 1 (only 0 exists)"},
+                   {"InterlaceMethod2", 12, "interlace method 2 (only 0 and 1 exist)"}};
+    for (const auto& m : methods) {
+        std::vector<std::uint8_t> body = png_header(p.layout);
+        body[m.at] = static_cast<std::uint8_t>(m.at == 12 ? 2 : 1);
+        const std::vector<std::uint8_t> ihdr = png_chunk("IHDR", body);
+        std::vector<std::uint8_t> file = good;
+        std::copy(ihdr.begin(), ihdr.end(), file.begin() + 8);
+        cases.push_back({m.name, StatusCode::bad_header, m.says, file});
+    }
     std::vector<std::uint8_t> no_data = cut(idat);
     const std::vector<std::uint8_t> end = png_chunk("IEND", {});
     no_data.insert(no_data.end(), end.begin(), end.end());
@@ -485,8 +509,17 @@ std::vector<Refusal> bad_jpegs() {
     cases.push_back({"Lossless", StatusCode::unsupported, "lossless", lossless});
     std::vector<std::uint8_t> huge = good;
     const std::size_t sof = frame_header(good);
-    for (std::size_t i = 5; i < 9; ++i) huge[sof + i] = 0xFF;  // 65535 x 65535
-    cases.push_back({"LargestClaim", StatusCode::too_large, "65535 x 65535", huge});
+    for (const std::size_t at : {sof + 5, sof + 7}) {  // 65500 a side
+        huge[at] = 0xFF;
+        huge[at + 1] = 0xDC;
+    }
+    cases.push_back({"LargestClaim", StatusCode::too_large, "65500 x 65500", huge});
+    // A side past the decoders' limit is a limit, not damage.
+    huge[sof + 8] = 0xDD;
+    cases.push_back({"SidePastTheLimit", StatusCode::unsupported,
+                     "is 65501 x 65500 pixels; JPEG pictures of at most 65500 pixels a side are "
+                     "read",
+                     huge});
     std::vector<std::uint8_t> empty = good;
     empty[sof + 5] = empty[sof + 6] = 0;
     cases.push_back({"ZeroHeight", StatusCode::bad_header, "invalid size", empty});
@@ -508,6 +541,26 @@ TEST_P(DecodeJpegRefuses, WithOneLineNamingTheFileAndTheReason) {
 
 INSTANTIATE_TEST_SUITE_P(Malformed, DecodeJpegRefuses, ::testing::ValuesIn(bad_jpegs()),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// Bytes between markers that belong to no segment are skipped, as other viewers skip them:
+// the same samples as the file without them, and a line that says so.
+TEST(DecodeJpeg, StrayBytesBetweenMarkersAreSkipped) {
+    for (const bool progressive : {false, true}) {
+        if (progressive && !progressive_jpeg_supported()) continue;
+        JpegLayout layout;
+        layout.progressive = progressive;
+        const std::vector<std::uint8_t> file = make_jpeg(demo_picture(21, 13), layout);
+        PlanarPicture want, got;
+        ASSERT_TRUE(jpeg(file, &want).ok());
+        const Status st = jpeg(jpeg_with_stray_bytes(file), &got);
+        ASSERT_TRUE(st.ok()) << st.message;
+        EXPECT_TRUE(same_colour_planes(got, want));
+        EXPECT_EQ(got.notice,
+                  "'pic.jpg' has 3 stray bytes between its markers (the first at byte 9), which "
+                  "were skipped");
+        EXPECT_EQ(want.notice, "");
+    }
+}
 
 TEST(DecodeJpeg, PlanesBeyondTheMemoryLimitAreRefusedBeforeTheyAreTaken) {
     const std::vector<std::uint8_t> file = make_jpeg(demo_picture(300, 200), JpegLayout{});

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "tests/image/plane_checks.h"
+#include "tests/support/jpeg_builder.h"
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/malformed.h"
 #include "tests/support/png_builder.h"
@@ -114,6 +118,94 @@ TEST(ReadPicture, AFileLargerThanTheMemoryLimitIsNotRead) {
     Status st = read_picture(dir.file("big.png"), &got, limits);
     EXPECT_EQ(st.code, StatusCode::too_large);
     EXPECT_TRUE(clear_refusal(st, "big.png", "memory"));
+}
+
+// A 24-bit BMP of width x height black pixels, its rows a hole in the file: written in no
+// time, whatever its size, and read back as fast as the system gives zeros.
+std::string sparse_bmp(const TempDir& dir, const char* name, int width, int height) {
+    std::vector<std::uint8_t> head = encode_bmp(random_picture(1, 1, 1));
+    const std::uint64_t size =
+        54 + bmp_row_stride(static_cast<std::uint64_t>(width)) * static_cast<std::uint64_t>(height);
+    put_le32(head, 2, static_cast<std::uint32_t>(size));
+    put_le32(head, 18, static_cast<std::uint32_t>(width));
+    put_le32(head, 22, static_cast<std::uint32_t>(height));
+    head.resize(54);
+    const std::string path = dir.file(name);
+    write_file(path, head);
+    std::filesystem::resize_file(std::filesystem::u8path(path), size);
+    return path;
+}
+
+// The decompression bombs a user met: small files whose pictures would take gigabytes and
+// minutes, each refused by default, before any of that memory or time is taken, with the
+// reason. Their times are measured by bench/bombs.sh, for which the test writes them into the
+// folder ENLARGE3_BOMB_DIR names, when it is set.
+TEST(Bombs, AreRefusedByDefaultWithTheReason) {
+    BmpKind rle8;
+    rle8.bits = 8;
+    rle8.compression = 1;
+    rle8.palette = random_picture(2, 1, 3).pixels;
+    rle8.colours_used = 2;
+    PngLayout zeros;
+    zeros.width = 26000;
+    zeros.height = 27500;
+    zeros.colour_type = 0;
+    zeros.bit_depth = 1;
+    const struct {
+        const char* what;  // and its file's name
+        std::vector<std::uint8_t> file;
+        const char* says;
+    } bombs[] = {
+        // Only an end-of-bitmap code: 715 megapixels of transparent black.
+        {"rle.bmp", assemble_bmp(26000, 27500, rle8, {0, 1}),
+         "26000 x 27500 pixels, more than the 250000000 read by default"},
+        // Rows of zeros, deflated: 715 megapixels.
+        {"zeros.png", encode_png_file(zeros, zlib_zero_run(27500u * (1 + 26000 / 8)), 1u << 20),
+         "26000 x 27500 pixels, more than the 250000000 read by default"},
+        // 499 legal scans over 324 megapixels.
+        {"scans.jpg", flat_progressive_jpeg(18000, 18000, 499),
+         "499 scans that pass over its 18000 x 18000 pixels 499 times"},
+    };
+    for (const auto& b : bombs) {
+        EXPECT_LT(b.file.size(), 1000000u) << b.what;
+        PlanarPicture got;
+        const Status st =
+            decode_picture(b.file.data(), b.file.size(), "bomb", DecodeLimits{}, &got);
+        EXPECT_NE(st.code, StatusCode::ok) << b.what;
+        EXPECT_TRUE(clear_refusal(st, "bomb", b.says)) << b.what;
+        if (const char* dir = std::getenv("ENLARGE3_BOMB_DIR"))
+            write_file(std::string(dir) + "/" + b.what, b.file);
+    }
+    // The JPEG is a legal picture: with few scans, every decoder reads its flat grey.
+    const std::vector<std::uint8_t> few = flat_progressive_jpeg(20, 12, 40);
+    PlanarPicture flat;
+    ASSERT_TRUE(decode_picture(few.data(), few.size(), "few", DecodeLimits{}, &flat).ok());
+    EXPECT_TRUE(std::all_of(flat.red.get(), flat.red.get() + 240, [](int v) { return v == 128; }));
+}
+
+TEST(SizeLimits, AHundredMegapixelPhotoIsReadByDefault) {
+    TempDir dir;
+    const std::string path = sparse_bmp(dir, "photo.bmp", 10000, 10000);
+    PlanarPicture got;
+    const Status st = read_picture(path, &got);
+    ASSERT_TRUE(st.ok()) << st.message;
+    EXPECT_EQ(got.width, 10000);
+    EXPECT_EQ(got.height, 10000);
+}
+
+TEST(SizeLimits, APlain24BitBmpIsCheckedBeforeItsRowsAreRead) {
+    // 2 GB of rows: held whole they would pass the limit ten times over.
+    TempDir dir;
+    const std::string path = sparse_bmp(dir, "sparse.bmp", 26000, 26000);
+    DecodeLimits limits;
+    limits.memory_bytes = 200000000;
+    limits.memory_set = true;
+    PlanarPicture got;
+    const Status st = read_picture(path, &got, limits);
+    EXPECT_EQ(st.code, StatusCode::too_large);
+    EXPECT_TRUE(clear_refusal(st, "sparse.bmp",
+                              "is 26000 x 26000 pixels: reading it needs about 3.8 GiB of memory, "
+                              "more than the limit set (ENLARGE3_MEMORY_LIMIT) of 190.7 MiB"));
 }
 
 TEST(DecodePicture, GivesTheAlphaPlaneOfATransparentPicture) {

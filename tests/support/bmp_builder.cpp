@@ -113,28 +113,44 @@ std::vector<std::uint8_t> encode_bmp(const TestPicture& pic, const BmpLayout& la
 
 std::vector<std::uint8_t> assemble_bmp(int width, int height, const BmpKind& kind,
                                        const std::vector<std::uint8_t>& pixel_data) {
+    const bool core = kind.info_size == 12;
+    const std::size_t header_end = 14 + std::size_t{kind.info_size};
     // The masks follow the 40-byte header's fields, inside a longer header or after it.
-    const std::size_t tables = std::max<std::size_t>(14 + std::size_t{kind.info_size},
-                                                     54 + 4 * kind.masks.size());
+    const std::size_t tables =
+        std::max(header_end, kind.masks.empty() ? 0 : 54 + 4 * kind.masks.size());
     std::vector<std::uint8_t> bytes(tables, 0);
     bytes[0] = 'B';
     bytes[1] = 'M';
     put_le32(bytes, 14, kind.info_size);
-    put_le32(bytes, 18, static_cast<std::uint32_t>(width));
-    put_le32(bytes, 22, static_cast<std::uint32_t>(kind.top_down ? -height : height));
-    put_le16(bytes, 26, 1);
-    put_le16(bytes, 28, kind.bits);
-    put_le32(bytes, 30, kind.compression);
-    put_le32(bytes, 34, kind.image_size);
-    put_le32(bytes, 38, 3780);
-    put_le32(bytes, 42, 3780);
-    put_le32(bytes, 46, kind.colours_used);
+    if (core) {
+        put_le16(bytes, 18, static_cast<std::uint16_t>(width));
+        put_le16(bytes, 20, static_cast<std::uint16_t>(height));
+        put_le16(bytes, 22, 1);
+        put_le16(bytes, 24, kind.bits);
+    } else {
+        // A short OS/2 header holds the fields that end inside it.
+        auto field32 = [&](std::size_t at, std::uint32_t v) {
+            if (at + 4 <= header_end) put_le32(bytes, at, v);
+        };
+        auto field16 = [&](std::size_t at, std::uint16_t v) {
+            if (at + 2 <= header_end) put_le16(bytes, at, v);
+        };
+        field32(18, static_cast<std::uint32_t>(width));
+        field32(22, static_cast<std::uint32_t>(kind.top_down ? -height : height));
+        field16(26, 1);
+        field16(28, kind.bits);
+        field32(30, kind.compression);
+        field32(34, kind.image_size);
+        field32(38, 3780);
+        field32(42, 3780);
+        field32(46, kind.colours_used);
+    }
     for (std::size_t i = 0; i < kind.masks.size(); ++i) put_le32(bytes, 54 + 4 * i, kind.masks[i]);
     for (const Rgb& c : kind.palette) {
         bytes.push_back(c.b);
         bytes.push_back(c.g);
         bytes.push_back(c.r);
-        bytes.push_back(0);
+        if (!core) bytes.push_back(0);
     }
     put_le32(bytes, 10, static_cast<std::uint32_t>(bytes.size()));
     bytes.insert(bytes.end(), pixel_data.begin(), pixel_data.end());

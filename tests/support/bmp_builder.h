@@ -49,6 +49,8 @@ std::vector<std::uint8_t> encode_bmp(const TestPicture& pic, const BmpLayout& la
 // Any kind of BMP, laid out field by field: a header of info_size bytes, the masks where the
 // header is too short to hold them, the palette (4 bytes each) and the pixel data, written
 // exactly as given (packed rows or run-length data). The size and offset fields are true.
+// An info_size of 12 gives OS/2's core header (16-bit width, height, planes and bits; 3-byte
+// palette entries); one from 16 to 36 an OS/2 2.x header holding the fields that end inside it.
 struct BmpKind {
     std::uint32_t info_size = 40;
     std::uint16_t bits = 24;

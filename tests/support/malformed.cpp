@@ -34,8 +34,6 @@ std::vector<MalformedFile> malformed_files() {
     std::vector<std::uint8_t> over64 = changed(18, 0x7FFFFFFF);
     put_le32(over64, 22, 0x7FFFFFFF);  // rows of 6 GiB, 2^31 of them: near 2^64 bytes
     add("SampleCountNear64Bits", over64, "too small");
-    add("SizeFieldBelowHeader", changed(2, 53), "size field");
-    add("SizeFieldNegative", changed(2, 0xFFFFFFF0u), "size field");
     add("SizeFieldFarBeyondTheFile", changed(2, 0x7FFFFFFF), "InputFileSizeError!!!");
     add("PixelOffsetPastTheEnd", changed(10, static_cast<std::uint32_t>(good.size() + 1)),
         "offset");
@@ -50,7 +48,7 @@ std::vector<MalformedFile> malformed_files() {
         BmpLayout l;
         l.bits = static_cast<std::uint16_t>(bits);
         add("BitsPerPixel" + std::to_string(bits), encode_bmp(pic, l),
-            bits == 32 ? "too small" : std::to_string(bits) + " bits per pixel");
+            bits == 32 ? "cut short" : std::to_string(bits) + " bits per pixel");
     }
     const char* compression_says[] = {"run-length encoded for 8-bit",
                                       "run-length encoded for 4-bit",
@@ -63,9 +61,11 @@ std::vector<MalformedFile> malformed_files() {
         l.compression = c;
         add("Compression" + std::to_string(c), encode_bmp(pic, l), compression_says[c - 1]);
     }
+    // A 40-byte header's fields under the core header's size: its 16-bit fields then read a
+    // height of 0 and 0 bits.
     BmpLayout core;
     core.info_size = 12;
-    add("CoreHeader", encode_bmp(pic, core), "old BMP header");
+    add("CoreHeader", encode_bmp(pic, core), "0 bits per pixel");
     add("PngRenamed",
         {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 5,
          0, 0, 0, 4, 8, 2, 0, 0, 0, 0x12, 0x34, 0x56, 0x78},
@@ -98,5 +98,46 @@ std::vector<MalformedFile> malformed_files() {
     const std::vector<std::uint8_t> four = make_jpeg(pic, cmyk);
     // Not every platform's encoder writes CMYK.
     if (!four.empty()) add("JpegCmyk", four, "CMYK");
+    // Bytes between segments, and nothing after them.
+    std::vector<std::uint8_t> stray_at_end(jpeg.begin(), jpeg.begin() + 20);
+    stray_at_end.insert(stray_at_end.end(), {1, 2, 3});
+    add("JpegStrayBytesThenTheEnd", stray_at_end, "cut short");
+    return files;
+}
+
+std::vector<std::uint8_t> jpeg_with_stray_bytes(const std::vector<std::uint8_t>& jpeg) {
+    // After the start-of-image marker, an application segment whose length field is 3 short
+    // of its 6 bytes: its last 3 bytes follow it as stray bytes.
+    const std::vector<std::uint8_t> segment = {0xFF, 0xE5, 0x00, 0x05, 'a',
+                                               'b',  'c',  'd',  'e',  'f'};
+    std::vector<std::uint8_t> out = jpeg;
+    out.insert(out.begin() + 2, segment.begin(), segment.end());
+    return out;
+}
+
+std::vector<FlawedFile> flawed_files() {
+    const TestPicture pic = random_picture(5, 4, 78);
+    const std::vector<std::uint8_t> good = encode_bmp(pic);
+    std::vector<FlawedFile> files;
+    auto changed = [](std::vector<std::uint8_t> b, std::size_t at, std::uint32_t value) {
+        put_le32(b, at, value);
+        return b;
+    };
+    files.push_back({"SizeFieldBelowHeader", changed(good, 2, 53), good, ""});
+    files.push_back({"SizeFieldNegative", changed(good, 2, 0xFFFFFFF0u), good, ""});
+    files.push_back({"SizeFieldZero", changed(good, 2, 0), good, ""});
+    BmpKind eight;
+    eight.bits = 8;
+    eight.palette = pic.pixels;
+    eight.colours_used = 20;
+    std::vector<std::uint32_t> indices;
+    for (std::uint32_t i = 0; i < 20; ++i) indices.push_back(i);
+    const std::vector<std::uint8_t> palette8 =
+        assemble_bmp(5, 4, eight, pack_bmp_rows(5, 4, 8, false, indices));
+    files.push_back({"PaletteSizeFieldPastTheEnd", changed(palette8, 2, 100000), good, ""});
+    const std::vector<std::uint8_t> jpeg = make_jpeg(pic, JpegLayout{});
+    files.push_back({"JpegStrayBytesAfterAnApplicationSegment", jpeg_with_stray_bytes(jpeg), jpeg,
+                     "3 stray bytes between its markers (the first at byte 9), which were "
+                     "skipped"});
     return files;
 }
