@@ -77,16 +77,11 @@ HANDLE inheritable_file(const std::string& path, bool write) {
                        write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Started without a console of its own (CREATE_NO_WINDOW): the streams are the files, and no
-// console window opens for a test.
-int run_windows(const std::string& exe, const std::vector<std::string>& args,
-                const std::map<std::string, std::string>& env, const std::string& out_file,
-                const std::string& err_file) {
-    HANDLE in = inheritable_file("NUL", false);
-    HANDLE out = inheritable_file(out_file, true);
-    HANDLE err = err_file.empty() ? out : inheritable_file(err_file, true);
-    EXPECT_NE(out, INVALID_HANDLE_VALUE) << out_file;
-    EXPECT_NE(err, INVALID_HANDLE_VALUE) << err_file;
+// Starts exe with args and env, its standard streams the handles given. flags adds to
+// CREATE_UNICODE_ENVIRONMENT.
+bool start_windows(const std::string& exe, const std::vector<std::string>& args,
+                   const std::map<std::string, std::string>& env, HANDLE in, HANDLE out,
+                   HANDLE err, DWORD flags, PROCESS_INFORMATION* process) {
     STARTUPINFOW start = {};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
@@ -97,11 +92,25 @@ int run_windows(const std::string& exe, const std::vector<std::string>& args,
     std::wstring command = windows_quote(program);
     for (const std::string& a : args) command += L" " + windows_quote(utf8_to_wide(a));
     std::vector<wchar_t> environment = environment_with(env);
-    PROCESS_INFORMATION process = {};
+    *process = {};
+    return CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE,
+                          CREATE_UNICODE_ENVIRONMENT | flags, environment.data(), nullptr, &start,
+                          process) != 0;
+}
+
+// Started without a console of its own (CREATE_NO_WINDOW): the streams are the files, and no
+// console window opens for a test.
+int run_windows(const std::string& exe, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env, const std::string& out_file,
+                const std::string& err_file) {
+    HANDLE in = inheritable_file("NUL", false);
+    HANDLE out = inheritable_file(out_file, true);
+    HANDLE err = err_file.empty() ? out : inheritable_file(err_file, true);
+    EXPECT_NE(out, INVALID_HANDLE_VALUE) << out_file;
+    EXPECT_NE(err, INVALID_HANDLE_VALUE) << err_file;
+    PROCESS_INFORMATION process;
     int status = -1;
-    if (CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE,
-                       CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(), nullptr,
-                       &start, &process)) {
+    if (start_windows(exe, args, env, in, out, err, CREATE_NO_WINDOW, &process)) {
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
         // Exit codes from 0xC0000000 up are exceptions that ended the process, not statuses.
@@ -194,21 +203,9 @@ Interrupted interrupt_program(const std::string& exe, const std::vector<std::str
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
     HANDLE in = inheritable_file("NUL", false);
     HANDLE out = inheritable_file("NUL", true);
-    STARTUPINFOW start = {};
-    start.cb = sizeof start;
-    start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdInput = in;
-    start.hStdOutput = out;
-    start.hStdError = write_end;
-    const std::wstring program = utf8_to_wide(exe);
-    std::wstring command = windows_quote(program);
-    for (const std::string& a : args) command += L" " + windows_quote(utf8_to_wide(a));
-    std::vector<wchar_t> environment = environment_with(env);
-    PROCESS_INFORMATION process = {};
+    PROCESS_INFORMATION process;
     // In the test's console (no CREATE_NO_WINDOW), so that its Ctrl-C reaches the program.
-    const bool started =
-        CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE,
-                       CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &start, &process);
+    const bool started = start_windows(exe, args, env, in, out, write_end, 0, &process);
     CloseHandle(write_end);
     CloseHandle(in);
     CloseHandle(out);
