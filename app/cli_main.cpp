@@ -72,8 +72,8 @@ const char kHelpBody[] =
     "size did not fit it, a method refused the size or a result could not be written (each\n"
     "reason on standard error); 2 for wrong arguments. Interrupted (Ctrl-C, SIGTERM, SIGHUP),\n"
     "it stops as the window's stop button does: the results finished before are kept, no\n"
-    "temporary file is left, and it ends by that signal. A second one ends it at once,\n"
-    "dropping the finished results it had not yet put in place.\n";
+    "temporary file is left, and it ends by that signal. A second Ctrl-C or SIGTERM ends\n"
+    "it at once, dropping the finished results it had not yet put in place.\n";
 
 // The reason on top and the usage below it, short enough that the reason stays in view.
 int usage_error(const std::string& why) {

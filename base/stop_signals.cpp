@@ -115,8 +115,16 @@ extern "C" void on_stop_signal(int sig) {
     std::abort();  // not reached: the default action ends the process
 }
 
+// Whether a stop signal after the first is the user insisting. A SIGHUP or SIGPIPE is not:
+// one event sends them more than once (a closed terminal signals its job from the shell and
+// again from the kernel; a closed pipe raises one for every write the winding down makes),
+// and taking them for insistence would drop the results the first one kept.
+bool insists(int sig) {
+    return sig == SIGINT || sig == SIGTERM;
+}
+
 // Reads the signals' numbers until finish() writes a 0: the first asks the run to stop, a
-// second ends the process at once.
+// second SIGINT or SIGTERM ends the process at once.
 void watch(RunProgress* progress) {
     int seen = 0;
     for (;;) {
@@ -127,7 +135,7 @@ void watch(RunProgress* progress) {
             if (number == 0) return;
             if (++seen == 1) {
                 if (progress != nullptr) progress->request_stop();
-            } else {
+            } else if (insists(number)) {
                 remove_temporary_files_for_good();
                 die_by(number);
             }

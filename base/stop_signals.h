@@ -7,10 +7,11 @@
 // run commits what had finished. finish() then ends the process by that signal, as if it had
 // never been caught, so that a shell sees the interruption (status 128 + the signal's number;
 // on Windows the exit code STATUS_CONTROL_C_EXIT, 0xC000013A, as the console's own handling
-// gives). A second one while the run winds down ends the process at once, by that signal,
-// after removing every temporary file of the process (base/durable_file.h), finished results
-// not yet committed included; results already committed stay. A closed console gives a process
-// only a few seconds, so the run gets kWindDownMilliseconds to wind down before the same.
+// gives). A second SIGINT or SIGTERM (on Windows any second event) while the run winds down
+// ends the process at once, by that signal, after removing every temporary file of the process
+// (base/durable_file.h), finished results not yet committed included; results already
+// committed stay. A closed console gives a process only a few seconds, so the run gets
+// kWindDownMilliseconds to wind down before the same.
 //
 // A signal the process ignores when the guard starts (nohup's SIGHUP; on Windows a Ctrl-C
 // ignored by inheritance) stays ignored. While it lives SIGXFSZ is ignored too, where it had

@@ -109,5 +109,34 @@ TEST(SignalStopsDeathTest, SecondSignalRemovesEveryTemporaryFileAndEndsTheProces
     EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"committed.bmp"});
 }
 
+// A closed terminal sends SIGHUP twice and a closed pipe SIGPIPE on every write: one event each,
+// which must not drop the finished result as a second Ctrl-C would.
+TEST(SignalStopsDeathTest, RepeatedHangupsAndBrokenPipesKeepTheFinishedResults) {
+    for (const int sig : {SIGHUP, SIGPIPE}) {
+        TempDir dir;
+        EXPECT_EXIT(
+            {
+                RunProgress progress;
+                SignalStop signals(&progress);
+                CommitBatch batch;
+                DurableFile finished;
+                (void)finished.create(dir.file("finished.bmp"));
+                finished.write("r", 1);
+                (void)batch.add(std::move(finished));
+                std::raise(sig);
+                std::raise(sig);
+                std::raise(sig);
+                if (!stop_arrives(progress)) std::_Exit(3);
+                std::this_thread::sleep_for(50ms);  // time for the watcher to read them all
+                for (const Status& committed : batch.commit())
+                    if (!committed.ok()) std::_Exit(5);
+                signals.finish();
+                std::_Exit(4);
+            },
+            ::testing::KilledBySignal(sig), "");
+        EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"finished.bmp"}) << sig;
+    }
+}
+
 }  // namespace
 #endif
