@@ -615,6 +615,14 @@ Status decode_bmp_pixels(const unsigned char* pixels, const BmpFormat& format,
                              : decode_rows(pixels, format, display_name, &rows);
     if (!st.ok()) return st;
     rows.finish();
+    // Many programs write 32-bit BMPs whose mask names an alpha channel they leave at 0
+    // everywhere; such a file is meant opaque, as viewers show it, and read as one it keeps its
+    // colours instead of enlarging to nothing.
+    if (pic.has_alpha() && !format.rle()) {
+        const std::uint8_t* a = pic.alpha.get();
+        const std::size_t n = static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(pic.height);
+        if (std::all_of(a, a + n, [](std::uint8_t v) { return v == 0; })) pic.alpha.reset();
+    }
     *out = std::move(pic);
     return Status::success();
 }

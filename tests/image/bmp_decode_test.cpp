@@ -160,20 +160,24 @@ INSTANTIATE_TEST_SUITE_P(
                  {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST(DecodeBmp, OpaqueAlphaMaskGivesNoAlphaPlane) {
+// All 255, or all 0 as programs write that name an alpha channel they never fill: opaque both.
+TEST(DecodeBmp, AlphaMaskAllOpaqueOrAllClearGivesNoAlphaPlane) {
     BmpKind kind;
     kind.bits = 32;
     kind.compression = 3;
     kind.info_size = 124;
     kind.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
     TestPicture pic = random_picture(3, 2, 8);
-    std::vector<std::uint32_t> values;
-    for (const Rgb& c : pic.pixels)
-        values.push_back(0xFF000000u | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b);
-    PlanarPicture got;
-    ASSERT_TRUE(decode(assemble_bmp(3, 2, kind, pack_bmp_rows(3, 2, 32, false, values)), &got).ok());
-    EXPECT_TRUE(same_colour_planes(got, expected_planes(pic)));
-    EXPECT_TRUE(same_alpha(got, {}));
+    for (const std::uint32_t alpha : {0xFF000000u, 0u}) {
+        std::vector<std::uint32_t> values;
+        for (const Rgb& c : pic.pixels)
+            values.push_back(alpha | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b);
+        PlanarPicture got;
+        ASSERT_TRUE(
+            decode(assemble_bmp(3, 2, kind, pack_bmp_rows(3, 2, 32, false, values)), &got).ok());
+        EXPECT_TRUE(same_colour_planes(got, expected_planes(pic)));
+        EXPECT_TRUE(same_alpha(got, {})) << alpha;
+    }
 }
 
 TEST(DecodeBmp, EveryHeaderSizeFrom40Up) {
