@@ -279,24 +279,32 @@ void stuffed_row_sources(const Impl& m, int Y, int* fr, int* fi) {
     *fi = stuffed_source(Y, m.H, m.dy);
 }
 
-// Spectrum tiles that no longer have a reader go back to the pool: row band b of the inverse
-// rows has gathered its input.
-void release_spectrum_rows(Impl& m, int b) {
-    const int first = b * kTile, last = std::min(first + kTile, static_cast<int>(m.rows.size()));
-    int lo = m.spectrum.row_bands, hi = -1;
+// The spectrum's row bands that row band b of the inverse rows reads, each once. Only these:
+// the last band, which holds row H of a grown spectrum, reads bands far apart, and the bands
+// between them belong to other readers.
+std::vector<int> spectrum_bands_read(const Impl& m, int b) {
+    const int first = b * kTile;
+    const int last = std::min(first + kTile, static_cast<int>(m.rows.size()));
+    std::vector<int> bands;
     for (int r = first; r < last; ++r) {
         int fr, fi;
         stuffed_row_sources(m, m.rows[to_size(r)], &fr, &fi);
-        for (int f : {fr, fi}) {
-            if (f < 0) continue;
-            lo = std::min(lo, f / kTile);
-            hi = std::max(hi, f / kTile);
-        }
+        for (int f : {fr, fi})
+            if (f >= 0) bands.push_back(f / kTile);
     }
+    std::sort(bands.begin(), bands.end());
+    bands.erase(std::unique(bands.begin(), bands.end()), bands.end());
+    return bands;
+}
+
+// Spectrum tiles that no longer have a reader go back to the pool: row band b of the inverse
+// rows has gathered its input.
+void release_spectrum_rows(Impl& m, int b) {
+    const std::vector<int> bands = spectrum_bands_read(m, b);
     std::vector<double*> done;
     {
         Locked hold(m.readers_lock);
-        for (int sb = lo; sb <= hi; ++sb) {
+        for (int sb : bands) {
             if (--m.readers_left[to_size(sb)] != 0) continue;
             for (int c = 0; c < m.spectrum.col_bands; ++c) done.push_back(m.spectrum.at(c, sb));
         }
@@ -349,16 +357,8 @@ DftPlaneWork::DftPlaneWork(int W, int H, int W2, int H2) : impl_(new Impl) {
     m.spectrum.shape(2 * W, 2 * H);
     m.rows_inv.shape(W2, R);
     m.spectrum_readers.assign(to_size(m.spectrum.row_bands), 0);
-    for (int b = 0; b < m.rows_inv.row_bands; ++b) {
-        std::vector<bool> reads(to_size(m.spectrum.row_bands), false);
-        for (int r = b * kTile; r < std::min(R, (b + 1) * kTile); ++r) {
-            int fr, fi;
-            stuffed_row_sources(m, m.rows[to_size(r)], &fr, &fi);
-            if (fr >= 0) reads[to_size(fr / kTile)] = true;
-            if (fi >= 0) reads[to_size(fi / kTile)] = true;
-        }
-        for (std::size_t sb = 0; sb < reads.size(); ++sb) m.spectrum_readers[sb] += reads[sb];
-    }
+    for (int b = 0; b < m.rows_inv.row_bands; ++b)
+        for (int sb : spectrum_bands_read(m, b)) ++m.spectrum_readers[to_size(sb)];
     // The pool holds what the inverse rows' result needs beyond the spectrum's tiles, and
     // room for the groups in flight, whose tiles may be taken before the spectrum's row bands
     // they follow are given back.

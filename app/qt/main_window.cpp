@@ -324,7 +324,7 @@ void MainWindow::take_drop(const std::vector<std::string>& paths) {
 
 const QImage& MainWindow::preview_image(const PaintOp& op) {
     if (preview_pixels_ == op.pixels && preview_.width() == op.width &&
-        preview_.height() == op.height)
+        preview_.height() == op.height && preview_.devicePixelRatio() == model_.pixel_ratio)
         return preview_;
     preview_pixels_ = op.pixels;
     preview_ = QImage(op.width, op.height, QImage::Format_RGB32);
