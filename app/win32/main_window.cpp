@@ -364,14 +364,17 @@ void on_size(int client_width, int client_height) {
 // Windows suggests, and with them the layout.
 void on_dpi_changed(int dpi, LPARAM suggested) {
     HFONT font = message_font(dpi);
+    HFONT old = nullptr;
     if (font != nullptr) {
-        if (g.font != nullptr) DeleteObject(g.font);
+        old = g.font;
         g.font = font;
     }
     take_suggested_place(g.window, suggested);
     RECT client;
     GetClientRect(g.window, &client);
     apply(window_resize(&g.model, client.right, client.bottom, dpi));
+    // Only now that every control has the new font: until then they still draw with the old.
+    if (old != nullptr) DeleteObject(old);
 }
 
 // Activated, the window gives the focus back to the control that had it, where the keys it
