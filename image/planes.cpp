@@ -184,20 +184,27 @@ void interleave(const std::uint8_t* const* planes, std::size_t w, std::size_t h,
         }
         return;
     }
-    // A column at a time, so that each plane's column is read as one run while the rows it
-    // goes to stay in the cache.
-    for (std::size_t x = 0; x < w; ++x) {
-        const std::size_t at = x * h + t0;
+    // A tile of 64 columns at a time, row by row: the tile's columns are read as runs and each
+    // row's part is written as one run. A column at a time wrote a byte a row into every row
+    // of the band; the tiles made the PNG writer's gathering of a DCT result about a fifth
+    // faster (docs/PERFORMANCE.md).
+    constexpr std::size_t kTile = 64;
+    for (std::size_t x0 = 0; x0 < w; x0 += kTile) {
+        const std::size_t n = w - x0 < kTile ? w - x0 : kTile;
+        const std::size_t at = x0 * h + t0;
         const std::uint8_t* c0 = planes[0] + at;
         const std::uint8_t* c1 = planes[1] + at;
         const std::uint8_t* c2 = planes[2] + at;
         const std::uint8_t* c3 = kAlpha ? planes[3] + at : nullptr;
-        std::uint8_t* out = rows + x * ch;
-        for (std::size_t i = 0; i < count; ++i, out += row_step) {
-            out[0] = c0[i];
-            out[1] = c1[i];
-            out[2] = c2[i];
-            if constexpr (kAlpha) out[3] = c3[i];
+        for (std::size_t i = 0; i < count; ++i) {
+            std::uint8_t* out = rows + static_cast<std::ptrdiff_t>(i) * row_step + x0 * ch;
+            for (std::size_t x = 0; x < n; ++x, out += ch) {
+                const std::size_t k = x * h + i;
+                out[0] = c0[k];
+                out[1] = c1[k];
+                out[2] = c2[k];
+                if constexpr (kAlpha) out[3] = c3[k];
+            }
         }
     }
 }

@@ -93,6 +93,29 @@ TEST(InterleaveRows, RowsOfEitherOrderBottomUpLeavingThePaddingAlone) {
     }
 }
 
+// Wider than the tiles columns are gathered in, with alpha: both orders give the same rows.
+TEST(InterleaveRows, ColumnsPastOneTileWithAlphaAsByRow) {
+    const int w = 150, h = 5;
+    std::vector<std::uint8_t> by_column[4], by_row[4];
+    for (int c = 0; c < 4; ++c) {
+        by_column[c].resize(w * h);
+        by_row[c].resize(w * h);
+        for (int x = 0; x < w; ++x)
+            for (int t = 0; t < h; ++t)
+                by_column[c][x * h + t] = by_row[c][t * w + x] =
+                    static_cast<std::uint8_t>(31 * c + 7 * x + 3 * t);
+    }
+    const std::uint8_t* cols[4] = {by_column[0].data(), by_column[1].data(), by_column[2].data(),
+                                   by_column[3].data()};
+    const std::uint8_t* rows_of[4] = {by_row[0].data(), by_row[1].data(), by_row[2].data(),
+                                      by_row[3].data()};
+    std::vector<std::uint8_t> got(4 * w * 3), want(4 * w * 3);
+    interleave_rows(cols, 4, w, h, PlaneOrder::by_column, 1, 3, got.data(), 4 * w);
+    interleave_rows(rows_of, 4, w, h, PlaneOrder::by_row, 1, 3, want.data(), 4 * w);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(got[4 * w + 4 * 100 + 3], static_cast<std::uint8_t>(31 * 3 + 7 * 100 + 3 * 2));
+}
+
 // Feeds pic's rows, in the given order, through RowsToPlanes.
 PlanarPicture through_rows(const TestPicture& pic, const std::vector<std::uint8_t>& alpha,
                            bool bottom_up) {
