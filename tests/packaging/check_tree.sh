@@ -122,7 +122,7 @@ for program in enlarge3 enlarge3-window; do
   zcat "$prefix/share/man/man1/$program.1.gz" >"$work/$program.1"
   warnings="$(groff -man -ww -z "$work/$program.1" 2>&1)"
   [ -z "$warnings" ] || fail "groff warns about the manual page $program(1): $warnings"
-  lexgrog "$work/$program.1" | grep -q "\"$program - " || fail "lexgrog finds no NAME line in $program(1)"
+  lexgrog "$work/$program.1" | grep "\"$program - " >/dev/null || fail "lexgrog finds no NAME line in $program(1)"
 done
 page="$prefix/share/man/man1/enlarge3.1.gz"
 if [ -f "$page" ]; then

@@ -84,7 +84,7 @@ while IFS='|' read -r mode switch folder hive menu uninstall_by <&3; do
   if [ ! -f "$link" ]; then
     fail "$mode: no Start-menu entry C:/$menu/enlarge3.lnk"
   else
-    strings -a "$link" | grep -qF 'enlarge3-window.exe' || fail "$mode: the Start-menu entry does not start enlarge3-window.exe"
+    strings -a "$link" | grep -F 'enlarge3-window.exe' >/dev/null || fail "$mode: the Start-menu entry does not start enlarge3-window.exe"
   fi
 
   # What the mode's registry gained: these entries, and nothing outside the installer's own keys,

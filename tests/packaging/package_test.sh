@@ -23,7 +23,8 @@ manifest_of() {
   [ -n "$leaf" ] && [ -n "$section" ] || return 1
   x86_64-w64-mingw32-objcopy -O binary --only-section=.rsrc "$1" "$work/rsrc" || return 1
   set -- $leaf
-  tail -c +$(($1 - section + 1)) "$work/rsrc" | head -c $(($2))
+  # dd, not tail into head: head stopping early would end tail by SIGPIPE, a failure to pipefail.
+  dd if="$work/rsrc" bs=1 skip=$(($1 - section)) count=$(($2)) status=none
 }
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -103,8 +104,10 @@ $(diff <(echo "$expected") <(echo "$actual"))"
   file -b "$dir/enlarge3-window.exe" | grep -q '^PE32+ executable (GUI) x86-64' ||
     fail "enlarge3-window.exe is not a 64-bit windowed program: $(file -b "$dir/enlarge3-window.exe")"
   # The resource type table (its entries are the least indented) has an icon group: type 14.
+  # grep reads the whole dump (no -q): one that stops at the match ends objdump by SIGPIPE,
+  # which pipefail reports as a failure, now and then.
   x86_64-w64-mingw32-objdump -p "$dir/enlarge3-window.exe" |
-    grep -qE '^[0-9a-f]{3}   Entry: ID: 0x00000e,' || fail "enlarge3-window.exe carries no icon"
+    grep -E '^[0-9a-f]{3}   Entry: ID: 0x00000e,' >/dev/null || fail "enlarge3-window.exe carries no icon"
   # The manifest Windows reads at the start: well-formed (Windows refuses to start a program
   # whose manifest is not), resource 1 of its type, and asking for what each line names.
   for exe in enlarge3.exe enlarge3-window.exe; do
